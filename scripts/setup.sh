@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Addrivo needs.
+# Idempotent: installs only what is missing, so a second run costs a few seconds.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config git
+  clang libclang-rt-14-dev llvm
+  # the program
+  qt6-base-dev libgl-dev libchm-dev fp-utils
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  python3 python3-xlrd gnumeric
+  pff-tools libpff-dev pst-utils libchm-bin
+  libxlsxwriter-dev
+  xvfb xauth locales
+  # slow checks only
+  libreoffice-calc-nogui
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}" >&2
+  export DEBIAN_FRONTEND=noninteractive
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Locales the code page tests run under.
+need_locales=()
+for l in en_US.UTF-8 ru_RU.UTF-8 ja_JP.UTF-8 de_DE.UTF-8; do
+  locale -a 2>/dev/null | grep -qi "^${l/UTF-8/utf8}$" || need_locales+=("$l")
+done
+if ((${#need_locales[@]})); then
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  for l in "${need_locales[@]}"; do
+    grep -q "^# *$l UTF-8" /etc/locale.gen && "${sudo_cmd[@]}" sed -i "s/^# *$l UTF-8/$l UTF-8/" /etc/locale.gen
+    grep -q "^$l UTF-8" /etc/locale.gen || echo "$l UTF-8" | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
+  done
+  "${sudo_cmd[@]}" locale-gen >/dev/null
+fi

@@ -1,0 +1,46 @@
+// addrivo-convert: the scan and exports of Addrivo without a window.
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "Verbs.h"
+
+namespace cli {
+
+const char* UsageText() {
+  return "Usage: addrivo-convert VERB ARGUMENTS\n"
+         "\n"
+         "  list BOOK.wab               print every contact as one JSON object a line\n"
+         "  xls BOOK.wab OUTDIR         export every contact to an Excel workbook (.xls)\n"
+         "  pst-ansi BOOK.wab OUTDIR    export to a new Outlook personal folders file, ANSI format\n"
+         "  pst-unicode BOOK.wab OUTDIR export to a new Outlook personal folders file, Unicode format\n"
+         "  --help                      show this text\n"
+         "\n"
+         "Exit status: 0 success, 1 failure (the message is on standard error), 2 usage error.\n";
+}
+
+}  // namespace cli
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) {
+    std::fputs(cli::UsageText(), stderr);
+    return 2;
+  }
+  const std::string verb = args.front();
+  args.erase(args.begin());
+  try {
+    if (verb == "--help" || verb == "-h" || verb == "help") {
+      std::fputs(cli::UsageText(), stdout);
+      return 0;
+    }
+    if (verb == "list") return cli::RunList(args);
+    if (verb == "xls" || verb == "pst-ansi" || verb == "pst-unicode") return cli::RunExport(verb, args);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "addrivo-convert: %s\n", e.what());
+    return 1;
+  }
+  std::fprintf(stderr, "addrivo-convert: unknown verb \"%s\"\n\n%s", verb.c_str(), cli::UsageText());
+  return 2;
+}

@@ -1,0 +1,37 @@
+#include "Dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace dialogs {
+namespace {
+Dialogs* g_current = nullptr;
+}
+
+Dialogs& Current() {
+  static QtDialogs qt;
+  return g_current ? *g_current : qt;
+}
+
+void SetCurrent(Dialogs* d) { g_current = d; }
+
+QString QtDialogs::GetOpenFileName(QWidget* owner, const QString& title, const QString& filter) {
+  return QFileDialog::getOpenFileName(owner, title, QString(), filter);
+}
+
+QString QtDialogs::ChooseFolder(QWidget* owner, const QString& title) {
+  return QFileDialog::getExistingDirectory(owner, title, QStringLiteral("/"), QFileDialog::ShowDirsOnly);
+}
+
+void QtDialogs::ShowMessage(QWidget* owner, const QString& text, const QString& title, MessageIcon icon) {
+  QMessageBox box(owner);
+  box.setWindowTitle(title);
+  box.setText(text);
+  box.setIcon(icon == MessageIcon::Information ? QMessageBox::Information
+               : icon == MessageIcon::Warning  ? QMessageBox::Warning
+                                               : QMessageBox::Critical);
+  box.setStandardButtons(QMessageBox::Ok);
+  box.exec();
+}
+
+}  // namespace dialogs

@@ -1,0 +1,84 @@
+// The personal folders file engine: an in-memory store of folders and
+// contacts, written in one pass as a real .pst file (ANSI or Unicode) that
+// Outlook, libpff and libpst open. No Qt; text in and out is UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace pst {
+
+enum class Format {
+  Ansi,     // 32-bit, wVer 14/15; 8-bit text in the ANSI code page of the store
+  Unicode,  // 64-bit, wVer 23; UTF-16LE text
+};
+
+// A failure to write (disk full, no permission, a folder that does not exist),
+// or a misuse of the model (an unknown folder). what() gives the cause and the file.
+class PstError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The contact fields the Outlook object model exposes, by their Outlook names.
+// Empty means "not set". The engine derives the properties Outlook keeps in
+// step (display name, file-as, subject, e-mail display name, full addresses).
+struct Contact {
+  std::string FirstName, MiddleName, LastName, CompanyName;
+  std::string BusinessTelephoneNumber, BusinessFaxNumber, HomeTelephoneNumber, HomeFaxNumber,
+      PagerNumber;
+  std::string BusinessAddressStreet, BusinessAddressCity, BusinessAddressState,
+      BusinessAddressPostalCode, BusinessAddressCountry;
+  std::string HomeAddressStreet, HomeAddressCountry;
+  std::string Email1Address, WebPage, OfficeLocation;
+  std::string Body;
+};
+
+// Folders are named by handles that stay valid for the life of their store,
+// and follow a folder moved to another store.
+using FolderId = std::uint32_t;
+
+class Store {
+ public:
+  // A new store holds what Outlook puts in every new file: the message store
+  // named displayName, the root folder, "Top of Personal Folders" (the IPM
+  // subtree), "Deleted Items", the search root and the name-to-id map.
+  // ansiCodePage is the code page of 8-bit text in ANSI files (ignored in Unicode ones).
+  Store(Format format, std::string displayName, int ansiCodePage = 1252);
+  ~Store();
+  Store(Store&&) noexcept;
+  Store& operator=(Store&&) noexcept;
+
+  Format format() const;
+  const std::string& displayName() const;
+  void Rename(std::string displayName);
+
+  FolderId RootFolder() const;           // the hidden root
+  FolderId TopOfPersonalFolders() const; // the IPM subtree, where user folders go
+  FolderId DeletedItems() const;
+
+  FolderId AddFolder(FolderId parent, std::string name, std::string containerClass = "IPF.Note");
+  std::vector<FolderId> Subfolders(FolderId folder) const;
+  std::string FolderName(FolderId folder) const;
+  std::size_t ContactCount(FolderId folder) const;
+
+  void AddContact(FolderId folder, const Contact& contact);
+
+  // Moves a folder with all its items and subfolders to newParent in `to`
+  // (which may be this store). Returns the folder's handle in `to`.
+  FolderId MoveFolder(FolderId folder, Store& to, FolderId newParent);
+
+  // Writes the whole file: beside `path` first, then renamed over it, so a
+  // failure never leaves a half-written file under the final name.
+  void Write(const std::filesystem::path& path) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace pst

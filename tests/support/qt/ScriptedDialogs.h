@@ -1,0 +1,39 @@
+// Dialogs for tests: answers come from a script, every message is recorded.
+// Installed for the life of the object.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <vector>
+
+#include "platform/dialogs/Dialogs.h"
+
+namespace testsupport {
+
+struct RecordedMessage {
+  QString text;
+  QString title;
+  dialogs::MessageIcon icon;
+};
+
+class ScriptedDialogs : public dialogs::Dialogs {
+ public:
+  ScriptedDialogs();
+  ~ScriptedDialogs() override;
+
+  // Answers handed out in order; an empty queue answers "" (cancel).
+  std::deque<QString> openFileAnswers;
+  std::deque<QString> folderAnswers;
+
+  // What the program asked and said.
+  std::vector<RecordedMessage> messages;
+  QStringList openFileTitles, openFileFilters, folderTitles;
+
+  QString GetOpenFileName(QWidget* owner, const QString& title, const QString& filter) override;
+  QString ChooseFolder(QWidget* owner, const QString& title) override;
+  void ShowMessage(QWidget* owner, const QString& text, const QString& title,
+                   dialogs::MessageIcon icon) override;
+};
+
+}  // namespace testsupport
