@@ -45,6 +45,7 @@ QPlainTextEdit* MultiLineBox(const char* name, QWidget* parent, int rows) {
   box->setFont(BoxFont());
   box->setTabChangesFocus(true);
   box->setMinimumHeight(box->fontMetrics().lineSpacing() * rows + 10);
+  if (rows <= 2) box->setMaximumHeight(box->minimumHeight() + box->fontMetrics().lineSpacing());
   return box;
 }
 
