@@ -255,10 +255,11 @@ void FrmMain::CmdEnumerateNotes_Click() {
     mnuSave_->setEnabled(true);
     ProgressCounter = 1;
 
+    scan::ContactKeyClock clock;
     for (std::int32_t i = 0; i < count; ++i) {
       reader->Select(i);
       const QStringList fields = scan::ReadContactFields(*reader);
-      const QString key = scan::ContactKey(i, QDateTime::currentDateTime());
+      const QString key = clock.KeyNow(i);
       const QString& name = fields[0];
       tree_->AddNode(key, scan::DisplayText(name), scan::kImageContacts, scan::kNoImage, scan::GroupKeyFor(name));
       scan::ContactTree::SetNodeRecordText(tree_->FindNode(key), scan::JoinRecord(fields));

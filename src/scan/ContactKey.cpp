@@ -8,6 +8,15 @@ QString ContactKey(std::int32_t index, const QDateTime& when) {
   return QString::number(index) + when.toString(QStringLiteral("d-M-yy-HH-mm-ss"));
 }
 
+QString ContactKeyClock::KeyNow(std::int32_t index) {
+  const qint64 second = QDateTime::currentSecsSinceEpoch();
+  if (second != second_) {
+    second_ = second;
+    dateText_ = ContactKey(0, QDateTime::fromSecsSinceEpoch(second)).mid(1);
+  }
+  return QString::number(index) + dateText_;
+}
+
 QString TrimSpaces(const QString& text) {
   qsizetype begin = 0, end = text.size();
   while (begin < end && text[begin] == u' ') ++begin;

@@ -12,6 +12,18 @@ namespace scan {
 // index 12 at 14:05:09 on 6 March 2008 gives "126-3-08-14-05-09".
 QString ContactKey(std::int32_t index, const QDateTime& when);
 
+// The key of contact `index` read now. The date text is worked out once per
+// second of the clock: converting to local time asks the system for the time
+// zone each time, which would cost more than the rest of the scan.
+class ContactKeyClock {
+ public:
+  QString KeyNow(std::int32_t index);
+
+ private:
+  qint64 second_ = -1;
+  QString dateText_;
+};
+
 // Removes leading and trailing spaces (U+0020) only; tabs and other white
 // space stay, as they do in the names the reader returns.
 QString TrimSpaces(const QString& text);

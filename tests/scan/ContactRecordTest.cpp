@@ -140,3 +140,19 @@ TEST(ProgressCounterTest, HoldsTheLargestCountPlusOne) {
   EXPECT_EQ(ProgressCounter, 2147483648LL);
   ProgressCounter = 1;
 }
+
+TEST(ContactKeyTest, KeysReadTogetherDifferOnlyInTheirLeadingIndex) {
+  ContactKeyClock clock;
+  QString k0, k1, k12;
+  QDateTime before, after;
+  do {  // retry in the rare case the second turns over between the reads
+    before = QDateTime::currentDateTime();
+    k0 = clock.KeyNow(0);
+    k1 = clock.KeyNow(1);
+    k12 = clock.KeyNow(12);
+    after = QDateTime::currentDateTime();
+  } while (before.toSecsSinceEpoch() != after.toSecsSinceEpoch());
+  EXPECT_EQ(k0, ContactKey(0, before));  // local time, as the direct form gives it
+  EXPECT_EQ(k1, QStringLiteral("1") + k0.mid(1));
+  EXPECT_EQ(k12, QStringLiteral("12") + k0.mid(1));
+}
