@@ -317,11 +317,10 @@ void FrmMain::mnuExit_Click() { close(); }
 
 void FrmMain::ContactsTreeView_NodeClick(QTreeWidgetItem* node) {
   if (!node) return;
-  QTreeWidgetItem* found = tree_->FindNode(scan::ContactTree::NodeKey(node));
-  // A second scan within the same second reuses a key; the clicked node then
-  // still shows its own record.
-  if (found != node) found = node;
-  detail_->ShowRecord(scan::ContactTree::NodeRecordText(found));
+  // Looked up by its key the node finds itself, except when a second scan
+  // within the same second reused the key: the clicked node's own record is
+  // the one to show either way.
+  detail_->ShowRecord(scan::ContactTree::NodeRecordText(node));
 }
 
 }  // namespace app
