@@ -315,6 +315,8 @@ void FrmMain::mnuAbout_Click() { RunHook(showAbout); }
 
 void FrmMain::mnuExit_Click() { close(); }
 
+QString FrmMain::NotesDatabaseFile() const { return txtNotesDatabaseFile_->text(); }
+
 void FrmMain::ContactsTreeView_NodeClick(QTreeWidgetItem* node) {
   if (!node) return;
   // Looked up by its key the node finds itself, except when a second scan

@@ -70,6 +70,8 @@ class FrmMain : public QMainWindow {
   void PopulateDefaultTree();
 
   scan::ContactTree& Tree() { return *tree_; }
+  // The text of the file box as it stands: the exports read the book it names.
+  QString NotesDatabaseFile() const;
 
  private:
   void BuildControls();

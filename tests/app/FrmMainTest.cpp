@@ -374,6 +374,7 @@ TEST_F(MainWindowTest, ExportButtonAndMenuEntryOpenTheSameDialogOwnedByTheWindow
   Button("CmdContactsCreate")->click();
   Menu("mnuSave")->trigger();
   EXPECT_EQ(owners, (std::vector<app::FrmMain*>{window.get(), window.get()}));
+  EXPECT_EQ(window->NotesDatabaseFile(), QStringLiteral("/books/family.wab"));
   EXPECT_EQ(State(), before);
   // After a new Browse only the menu entry still offers the export.
   Browse(QStringLiteral("/books/b.wab"));
