@@ -159,7 +159,11 @@ TEST_F(MainWindowTest, ScanCallsTheReaderInOrderAndAdvancesTheBarOncePerContact)
   fake.reader->contacts = {Person("Ann"), Person("Bob"), Person("Cy")};
   FileBox()->setText(QStringLiteral("  /books/three.wab  "));
   std::vector<int> positions;
-  QObject::connect(Bar(), &QProgressBar::valueChanged, [&](int v) { positions.push_back(v); });
+  // Each position is set once its contact's node and record are in place.
+  QObject::connect(Bar(), &QProgressBar::valueChanged, [&](int v) {
+    positions.push_back(v);
+    EXPECT_EQ(ContactNodes().size(), static_cast<std::size_t>(v));
+  });
   // The export entry is available before the first contact is read.
   bool saveEnabledAtFirstSelect = false;
   fake.reader->beforeCall = [&](const std::string& call) {
@@ -317,7 +321,9 @@ class ScanFailureTest : public MainWindowTest {
 };
 
 TEST_F(ScanFailureTest, NotAnAddressBookIsToldInItsOwnWordsAndTheWindowStaysAsItWas) {
+  ProgressCounter = 7;  // a failure before the loop leaves the counter alone
   ScanFailingAt("Open:/books/broken.wab", automation::kNotAnAddressBook);
+  EXPECT_EQ(ProgressCounter, 7);
   ExpectOneMessage(QStringLiteral("NOT a Correct Windows Address Book File."));
   EXPECT_EQ(State(), before);
   EXPECT_EQ(Bar()->maximum(), 100);
