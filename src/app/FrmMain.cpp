@@ -1,7 +1,6 @@
 #include "FrmMain.h"
 
 #include <QAction>
-#include <QDateTime>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -241,6 +240,13 @@ void FrmMain::CmdEnumerateNotes_Click() {
   const int barValue = ProgBarScanNotes_->value(), barLargeChange = ProgBarScanNotes_->LargeChange();
   const double barScale = ProgBarScanNotes_->Scale();
   const QString path = scan::TrimSpaces(txtNotesDatabaseFile_->text());
+  auto restore = [&] {
+    mnuSave_->setEnabled(saveWasEnabled);
+    ProgBarScanNotes_->setRange(barMinimum, barMaximum);
+    ProgBarScanNotes_->setValue(barValue);
+    ProgBarScanNotes_->SetLargeChange(barLargeChange);
+    ProgBarScanNotes_->SetScale(barScale);
+  };
 
   try {
     auto reader = automation::Registry::Instance().Create<automation::AddressBookReader>(
@@ -271,11 +277,7 @@ void FrmMain::CmdEnumerateNotes_Click() {
     }
     reader.reset();
   } catch (const std::exception& e) {
-    mnuSave_->setEnabled(saveWasEnabled);
-    ProgBarScanNotes_->setRange(barMinimum, barMaximum);
-    ProgBarScanNotes_->setValue(barValue);
-    ProgBarScanNotes_->SetLargeChange(barLargeChange);
-    ProgBarScanNotes_->SetScale(barScale);
+    restore();
     const QString cause = CauseOf(e);
     if (cause == QLatin1String(automation::kNotAnAddressBook))
       ReportFailure(cause);
@@ -283,9 +285,7 @@ void FrmMain::CmdEnumerateNotes_Click() {
       ReportFailure(QStringLiteral("The address book \"%1\" could not be read.\n%2").arg(path, cause));
     return;
   } catch (...) {
-    mnuSave_->setEnabled(saveWasEnabled);
-    ProgBarScanNotes_->setRange(barMinimum, barMaximum);
-    ProgBarScanNotes_->setValue(barValue);
+    restore();
     ReportFailure(QStringLiteral("The address book \"%1\" could not be read.").arg(path));
     return;
   }
