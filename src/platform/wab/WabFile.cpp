@@ -52,7 +52,6 @@ bool Walk(const std::string& bytes, std::uint32_t offset, Record* out, std::uint
     out->kind = kind;
     out->recordId = recordId;
     out->properties.clear();
-    out->properties.reserve(std::min<std::uint32_t>(propCount, 64));
   }
 
   std::uint64_t pos = valuesStart;
@@ -171,10 +170,9 @@ WabFile WabFile::Parse(std::string bytes) {
 
   struct Candidate {
     std::uint32_t offset, end, position;
-    IndexEntry entry;
   };
   std::vector<Candidate> candidates;
-  candidates.reserve(index.count);
+  std::vector<bool> usable(index.count, false);
   // A sound book walks each byte of its value areas once, at most one step
   // per four bytes; anything far beyond that is a crafted file.
   std::uint64_t budget = size / 2 + 4096;
@@ -197,40 +195,47 @@ WabFile WabFile::Parse(std::string bytes) {
     }
     const std::uint64_t end = static_cast<std::uint64_t>(offset) + kRecordHeaderSize +
                               U32(f.bytes_, offset + 20ull) + U32(f.bytes_, offset + 28ull);
-    candidates.push_back({offset, static_cast<std::uint32_t>(end), i,
-                          {recordId, offset, U32(f.bytes_, offset + 4ull)}});
+    candidates.push_back({offset, static_cast<std::uint32_t>(end), i});
   }
+  duplicate.clear();
+  duplicate.shrink_to_fit();
 
   // Two live records never share bytes; when they do, keep the one that
   // starts first and skip the other, so each record is read once.
   std::sort(candidates.begin(), candidates.end(),
             [](const Candidate& a, const Candidate& b) { return a.offset < b.offset; });
   std::uint32_t reach = 0;
-  std::vector<Candidate> kept;
-  kept.reserve(candidates.size());
+  std::size_t keep = 0;
   for (const auto& c : candidates) {
     if (c.offset < reach) {
       ++f.skipped_;
       continue;
     }
     reach = c.end;
-    kept.push_back(c);
+    usable[c.position] = true;
+    ++keep;
   }
   candidates.clear();
   candidates.shrink_to_fit();
-  std::sort(kept.begin(), kept.end(),
-            [](const Candidate& a, const Candidate& b) { return a.position < b.position; });
-  f.records_.reserve(kept.size());
-  for (const auto& c : kept) f.records_.push_back(c.entry);
+  f.records_.reserve(keep);
+  for (std::uint32_t i = 0; i < index.count; ++i) {
+    if (!usable[i]) continue;
+    const std::uint32_t offset = U32(f.bytes_, index.offset + 8ull * i + 4);
+    f.records_.push_back({U32(f.bytes_, offset + 8ull), offset, U32(f.bytes_, offset + 4ull)});
+  }
   return f;
 }
 
 std::optional<Record> WabFile::ReadRecord(std::uint32_t offset, std::string* why) const {
   Record rec;
+  if (!ReadRecord(offset, rec, why)) return std::nullopt;
+  return rec;
+}
+
+bool WabFile::ReadRecord(std::uint32_t offset, Record& out, std::string* why) const {
   // One record on its own: its walk is bounded by its own size.
   std::uint64_t budget = std::numeric_limits<std::uint64_t>::max();
-  if (!Walk(bytes_, offset, &rec, &budget, why)) return std::nullopt;
-  return rec;
+  return Walk(bytes_, offset, &out, &budget, why);
 }
 
 std::string DecodeText(std::string_view bytes, bool unicode, int codePage) {
@@ -242,7 +247,14 @@ std::string DecodeText(std::string_view bytes, bool unicode, int codePage) {
         break;
       }
     }
-    return codepage::Utf16leToUtf8(bytes.substr(0, units * 2));
+    // Most texts are plain ASCII: copy those straight across.
+    std::string ascii(units, '\0');
+    for (std::size_t k = 0; k < units; ++k) {
+      const auto lo = static_cast<unsigned char>(bytes[2 * k]);
+      if (lo >= 0x80 || bytes[2 * k + 1] != 0) return codepage::Utf16leToUtf8(bytes.substr(0, units * 2));
+      ascii[k] = static_cast<char>(lo);
+    }
+    return ascii;
   }
   const auto nul = bytes.find('\0');
   if (nul != std::string_view::npos) bytes = bytes.substr(0, nul);

@@ -114,6 +114,8 @@ class WabFile {
   // Parses the record at offset (current or obsolete). On damage returns
   // nullopt and, when why is given, says what was wrong.
   std::optional<Record> ReadRecord(std::uint32_t offset, std::string* why = nullptr) const;
+  // The same into a record the caller keeps, so repeated reads reuse its room.
+  bool ReadRecord(std::uint32_t offset, Record& out, std::string* why = nullptr) const;
 
  private:
   std::string bytes_;

@@ -54,7 +54,8 @@ std::string ReadWholeFile(const std::string& path) {
   if (static_cast<std::uint64_t>(st.st_size) > kLimit)
     throw automation::AutomationError(automation::kNotAnAddressBook);
   std::string bytes;
-  bytes.resize(static_cast<std::size_t>(st.st_size));
+  // One byte more than the file holds, so the end is seen without growing.
+  bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
   std::size_t have = 0;
   for (;;) {
     if (have == bytes.size()) {
@@ -129,52 +130,59 @@ void WabReader::Select(std::int32_t index) {
     throw automation::AutomationError("Select: no contact " + std::to_string(index) + " (the book has " +
                                       std::to_string(contacts_.size()) + ")");
   selected_ = true;
-  const auto record = file_->ReadRecord(contacts_[static_cast<std::size_t>(index)]);
-  if (!record) return;  // checked by Open; an empty contact is the safe answer anyway
+  if (!file_->ReadRecord(contacts_[static_cast<std::size_t>(index)], record_)) return;  // checked by Open
 
-  auto text = [&](std::uint16_t id) -> Text {
-    for (const auto& p : record->properties)
-      if (p.id() == id && IsText(p)) return {p.data, IsUnicodeType(p.type()), true};
-    return {};
-  };
-  for (std::size_t k = 0; k < kFieldSources.size(); ++k)
-    if (k != kEmailField) fields_[k] = text(kFieldSources[k]);
+  // One pass: the first text property with each field's ID wins.
+  Text display;
+  const Property* list = nullptr;
+  std::optional<std::uint32_t> defaultIndex;
+  for (const auto& p : record_.properties) {
+    const std::uint16_t id = p.id();
+    if (IsText(p)) {
+      const Text t{p.data, IsUnicodeType(p.type()), true};
+      if (id == kDisplayName) {
+        if (!display.present) display = t;
+        continue;
+      }
+      for (std::size_t k = 0; k < kFieldSources.size(); ++k)
+        if (kFieldSources[k] == id && !fields_[k].present) fields_[k] = t;
+    } else if (id == kEmailList && IsTextList(p)) {
+      if (!list) list = &p;
+    } else if (id == kDefaultEmailIndex && p.type() == kTypeLong && p.data.size() == 4 && !defaultIndex) {
+      const auto* b = reinterpret_cast<const unsigned char*>(p.data.data());
+      defaultIndex = static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+                     (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+    }
+  }
 
   const Text& given = fields_[kNameField];
   const Text& surname = fields_[kSurnameField];
   if ((!given.present || IsEmptyText(given.bytes, given.unicode)) &&
-      (!surname.present || IsEmptyText(surname.bytes, surname.unicode))) {
-    Text display = text(kDisplayName);
-    if (display.present) fields_[kNameField] = display;
-  }
+      (!surname.present || IsEmptyText(surname.bytes, surname.unicode)) && display.present)
+    fields_[kNameField] = display;
 
   // The default address of the e-mail list; else the single address; else
   // the first address of the list, so no address is lost.
-  const Property* list = nullptr;
-  for (const auto& p : record->properties)
-    if (p.id() == kEmailList && IsTextList(p)) {
-      list = &p;
-      break;
-    }
-  std::optional<std::uint32_t> defaultIndex;
-  for (const auto& p : record->properties)
-    if (p.id() == kDefaultEmailIndex && p.type() == kTypeLong && p.data.size() == 4) {
-      const auto* b = reinterpret_cast<const unsigned char*>(p.data.data());
-      defaultIndex = static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-                     (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
-      break;
-    }
+  Text single = fields_[kEmailField];
   Text email;
   if (list && defaultIndex) {
     if (auto e = list->Element(*defaultIndex); e && !IsEmptyText(*e, IsUnicodeType(list->type())))
       email = {*e, IsUnicodeType(list->type()), true};
   }
-  if (!email.present) email = text(kFieldSources[kEmailField]);
+  if (!email.present) email = single;
   if (!email.present && list) {
-    for (std::uint32_t i = 0; i < list->count; ++i) {
-      auto e = list->Element(i);
-      if (e && !IsEmptyText(*e, IsUnicodeType(list->type()))) {
-        email = {*e, IsUnicodeType(list->type()), true};
+    // One walk over the list (its bounds were checked when it was parsed).
+    std::string_view rest = list->data;
+    for (std::uint32_t i = 0; i < list->count && rest.size() >= 4; ++i) {
+      const auto* b = reinterpret_cast<const unsigned char*>(rest.data());
+      const std::uint32_t len = static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+                                (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+      rest.remove_prefix(4);
+      if (len > rest.size()) break;
+      const std::string_view e = rest.substr(0, len);
+      rest.remove_prefix(len);
+      if (!IsEmptyText(e, IsUnicodeType(list->type()))) {
+        email = {e, IsUnicodeType(list->type()), true};
         break;
       }
     }
@@ -185,7 +193,8 @@ void WabReader::Select(std::int32_t index) {
 std::string WabReader::GetValue(const std::string& key) {
   if (!selected_) return {};
   for (std::size_t k = 0; k < automation::kReaderFieldKeys.size(); ++k) {
-    if (automation::kReaderFieldKeys[k] == key) {
+    const std::string_view candidate = automation::kReaderFieldKeys[k];
+    if (candidate.size() == key.size() && candidate[0] == key[0] && candidate == key) {
       const Text& t = fields_[k];
       return t.present ? DecodeText(t.bytes, t.unicode, codePage_) : std::string();
     }

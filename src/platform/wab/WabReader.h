@@ -58,6 +58,7 @@ class WabReader : public automation::AddressBookReader {
   std::optional<WabFile> file_;
   std::vector<std::uint32_t> contacts_;  // record offsets, record-index order
   bool selected_ = false;
+  Record record_;  // the selected contact, parsed; fields_ point into the file
   std::array<Text, 20> fields_{};
 };
 
