@@ -164,6 +164,8 @@ TEST(WabDamage, DamagedRecordsAreSkippedAndCounted) {
       {"property count too large", [&](std::string& b) { Put32(b, bob + 12, 0x3FFFFFFF); }},
       {"value area past the end", [&](std::string& b) { Put32(b, bob + 28, 0xFFFFFFF0u); }},
       {"value area one byte short", [&](std::string& b) { Put32(b, bob + 28, Get32(b, bob + 28) - 1); }},
+      // Longer than its values: it would swallow the next record's header.
+      {"value area longer than its values", [&](std::string& b) { Put32(b, bob + 28, Get32(b, bob + 28) + 4); }},
       {"value does not repeat its tag", [&](std::string& b) { b[bobValues] ^= 0x01; }},
       {"string length past the record", [&](std::string& b) { Put32(b, bobValues + 4, 0x7FFFFFFF); }},
       {"string length one too long", [&](std::string& b) { Put32(b, bobValues + 4, Get32(b, bobValues + 4) + 1); }},
@@ -194,6 +196,7 @@ TEST(WabDamage, DamagedListsAreSkipped) {
   ASSERT_NE(list, std::string::npos);
   const std::function<void(std::string&)> damages[] = {
       [&](std::string& b) { Put32(b, list + 4, 3); },                          // more elements than stored
+      [&](std::string& b) { Put32(b, list + 4, 1); },                          // fewer elements than stored
       [&](std::string& b) { Put32(b, list + 4, 0x40000000); },                 // absurd element count
       [&](std::string& b) { Put32(b, list + 8, Get32(b, list + 8) + 2); },     // total too long
       [&](std::string& b) { Put32(b, list + 8, Get32(b, list + 8) - 2); },     // total too short
@@ -207,6 +210,17 @@ TEST(WabDamage, DamagedListsAreSkipped) {
     EXPECT_EQ(r.SkippedRecords(), 1);
     EXPECT_EQ(ReadAll(r), (std::vector<std::string>{"Ann", "Bob", "Dee", "Eve"}));
   }
+}
+
+TEST(WabDamage, ARecordIdListedTwiceIsReadOnce) {
+  // Two copies of record 2 both claim to be current: the index lists the
+  // ID twice, each entry at its own sound copy. The first one wins.
+  Book book = FiveContacts();
+  book.records.push_back(Contact(2, {Unicode(kGivenName, "Ann again")}));
+  wab::WabReader r(1252);
+  r.OpenBytes(WriteBook(book), "x");
+  EXPECT_EQ(ReadAll(r), (std::vector<std::string>{"Ann", "Bob", "Cyd", "Dee", "Eve"}));
+  EXPECT_EQ(r.SkippedRecords(), 1);
 }
 
 TEST(WabDamage, RecordsSharingBytesAreReadOnce) {
