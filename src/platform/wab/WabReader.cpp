@@ -53,6 +53,23 @@ std::string ReadWholeFile(const std::string& path) {
   constexpr std::uint64_t kLimit = std::numeric_limits<std::uint32_t>::max();
   if (static_cast<std::uint64_t>(st.st_size) > kLimit)
     throw automation::AutomationError(automation::kNotAnAddressBook);
+  // Look at the signature before reading everything, so opening some large
+  // file that is not an address book costs no memory.
+  char head[16];
+  std::size_t got = 0;
+  while (got < sizeof head) {
+    ssize_t n = ::pread(fd, head + got, sizeof head - got, static_cast<off_t>(got));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      FailOn("Cannot read the address book", path, errno);
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  if (got < sizeof head || (std::memcmp(head, kSignature.data(), sizeof head) != 0 &&
+                            std::memcmp(head, kOldSignature.data(), sizeof head) != 0))
+    throw automation::AutomationError(automation::kNotAnAddressBook);
+
   std::string bytes;
   // One byte more than the file holds, so the end is seen without growing.
   bytes.resize(static_cast<std::size_t>(st.st_size) + 1);

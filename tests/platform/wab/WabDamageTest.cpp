@@ -4,9 +4,11 @@
 // asan preset runs these under AddressSanitizer).
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 
 #include "platform/automation/AddressBookReader.h"
@@ -119,6 +121,18 @@ TEST(WabDamage, FilesThatAreNotAddressBooksGetTheFixedMessage) {
     testsupport::WriteFile(dir / "f.wab", bytes);
     EXPECT_EQ(OpenError((dir / "f.wab").string()), kNotAnAddressBook) << what;
   }
+}
+
+TEST(WabDamage, ALargeFileThatIsNotABookIsRefusedWithoutReadingIt) {
+  testsupport::TempDir dir;
+  const auto big = dir / "video.wab";
+  testsupport::WriteFile(big, "RIFF....AVI LIST");
+  std::filesystem::resize_file(big, 2ull << 30);  // sparse: no disk used
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  EXPECT_EQ(OpenError(big.string()), kNotAnAddressBook);
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "KiB of peak memory grew";
 }
 
 TEST(WabDamage, ImpossibleTablesAreNotAnAddressBook) {
