@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 
 #include "platform/codepage/CodePage.h"
 
@@ -112,12 +113,18 @@ void WabReader::Reset() {
   contacts_.clear();
   contacts_.shrink_to_fit();
   selected_ = false;
+  record_.properties.clear();
   fields_ = {};
 }
 
 void WabReader::Open(const std::string& path) {
   Reset();
-  OpenBytes(ReadWholeFile(path), path);
+  try {
+    OpenBytes(ReadWholeFile(path), path);
+  } catch (const std::bad_alloc&) {
+    Reset();
+    throw automation::AutomationError("Not enough memory to read the address book \"" + path + "\"");
+  }
 }
 
 void WabReader::OpenBytes(std::string bytes, const std::string& /*name*/) {
