@@ -1,5 +1,7 @@
 #include "excel/AnsiEncoder.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/codepage/CodePage.h"
@@ -73,32 +75,55 @@ bool AnsiEncoder::Encode(std::string_view utf8, std::size_t maxBytes, std::strin
     out = std::move(r.bytes);
     return true;
   }
-  out.clear();
+  // A single-byte page never gives more bytes than the UTF-8 has.
+  out.resize(std::min(utf8.size(), maxBytes));
+  std::size_t n = EncodeTo(utf8, out.data(), out.size());
+  if (n == kTooLong) return false;
+  out.resize(n);
+  return true;
+}
+
+std::size_t AnsiEncoder::EncodeOther(std::string_view utf8, char* out, std::size_t maxBytes) const {
+  if (!table_) {
+    auto r = codepage::FromUtf8(utf8, codePage_, maxBytes);
+    if (r.truncated) return kTooLong;
+    std::memcpy(out, r.bytes.data(), r.bytes.size());
+    return r.bytes.size();
+  }
+  const char* p = utf8.data();
   const std::size_t size = utf8.size();
-  std::size_t i = 0;
-  while (i < size) {
-    // Copy a run of ASCII at once: most texts are nothing else.
-    std::size_t run = i;
-    while (run < size && static_cast<unsigned char>(utf8[run]) < 0x80) ++run;
-    if (run > i) {
-      if (out.size() + (run - i) > maxBytes) return false;
-      out.append(utf8.data() + i, run - i);
-      i = run;
-      if (i == size) break;
+  // Plain ASCII, the usual case, is copied as it stands.
+  std::size_t ascii = 0;
+  while (ascii + 8 <= size) {
+    std::uint64_t word;
+    std::memcpy(&word, p + ascii, 8);
+    if (word & 0x8080808080808080ull) break;
+    ascii += 8;
+  }
+  while (ascii < size && static_cast<unsigned char>(p[ascii]) < 0x80) ++ascii;
+  if (ascii > maxBytes) return kTooLong;
+  std::memcpy(out, p, ascii);
+  std::size_t n = ascii;
+  for (std::size_t i = ascii; i < size;) {
+    if (n == maxBytes) return kTooLong;
+    unsigned char c = static_cast<unsigned char>(p[i]);
+    if (c < 0x80) {
+      out[n++] = static_cast<char>(c);
+      ++i;
+      continue;
     }
-    if (out.size() + 1 > maxBytes) return false;
     char32_t cp = 0;
-    std::size_t n = Decode(utf8, i, &cp);
-    if (n == 0) {
-      out += '?';
+    std::size_t len = Decode(utf8, i, &cp);
+    if (len == 0) {
+      out[n++] = '?';
       ++i;
       continue;
     }
     unsigned char byte = cp <= 0xFFFF ? table_[cp] : 0;
-    out += byte ? static_cast<char>(byte) : '?';
-    i += n;
+    out[n++] = byte ? static_cast<char>(byte) : '?';
+    i += len;
   }
-  return true;
+  return n;
 }
 
 }  // namespace excel

@@ -91,6 +91,10 @@ bool ToIndex(std::int32_t number, std::uint16_t* index) {
   return true;
 }
 
+std::uint32_t XfKey(std::uint8_t font, std::uint8_t formatAndProtection, std::uint8_t alignment) {
+  return std::uint32_t{font} << 16 | std::uint32_t{formatAndProtection} << 8 | alignment;
+}
+
 int UsablePage(int codePage) { return codepage::IsSupported(codePage) ? codePage : 1252; }
 
 }  // namespace
@@ -181,8 +185,7 @@ Status ExcelFile::InsertHorizPageBreak(std::int32_t lrow) {
 
 Status ExcelFile::FindOrAddXf(std::uint8_t font, std::uint8_t formatAndProtection,
                               std::uint8_t alignment, std::uint8_t* index) {
-  const std::uint32_t key = std::uint32_t{font} << 16 | std::uint32_t{formatAndProtection} << 8 |
-                            alignment;
+  const std::uint32_t key = XfKey(font, formatAndProtection, alignment);
   if (key == lastXfKey_) {
     *index = lastXfIndex_;
     return kOk;
@@ -239,16 +242,8 @@ Status ExcelFile::WriteValue(std::int32_t ValueType, std::int32_t CellFontUsed,
       LeDouble(rec + 11, real);
       size = 19;
       break;
-    case kTextValue: {
-      std::string_view text;
-      if (Status s = value.ToText(&text, numberText_)) return s;
-      if (!encoder_.Encode(text, kMaxText, scratch_)) return kOverflow;
-      if (!attributesFit) return kOverflow;
-      Header(rec, kLabel, static_cast<std::uint16_t>(scratch_.size() + 8));
-      rec[11] = static_cast<unsigned char>(scratch_.size());
-      size = 12;
-      break;
-    }
+    case kTextValue:
+      return WriteLabel(row, col, HiddenLocked, attr2, Alignment, attributesFit, value);
     default:
       return kOk;
   }
@@ -266,7 +261,61 @@ Status ExcelFile::WriteValue(std::int32_t ValueType, std::int32_t CellFontUsed,
   rec[9] = a2;
   rec[10] = a3;
   Put(rec, size);
-  if (ValueType == kTextValue) Put(scratch_.data(), scratch_.size());
+  return Finish();
+}
+
+// The cell the export writes 700,000 times: the text goes from UTF-8 straight
+// into the output buffer, behind the record header.
+Status ExcelFile::WriteLabel(std::uint16_t row, std::uint16_t col, std::int32_t HiddenLocked,
+                             std::int64_t attr2, std::int32_t Alignment, bool attributesFit,
+                             const Value& value) {
+  std::string_view text;
+  if (const std::string_view* t = value.text()) text = *t;
+  else if (Status s = value.ToText(&text, numberText_)) return s;
+  if (Status s = BeginRecord()) {
+    // Nothing can be written; the argument checks still come first.
+    if (!encoder_.Encode(text, kMaxText, scratch_) || !attributesFit) return kOverflow;
+    return s;
+  }
+  constexpr std::size_t kXfSize = 8, kHeaderSize = 12;
+  char* p = out_.Reserve(kXfSize + kHeaderSize + kMaxText);
+  const std::size_t n = encoder_.EncodeTo(text, p + kHeaderSize, kMaxText);
+  if (n == AnsiEncoder::kTooLong || !attributesFit) return kOverflow;
+
+  const auto a1 = static_cast<std::uint8_t>(HiddenLocked);
+  const auto a2 = static_cast<std::uint8_t>(attr2);
+  const auto a3 = static_cast<std::uint8_t>(Alignment);
+  std::size_t start = 0;
+  std::uint8_t xf = lastXfIndex_;
+  const std::uint32_t key = XfKey(a2 >> 6, (a2 & 0x3F) | (a1 & 0xC0), a3);
+  if (key != lastXfKey_) {
+    auto it = std::find(xfs_.begin(), xfs_.end(), key);
+    if (it == xfs_.end()) {
+      if (xfs_.size() >= kMaxXfs) return kOverflow;
+      // The first cell of this kind: its XF record goes first.
+      std::memmove(p + kXfSize + kHeaderSize, p + kHeaderSize, n);
+      auto* x = reinterpret_cast<unsigned char*>(p);
+      Header(x, kXf, 4);
+      x[4] = a2 >> 6;
+      x[5] = 0;
+      x[6] = (a2 & 0x3F) | (a1 & 0xC0);
+      x[7] = a3;
+      it = xfs_.insert(xfs_.end(), key);
+      start = kXfSize;
+    }
+    lastXfKey_ = key;
+    lastXfIndex_ = xf = static_cast<std::uint8_t>(it - xfs_.begin());
+  }
+  unsigned char rec[kHeaderSize];
+  Header(rec, kLabel, static_cast<std::uint16_t>(n + 8));
+  Le16(rec + 4, row);
+  Le16(rec + 6, col);
+  rec[8] = static_cast<unsigned char>(xf | (a1 & 0xC0));
+  rec[9] = a2;
+  rec[10] = a3;
+  rec[11] = static_cast<unsigned char>(n);
+  std::memcpy(p + start, rec, kHeaderSize);
+  out_.Advance(start + kHeaderSize + n);
   return Finish();
 }
 

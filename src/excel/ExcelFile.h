@@ -160,6 +160,9 @@ class ExcelFile {
   void Put(const void* data, std::size_t n) { out_.Append(data, n); }
   Status WriteTextRecord(std::uint16_t id, std::string_view utf8, std::size_t maxBytes);
   Status WriteFlagRecord(std::uint16_t id, bool flag);
+  Status WriteLabel(std::uint16_t row, std::uint16_t col, std::int32_t HiddenLocked,
+                    std::int64_t attr2, std::int32_t Alignment, bool attributesFit,
+                    const Value& value);
   Status FindOrAddXf(std::uint8_t font, std::uint8_t formatAndProtection, std::uint8_t alignment,
                      std::uint8_t* index);
 

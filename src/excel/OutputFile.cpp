@@ -77,6 +77,11 @@ void OutputFile::WriteOut(const char* data, std::size_t n) {
   }
 }
 
+void OutputFile::Drain() {
+  if (fd_ >= 0) WriteOut(buffer_.get(), used_);
+  used_ = 0;  // after a failure the bytes are dropped; error() says so
+}
+
 void OutputFile::AppendSlow(const char* data, std::size_t n) {
   if (fd_ < 0 || error_ != 0) return;
   WriteOut(buffer_.get(), used_);

@@ -56,6 +56,8 @@ class Value {
   static constexpr Value Empty() { return Value(); }
 
   Kind kind() const { return static_cast<Kind>(v_.index()); }
+  // The text of a text value, else null.
+  const std::string_view* text() const { return std::get_if<std::string_view>(&v_); }
 
   // Whole number for ValueType 0: a real is rounded to the nearest whole
   // number (halves to the even one), a numeric text is read as a number,

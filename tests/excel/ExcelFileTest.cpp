@@ -56,7 +56,7 @@ constexpr std::size_t kPrologue = 8 + 6 + 6 + 376;  // BOF, CODEPAGE, FORMATCOUN
 const std::string kEof = Bytes("0A 00 00 00");
 
 // The records a body of calls adds between the prologue and EOF.
-class Body : public ::testing::Test {
+class ExcelFileRecords : public ::testing::Test {
  protected:
   fs::path path() const { return dir_ / "out.xls"; }
 
@@ -76,7 +76,7 @@ class Body : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Body, CreateThenCloseGivesTheFixedPrologueAndEof) {
+TEST_F(ExcelFileRecords, CreateThenCloseGivesTheFixedPrologueAndEof) {
   EXPECT_EQ(Hex(Write([](ExcelFile&) {})), "");
   std::string file = ReadFile(path());
   ASSERT_EQ(file.size(), 400u);
@@ -99,7 +99,7 @@ TEST_F(Body, CreateThenCloseGivesTheFixedPrologueAndEof) {
   EXPECT_EQ(file.substr(396), kEof);
 }
 
-TEST_F(Body, CodePageRecordNamesThePageUsed) {
+TEST_F(ExcelFileRecords, CodePageRecordNamesThePageUsed) {
   for (auto [page, bytes] : {std::pair{1251, "E3 04"}, {932, "A4 03"}, {1250, "E2 04"}}) {
     Write([](ExcelFile&) {}, page);
     EXPECT_EQ(Hex(ReadFile(path()).substr(8, 6)), Hex(Bytes("42 00 02 00 ") + Bytes(bytes)));
@@ -108,7 +108,7 @@ TEST_F(Body, CodePageRecordNamesThePageUsed) {
   EXPECT_EQ(ExcelFile(4242).codePage(), 1252);
 }
 
-TEST_F(Body, DefaultCodePageFollowsTheUsersLocale) {
+TEST_F(ExcelFileRecords, DefaultCodePageFollowsTheUsersLocale) {
   const char* saved = std::getenv("LC_ALL");
   std::string keep = saved ? saved : "";
   setenv("LC_ALL", "ru_RU.UTF-8", 1);
@@ -121,7 +121,7 @@ TEST_F(Body, DefaultCodePageFollowsTheUsersLocale) {
   EXPECT_EQ(ja.codePage(), 932);
 }
 
-TEST_F(Body, HeadingCellGetsItsXfRecordFirst) {
+TEST_F(ExcelFileRecords, HeadingCellGetsItsXfRecordFirst) {
   auto body = Write([](ExcelFile& x) {
     EXPECT_EQ(x.WriteValue(2, 64, 1, 0, 1, 1, "First Name", 0), 0);
     EXPECT_EQ(x.WriteValue(2, 64, 1, 0, 1, 2, "Middle Name", 0), 0);  // same XF, none added
@@ -131,7 +131,7 @@ TEST_F(Body, HeadingCellGetsItsXfRecordFirst) {
                                  "04 00 13 00 00 00 01 00 00 40 01 0B 'Middle Name'")));
 }
 
-TEST_F(Body, NumberAndIntegerCells) {
+TEST_F(ExcelFileRecords, NumberAndIntegerCells) {
   auto body = Write([](ExcelFile& x) {
     EXPECT_EQ(x.WriteValue(1, 0, 3, 0, 2, 3, 1.5, 0), 0);
     EXPECT_EQ(x.WriteValue(0, 0, 3, 0, 2, 3, 2, 0), 0);
@@ -146,7 +146,7 @@ TEST_F(Body, NumberAndIntegerCells) {
                                  "03 00 0F 00 01 00 02 00 00 00 03 00 00 00 00 00 00 00 C0")));
 }
 
-TEST_F(Body, IntegerConversionsRoundAndCheckTheRange) {
+TEST_F(ExcelFileRecords, IntegerConversionsRoundAndCheckTheRange) {
   struct Case { Value v; excel::Status status; std::string bytes; };
   const Case cases[] = {
       {2.5, 0, "02 00"}, {3.5, 0, "04 00"}, {32767, 0, "FF 7F"}, {32768, 0, "00 80"},
@@ -170,7 +170,7 @@ TEST_F(Body, IntegerConversionsRoundAndCheckTheRange) {
   }
 }
 
-TEST_F(Body, NumberConversions) {
+TEST_F(ExcelFileRecords, NumberConversions) {
   struct Case { Value v; excel::Status status; double d; };
   const Case cases[] = {
       {"-1.25", 0, -1.25}, {"+4", 0, 4}, {"1e-400", 0, 0}, {"1e400", st::kOverflow, 0},
@@ -193,7 +193,7 @@ TEST_F(Body, NumberConversions) {
   }
 }
 
-TEST_F(Body, TextCellsInTheCodePage) {
+TEST_F(ExcelFileRecords, TextCellsInTheCodePage) {
   const std::string t255(255, 'x');
   auto body = Write([&](ExcelFile& x) {
     EXPECT_EQ(x.WriteValue(2, 0, 0, 0, 1, 1, "", 0), 0);
@@ -215,7 +215,7 @@ TEST_F(Body, TextCellsInTheCodePage) {
                                  "04 00 0C 00 00 00 07 00 00 00 00 04 'next'")));
 }
 
-TEST_F(Body, DoubleByteTextsCountBytes) {
+TEST_F(ExcelFileRecords, DoubleByteTextsCountBytes) {
   const std::string nichi = "日";  // 93 FA in 932
   std::string fits;
   for (int i = 0; i < 127; ++i) fits += nichi;
@@ -230,7 +230,7 @@ TEST_F(Body, DoubleByteTextsCountBytes) {
             Hex(Bytes("04 00 0C 00 00 00 02 00 00 00 00 04 93 FA 96 7B")));
 }
 
-TEST_F(Body, AttributesAndTheirChecks) {
+TEST_F(ExcelFileRecords, AttributesAndTheirChecks) {
   auto body = Write([](ExcelFile& x) {
     EXPECT_EQ(x.WriteValue(2, 64, 0, 0, 1, 1, "a", 5), 0);    // attribute 2 = 69
     EXPECT_EQ(x.WriteValue(2, 64, 0, 0, 1, 1, "a", 200), st::kOverflow);
@@ -250,7 +250,7 @@ TEST_F(Body, AttributesAndTheirChecks) {
                                  "04 00 09 00 01 00 00 00 C1 C3 7A 01 'b'")));
 }
 
-TEST_F(Body, RowsAndColumnsMapToIndexes) {
+TEST_F(ExcelFileRecords, RowsAndColumnsMapToIndexes) {
   auto body = Write([](ExcelFile& x) {
     EXPECT_EQ(x.WriteValue(0, 0, 0, 0, 65536, 256, 1, 0), 0);
     EXPECT_EQ(x.WriteValue(0, 0, 0, 0, 0, 1, 1, 0), st::kOverflow);
@@ -261,11 +261,12 @@ TEST_F(Body, RowsAndColumnsMapToIndexes) {
   EXPECT_EQ(Hex(body), Hex(Bytes("43 00 04 00 00 00 00 00 02 00 09 00 FF FF FF 00 00 00 00 01 00")));
 }
 
-TEST_F(Body, SixtyFourCellFormatsAtMost) {
+TEST_F(ExcelFileRecords, SixtyFourCellFormatsAtMost) {
   auto body = Write([](ExcelFile& x) {
     for (int i = 0; i < 64; ++i)
       ASSERT_EQ(x.WriteValue(0, 0, i % 8, 0, i + 1, 1, 1, i / 8), 0) << i;
     EXPECT_EQ(x.WriteValue(0, 0, 0, 64, 100, 1, 1, 0), st::kOverflow);  // a 65th
+    EXPECT_EQ(x.WriteValue(2, 0, 0, 64, 100, 1, "t", 0), st::kOverflow);
     EXPECT_EQ(x.WriteValue(0, 0, 7, 0, 101, 1, 1, 7), 0);               // the 64th again
   });
   ASSERT_EQ(body.size(), 64u * (8 + 13) + 13);
@@ -273,14 +274,14 @@ TEST_F(Body, SixtyFourCellFormatsAtMost) {
             Hex(Bytes("02 00 09 00 64 00 00 00 3F 07 07 01 00")));
 }
 
-TEST_F(Body, PageBreaksAreSortedBeforeEof) {
+TEST_F(ExcelFileRecords, PageBreaksAreSortedBeforeEof) {
   auto body = Write([](ExcelFile& x) {
     for (int row : {10, 3, 7, 3}) EXPECT_EQ(x.InsertHorizPageBreak(row), 0);
   });
   EXPECT_EQ(Hex(body), Hex(Bytes("1B 00 0A 00 04 00 02 00 02 00 06 00 09 00")));
 }
 
-TEST_F(Body, PageBreakListHoldsAtMost16382) {
+TEST_F(ExcelFileRecords, PageBreakListHoldsAtMost16382) {
   auto body = Write([](ExcelFile& x) {
     for (int i = 0; i < 16382; ++i) ASSERT_EQ(x.InsertHorizPageBreak(16383 - i % 16383), 0);
     EXPECT_EQ(x.InsertHorizPageBreak(5), st::kOverflow);
@@ -289,7 +290,7 @@ TEST_F(Body, PageBreakListHoldsAtMost16382) {
   EXPECT_EQ(Hex(body.substr(0, 8)), "1B 00 FE 7F FE 3F 01 00");
 }
 
-TEST_F(Body, SheetLayoutRecords) {
+TEST_F(ExcelFileRecords, SheetLayoutRecords) {
   auto body = Write([](ExcelFile& x) {
     EXPECT_EQ(x.SetFont("Verdana", 10, 0), 0);
     EXPECT_EQ(x.SetFont("Courier", 16, 3), 0);
@@ -322,7 +323,7 @@ TEST_F(Body, SheetLayoutRecords) {
                                  "2F 00 04 00 'abcd'")));
 }
 
-TEST_F(Body, SheetLayoutChecksWriteNothing) {
+TEST_F(ExcelFileRecords, SheetLayoutChecksWriteNothing) {
   const std::string t256(256, 'n');
   const std::string p300(300, 'p');
   auto body = Write([&](ExcelFile& x) {
