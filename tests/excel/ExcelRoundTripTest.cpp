@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ostream>
 
 #include "excel/ExportLikeWorkbook.h"
 #include "support/TestData.h"
@@ -13,6 +14,8 @@ struct Run {
   exceltest::Script script;
   const char* locale;
 };
+
+void PrintTo(const Run& run, std::ostream* os) { *os << run.locale; }
 
 class ExcelRoundTrip : public ::testing::TestWithParam<Run> {
  protected:

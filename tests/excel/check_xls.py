@@ -180,7 +180,64 @@ def check_soffice(path, exp):
             problem("soffice failed (%d): %s %s" % (run.returncode, run.stdout, run.stderr))
             return 0
         compare_csv(found[0], exp, "soffice")
+        # Fonts: LibreOffice's flat XML names each cell's font.
+        run = subprocess.run([soffice, "-env:UserInstallation=" + profile, "--headless",
+                              "--convert-to", "fods", "--outdir", tmp, path],
+                             capture_output=True, text=True, timeout=300)
+        found = glob.glob(os.path.join(tmp, "*.fods"))
+        if run.returncode != 0 or not found:
+            problem("soffice failed (%d): %s %s" % (run.returncode, run.stdout, run.stderr))
+            return 0
+        compare_fods_fonts(found[0], exp)
     return 0
+
+
+def compare_fods_fonts(fods_path, exp):
+    import xml.etree.ElementTree as ET
+    ns = {
+        "office": "urn:oasis:names:tc:opendocument:xmlns:office:1.0",
+        "table": "urn:oasis:names:tc:opendocument:xmlns:table:1.0",
+        "style": "urn:oasis:names:tc:opendocument:xmlns:style:1.0",
+        "fo": "urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0",
+    }
+    attr = lambda prefix, name: "{%s}%s" % (ns[prefix], name)
+    root = ET.parse(fods_path).getroot()
+    styles = {}
+    for st in root.iter(attr("style", "style")):
+        tp = st.find("style:text-properties", ns)
+        if tp is not None:
+            styles[st.get(attr("style", "name"))] = tp
+    sheet = root.find(".//table:table", ns)
+    column_styles = []
+    for col in sheet.iter(attr("table", "table-column")):
+        repeat = int(col.get(attr("table", "number-columns-repeated"), "1"))
+        column_styles += [col.get(attr("table", "default-cell-style-name"))] * min(repeat, 256)
+    grid = []
+    for row in sheet.iter(attr("table", "table-row")):
+        cells = []
+        for cell in row.findall("table:table-cell", ns):
+            repeat = int(cell.get(attr("table", "number-columns-repeated"), "1"))
+            cells += [cell.get(attr("table", "style-name"))] * min(repeat, 256)
+        repeat = int(row.get(attr("table", "number-rows-repeated"), "1"))
+        grid += [cells] * min(repeat, 100)
+    for c in exp["cells"]:
+        r, col = c["row"], c["col"]
+        name = grid[r][col] if r < len(grid) and col < len(grid[r]) else None
+        name = name or (column_styles[col] if col < len(column_styles) else None)
+        tp = styles.get(name)
+        if tp is None:
+            problem("soffice cell (%d,%d) has no font" % (r, col))
+            continue
+        got = (tp.get(attr("style", "font-name")),
+               round(float(tp.get(attr("fo", "font-size"), "0pt")[:-2]) * 20),
+               tp.get(attr("fo", "font-weight")) == "bold",
+               tp.get(attr("fo", "font-style")) == "italic",
+               tp.get(attr("style", "text-underline-style"), "none") != "none")
+        want = FONTS[c["font"]]
+        if got[0] == "Courier New":  # LibreOffice's stand-in for Courier
+            got = ("Courier",) + got[1:]
+        if got != want:
+            problem("soffice cell (%d,%d) font %r, expected %r" % (r, col, got, want))
 
 
 def main():
