@@ -108,6 +108,23 @@ TEST_F(ExcelFileRecords, CodePageRecordNamesThePageUsed) {
   EXPECT_EQ(ExcelFile(4242).codePage(), 1252);
 }
 
+TEST_F(ExcelFileRecords, ChangedCodePageWaitsForTheNextFile) {
+  ExcelFile x(1252);
+  ASSERT_EQ(x.CreateFile(path()), 0);
+  x.setCodePage(1251);
+  EXPECT_EQ(x.WriteValue(2, 0, 0, 0, 1, 1, "Ж", 0), 0);  // still 1252: "?"
+  ASSERT_EQ(x.CloseFile(), 0);
+  std::string first = ReadFile(path());
+  EXPECT_EQ(Hex(first.substr(8, 6)), "42 00 02 00 E4 04");
+  EXPECT_EQ(first[kPrologue + 8 + 12], '?');
+  ASSERT_EQ(x.CreateFile(path()), 0);
+  EXPECT_EQ(x.WriteValue(2, 0, 0, 0, 1, 1, "Ж", 0), 0);
+  ASSERT_EQ(x.CloseFile(), 0);
+  std::string second = ReadFile(path());
+  EXPECT_EQ(Hex(second.substr(8, 6)), "42 00 02 00 E3 04");
+  EXPECT_EQ(Hex(second.substr(kPrologue + 8 + 12, 1)), "C6");
+}
+
 TEST_F(ExcelFileRecords, DefaultCodePageFollowsTheUsersLocale) {
   const char* saved = std::getenv("LC_ALL");
   std::string keep = saved ? saved : "";
