@@ -5,6 +5,7 @@
 //
 //   build/default/bin/excel_bench [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
 
@@ -110,6 +111,21 @@ const std::vector<std::vector<std::string>>& Contacts() {
   return table;
 }
 
+// User and system processor time of this process so far, in milliseconds.
+std::pair<double, double> ProcessorTimes() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+  return {ms(u.ru_utime), ms(u.ru_stime)};
+}
+
+void ReportProcessorTimes(benchmark::State& state, std::pair<double, double> before) {
+  auto after = ProcessorTimes();
+  const double n = static_cast<double>(state.iterations());
+  state.counters["user_ms"] = (after.first - before.first) / n;
+  state.counters["sys_ms"] = (after.second - before.second) / n;
+}
+
 fs::path Scratch(const char* name) {
   static const fs::path dir = [] {
     fs::path d = fs::temp_directory_path() / ("addrivo-excel-bench-" + std::to_string(getpid()));
@@ -142,6 +158,7 @@ void BM_ExcelFile(benchmark::State& state) {
   Contacts();
   const fs::path path = Scratch("excelfile.xls");
   std::size_t peakAbove = 0, allocations = 0;
+  const auto times = ProcessorTimes();
   for (auto _ : state) {
     std::size_t before = gLive.load();
     gPeak = before;
@@ -150,6 +167,7 @@ void BM_ExcelFile(benchmark::State& state) {
     peakAbove = gPeak.load() - before;
     allocations = gAllocations.load() - allocsBefore;
   }
+  ReportProcessorTimes(state, times);
   const auto bytes = fs::file_size(path);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
   state.counters["file_bytes"] = static_cast<double>(bytes);
@@ -175,6 +193,7 @@ void BM_RawWrite(benchmark::State& state) {
   const std::string bytes = WrittenBytes();
   const fs::path path = Scratch("raw.xls");
   const bool synced = state.range(0) != 0;
+  const auto times = ProcessorTimes();
   for (auto _ : state) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) std::abort();
@@ -182,6 +201,7 @@ void BM_RawWrite(benchmark::State& state) {
     if (synced && (std::fflush(f) != 0 || fsync(fileno(f)) != 0)) std::abort();
     std::fclose(f);
   }
+  ReportProcessorTimes(state, times);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
 }
 BENCHMARK(BM_RawWrite)->ArgName("synced")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
