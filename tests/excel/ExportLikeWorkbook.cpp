@@ -153,7 +153,8 @@ int RunChecker(const std::string& mode, const std::filesystem::path& xls,
                     testsupport::ShellQuote(script) + " " + mode + " " +
                     testsupport::ShellQuote(xls.string()) + " " +
                     testsupport::ShellQuote(json.string()) + " 2>&1";
-  return testsupport::RunCommand(cmd, out);
+  int rc = testsupport::RunCommand(cmd, out);
+  return rc == 127 ? 77 : rc;  // no python at all: the reader is missing too
 }
 
 }  // namespace exceltest

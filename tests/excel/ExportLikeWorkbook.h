@@ -39,7 +39,8 @@ std::string WriteWorkbook(const Workbook& book, const std::filesystem::path& xls
 std::string PythonWithXlrd();
 
 // Runs tests/excel/check_xls.py with a mode (xlrd, ssconvert, soffice);
-// returns its exit status and puts its output into out.
+// returns its exit status (77: the reader is not installed) and puts its
+// output into out.
 int RunChecker(const std::string& mode, const std::filesystem::path& xls,
                const std::filesystem::path& json, const std::string& locale, std::string* out);
 
