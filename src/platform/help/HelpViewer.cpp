@@ -70,6 +70,7 @@ QUrl HelpBrowser::ResolveLink(const QUrl& base, const QUrl& link) {
 }
 
 void HelpBrowser::FollowLink(const QUrl& link) {
+  if (!file_) return;  // the window shows why there is nothing to follow
   const QUrl target = Resolve(link);
   if (target.isEmpty()) {
     emit externalLinkClicked(link);
@@ -83,6 +84,12 @@ QVariant HelpBrowser::loadResource(int type, const QUrl& name) {
   const std::string chm_path = ChmFile::Normalize(name.path().toStdString());
   const std::optional<std::string> data = file_->Read(chm_path);
   if (type == QTextDocument::HtmlResource) {
+    if (!data && file_->Contains(chm_path)) {
+      return QStringLiteral("<html><body><h2>Page damaged</h2><p>The page <b>%1</b> cannot be read: the help "
+                            "file is damaged. Reinstalling Addrivo puts a good copy back beside the "
+                            "program.</p></body></html>")
+          .arg(Escaped(QString::fromStdString(chm_path)));
+    }
     if (!data) {
       return QStringLiteral("<html><body><h2>Page not found</h2><p>The page <b>%1</b> is not in this help "
                             "file.</p><p>Choose a topic from the contents.</p></body></html>")
@@ -218,7 +225,13 @@ bool HelpViewer::Open(const QString& path, const QString& topic) {
   if (!file_->IndexFile().empty())
     if (auto hhk = file_->Read(file_->IndexFile())) FillTree(index_, ParseSitemap(*hhk), false);
   tabs_->setTabEnabled(1, index_->topLevelItemCount() > 0);
-  browser_->setSource(PageUrl(start));
+  // The same address as before still has to be read again: the file may
+  // have been replaced since.
+  const QUrl page = PageUrl(start);
+  if (browser_->source() == page)
+    browser_->reload();
+  else
+    browser_->setSource(page);
   browser_->clearHistory();
   return true;
 }

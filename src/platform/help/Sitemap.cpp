@@ -8,6 +8,8 @@
 namespace help {
 namespace {
 
+constexpr std::size_t kMaxDepth = 64;
+
 std::string Lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return s;
@@ -138,7 +140,8 @@ std::vector<SitemapEntry> ParseSitemap(const std::string& html) {
     at = ReadTag(html, at, &tag);
     if (tag.name == "ul") {
       std::vector<SitemapEntry>* list = lists.back();
-      const bool nest = seen_list && !list->empty();
+      // Lists nested deeper than any real contents add to the deepest level.
+      const bool nest = seen_list && !list->empty() && lists.size() < kMaxDepth;
       if (nest) lists.push_back(&list->back().children);
       opened_children.push_back(nest);
       seen_list = true;

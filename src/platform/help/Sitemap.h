@@ -3,7 +3,8 @@
 //
 // The parser is tolerant: help authoring tools write loose HTML (unclosed
 // <LI>, upper- or lower-case tags, unquoted attributes), and a damaged
-// sitemap yields what could be read rather than an error.
+// sitemap yields what could be read rather than an error. Lists nested more
+// than 64 deep are flattened into the 64th level.
 #pragma once
 
 #include <string>
