@@ -37,7 +37,7 @@ class AboutFrmTest : public ::testing::Test {
     if (!QApplication::instance()) new QApplication(argc, argv);
   }
   void TearDown() override {
-    help::HtmlHelpA(nullptr, {}, help::HH_CLOSE_ALL, 0);
+    help::HtmlHelpA(nullptr, QString(), help::HH_CLOSE_ALL, 0);
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
 

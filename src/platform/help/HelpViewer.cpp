@@ -139,7 +139,7 @@ HelpViewer::HelpViewer(QWidget* owner) : QMainWindow(owner, Qt::Window) {
   bar->setMovable(false);
   QAction* back = bar->addAction(tr("Back"), browser_, &QTextBrowser::backward);
   QAction* forward = bar->addAction(tr("Forward"), browser_, &QTextBrowser::forward);
-  QAction* home = bar->addAction(tr("Home"), this, [this] {
+  QAction* home = home_ = bar->addAction(tr("Home"), this, [this] {
     if (file_) browser_->setSource(PageUrl(file_->StartPage()));
   });
   back->setObjectName(QStringLiteral("HelpBack"));
@@ -189,6 +189,7 @@ bool HelpViewer::Open(const QString& path, const QString& topic) {
   contents_by_page_.clear();
   file_.reset();
 
+  home_->setEnabled(false);
   ChmStatus status = ChmStatus::Ok;
   file_ = ChmFile::Open(QFile::encodeName(path).toStdString(), &status);
   if (!file_) {
@@ -220,6 +221,7 @@ bool HelpViewer::Open(const QString& path, const QString& topic) {
 
   setWindowTitle(file_->Title().empty() ? tr("HTML Help") : FromHelpText(file_->Title()));
   browser_->SetFile(file_.get());
+  home_->setEnabled(true);
   if (!file_->ContentsFile().empty())
     if (auto hhc = file_->Read(file_->ContentsFile())) FillTree(contents_, ParseSitemap(*hhc), true);
   if (!file_->IndexFile().empty())

@@ -11,6 +11,7 @@
 #include "platform/help/ChmFile.h"
 #include "platform/help/Sitemap.h"
 
+class QAction;
 class QTabWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -75,6 +76,7 @@ class HelpViewer : public QMainWindow {
   QTabWidget* tabs_;
   QTreeWidget* contents_;
   QTreeWidget* index_;
+  QAction* home_;
   QHash<QString, QTreeWidgetItem*> contents_by_page_;
 };
 

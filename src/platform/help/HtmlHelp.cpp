@@ -1,5 +1,6 @@
 #include "platform/help/HtmlHelp.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QList>
 #include <QPointer>
@@ -56,6 +57,14 @@ QWidget* HtmlHelpA(QWidget* owner, const QString& path, unsigned command, std::u
   viewer->raise();
   viewer->activateWindow();
   return viewer;
+}
+
+QWidget* HtmlHelpA(QWidget* owner, const std::string& path, unsigned command, std::uintptr_t data) {
+  return HtmlHelpA(owner, QFile::decodeName(QByteArray::fromStdString(path)), command, data);
+}
+
+QWidget* HtmlHelpA(QWidget* owner, const char* path, unsigned command, std::uintptr_t data) {
+  return HtmlHelpA(owner, QFile::decodeName(path ? path : ""), command, data);
 }
 
 }  // namespace help

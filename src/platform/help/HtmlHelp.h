@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <string>
 
 class QWidget;
 
@@ -27,5 +28,8 @@ inline constexpr unsigned HH_CLOSE_ALL = 0x0012;
 // A file that is missing or damaged opens the viewer all the same, and the
 // window itself says what is wrong; nothing is thrown.
 QWidget* HtmlHelpA(QWidget* owner, const QString& path, unsigned command, std::uintptr_t data);
+// The same with the path as the system's 8-bit file name.
+QWidget* HtmlHelpA(QWidget* owner, const std::string& path, unsigned command, std::uintptr_t data);
+QWidget* HtmlHelpA(QWidget* owner, const char* path, unsigned command, std::uintptr_t data);
 
 }  // namespace help

@@ -2,6 +2,7 @@
 // with a missing one and with damaged ones. Runs headless.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QPushButton>
 #include <QStatusBar>
@@ -33,7 +34,7 @@ class HtmlHelpTest : public ::testing::Test {
     if (!QApplication::instance()) new QApplication(argc, argv);
   }
   void TearDown() override {
-    HtmlHelpA(nullptr, {}, help::HH_CLOSE_ALL, 0);
+    HtmlHelpA(nullptr, QString(), help::HH_CLOSE_ALL, 0);
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
 
@@ -196,7 +197,7 @@ TEST_F(HtmlHelpTest, SecondCallReusesTheWindowAndATopicCanBeNamed) {
   EXPECT_EQ(HtmlHelpA(&owner, kHelp, help::HH_DISPLAY_TOC, 0), first);
   EXPECT_EQ(HtmlHelpA(&owner, kHelp, 0x7777, 0), nullptr);
 
-  HtmlHelpA(nullptr, {}, help::HH_CLOSE_ALL, 0);
+  HtmlHelpA(nullptr, QString(), help::HH_CLOSE_ALL, 0);
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(owner.findChildren<HelpViewer*>().isEmpty());
 }
@@ -224,11 +225,15 @@ TEST_F(HtmlHelpTest, MissingFileIsReportedInTheWindowAndTheOwnerStaysUsable) {
   // Links and the Home button do nothing without a file.
   emit Browser(v)->anchorClicked(QUrl(QStringLiteral("index.html")));
   EXPECT_TRUE(v->CurrentPage().isEmpty());
+  auto* home = v->findChild<QAction*>(QStringLiteral("HelpHome"));
+  ASSERT_TRUE(home);
+  EXPECT_FALSE(home->isEnabled());
 
   // Once the file is there, asking again shows it in the same window.
   std::filesystem::copy_file(ADDRIVO_HELP_FILE, dir / "Help.chm");
-  EXPECT_EQ(Open(missing, &owner), v);
+  EXPECT_EQ(HtmlHelpA(&owner, missing.toStdString(), help::HH_DISPLAY_TOPIC, 1), v);
   EXPECT_TRUE(v->HasFile());
+  EXPECT_TRUE(home->isEnabled());
   EXPECT_TRUE(Shown(v).contains(QStringLiteral("Getting started with Addrivo")));
 }
 
