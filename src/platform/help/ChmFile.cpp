@@ -2,9 +2,10 @@
 
 #include <chm_lib.h>
 
+#include "platform/help/ChmCheck.h"
+
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -36,47 +37,6 @@ int CollectFile(chmFile*, chmUnitInfo* ui, void* context) {
   return CHM_ENUMERATOR_CONTINUE;
 }
 
-std::uint64_t LittleEndian64(const unsigned char* p) {
-  std::uint64_t v = 0;
-  for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
-  return v;
-}
-
-// Where the file's data section starts, from its "ITSF" header: stated in
-// version 3 headers, right after the directory in version 2 ones.
-std::optional<std::uint64_t> DataOffset(const std::string& path) {
-  unsigned char header[0x60] = {};
-  std::ifstream in(path, std::ios::binary);
-  in.read(reinterpret_cast<char*>(header), sizeof header);
-  const auto got = in.gcount();
-  if (got < 0x58 || std::memcmp(header, "ITSF", 4) != 0) return std::nullopt;
-  const unsigned version = header[4] | header[5] << 8 | header[6] << 16 | static_cast<unsigned>(header[7]) << 24;
-  if (version >= 3 && got >= 0x60) return LittleEndian64(header + 0x58);
-  const std::uint64_t dir_offset = LittleEndian64(header + 0x48), dir_length = LittleEndian64(header + 0x50);
-  if (dir_offset > UINT64_MAX - dir_length) return std::nullopt;
-  return dir_offset + dir_length;
-}
-
-struct ExtentCheck {
-  std::uint64_t data_offset;
-  std::uint64_t file_size;
-  bool sound = true;
-};
-
-// chmlib hands out zeros for data past the end of a file cut short instead of
-// failing, so every stored (uncompressed) object, the compressed stream among
-// them, must lie inside the file.
-int CheckExtent(chmFile*, chmUnitInfo* ui, void* context) {
-  auto* check = static_cast<ExtentCheck*>(context);
-  if (ui->space != CHM_UNCOMPRESSED || ui->length == 0) return CHM_ENUMERATOR_CONTINUE;
-  const std::uint64_t room = check->file_size > check->data_offset ? check->file_size - check->data_offset : 0;
-  if (ui->start > room || ui->length > room - ui->start) {
-    check->sound = false;
-    return CHM_ENUMERATOR_SUCCESS;  // stop: one is enough
-  }
-  return CHM_ENUMERATOR_CONTINUE;
-}
-
 }  // namespace
 
 std::unique_ptr<ChmFile> ChmFile::Open(const std::string& path, ChmStatus* status) {
@@ -85,18 +45,16 @@ std::unique_ptr<ChmFile> ChmFile::Open(const std::string& path, ChmStatus* statu
     *status = ChmStatus::NotFound;
     return nullptr;
   }
-  const std::optional<std::uint64_t> data_offset = DataOffset(path);
-  chmFile* handle = data_offset ? chm_open(path.c_str()) : nullptr;
+  if (!ChmStructureIsSound(path)) {
+    *status = ChmStatus::NotHelpFile;
+    return nullptr;
+  }
+  chmFile* handle = chm_open(path.c_str());
   if (!handle) {
     *status = ChmStatus::NotHelpFile;
     return nullptr;
   }
   std::unique_ptr<ChmFile> file(new ChmFile(handle));
-  ExtentCheck check{*data_offset, static_cast<std::uint64_t>(std::filesystem::file_size(path, ec)), true};
-  if (ec || chm_enumerate(handle, CHM_ENUMERATE_ALL, &CheckExtent, &check) == 0 || !check.sound) {
-    *status = ChmStatus::NotHelpFile;
-    return nullptr;
-  }
   file->ReadSystemInfo();
   *status = ChmStatus::Ok;
   return file;
@@ -106,11 +64,12 @@ ChmFile::ChmFile(chmFile* handle) : handle_(handle) {}
 
 ChmFile::~ChmFile() { chm_close(handle_); }
 
-std::optional<std::string> ChmFile::Read(const std::string& path) const {
-  const std::string normalized = Normalize(path);
+std::optional<std::string> ChmFile::Read(const std::string& path) const { return ReadObject(Normalize(path)); }
+
+std::optional<std::string> ChmFile::ReadObject(const std::string& exact_path) const {
   chmUnitInfo ui{};
-  if (normalized.size() > CHM_MAX_PATHLEN ||
-      chm_resolve_object(handle_, normalized.c_str(), &ui) != CHM_RESOLVE_SUCCESS)
+  if (exact_path.size() > CHM_MAX_PATHLEN ||
+      chm_resolve_object(handle_, exact_path.c_str(), &ui) != CHM_RESOLVE_SUCCESS)
     return std::nullopt;
   if (ui.length > kMaxObjectSize) return std::nullopt;
   std::string data(static_cast<std::size_t>(ui.length), '\0');

@@ -60,6 +60,7 @@ class ChmFile {
  private:
   explicit ChmFile(chmFile* handle);
   void ReadSystemInfo();
+  std::optional<std::string> ReadObject(const std::string& exact_path) const;
 
   chmFile* handle_;
   std::string title_, default_topic_, contents_file_, index_file_;

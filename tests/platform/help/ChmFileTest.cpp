@@ -125,6 +125,56 @@ TEST(ChmFile, FilesThatAreNoHelpFileAreRecognised) {
   }
 }
 
+TEST(ChmFile, SizesThatWouldExhaustMemoryAreRefused) {
+  // chmlib allocates buffers of the sizes these fields state; a damaged file
+  // must not make it ask for gigabytes.
+  testsupport::TempDir dir;
+  const std::string chm = testsupport::ReadFile(BuiltHelp());
+  auto u32_at = [](std::string& s, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(v >> (8 * i));
+  };
+  const std::size_t itsp = chm.find("ITSP");
+  ASSERT_NE(itsp, std::string::npos);
+  const std::size_t lzxc = chm.find("LZXC");
+  ASSERT_NE(lzxc, std::string::npos);
+  // The reset table: version 2, a block count, then 8 and 0x28.
+  const std::size_t reset = chm.find(std::string("\x08\0\0\0\x28\0\0\0", 8));
+  ASSERT_NE(reset, std::string::npos);
+  ASSERT_GE(reset, 8u);
+  const std::size_t reset_start = reset - 8;
+
+  const struct {
+    const char* name;
+    std::size_t at;
+    std::uint32_t value;
+  } cases[] = {
+      {"directory chunk length", itsp + 0x10, 0x7fffffffu},
+      {"directory chunk count", itsp + 0x2C, 0x00ffffffu},
+      {"decompression block length", reset_start + 0x20, 0x7fff0000u},
+      {"reset table entries", reset_start + 0x04, 0x7fffffffu},
+      {"window size", lzxc + 0x0C, 0x00100000u},
+      {"reset interval", lzxc + 0x08, 0u},
+      {"windows per reset", lzxc + 0x10, 0u},
+      // The first listing chunk names itself as the next one: chmlib would
+      // walk the directory for ever.
+      {"listing chunks in a loop", itsp + 0x54 + 0x10, 0u},
+      {"listing chunk out of range", itsp + 0x54 + 0x10, 7u},
+      // A compressed block longer than the buffer chmlib copies it into.
+      {"compressed block too long", reset_start + 0x28 + 8, 0x00100000u},
+      {"compressed blocks out of order", reset_start + 0x28 + 16, 1u},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string bad = chm;
+    u32_at(bad, c.at, c.value);
+    const fs::path path = dir / "Help.chm";
+    testsupport::WriteFile(path, bad);
+    ChmStatus status = ChmStatus::Ok;
+    EXPECT_FALSE(ChmFile::Open(path.string(), &status));
+    EXPECT_EQ(status, ChmStatus::NotHelpFile);
+  }
+}
+
 TEST(ChmFile, TruncatedFileNeverYieldsPartialPages) {
   testsupport::TempDir dir;
   const std::string chm = testsupport::ReadFile(BuiltHelp());
