@@ -123,6 +123,13 @@ void ChmFile::ReadSystemInfo() {
   }
 }
 
+std::vector<std::string> ChmFile::Pages() const {
+  std::vector<std::string> pages;
+  for (std::string& f : Files())
+    if (IsPage(f)) pages.push_back(std::move(f));
+  return pages;
+}
+
 std::string ChmFile::StartPage() const {
   if (!default_topic_.empty() && Contains(default_topic_)) return default_topic_;
   for (const char* usual : {"/index.html", "/index.htm", "/default.html", "/default.htm"})

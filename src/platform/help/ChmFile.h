@@ -52,6 +52,8 @@ class ChmFile {
   // The page to show first: the default topic when the file has it, else a
   // usual start page, else the first page it holds. Empty when it holds no page.
   std::string StartPage() const;
+  // Every page (.htm or .html) the file holds, in listing order.
+  std::vector<std::string> Pages() const;
 
   // "intro.html", "./intro.html", "/intro.html" all become "/intro.html";
   // "." and ".." segments are resolved without ever leaving the root.

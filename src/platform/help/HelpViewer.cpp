@@ -5,6 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStringDecoder>
@@ -12,6 +16,8 @@
 #include <QTextDocument>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
 
 namespace help {
 namespace {
@@ -126,6 +132,29 @@ HelpViewer::HelpViewer(QWidget* owner) : QMainWindow(owner, Qt::Window) {
   tabs_->addTab(contents_, tr("Contents"));
   tabs_->addTab(index_, tr("Index"));
 
+  search_tab_ = new QWidget(this);
+  search_text_ = new QLineEdit(search_tab_);
+  search_text_->setObjectName(QStringLiteral("HelpSearchText"));
+  search_text_->setPlaceholderText(tr("Words to look for"));
+  auto* go = new QPushButton(tr("&List Topics"), search_tab_);
+  go->setObjectName(QStringLiteral("HelpSearchGo"));
+  search_results_ = new QListWidget(search_tab_);
+  search_results_->setObjectName(QStringLiteral("HelpSearchResults"));
+  auto* search_layout = new QVBoxLayout(search_tab_);
+  search_layout->setContentsMargins(4, 4, 4, 4);
+  search_layout->addWidget(search_text_);
+  search_layout->addWidget(go);
+  search_layout->addWidget(search_results_);
+  tabs_->addTab(search_tab_, tr("Search"));
+  connect(go, &QPushButton::clicked, this, [this] { Search(search_text_->text()); });
+  connect(search_text_, &QLineEdit::returnPressed, this, [this] { Search(search_text_->text()); });
+  auto open_result = [this](QListWidgetItem* item) {
+    const QUrl url = item->data(kPageRole).toUrl();
+    if (file_ && url.isValid()) browser_->setSource(url);
+  };
+  connect(search_results_, &QListWidget::itemClicked, this, open_result);
+  connect(search_results_, &QListWidget::itemActivated, this, open_result);
+
   auto* splitter = new QSplitter(this);
   splitter->addWidget(tabs_);
   splitter->addWidget(browser_);
@@ -187,6 +216,8 @@ bool HelpViewer::Open(const QString& path, const QString& topic) {
   contents_->clear();
   index_->clear();
   contents_by_page_.clear();
+  page_texts_.clear();
+  search_results_->clear();
   file_.reset();
 
   home_->setEnabled(false);
@@ -227,6 +258,7 @@ bool HelpViewer::Open(const QString& path, const QString& topic) {
   if (!file_->IndexFile().empty())
     if (auto hhk = file_->Read(file_->IndexFile())) FillTree(index_, ParseSitemap(*hhk), false);
   tabs_->setTabEnabled(1, index_->topLevelItemCount() > 0);
+  tabs_->setTabEnabled(2, true);
   // The same address as before still has to be read again: the file may
   // have been replaced since.
   const QUrl page = PageUrl(start);
@@ -244,9 +276,45 @@ void HelpViewer::ShowIndexTab() {
   if (tabs_->isTabEnabled(1)) tabs_->setCurrentWidget(index_);
 }
 
+const QList<HelpViewer::PageText>& HelpViewer::PageTexts() {
+  if (page_texts_.isEmpty() && file_) {
+    for (const std::string& page : file_->Pages()) {
+      const auto bytes = file_->Read(page);
+      if (!bytes) continue;
+      // Only the text is wanted: a bare document loads no pictures.
+      QTextDocument doc;
+      doc.setHtml(DecodePage(QByteArray(bytes->data(), static_cast<qsizetype>(bytes->size()))));
+      QString title = doc.metaInformation(QTextDocument::DocumentTitle).trimmed();
+      if (title.isEmpty()) title = QString::fromStdString(page);
+      page_texts_.append({title, doc.toPlainText(), PageUrl(page)});
+    }
+  }
+  return page_texts_;
+}
+
+int HelpViewer::Search(const QString& words) {
+  search_text_->setText(words);
+  search_results_->clear();
+  const QStringList wanted = words.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+  if (wanted.isEmpty() || !file_) return 0;
+  int found = 0;
+  for (const PageText& page : PageTexts()) {
+    const bool all = std::all_of(wanted.begin(), wanted.end(), [&page](const QString& w) {
+      return page.text.contains(w, Qt::CaseInsensitive) || page.title.contains(w, Qt::CaseInsensitive);
+    });
+    if (!all) continue;
+    auto* item = new QListWidgetItem(page.title, search_results_);
+    item->setData(kPageRole, page.url);
+    ++found;
+  }
+  statusBar()->showMessage(found ? tr("%n topic(s) found.", nullptr, found) : tr("No topics found."), 8000);
+  return found;
+}
+
 void HelpViewer::ShowProblem(const QString& headline, const QString& detail) {
   setWindowTitle(tr("HTML Help"));
   tabs_->setTabEnabled(1, false);
+  tabs_->setTabEnabled(2, false);
   const QString file = QStringLiteral("<b>%1</b>").arg(Escaped(QDir::toNativeSeparators(path_)));
   browser_->setHtml(QStringLiteral("<html><body><h2>%1</h2><p>%2</p><p>%3</p></body></html>")
                         .arg(Escaped(headline), Escaped(detail).replace(QStringLiteral("%1"), file),

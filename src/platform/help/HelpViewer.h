@@ -12,6 +12,8 @@
 #include "platform/help/Sitemap.h"
 
 class QAction;
+class QLineEdit;
+class QListWidget;
 class QTabWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -54,6 +56,9 @@ class HelpViewer : public QMainWindow {
   bool Open(const QString& path, const QString& topic = {});
   void ShowContentsTab();
   void ShowIndexTab();
+  // Lists the pages that hold every word of words (case-insensitive) in the
+  // search tab; returns how many were found.
+  int Search(const QString& words);
 
   const QString& FilePath() const { return path_; }
   // The address of the page shown, chm:/page.html; empty when none is shown.
@@ -69,6 +74,12 @@ class HelpViewer : public QMainWindow {
                   bool contents);
   void OnItemActivated(QTreeWidgetItem* item);
   void OnSourceChanged(const QUrl& url);
+  struct PageText {
+    QString title;
+    QString text;
+    QUrl url;
+  };
+  const QList<PageText>& PageTexts();
 
   QString path_;
   std::unique_ptr<ChmFile> file_;
@@ -78,6 +89,10 @@ class HelpViewer : public QMainWindow {
   QTreeWidget* index_;
   QAction* home_;
   QHash<QString, QTreeWidgetItem*> contents_by_page_;
+  QWidget* search_tab_;
+  QLineEdit* search_text_;
+  QListWidget* search_results_;
+  QList<PageText> page_texts_;  // filled on the first search
 };
 
 // Turns a text out of a help file into a QString: UTF-8 when it is valid

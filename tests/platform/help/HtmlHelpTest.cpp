@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QListWidget>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTextDocument>
@@ -175,6 +176,33 @@ TEST_F(HtmlHelpTest, ContentsAndIndexOpenTheirPages) {
   EXPECT_EQ(v->CurrentPage(), QUrl(QStringLiteral("chm:/export-excel.html#limits")));
 }
 
+TEST_F(HtmlHelpTest, SearchListsThePagesHoldingEveryWord) {
+  HelpViewer* v = Open(kHelp);
+  ASSERT_TRUE(v);
+  auto* results = v->findChild<QListWidget*>(QStringLiteral("HelpSearchResults"));
+  ASSERT_TRUE(results);
+  auto titles = [results] {
+    QStringList t;
+    for (int i = 0; i < results->count(); ++i) t << results->item(i)->text();
+    return t;
+  };
+  // The program's own misspelt messages are found where they are explained.
+  EXPECT_GE(v->Search(QStringLiteral("VAILD profile")), 1);
+  EXPECT_TRUE(titles().contains(QStringLiteral("Messages and what to do about them")));
+  EXPECT_EQ(v->Search(QStringLiteral("16,384 code page")), 1);
+  EXPECT_EQ(titles(), QStringList{QStringLiteral("Exporting to Excel")});
+  // Every word must be on the page; markup is not text.
+  EXPECT_EQ(v->Search(QStringLiteral("16,384 Unicode Briefcase")), 0);
+  EXPECT_EQ(v->Search(QStringLiteral("class=")), 0);
+  EXPECT_EQ(v->Search(QStringLiteral("   ")), 0);
+  EXPECT_TRUE(results->count() == 0);
+
+  v->Search(QStringLiteral("Briefcase"));
+  ASSERT_EQ(results->count(), 1);
+  emit results->itemClicked(results->item(0));
+  EXPECT_EQ(v->CurrentPage(), QUrl(QStringLiteral("chm:/contacts.html")));
+}
+
 TEST_F(HtmlHelpTest, SecondCallReusesTheWindowAndATopicCanBeNamed) {
   QWidget owner;
   HelpViewer* first = Open(kHelp, &owner);
@@ -225,6 +253,7 @@ TEST_F(HtmlHelpTest, MissingFileIsReportedInTheWindowAndTheOwnerStaysUsable) {
   // Links and the Home button do nothing without a file.
   emit Browser(v)->anchorClicked(QUrl(QStringLiteral("index.html")));
   EXPECT_TRUE(v->CurrentPage().isEmpty());
+  EXPECT_EQ(v->Search(QStringLiteral("Addrivo")), 0);
   auto* home = v->findChild<QAction*>(QStringLiteral("HelpHome"));
   ASSERT_TRUE(home);
   EXPECT_FALSE(home->isEnabled());
