@@ -112,8 +112,10 @@ void ContactProgress::Advance() {
   ++value_;
 }
 
-ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string& folder,
-                                 SheetWriter& writer, ExportProgress* progress) {
+namespace {
+
+ExportResult Run(const std::string& bookPath, const std::string& folder,
+                 const std::function<SheetWriter*()>& getWriter, ExportProgress* progress) {
   ExportResult result;
   result.outputPath = folder + SpreadsheetFileName(bookPath);
 
@@ -137,6 +139,9 @@ ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string&
                                WithThousands(kMaxSpreadsheetContacts) +
                                " below its heading row. Nothing was written.");
 
+  SheetWriter* const writerPtr = getWriter();
+  if (!writerPtr) return Failure(result, "This build has no spreadsheet writer.");
+  SheetWriter& writer = *writerPtr;
   const int codePage = writer.CodePage();
   bool created = false;
   try {
@@ -195,16 +200,23 @@ ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string&
   return result;
 }
 
+}  // namespace
+
+ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string& folder,
+                                 SheetWriter& writer, ExportProgress* progress) {
+  return Run(bookPath, folder, [&] { return &writer; }, progress);
+}
+
 ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string& folder,
                                  ExportProgress* progress, const SheetWriterFactory& factory) {
-  const SheetWriterFactory& make = factory ? factory : DefaultSheetWriterFactory();
-  std::unique_ptr<SheetWriter> writer = make ? make() : nullptr;
-  if (!writer) {
-    ExportResult result;
-    result.outputPath = folder + SpreadsheetFileName(bookPath);
-    return Failure(result, "This build has no spreadsheet writer.");
-  }
-  return ExportToSpreadsheet(bookPath, folder, *writer, progress);
+  std::unique_ptr<SheetWriter> writer;
+  return Run(bookPath, folder,
+             [&] {
+               const SheetWriterFactory& make = factory ? factory : DefaultSheetWriterFactory();
+               if (make) writer = make();
+               return writer.get();
+             },
+             progress);
 }
 
 }  // namespace exports
