@@ -15,7 +15,9 @@ inline constexpr std::int16_t kStatusTypeMismatch = 13;
 inline constexpr std::int16_t kStatusBadFileNumber = 52;
 inline constexpr std::int16_t kStatusInvalidNull = 94;
 // Anything else is a file-system failure; these are the ones the writer uses.
+inline constexpr std::int16_t kStatusDeviceIo = 57;
 inline constexpr std::int16_t kStatusDiskFull = 61;
+inline constexpr std::int16_t kStatusTooManyFiles = 67;
 inline constexpr std::int16_t kStatusPermissionDenied = 70;
 inline constexpr std::int16_t kStatusFileAccess = 75;
 inline constexpr std::int16_t kStatusPathNotFound = 76;

@@ -90,7 +90,9 @@ std::string StatusText(std::int16_t status) {
     case kStatusTypeMismatch: return "a value is of the wrong kind";
     case kStatusBadFileNumber: return "the file is not open";
     case kStatusInvalidNull: return "a value is missing";
+    case kStatusDeviceIo: return "the device reported an input/output error";
     case kStatusDiskFull: return "the disk is full";
+    case kStatusTooManyFiles: return "too many files are open";
     case kStatusPermissionDenied: return "permission denied";
     case kStatusFileAccess: return "the file could not be created or written";
     case kStatusPathNotFound: return "the folder does not exist";
