@@ -62,10 +62,11 @@ TEST(SpreadsheetBigBook, LibreOfficeReadsTheWholeSheetOfTheLargestBook) {
   std::vector<std::string> lines;
   for (std::string line; std::getline(csv, line);) lines.push_back(line);
   ASSERT_EQ(lines.size(), 65536u);
-  EXPECT_EQ(lines[0].substr(0, 33), "First Name,Middle Name,Last Name,");
-  EXPECT_EQ(lines[1].substr(0, 25), "Name0,MiddleName0,Surname0");
-  EXPECT_EQ(lines.back().substr(0, 35), "Name65534,MiddleName65534,Surname65");
-  EXPECT_EQ(lines.back().substr(lines.back().size() - 13), ",Comment65534");
+  // Text cells come out quoted.
+  EXPECT_EQ(lines[0].rfind("\"First Name\",\"Middle Name\",\"Last Name\",", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1].rfind("\"Name0\",\"MiddleName0\",\"Surname0\",", 0), 0u) << lines[1];
+  EXPECT_EQ(lines.back().rfind("\"Name65534\",\"MiddleName65534\",\"Surname65534\",", 0), 0u) << lines.back();
+  EXPECT_EQ(lines.back().substr(lines.back().size() - 15), ",\"Comment65534\"");
 }
 
 }  // namespace
