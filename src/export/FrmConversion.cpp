@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 #include <exception>
 
 #include "BrowseForFolder.h"
@@ -96,6 +97,18 @@ FrmConversion::FrmConversion(QWidget* owner) : QDialog(owner) {
   OptOutlook2K = option("OptOutlook2K", "Outlook 2000/2002/XP Format (Ansi Format)", Twips(1680, 120, 4095, 495));
   OptOutlook2K3 = option("OptOutlook2K3", "Outlook 2003/2007 Format (Unicode Format)", Twips(1680, 600, 3975, 495));
   OptExcel = option("OptExcel", "Excel 97/2000/2002/2003 (.xls) Format", Twips(1680, 1320, 3375, 495));
+  // The captions keep their whole text in whatever font the desktop uses:
+  // an option is at least as wide as its caption, and the frame and the
+  // dialog grow with the widest.
+  int right = OsenXPFrame1->width();
+  for (QRadioButton* b : {OptOutlook2K, OptOutlook2K3, OptExcel}) {
+    b->resize(std::max(b->width(), b->sizeHint().width()), b->height());
+    right = std::max(right, b->geometry().right() + 1 + 8);
+  }
+  if (right > OsenXPFrame1->width()) {
+    OsenXPFrame1->resize(right, OsenXPFrame1->height());
+    setFixedSize(right, height());
+  }
   options_ = new QButtonGroup(this);
   options_->addButton(OptOutlook2K);
   options_->addButton(OptOutlook2K3);
