@@ -159,12 +159,14 @@ ExportResult Run(const std::string& bookPath, const std::string& folder,
 
     ContactProgress counter(progress);
     counter.Prepare(count);
+    std::array<std::string, kColumns.size()> keys;
+    for (std::size_t c = 0; c < kColumns.size(); ++c) keys[c] = kColumns[c].key;
     std::string value;
     for (std::int32_t i = 0; i < count; ++i) {
       const std::int32_t row = i + 2;
       reader->Select(i);
       for (int column : kReadOrder) {
-        value = reader->GetValue(kColumns[column - 1].key);
+        value = reader->GetValue(keys[column - 1]);
         // Only a long value can pass the cell limit: no code page needs more
         // than twice a character's UTF-8 length.
         if (value.size() > kMaxCellBytes / 2) {
