@@ -376,6 +376,24 @@ TEST_F(ConversionDialog, OutlookOptionsRunTheOutlookExport) {
                                              "/books/Family.WAB|" + folder + "|unicode"}));
 }
 
+#ifdef ADDRIVO_HAVE_EXCEL
+TEST_F(ConversionDialog, WithoutAWriterOfItsOwnItWritesThroughExcelFile) {
+  RegisterBook(2);
+  FrmConversion form;
+  form.SetBookPathSource([this] { return bookPath; });
+  form.Form_Load();
+  Find<QRadioButton>(&form, "OptExcel")->click();
+  dialogs.messages.clear();
+  dialogs.folderAnswers = {QString::fromStdString(dir.path().string())};
+  Find<QPushButton>(&form, "CmdConversion")->click();
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].title, "Conversion Completed...");
+  const std::string bytes = testsupport::ReadFile(dir / "family.xls");
+  EXPECT_EQ(bytes.substr(0, 8), std::string("\x09\x00\x04\x00\x02\x00\x10\x00", 8)) << "a BIFF 2 worksheet";
+  EXPECT_NE(bytes.find("Contact 1"), std::string::npos);
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
