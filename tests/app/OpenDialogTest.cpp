@@ -27,8 +27,15 @@ TEST(OpenDialogTest, ListsAndReturnsAnUpperCaseWabUnderTheLowerCaseFilter) {
   int waited = 0;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    if (!dialog) return;
+    // Found among the top-level windows: on the offscreen platform the dialog
+    // is not always made the active modal widget.
+    QFileDialog* dialog = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible()) dialog = d;
+    if (!dialog) {
+      if (++waited > 200) poll.stop();
+      return;
+    }
     auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
     listed.clear();
     for (int r = 0; list && r < list->model()->rowCount(list->rootIndex()); ++r)
