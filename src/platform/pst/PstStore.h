@@ -56,15 +56,20 @@ class Store {
   Format format() const;
   const std::string& displayName() const;
   void Rename(std::string displayName);
+  int codePage() const;  // of 8-bit text when the format is Ansi
 
   FolderId RootFolder() const;           // the hidden root
   FolderId TopOfPersonalFolders() const; // the IPM subtree, where user folders go
   FolderId DeletedItems() const;
 
+  // Throws PstError when the parent already holds a folder of that name, as
+  // Outlook refuses one.
   FolderId AddFolder(FolderId parent, std::string name, std::string containerClass = "IPF.Note");
   std::vector<FolderId> Subfolders(FolderId folder) const;
   std::string FolderName(FolderId folder) const;
+  std::string FolderContainerClass(FolderId folder) const;
   std::size_t ContactCount(FolderId folder) const;
+  const std::vector<Contact>& Contacts(FolderId folder) const;
 
   void AddContact(FolderId folder, const Contact& contact);
 
