@@ -98,7 +98,12 @@ void ReadFolder(libpff_item_t* folder, const PffWanted& w, PffFolder& out) {
     ReadFolder(sub.p, w, out.folders.back());
   }
   if (libpff_folder_get_number_of_sub_messages(folder, &n, &err) != 1) Fail("sub messages", err);
-  for (int i = 0; i < n; ++i) {
+  out.itemCount = static_cast<std::size_t>(n);
+  std::vector<int> indices = w.onlyItems;
+  if (indices.empty())
+    for (int i = 0; i < n; ++i) indices.push_back(i);
+  for (int i : indices) {
+    if (i >= n) continue;
     ItemPtr msg;
     if (libpff_folder_get_sub_message(folder, i, &msg.p, &err) != 1) Fail("sub message", err);
     out.items.emplace_back();
@@ -132,7 +137,7 @@ PffStore ReadWithLibpff(const std::filesystem::path& path, const PffWanted& want
     ItemPtr ms;
     if (libpff_file_get_message_store(file, &ms.p, &err) != 1) Fail("message store", err);
     PffItem item;
-    ReadEntries(ms.p, PffWanted{{0x3001}, {}, {}}, item);
+    ReadEntries(ms.p, PffWanted{{0x3001}, {}, {}, {}}, item);
     store.name = item.text[0x3001];
   }
   ItemPtr root;

@@ -21,7 +21,8 @@ struct PffItem {
 struct PffFolder {
   std::string name;
   std::vector<PffFolder> folders;
-  std::vector<PffItem> items;
+  std::size_t itemCount = 0;       // items the contents table lists
+  std::vector<PffItem> items;      // all of them, or the chosen ones in order
   const PffFolder* Find(const std::string& child) const;
 };
 
@@ -35,6 +36,7 @@ struct PffStore {
 // properties, looked up by libpff through the file's name-to-id map.
 struct PffWanted {
   std::vector<std::uint32_t> text, number, binary;
+  std::vector<int> onlyItems;  // when set, just these item indices per folder
 };
 
 // asciiCodePage: how libpff should decode 8-bit text (0 = its default).
