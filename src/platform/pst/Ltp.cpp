@@ -56,8 +56,21 @@ PropValue StringProp(std::uint16_t id, std::string_view utf8, const LtpFormat& f
   PropValue p;
   p.id = id;
   p.type = fmt.stringType();
-  if (fmt.unicode) p.data = ToBytes(codepage::Utf8ToUtf16le(utf8));
-  else p.data = ToBytes(codepage::FromUtf8(utf8, fmt.codePage).bytes);
+  // Most contact text is plain ASCII, which every ANSI code page here keeps
+  // as is and UTF-16 just widens: done directly, it is most of the time saved.
+  bool ascii = std::all_of(utf8.begin(), utf8.end(),
+                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii && fmt.unicode) {
+    p.data.resize(utf8.size() * 2);
+    for (std::size_t i = 0; i < utf8.size(); ++i) p.data[2 * i] = static_cast<std::uint8_t>(utf8[i]);
+  } else if (ascii && ((fmt.codePage >= 1250 && fmt.codePage <= 1258) || fmt.codePage == 874 ||
+                        (fmt.codePage >= 932 && fmt.codePage <= 950))) {
+    p.data.assign(utf8.begin(), utf8.end());
+  } else if (fmt.unicode) {
+    p.data = ToBytes(codepage::Utf8ToUtf16le(utf8));
+  } else {
+    p.data = ToBytes(codepage::FromUtf8(utf8, fmt.codePage).bytes);
+  }
   return p;
 }
 

@@ -98,9 +98,10 @@ typename NdbWriter<F>::Id NdbWriter<F>::EmitBlock(const std::uint8_t* payload, s
   nextBid_ += 4;
   std::size_t total = AlignUp(cb + F::kBlockTrailer, 64);
   std::uint64_t ib = Allocate(total, 64);
-  scratch_.assign(total, 0);
-  std::memcpy(scratch_.data(), payload, cb);
-  std::uint8_t* t = scratch_.data() + total - F::kBlockTrailer;
+  // Payload as it is, then zero padding and the trailer from a small buffer.
+  std::uint8_t tail[64 + F::kBlockTrailer] = {};
+  std::size_t tailSize = total - cb;
+  std::uint8_t* t = tail + tailSize - F::kBlockTrailer;
   Put16(t, static_cast<std::uint16_t>(cb));
   Put16(t + 2, Signature(ib, bid));
   std::uint32_t crc = Crc(payload, cb);
@@ -111,7 +112,8 @@ typename NdbWriter<F>::Id NdbWriter<F>::EmitBlock(const std::uint8_t* payload, s
     Put32(t + 4, bid);
     Put32(t + 8, crc);
   }
-  sink_.Write(ib, scratch_.data(), total);
+  sink_.Write(ib, payload, cb);
+  sink_.Write(ib + cb, tail, tailSize);
   bbt_.push_back({bid, static_cast<Id>(ib), static_cast<std::uint16_t>(cb)});
   return bid;
 }

@@ -79,7 +79,6 @@ class NdbWriter {
   std::vector<std::uint8_t> used_;  // one byte per 64-byte slot from kFirstInterval
   std::vector<BbtEntry> bbt_;
   std::vector<NbtEntry> nbt_;
-  Bytes scratch_;
 };
 
 extern template class NdbWriter<AnsiFormat>;

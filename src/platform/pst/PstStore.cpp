@@ -251,7 +251,7 @@ void Store::Write(const std::filesystem::path& path) const {
     throw;
   }
   errno = 0;
-  if (std::fflush(file) != 0 || ::fsync(fileno(file)) != 0) {
+  if (std::fflush(file) != 0) {
     int e = errno;
     std::fclose(file);
     ::unlink(tmp.c_str());
