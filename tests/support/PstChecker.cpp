@@ -699,6 +699,14 @@ PstTable PstFile::Table(std::uint32_t nid) const {
   return out;
 }
 
+std::string PstFile::NodeStream(std::uint32_t nid) const {
+  auto it = impl_->base->nodes.find(nid);
+  if (it == impl_->base->nodes.end()) throw std::runtime_error("no node " + Hex(nid));
+  std::string out;
+  for (const Span& sp : impl_->base->Stream(it->second.data)) out.append(reinterpret_cast<const char*>(sp.p), sp.n);
+  return out;
+}
+
 std::string PstFile::SubnodeStream(std::uint32_t nid, std::uint32_t subnid) const {
   auto it = impl_->base->nodes.find(nid);
   if (it == impl_->base->nodes.end()) throw std::runtime_error("no node " + Hex(nid));

@@ -50,6 +50,8 @@ class PstFile {
   std::uint32_t Parent(std::uint32_t nid) const;
   PstProperties Properties(std::uint32_t nid) const;
   PstTable Table(std::uint32_t nid) const;
+  // A node's data stream, as the bytes of its blocks in order.
+  std::string NodeStream(std::uint32_t nid) const;
   // A subnode's plain stream (e.g. a long value) by its id inside the node.
   std::string SubnodeStream(std::uint32_t nid, std::uint32_t subnid) const;
 
