@@ -103,7 +103,7 @@ std::size_t HeapBuilder::HeaderSize(std::size_t page) {
 
 void HeapBuilder::NewPage() {
   Page p;
-  p.data.reserve(maxBlock_);
+  p.data.reserve(std::min<std::size_t>(maxBlock_, 2048));  // most heaps are small
   p.data.resize(HeaderSize(pages_.size()), 0);
   pages_.push_back(std::move(p));
 }
@@ -127,11 +127,12 @@ Stream HeapBuilder::Finish(std::uint32_t hidUserRoot) {
     Page& p = pages_[i];
     std::size_t end = p.data.size();
     std::size_t map = (end + 1) & ~std::size_t{1};
-    p.data.resize(map, 0);
-    Append16(p.data, static_cast<std::uint16_t>(p.starts.size()));
-    Append16(p.data, 0);
-    for (auto s : p.starts) Append16(p.data, s);
-    Append16(p.data, static_cast<std::uint16_t>(end));
+    p.data.resize(map + 4 + 2 * (p.starts.size() + 1), 0);
+    std::uint8_t* m = p.data.data() + map;
+    Put16(m, static_cast<std::uint16_t>(p.starts.size()));
+    Put16(m + 2, 0);
+    for (std::size_t k = 0; k < p.starts.size(); ++k) Put16(m + 4 + 2 * k, p.starts[k]);
+    Put16(m + 4 + 2 * p.starts.size(), static_cast<std::uint16_t>(end));
     Put16(p.data.data(), static_cast<std::uint16_t>(map));
     levels[i] = FillLevel(maxBlock_ - p.data.size());
   }
@@ -203,8 +204,8 @@ NodeContent BuildPropertyContext(std::vector<PropValue> props, const LtpFormat& 
     if (props[i].id == props[i - 1].id) throw PstError("internal error: property set twice");
   NodeContent node;
   HeapBuilder heap(0xBC, fmt.maxBlock);
-  Bytes records;
-  records.reserve(props.size() * 8);
+  Bytes records(props.size() * 8);
+  std::uint8_t* rec = records.data();
   for (const auto& p : props) {
     std::uint32_t value = 0;
     if (IsInlineType(p.type)) {
@@ -221,9 +222,10 @@ NodeContent BuildPropertyContext(std::vector<PropValue> props, const LtpFormat& 
       node.subnodes.push_back(std::move(sub));
       value = nid;
     }
-    Append16(records, p.id);
-    Append16(records, p.type);
-    Append32(records, value);
+    Put16(rec, p.id);
+    Put16(rec + 2, p.type);
+    Put32(rec + 4, value);
+    rec += 8;
   }
   std::uint32_t bth = BuildBth(heap, 2, 6, records);
   node.data = heap.Finish(bth);
@@ -327,11 +329,13 @@ NodeContent BuildTableContext(std::vector<std::uint32_t> tags, const std::vector
     if (index[i].first == index[i - 1].first) throw PstError("internal error: duplicate row id");
   if (fmt.rowIndexValue == 2 && rows.size() > 0xFFFF)
     throw PstError("too many items in one folder for this file format");
-  indexRecords.reserve(index.size() * (4 + fmt.rowIndexValue));
+  indexRecords.resize(index.size() * (4 + fmt.rowIndexValue));
+  std::uint8_t* ir = indexRecords.data();
   for (const auto& [id, num] : index) {
-    Append32(indexRecords, id);
-    if (fmt.rowIndexValue == 2) Append16(indexRecords, static_cast<std::uint16_t>(num));
-    else Append32(indexRecords, num);
+    Put32(ir, id);
+    if (fmt.rowIndexValue == 2) Put16(ir + 4, static_cast<std::uint16_t>(num));
+    else Put32(ir + 4, num);
+    ir += 4 + fmt.rowIndexValue;
   }
   std::uint32_t rowIndex =
       BuildBth(heap, 4, static_cast<std::uint8_t>(fmt.rowIndexValue), indexRecords);

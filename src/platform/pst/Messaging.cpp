@@ -149,6 +149,7 @@ void Writer::WriteFolder(const Placed& pl) {
       TableRow row;
       row.rowId = nid;
       row.rowVer = ++unique_;
+      row.cells.reserve(std::size(kRowIds));
       for (const auto& v : props)
         if (std::find(std::begin(kRowIds), std::end(kRowIds), v.id) != std::end(kRowIds))
           row.cells.push_back(v);
