@@ -201,6 +201,9 @@ TEST(PstStore, EmptyAndLongValues) {
     longNote.LastName = "Long";
     for (int i = 0; longNote.Body.size() < 45 * 1024; ++i) longNote.Body += "line " + std::to_string(i) + "\r\n";
     s.AddContact(folder, longNote);
+    pst::Contact longName;  // its subject is too long for the table's heap
+    longName.FirstName = std::string(4000, 'N');
+    s.AddContact(folder, longName);
     auto path = dir / "e.pst";
     s.Write(path);
     auto r = testsupport::CheckPstFile(path);
@@ -210,7 +213,7 @@ TEST(PstStore, EmptyAndLongValues) {
     const bool u = format == Format::Unicode;
     const std::uint32_t str = u ? 0x1F : 0x1E;
     auto msgs = NodesOfType(f, 0x04);
-    ASSERT_EQ(msgs.size(), 3u);
+    ASSERT_EQ(msgs.size(), 4u);
     auto empty = f.Properties(msgs[0]);
     EXPECT_EQ(empty.count((0x3A11u << 16) | str), 0u);  // unset fields are absent
     EXPECT_EQ(empty.count((0x3001u << 16) | str), 0u);
@@ -220,6 +223,11 @@ TEST(PstStore, EmptyAndLongValues) {
     EXPECT_EQ(Le32(company.at((std::uint32_t{NamedId(f, 0x8006)} << 16) | 3)), 0x3A16u);
     auto big = f.Properties(msgs[2]);
     EXPECT_EQ(big.at((0x1000u << 16) | str), u ? U16(longNote.Body) : longNote.Body);
+    auto contents = f.Table(0x808E);
+    ASSERT_EQ(contents.rows.size(), 4u);
+    std::string subject = u ? U16(longName.FirstName) : longName.FirstName;
+    EXPECT_EQ(contents.rows[3].at((0x0037u << 16) | str), subject);
+    EXPECT_EQ(f.Properties(msgs[3]).at((0x0037u << 16) | str), subject);
   }
 }
 
