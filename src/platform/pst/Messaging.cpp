@@ -78,7 +78,6 @@ class Writer {
   std::uint32_t nextMessageIndex_ = 0x10000;
   std::uint32_t nextLtpIndex_ = 0x400;
   std::uint32_t unique_ = 0;
-  std::vector<std::uint32_t> nidOf_;  // parallel to placed_
 };
 
 Bytes Writer::RandomKey() {

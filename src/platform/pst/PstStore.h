@@ -69,8 +69,10 @@ class Store {
   std::string FolderName(FolderId folder) const;
   std::string FolderContainerClass(FolderId folder) const;
   std::size_t ContactCount(FolderId folder) const;
+  // The folder's contacts in the order added; valid until the folder changes.
   const std::vector<Contact>& Contacts(FolderId folder) const;
 
+  // Items go into any folder but the hidden root and the search root.
   void AddContact(FolderId folder, const Contact& contact);
 
   // Moves a folder with all its items and subfolders to newParent in `to`
@@ -78,7 +80,9 @@ class Store {
   FolderId MoveFolder(FolderId folder, Store& to, FolderId newParent);
 
   // Writes the whole file: beside `path` first, then renamed over it, so a
-  // failure never leaves a half-written file under the final name.
+  // failure never leaves a half-written file under the final name (nor the
+  // temporary one). Throws PstError with the cause (no such folder, no
+  // permission, disk full, a folder with more items than an ANSI file holds).
   void Write(const std::filesystem::path& path) const;
 
  private:
