@@ -71,39 +71,39 @@ std::string HomeAddress(const Contact& c) {
   return JoinNonEmpty({&c.HomeAddressStreet, &c.HomeAddressCountry}, "\r\n");
 }
 
-std::vector<PropValue> ContactItemProperties(const Contact& c, const LtpFormat& fmt,
-                                             std::uint64_t now, const Bytes& searchKey) {
-  std::vector<PropValue> p;
-  p.reserve(64);
+void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t now,
+                           const Bytes& searchKey, PropertyList& p) {
+  p.Clear();
   auto str = [&](std::uint16_t id, const std::string& v) {
-    if (!v.empty()) p.push_back(StringProp(id, v, fmt));
+    if (!v.empty()) p.String(id, v, fmt);
   };
   auto named = [&](std::uint16_t lid, const std::string& v) {
-    if (!v.empty()) p.push_back(StringProp(NamedPropId(lid), v, fmt));
+    if (!v.empty()) p.String(NamedPropId(lid), v, fmt);
   };
 
-  const std::string display = DisplayName(c);
+  const std::string full = FullName(c);
+  const std::string display = !full.empty() ? full : !c.CompanyName.empty() ? c.CompanyName : c.Email1Address;
   std::uint32_t fileAsId = 0;
   const std::string fileAs = FileAs(c, &fileAsId);
 
-  p.push_back(StringProp(0x001A, "IPM.Contact", fmt));
+  p.String(0x001A, "IPM.Contact", fmt);
   str(0x0037, display);   // subject
   str(0x0E1D, display);   // normalized subject
   str(0x0070, display);   // conversation topic
   str(0x3001, display);
-  p.push_back(Int32Prop(0x0017, 1));  // normal importance
-  p.push_back(Int32Prop(0x0036, 0));  // not sensitive
-  p.push_back(BoolProp(0x0057, false));
-  p.push_back(BoolProp(0x0058, false));
-  p.push_back(Int32Prop(0x0E07, 1));  // read
-  p.push_back(Int32Prop(0x0E17, 0));
-  p.push_back(Int32Prop(0x1080, 0x200));  // contact icon
-  p.push_back(TimeProp(0x3007, now));
-  p.push_back(TimeProp(0x3008, now));
-  p.push_back(BinaryProp(0x300B, searchKey));
+  p.Int32(0x0017, 1);  // normal importance
+  p.Int32(0x0036, 0);  // not sensitive
+  p.Bool(0x0057, false);
+  p.Bool(0x0058, false);
+  p.Int32(0x0E07, 1);  // read
+  p.Int32(0x0E17, 0);
+  p.Int32(0x1080, 0x200);  // contact icon
+  p.Time(0x3007, now);
+  p.Time(0x3008, now);
+  p.Binary(0x300B, searchKey);
   if (!fmt.unicode) {
-    p.push_back(Int32Prop(0x3FFD, static_cast<std::uint32_t>(fmt.codePage)));
-    p.push_back(Int32Prop(0x3FDE, static_cast<std::uint32_t>(fmt.codePage)));
+    p.Int32(0x3FFD, static_cast<std::uint32_t>(fmt.codePage));
+    p.Int32(0x3FDE, static_cast<std::uint32_t>(fmt.codePage));
   }
 
   str(0x3A06, c.FirstName);
@@ -122,7 +122,7 @@ std::vector<PropValue> ContactItemProperties(const Contact& c, const LtpFormat& 
   str(0x1000, c.Body);
 
   named(kLidFileUnder, fileAs);
-  p.push_back(Int32Prop(NamedPropId(kLidFileUnderId), fileAsId));
+  p.Int32(NamedPropId(kLidFileUnderId), fileAsId);
   named(kLidWorkAddressStreet, c.BusinessAddressStreet);
   named(kLidWorkAddressCity, c.BusinessAddressCity);
   named(kLidWorkAddressState, c.BusinessAddressState);
@@ -133,16 +133,12 @@ std::vector<PropValue> ContactItemProperties(const Contact& c, const LtpFormat& 
   if (!c.Email1Address.empty()) {
     named(kLidEmail1EmailAddress, c.Email1Address);
     named(kLidEmail1AddressType, "SMTP");
-    std::string full = FullName(c);
     named(kLidEmail1DisplayName,
           full.empty() ? c.Email1Address : full + " (" + c.Email1Address + ")");
     named(kLidEmail1OriginalDisplayName, c.Email1Address);
-    PropValue list;
-    list.id = NamedPropId(kLidAbProviderEmailList);
-    list.type = kPtMultiInt32;
-    Append32(list.data, 0);
-    p.push_back(std::move(list));
-    p.push_back(Int32Prop(NamedPropId(kLidAbProviderArrayType), 1));
+    const std::uint8_t zero[4] = {};
+    p.Raw(NamedPropId(kLidAbProviderEmailList), kPtMultiInt32, zero, 4);
+    p.Int32(NamedPropId(kLidAbProviderArrayType), 1);
   }
 
   // The business address, when there is one, is the mailing address.
@@ -151,7 +147,7 @@ std::vector<PropValue> ContactItemProperties(const Contact& c, const LtpFormat& 
   named(kLidWorkAddress, work);
   named(kLidHomeAddress, home);
   if (!work.empty()) {
-    p.push_back(Int32Prop(NamedPropId(kLidPostalAddressId), 2));
+    p.Int32(NamedPropId(kLidPostalAddressId), 2);
     str(0x3A29, c.BusinessAddressStreet);
     str(0x3A27, c.BusinessAddressCity);
     str(0x3A28, c.BusinessAddressState);
@@ -159,19 +155,18 @@ std::vector<PropValue> ContactItemProperties(const Contact& c, const LtpFormat& 
     str(0x3A26, c.BusinessAddressCountry);
     str(0x3A15, work);
   } else if (!home.empty()) {
-    p.push_back(Int32Prop(NamedPropId(kLidPostalAddressId), 1));
+    p.Int32(NamedPropId(kLidPostalAddressId), 1);
     str(0x3A29, c.HomeAddressStreet);
     str(0x3A26, c.HomeAddressCountry);
     str(0x3A15, home);
   } else {
-    p.push_back(Int32Prop(NamedPropId(kLidPostalAddressId), 0));
+    p.Int32(NamedPropId(kLidPostalAddressId), 0);
   }
 
   // Roughly what the item's properties take, as Outlook reports it.
-  std::uint32_t size = 0;
-  for (const auto& v : p) size += 8 + static_cast<std::uint32_t>(v.data.size());
-  p.push_back(Int32Prop(0x0E08, size + 8));
-  return p;
+  std::size_t size = 8;
+  for (const auto& e : p.entries()) size += 8 + e.size;
+  p.Int32(0x0E08, static_cast<std::uint32_t>(size));
 }
 
 }  // namespace pst::detail

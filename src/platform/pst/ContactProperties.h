@@ -49,8 +49,9 @@ std::string DisplayName(const Contact& c);
 std::string BusinessAddress(const Contact& c);
 std::string HomeAddress(const Contact& c);
 
-// Every property of the contact item. searchKey is 16 random bytes.
-std::vector<PropValue> ContactItemProperties(const Contact& c, const LtpFormat& fmt,
-                                             std::uint64_t now, const Bytes& searchKey);
+// Every property of the contact item, into out (cleared first). searchKey
+// is 16 random bytes.
+void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t now,
+                           const Bytes& searchKey, PropertyList& out);
 
 }  // namespace pst::detail

@@ -52,26 +52,104 @@ PropValue BinaryProp(std::uint16_t id, Bytes v) {
   return p;
 }
 
+namespace {
+
+// Appends text in the format's encoding. Most contact text is plain ASCII,
+// which the Windows ANSI code pages keep as is and UTF-16 just widens: done
+// directly, that is most of the time a contact takes.
+void AppendText(Bytes& out, std::string_view utf8, const LtpFormat& fmt) {
+  bool ascii = std::all_of(utf8.begin(), utf8.end(),
+                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii && fmt.unicode) {
+    std::size_t at = out.size();
+    out.resize(at + utf8.size() * 2);
+    std::uint8_t* d = out.data() + at;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+      d[2 * i] = static_cast<std::uint8_t>(utf8[i]);
+      d[2 * i + 1] = 0;
+    }
+  } else if (ascii && ((fmt.codePage >= 1250 && fmt.codePage <= 1258) || fmt.codePage == 874 ||
+                       (fmt.codePage >= 932 && fmt.codePage <= 950))) {
+    out.insert(out.end(), utf8.begin(), utf8.end());
+  } else if (fmt.unicode) {
+    AppendBytes(out, codepage::Utf8ToUtf16le(utf8));
+  } else {
+    AppendBytes(out, codepage::FromUtf8(utf8, fmt.codePage).bytes);
+  }
+}
+
+}  // namespace
+
 PropValue StringProp(std::uint16_t id, std::string_view utf8, const LtpFormat& fmt) {
   PropValue p;
   p.id = id;
   p.type = fmt.stringType();
-  // Most contact text is plain ASCII, which every ANSI code page here keeps
-  // as is and UTF-16 just widens: done directly, it is most of the time saved.
-  bool ascii = std::all_of(utf8.begin(), utf8.end(),
-                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (ascii && fmt.unicode) {
-    p.data.resize(utf8.size() * 2);
-    for (std::size_t i = 0; i < utf8.size(); ++i) p.data[2 * i] = static_cast<std::uint8_t>(utf8[i]);
-  } else if (ascii && ((fmt.codePage >= 1250 && fmt.codePage <= 1258) || fmt.codePage == 874 ||
-                        (fmt.codePage >= 932 && fmt.codePage <= 950))) {
-    p.data.assign(utf8.begin(), utf8.end());
-  } else if (fmt.unicode) {
-    p.data = ToBytes(codepage::Utf8ToUtf16le(utf8));
-  } else {
-    p.data = ToBytes(codepage::FromUtf8(utf8, fmt.codePage).bytes);
-  }
+  AppendText(p.data, utf8, fmt);
   return p;
+}
+
+void PropertyList::Add(const PropValue& v) {
+  if (IsInlineType(v.type)) {
+    Entry e;
+    e.id = v.id;
+    e.type = v.type;
+    e.inlineValue = v.inlineValue;
+    entries_.push_back(e);
+  } else {
+    Raw(v.id, v.type, v.data.data(), v.data.size());
+  }
+}
+
+void PropertyList::Int32(std::uint16_t id, std::uint32_t v) {
+  Entry e;
+  e.id = id;
+  e.type = kPtInt32;
+  e.inlineValue = v;
+  entries_.push_back(e);
+}
+
+void PropertyList::Bool(std::uint16_t id, bool v) {
+  Entry e;
+  e.id = id;
+  e.type = kPtBool;
+  e.inlineValue = v ? 1 : 0;
+  entries_.push_back(e);
+}
+
+void PropertyList::Time(std::uint16_t id, std::uint64_t filetime) {
+  std::uint8_t b[8];
+  Put64(b, filetime);
+  Raw(id, kPtTime, b, 8);
+}
+
+void PropertyList::Raw(std::uint16_t id, std::uint16_t type, const std::uint8_t* p,
+                          std::size_t n) {
+  Entry e;
+  e.id = id;
+  e.type = type;
+  e.offset = data_.size();
+  e.size = n;
+  data_.insert(data_.end(), p, p + n);
+  entries_.push_back(e);
+}
+
+void PropertyList::String(std::uint16_t id, std::string_view utf8, const LtpFormat& fmt) {
+  Entry e;
+  e.id = id;
+  e.type = fmt.stringType();
+  e.offset = data_.size();
+  AppendText(data_, utf8, fmt);
+  e.size = data_.size() - e.offset;
+  entries_.push_back(e);
+}
+
+PropValue PropertyList::Value(const Entry& e) const {
+  PropValue v;
+  v.id = e.id;
+  v.type = e.type;
+  v.inlineValue = e.inlineValue;
+  v.data.assign(data(e), data(e) + e.size);
+  return v;
 }
 
 // --- heap ---------------------------------------------------------------------
@@ -198,8 +276,16 @@ std::uint32_t BuildBth(HeapBuilder& heap, std::uint8_t cbKey, std::uint8_t cbEnt
 
 NodeContent BuildPropertyContext(std::vector<PropValue> props, const LtpFormat& fmt,
                                  std::uint32_t& nextLtpIndex) {
+  PropertyList list;
+  for (const auto& p : props) list.Add(p);
+  return BuildPropertyContext(list, fmt, nextLtpIndex);
+}
+
+NodeContent BuildPropertyContext(PropertyList& list, const LtpFormat& fmt,
+                                 std::uint32_t& nextLtpIndex) {
+  auto& props = list.entries();
   std::sort(props.begin(), props.end(),
-            [](const PropValue& a, const PropValue& b) { return a.id < b.id; });
+            [](const PropertyList::Entry& a, const PropertyList::Entry& b) { return a.id < b.id; });
   for (std::size_t i = 1; i < props.size(); ++i)
     if (props[i].id == props[i - 1].id) throw PstError("internal error: property set twice");
   NodeContent node;
@@ -210,15 +296,15 @@ NodeContent BuildPropertyContext(std::vector<PropValue> props, const LtpFormat& 
     std::uint32_t value = 0;
     if (IsInlineType(p.type)) {
       value = p.inlineValue;
-    } else if (p.data.empty()) {
+    } else if (p.size == 0) {
       value = 0;
-    } else if (p.data.size() <= HeapBuilder::kMaxAlloc) {
-      value = heap.Alloc(p.data);
+    } else if (p.size <= HeapBuilder::kMaxAlloc) {
+      value = heap.Alloc(list.data(p), p.size);
     } else {
       std::uint32_t nid = MakeNid(++nextLtpIndex, kNidLtp);
       Subnode sub;
       sub.nid = nid;
-      sub.content.data = SplitStream(p.data.data(), p.data.size(), fmt.maxBlock);
+      sub.content.data = SplitStream(list.data(p), p.size, fmt.maxBlock);
       node.subnodes.push_back(std::move(sub));
       value = nid;
     }

@@ -52,6 +52,36 @@ PropValue BinaryProp(std::uint16_t id, Bytes v);
 // Text given in UTF-8: UTF-16LE in Unicode files, the code page in ANSI ones.
 PropValue StringProp(std::uint16_t id, std::string_view utf8, const LtpFormat& fmt);
 
+// The properties of one object with their values side by side in one
+// buffer: an item is built without an allocation per property, and the
+// list is reused from item to item.
+class PropertyList {
+ public:
+  struct Entry {
+    std::uint16_t id = 0, type = 0;
+    std::uint32_t inlineValue = 0;
+    std::size_t offset = 0, size = 0;
+  };
+  void Clear() { entries_.clear(); data_.clear(); }
+  void Add(const PropValue& v);
+  void Int32(std::uint16_t id, std::uint32_t v);
+  void Bool(std::uint16_t id, bool v);
+  void Time(std::uint16_t id, std::uint64_t filetime);
+  void Raw(std::uint16_t id, std::uint16_t type, const std::uint8_t* p, std::size_t n);
+  void Binary(std::uint16_t id, const Bytes& v) { Raw(id, kPtBinary, v.data(), v.size()); }
+  // Text given in UTF-8, stored as the format wants it (see StringProp).
+  void String(std::uint16_t id, std::string_view utf8, const LtpFormat& fmt);
+
+  std::vector<Entry>& entries() { return entries_; }
+  const std::vector<Entry>& entries() const { return entries_; }
+  const std::uint8_t* data(const Entry& e) const { return data_.data() + e.offset; }
+  PropValue Value(const Entry& e) const;
+
+ private:
+  std::vector<Entry> entries_;
+  Bytes data_;
+};
+
 // Builds a heap one page (= one block) at a time.
 class HeapBuilder {
  public:
@@ -81,6 +111,9 @@ std::uint32_t BuildBth(HeapBuilder& heap, std::uint8_t cbKey, std::uint8_t cbEnt
 // A property bag. Values over 3,580 bytes go to subnodes whose ids come
 // from nextLtpIndex.
 NodeContent BuildPropertyContext(std::vector<PropValue> props, const LtpFormat& fmt,
+                                 std::uint32_t& nextLtpIndex);
+// The same from a list, whose entries it sorts by property id.
+NodeContent BuildPropertyContext(PropertyList& props, const LtpFormat& fmt,
                                  std::uint32_t& nextLtpIndex);
 
 struct TableRow {

@@ -142,18 +142,19 @@ void Writer::WriteFolder(const Placed& pl) {
     NodeContent recipients = BuildTableContext(ForFormat(kRecipientCols, fmt_), {}, fmt_,
                                                nextLtpIndex_);
     contents.reserve(f.contacts->size());
+    PropertyList props;
     for (const Contact& c : *f.contacts) {
       std::uint32_t nid = MakeNid(++nextMessageIndex_, kNidNormalMessage);
-      std::vector<PropValue> props = ContactItemProperties(c, fmt_, store_.now, RandomKey());
+      ContactItemProperties(c, fmt_, store_.now, RandomKey(), props);
       TableRow row;
       row.rowId = nid;
       row.rowVer = ++unique_;
       row.cells.reserve(std::size(kRowIds));
-      for (const auto& v : props)
-        if (std::find(std::begin(kRowIds), std::end(kRowIds), v.id) != std::end(kRowIds))
-          row.cells.push_back(v);
+      for (const auto& e : props.entries())
+        if (std::find(std::begin(kRowIds), std::end(kRowIds), e.id) != std::end(kRowIds))
+          row.cells.push_back(props.Value(e));
       contents.push_back(std::move(row));
-      NodeContent item = BuildPropertyContext(std::move(props), fmt_, nextLtpIndex_);
+      NodeContent item = BuildPropertyContext(props, fmt_, nextLtpIndex_);
       Subnode rt;
       rt.nid = 0x692;  // the item's recipient table
       rt.content = recipients;
