@@ -336,6 +336,8 @@ class Checker : public Base {
     std::uint16_t cb, cref;
   };
   std::unordered_map<std::uint64_t, Block> blocks;
+  std::unordered_map<std::uint64_t, std::uint32_t> refs;  // counted while checking
+  bool counting = false;
   std::vector<std::uint8_t> used;  // per 64-byte slot from 0x4400
   PstCheck* r = nullptr;
 
@@ -415,6 +417,7 @@ class Checker : public Base {
   std::vector<Span> Stream(std::uint64_t bid) override {
     std::vector<Span> out;
     if (bid == 0) return out;
+    if (counting) ++refs[bid & ~std::uint64_t{1}];
     Span s = BlockData(bid);
     if (!s.p) return out;
     if (!(bid & 2)) { out.push_back(s); return out; }
@@ -436,6 +439,7 @@ class Checker : public Base {
   std::map<std::uint32_t, SubEntry> Subnodes(std::uint64_t bid) override {
     std::map<std::uint32_t, SubEntry> out;
     if (bid == 0) return out;
+    if (counting) ++refs[bid & ~std::uint64_t{1}];
     Span s = BlockData(bid);
     if (!s.p) return out;
     std::size_t hdr = U ? 8 : 4;
@@ -562,6 +566,29 @@ class Checker : public Base {
 
     // Nodes: their trees, parents, and what is inside.
     LtpReader ltp{*this, U, [this](const std::string& e) { Error(e); }};
+    // Every reference to a block, from nodes, data trees and subnode trees.
+    counting = true;
+    std::function<void(const std::map<std::uint32_t, SubEntry>&)> countSubs =
+        [&](const std::map<std::uint32_t, SubEntry>& subs) {
+          for (const auto& [snid, se] : subs) {
+            Stream(se.data);
+            countSubs(Subnodes(se.sub));
+          }
+        };
+    for (const auto& [nid, n] : nodes) {
+      Stream(n.data);
+      countSubs(Subnodes(n.sub));
+    }
+    counting = false;
+    for (const auto& [bid, b] : blocks) {
+      auto it = refs.find(bid);
+      std::uint32_t found = it == refs.end() ? 0 : it->second;
+      if (found == 0) ++res.unreferencedBlocks;
+      else if (b.cref != found + 1) ++res.refCountMismatches;
+    }
+    // Outlook's own files keep every count at exactly one more than the uses.
+    if (res.refCountMismatches)
+      Error(std::to_string(res.refCountMismatches) + " blocks have a reference count that does not match their uses");
     for (const auto& [nid, n] : nodes) {
       if (n.data && !(blocks.count(n.data & ~std::uint64_t{1}))) { Error("node " + Hex(nid) + " data block missing"); continue; }
       std::uint32_t type = nid & 0x1F;

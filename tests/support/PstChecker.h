@@ -19,6 +19,9 @@ struct PstCheck {
   int cryptMethod = 0;   // heaps are only checked when 0 (data not encoded)
   std::uint64_t fileSize = 0;
   std::uint64_t markedUnused = 0;  // bytes the maps mark that nothing uses
+  // Blocks whose reference count is not one more than the references found
+  // to them, and blocks nothing refers to.
+  std::size_t refCountMismatches = 0, unreferencedBlocks = 0;
   std::size_t nodes = 0, blocks = 0, nbtPages = 0, bbtPages = 0, amaps = 0;
   int nbtLevels = 0, bbtLevels = 0;
   std::size_t heaps = 0, propertyContexts = 0, tables = 0, tableRows = 0;

@@ -239,9 +239,15 @@ std::uint32_t BuildBth(HeapBuilder& heap, std::uint8_t cbKey, std::uint8_t cbEnt
   std::uint32_t root = 0;
   std::uint8_t levels = 0;
   if (count > 0) {
+    std::size_t per = HeapBuilder::kMaxAlloc / rec;
+    if (count <= per) {  // the usual case: one leaf is the root
+      root = heap.Alloc(records.data(), count * rec);
+      std::uint8_t hdr[8] = {0xB5, cbKey, cbEnt, 0};
+      Put32(hdr + 4, root);
+      return heap.Alloc(hdr, sizeof hdr);
+    }
     // Leaves, then index levels of key||HID until one node remains.
     std::vector<std::pair<const std::uint8_t*, std::uint32_t>> nodes;  // first key, hid
-    std::size_t per = HeapBuilder::kMaxAlloc / rec;
     for (std::size_t i = 0; i < count; i += per) {
       std::size_t n = std::min(per, count - i);
       nodes.emplace_back(records.data() + i * rec, heap.Alloc(records.data() + i * rec, n * rec));
@@ -267,9 +273,9 @@ std::uint32_t BuildBth(HeapBuilder& heap, std::uint8_t cbKey, std::uint8_t cbEnt
     }
     root = nodes[0].second;
   }
-  Bytes hdr{0xB5, cbKey, cbEnt, levels};
-  Append32(hdr, root);
-  return heap.Alloc(hdr);
+  std::uint8_t hdr[8] = {0xB5, cbKey, cbEnt, levels};
+  Put32(hdr + 4, root);
+  return heap.Alloc(hdr, sizeof hdr);
 }
 
 // --- property context -------------------------------------------------------------

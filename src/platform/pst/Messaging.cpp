@@ -39,6 +39,9 @@ std::vector<std::uint32_t> ForFormat(std::vector<std::uint32_t> cols, const LtpF
   return cols;
 }
 
+// Reference counts are 16-bit: a shared block serves at most this many nodes.
+constexpr std::size_t kMaxSharers = 60000;
+
 // The address property set, as its bytes appear in the GUID stream.
 const std::uint8_t kPsetidAddress[16] = {0x04, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
                                          0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
@@ -139,8 +142,12 @@ void Writer::WriteFolder(const Placed& pl) {
   if (f.contacts && !f.contacts->empty()) {
     static const std::uint16_t kRowIds[] = {0x0017, 0x001A, 0x0036, 0x0037, 0x0057, 0x0058,
                                             0x0070, 0x0E07, 0x0E08, 0x0E17, 0x3008};
+    // Every item's empty recipient table is the same block, shared as
+    // Outlook shares the blocks of empty tables.
     NodeContent recipients = BuildTableContext(ForFormat(kRecipientCols, fmt_), {}, fmt_,
                                                nextLtpIndex_);
+    std::uint64_t sharedRecipients = 0;
+    std::size_t sharers = 0;
     contents.reserve(f.contacts->size());
     PropertyList props;
     for (const Contact& c : *f.contacts) {
@@ -155,9 +162,11 @@ void Writer::WriteFolder(const Placed& pl) {
           row.cells.push_back(props.Value(e));
       contents.push_back(std::move(row));
       NodeContent item = BuildPropertyContext(props, fmt_, nextLtpIndex_);
+      if (sharers % kMaxSharers == 0) sharedRecipients = out_.AddSharedBlock(recipients.data);
+      ++sharers;
       Subnode rt;
       rt.nid = 0x692;  // the item's recipient table
-      rt.content = recipients;
+      rt.content.sharedBlock = sharedRecipients;
       item.subnodes.push_back(std::move(rt));
       out_.AddNode(nid, pl.nid, item);
     }

@@ -34,6 +34,8 @@ class NodeOutput {
  public:
   virtual ~NodeOutput() = default;
   virtual void AddNode(std::uint32_t nid, std::uint32_t parentNid, const NodeContent& c) = 0;
+  // Writes a one-block stream that nodes then name in NodeContent::sharedBlock.
+  virtual std::uint64_t AddSharedBlock(const Stream& s) = 0;
 };
 
 // Well-known node ids.

@@ -114,7 +114,7 @@ typename NdbWriter<F>::Id NdbWriter<F>::EmitBlock(const std::uint8_t* payload, s
   }
   sink_.Write(ib, payload, cb);
   sink_.Write(ib + cb, tail, tailSize);
-  bbt_.push_back({bid, static_cast<Id>(ib), static_cast<std::uint16_t>(cb)});
+  bbt_.push_back({bid, static_cast<Id>(ib), static_cast<std::uint16_t>(cb), 1});
   return bid;
 }
 
@@ -165,7 +165,7 @@ typename NdbWriter<F>::Id NdbWriter<F>::EmitSubnodes(const std::vector<Subnode>&
   std::vector<Entry> entries;
   entries.reserve(subs.size());
   for (const auto& s : subs) {
-    Id data = EmitStream(s.content.data);
+    Id data = DataOf(s.content);
     Id sub = EmitSubnodes(s.content.subnodes);
     entries.push_back({s.nid, data, sub});
   }
@@ -186,7 +186,8 @@ typename NdbWriter<F>::Id NdbWriter<F>::EmitSubnodes(const std::vector<Subnode>&
     if constexpr (F::kUnicode) Append64(b, v); else Append32(b, v);
   };
   auto leaf = [&](std::size_t from, std::size_t n) {
-    Bytes b;
+    Bytes& b = scratch_;  // children are all written by now, so it is free
+    b.clear();
     header(b, 0, n);
     for (std::size_t i = from; i < from + n; ++i) {
       appendId(b, entries[i].nid);
@@ -209,8 +210,29 @@ typename NdbWriter<F>::Id NdbWriter<F>::EmitSubnodes(const std::vector<Subnode>&
 }
 
 template <class F>
+typename NdbWriter<F>::Id NdbWriter<F>::AddSharedBlock(const Stream& s) {
+  if (s.blocks.size() != 1) throw PstError("internal error: only single blocks are shared");
+  Id bid = EmitBlock(s.blocks[0].data(), s.blocks[0].size(), false);
+  bbt_.back().refs = 0;  // counted as nodes take it up
+  return bid;
+}
+
+// A node's data: its own stream, or one more use of a shared block.
+template <class F>
+typename NdbWriter<F>::Id NdbWriter<F>::DataOf(const NodeContent& c) {
+  if (!c.sharedBlock) return EmitStream(c.data);
+  Id bid = static_cast<Id>(c.sharedBlock);
+  auto it = std::lower_bound(bbt_.begin(), bbt_.end(), bid,
+                             [](const BbtEntry& e, Id b) { return e.bid < b; });
+  if (it == bbt_.end() || it->bid != bid || it->refs >= 0xFFFE)
+    throw PstError("internal error: bad shared block");
+  ++it->refs;
+  return bid;
+}
+
+template <class F>
 void NdbWriter<F>::AddNode(std::uint32_t nid, std::uint32_t parentNid, const NodeContent& c) {
-  Id data = EmitStream(c.data);
+  Id data = DataOf(c);
   Id sub = EmitSubnodes(c.subnodes);
   nbt_.push_back({nid, data, sub, parentNid});
 }
@@ -433,7 +455,8 @@ NdbStats NdbWriter<F>::Finish(const HeaderInfo& info) {
     PutId<Id>(e.data(), b.bid);
     PutId<Id>(e.data() + F::kIdSize, b.ib);
     Put16(e.data() + 2 * F::kIdSize, b.cb);
-    Put16(e.data() + 2 * F::kIdSize + 2, 2);  // referenced by one node, plus one
+    // Outlook counts one more than the references.
+    Put16(e.data() + 2 * F::kIdSize + 2, static_cast<std::uint16_t>(b.refs + 1));
     AppendBytes(entries, e.data(), e.size());
     keys.push_back(b.bid);
   }

@@ -52,10 +52,13 @@ class NdbWriter {
   explicit NdbWriter(FileSink& sink);
 
   void AddNode(std::uint32_t nid, std::uint32_t parentNid, const NodeContent& content);
+  // A one-block stream that several nodes use; each use counts a reference.
+  // Throws PstError when the stream needs more than one block.
+  Id AddSharedBlock(const Stream& s);
   NdbStats Finish(const HeaderInfo& info);
 
  private:
-  struct BbtEntry { Id bid; Id ib; std::uint16_t cb; };
+  struct BbtEntry { Id bid; Id ib; std::uint16_t cb; std::uint16_t refs; };
   struct NbtEntry { std::uint32_t nid; Id data; Id sub; std::uint32_t parent; };
   struct Ref { Id key; Id bid; Id ib; };
 
@@ -64,6 +67,7 @@ class NdbWriter {
   Id EmitBlock(const std::uint8_t* payload, std::size_t cb, bool internal);
   Id EmitStream(const Stream& s);
   Id EmitSubnodes(const std::vector<Subnode>& subs);
+  Id DataOf(const NodeContent& c);
   void SealPage(std::uint8_t* page, std::uint8_t type, std::uint64_t offset, std::uint64_t bid,
                 bool signed_) const;
   Ref BuildTree(const Bytes& leafEntries, const std::vector<Id>& keys,
@@ -79,6 +83,7 @@ class NdbWriter {
   std::vector<std::uint8_t> used_;  // one byte per 64-byte slot from kFirstInterval
   std::vector<BbtEntry> bbt_;
   std::vector<NbtEntry> nbt_;
+  Bytes scratch_;
 };
 
 extern template class NdbWriter<AnsiFormat>;

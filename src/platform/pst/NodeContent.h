@@ -24,6 +24,9 @@ struct Subnode;
 struct NodeContent {
   Stream data;
   std::vector<Subnode> subnodes;
+  // Instead of data: a block already written for another node, shared the
+  // way Outlook shares the block of an empty table between its users.
+  std::uint64_t sharedBlock = 0;
 };
 
 struct Subnode {

@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <map>
 #include <random>
 
@@ -168,26 +167,24 @@ FolderId Store::MoveFolder(FolderId folder, Store& to, FolderId newParent) {
 
 namespace {
 
+template <class F>
 class WriterOutput : public detail::NodeOutput {
  public:
-  explicit WriterOutput(std::function<void(std::uint32_t, std::uint32_t,
-                                           const detail::NodeContent&)> add)
-      : add_(std::move(add)) {}
+  explicit WriterOutput(detail::NdbWriter<F>& ndb) : ndb_(ndb) {}
   void AddNode(std::uint32_t nid, std::uint32_t parent, const detail::NodeContent& c) override {
-    add_(nid, parent, c);
+    ndb_.AddNode(nid, parent, c);
   }
+  std::uint64_t AddSharedBlock(const detail::Stream& s) override { return ndb_.AddSharedBlock(s); }
 
  private:
-  std::function<void(std::uint32_t, std::uint32_t, const detail::NodeContent&)> add_;
+  detail::NdbWriter<F>& ndb_;
 };
 
 template <class F>
 void Serialize(const detail::StoreModel& model, const detail::LtpFormat& fmt,
                detail::FileSink& sink) {
   detail::NdbWriter<F> ndb(sink);
-  WriterOutput out([&](std::uint32_t nid, std::uint32_t parent, const detail::NodeContent& c) {
-    ndb.AddNode(nid, parent, c);
-  });
+  WriterOutput<F> out(ndb);
   std::mt19937_64 rng(std::random_device{}());
   detail::HeaderInfo info = detail::WriteMessaging(model, fmt, out, rng);
   ndb.Finish(info);

@@ -19,6 +19,7 @@ TEST(PstChecker, AcceptsOutlooksOwnFiles) {
     EXPECT_TRUE(r.ok()) << name << "\n" << r.Report();
     EXPECT_GT(r.nodes, 40u) << name;
     EXPECT_EQ(r.amaps, 1u) << name;
+    EXPECT_EQ(r.unreferencedBlocks, 0u) << name;
   }
   EXPECT_FALSE(CheckPstFile(testsupport::TestDataPath("pst/test_ansi.pst")).unicode);
   EXPECT_TRUE(CheckPstFile(testsupport::TestDataPath("pst/test_unicode.pst")).unicode);

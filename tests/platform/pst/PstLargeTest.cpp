@@ -22,6 +22,8 @@ TEST_P(PstLarge, ThirtyTwoThousandContacts) {
   auto r = testsupport::CheckPstFile(path);
   ASSERT_TRUE(r.ok()) << r.Report();
   EXPECT_EQ(r.markedUnused, 0u);
+  EXPECT_EQ(r.refCountMismatches, 0u);
+  EXPECT_EQ(r.unreferencedBlocks, 0u);
   EXPECT_GT(r.amaps, 128u);  // past the first free map
   EXPECT_EQ(r.nodes, static_cast<std::size_t>(kCount) + 35);
 

@@ -87,6 +87,8 @@ TEST_P(PstWritten, IsStructurallySoundWithItemsAndTablesInStep) {
   auto r = testsupport::CheckPstFile(path);
   ASSERT_TRUE(r.ok()) << r.Report();
   EXPECT_EQ(r.markedUnused, 0u);
+  EXPECT_EQ(r.refCountMismatches, 0u);
+  EXPECT_EQ(r.unreferencedBlocks, 0u);
   EXPECT_EQ(r.unicode, format() == Format::Unicode);
   EXPECT_EQ(r.cryptMethod, 0);
   EXPECT_EQ(std::filesystem::file_size(path), r.fileSize);
