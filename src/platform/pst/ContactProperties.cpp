@@ -1,6 +1,7 @@
 #include "platform/pst/ContactProperties.h"
 
 #include <algorithm>
+#include <array>
 
 namespace pst::detail {
 
@@ -17,10 +18,16 @@ const std::vector<std::uint16_t>& NamedLids() {
 }
 
 std::uint16_t NamedPropId(std::uint16_t lid) {
-  const auto& lids = NamedLids();
-  auto it = std::find(lids.begin(), lids.end(), lid);
-  if (it == lids.end()) throw PstError("internal error: unregistered named property");
-  return static_cast<std::uint16_t>(0x8000 + (it - lids.begin()));
+  // All our numeric names lie in 0x8000-0x80FF: a table by their low byte.
+  static const auto table = [] {
+    std::array<std::uint16_t, 256> t{};
+    const auto& lids = NamedLids();
+    for (std::size_t i = 0; i < lids.size(); ++i) t[lids[i] & 0xFF] = static_cast<std::uint16_t>(0x8000 + i);
+    return t;
+  }();
+  std::uint16_t id = (lid & 0xFF00) == 0x8000 ? table[lid & 0xFF] : 0;
+  if (id == 0) throw PstError("internal error: unregistered named property");
+  return id;
 }
 
 namespace {

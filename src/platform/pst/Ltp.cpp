@@ -56,26 +56,30 @@ namespace {
 
 // Appends text in the format's encoding. Most contact text is plain ASCII,
 // which the Windows ANSI code pages keep as is and UTF-16 just widens: done
-// directly, that is most of the time a contact takes.
+// directly in one pass, that saves most of the time a contact takes.
 void AppendText(Bytes& out, std::string_view utf8, const LtpFormat& fmt) {
-  bool ascii = std::all_of(utf8.begin(), utf8.end(),
-                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (ascii && fmt.unicode) {
-    std::size_t at = out.size();
-    out.resize(at + utf8.size() * 2);
+  const std::size_t at = out.size();
+  const bool asciiKept = fmt.unicode || (fmt.codePage >= 1250 && fmt.codePage <= 1258) ||
+                         fmt.codePage == 874 || (fmt.codePage >= 932 && fmt.codePage <= 950);
+  if (asciiKept) {
+    out.resize(at + utf8.size() * (fmt.unicode ? 2 : 1));
     std::uint8_t* d = out.data() + at;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-      d[2 * i] = static_cast<std::uint8_t>(utf8[i]);
-      d[2 * i + 1] = 0;
+    std::size_t i = 0;
+    for (; i < utf8.size(); ++i) {
+      auto c = static_cast<std::uint8_t>(utf8[i]);
+      if (c >= 0x80) break;
+      if (fmt.unicode) {
+        d[2 * i] = c;
+        d[2 * i + 1] = 0;
+      } else {
+        d[i] = c;
+      }
     }
-  } else if (ascii && ((fmt.codePage >= 1250 && fmt.codePage <= 1258) || fmt.codePage == 874 ||
-                       (fmt.codePage >= 932 && fmt.codePage <= 950))) {
-    out.insert(out.end(), utf8.begin(), utf8.end());
-  } else if (fmt.unicode) {
-    AppendBytes(out, codepage::Utf8ToUtf16le(utf8));
-  } else {
-    AppendBytes(out, codepage::FromUtf8(utf8, fmt.codePage).bytes);
+    if (i == utf8.size()) return;
+    out.resize(at);  // not plain ASCII after all
   }
+  if (fmt.unicode) AppendBytes(out, codepage::Utf8ToUtf16le(utf8));
+  else AppendBytes(out, codepage::FromUtf8(utf8, fmt.codePage).bytes);
 }
 
 }  // namespace
@@ -182,6 +186,7 @@ std::size_t HeapBuilder::HeaderSize(std::size_t page) {
 void HeapBuilder::NewPage() {
   Page p;
   p.data.reserve(std::min<std::size_t>(maxBlock_, 2048));  // most heaps are small
+  p.starts.reserve(64);
   p.data.resize(HeaderSize(pages_.size()), 0);
   pages_.push_back(std::move(p));
 }
