@@ -47,7 +47,8 @@ class Store {
   // A new store holds what Outlook puts in every new file: the message store
   // named displayName, the root folder, "Top of Personal Folders" (the IPM
   // subtree), "Deleted Items", the search root and the name-to-id map.
-  // ansiCodePage is the code page of 8-bit text in ANSI files (ignored in Unicode ones).
+  // ansiCodePage is the code page of 8-bit text in ANSI files (ignored in
+  // Unicode ones); one the system cannot convert to throws PstError.
   Store(Format format, std::string displayName, int ansiCodePage = 1252);
   ~Store();
   Store(Store&&) noexcept;
