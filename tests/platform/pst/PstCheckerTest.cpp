@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "PstTestUtil.h"
+#include "platform/pst/Crc.h"
 #include "support/PstChecker.h"
 #include "support/TestData.h"
 
@@ -67,6 +68,27 @@ TEST_P(PstCheckerFaults, CatchesHeaderBlockAndPageDamage) {
   EXPECT_TRUE(Mentions(CheckPstBytes(Corrupt(nbtRoot + 512 - trailer, 0x01)), "has type"));
   // The file cut short of what the header says.
   EXPECT_FALSE(CheckPstBytes(bytes_.substr(0, bytes_.size() - 512)).ok());
+}
+
+TEST_P(PstCheckerFaults, CatchesAWrongReferenceCount) {
+  // Down the block tree's first entries to a leaf; raise its first block's
+  // count and seal the page again, so only the count is wrong.
+  const bool u = unicode();
+  const std::size_t id = u ? 8 : 4, area = u ? 488 : 496, trailer = u ? 16 : 12;
+  auto get = [&](std::size_t off) {
+    std::uint64_t v = 0;
+    std::memcpy(&v, bytes_.data() + off, id);
+    return v;
+  };
+  std::uint64_t page = u ? get(180 + 60) : get(164 + 32);
+  while (static_cast<unsigned char>(bytes_[page + area + 3]) != 0) page = get(page + 2 * id);
+  std::string b = bytes_;
+  b[page + 2 * id + 2] = static_cast<char>(b[page + 2 * id + 2] + 1);
+  std::uint32_t crc = pst::detail::Crc(b.data() + page, 512 - trailer);
+  std::memcpy(b.data() + page + 512 - trailer + (u ? 4 : 8), &crc, 4);
+  auto r = CheckPstBytes(b);
+  EXPECT_EQ(r.refCountMismatches, 1u) << r.Report();
+  EXPECT_TRUE(Mentions(r, "reference count"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, PstCheckerFaults,
