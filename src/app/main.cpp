@@ -4,6 +4,7 @@
 #include "AboutFrm.h"
 #include "FrmMain.h"
 #include "HelpContents.h"
+#include "export/FrmConversion.h"
 #include "platform/wab/WabReader.h"
 
 int main(int argc, char** argv) {
@@ -11,6 +12,9 @@ int main(int argc, char** argv) {
   wab::RegisterComponent();
 
   app::FrmMain frmMain;
+  frmMain.showConversionDialog = [](app::FrmMain& owner) {
+    exports::ShowConversionDialog(&owner, [&owner] { return owner.NotesDatabaseFile(); });
+  };
   frmMain.showHelpContents = [](app::FrmMain& owner) { ShowHelpContents(&owner); };
   frmMain.showAbout = [](app::FrmMain& owner) { AboutFrm::ShowModal(&owner); };
   frmMain.show();
