@@ -105,7 +105,7 @@ ExcelFile::ExcelFile(int codePage) : codePage_(UsablePage(codePage)), encoder_(c
 
 void ExcelFile::setCodePage(int codePage) {
   codePage_ = UsablePage(codePage);
-  if (state_ != State::Open && encoder_.codePage() != codePage_) encoder_ = AnsiEncoder(codePage_);
+  if (state_ != State::Open && encoder_.codePage() != codePage_) encoder_ = codepage::AnsiEncoder(codePage_);
 }
 
 Status ExcelFile::BeginRecord() const {
@@ -120,7 +120,7 @@ Status ExcelFile::CreateFile(const std::string& FileName) {
     return s;
   }
   state_ = State::Open;
-  if (encoder_.codePage() != codePage_) encoder_ = AnsiEncoder(codePage_);
+  if (encoder_.codePage() != codePage_) encoder_ = codepage::AnsiEncoder(codePage_);
   xfs_.clear();
   lastXfKey_ = 0xFFFFFFFF;
 
@@ -280,7 +280,7 @@ Status ExcelFile::WriteLabel(std::uint16_t row, std::uint16_t col, std::int32_t 
   constexpr std::size_t kXfSize = 8, kHeaderSize = 12;
   char* p = out_.Reserve(kXfSize + kHeaderSize + kMaxText);
   const std::size_t n = encoder_.EncodeTo(text, p + kHeaderSize, kMaxText);
-  if (n == AnsiEncoder::kTooLong || !attributesFit) return kOverflow;
+  if (n == codepage::AnsiEncoder::kTooLong || !attributesFit) return kOverflow;
 
   const auto a1 = static_cast<std::uint8_t>(HiddenLocked);
   const auto a2 = static_cast<std::uint8_t>(attr2);

@@ -36,7 +36,7 @@
 #include <string_view>
 #include <vector>
 
-#include "excel/AnsiEncoder.h"
+#include "platform/codepage/AnsiEncoder.h"
 #include "excel/OutputFile.h"
 #include "excel/Value.h"
 
@@ -167,7 +167,7 @@ class ExcelFile {
                      std::uint8_t* index);
 
   int codePage_;
-  AnsiEncoder encoder_;
+  codepage::AnsiEncoder encoder_;
   OutputFile out_;
   State state_ = State::New;
   std::vector<std::uint16_t> pageBreaks_;

@@ -101,6 +101,8 @@ std::size_t Utf8SequenceLength(std::string_view s, std::size_t i, char32_t* cp =
   return n;
 }
 
+}  // namespace
+
 void AppendUtf8(std::string& out, char32_t v) {
   if (v < 0x80) {
     out += static_cast<char>(v);
@@ -119,9 +121,15 @@ void AppendUtf8(std::string& out, char32_t v) {
   }
 }
 
+namespace {
+
 constexpr char32_t kReplacement = 0xFFFD;
 
 }  // namespace
+
+std::size_t DecodeUtf8(std::string_view s, std::size_t i, char32_t* codePoint) {
+  return Utf8SequenceLength(s, i, codePoint);
+}
 
 int AnsiCodePageForLocale(std::string_view locale) {
   // Strip ".codeset" and "@modifier" but keep language_TERRITORY.

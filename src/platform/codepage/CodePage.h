@@ -43,6 +43,13 @@ std::string Utf16leToUtf8(std::string_view utf16le);
 // UTF-8 to UTF-16LE; malformed UTF-8 becomes U+FFFD.
 std::string Utf8ToUtf16le(std::string_view utf8);
 
+// The code point of the UTF-8 sequence at s[i] and its length, or 0 when it
+// is malformed (overlong, a surrogate, beyond U+10FFFF, cut short).
+std::size_t DecodeUtf8(std::string_view s, std::size_t i, char32_t* codePoint);
+
+// Appends the code point as UTF-8.
+void AppendUtf8(std::string& out, char32_t codePoint);
+
 // True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view utf8);
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace excel {
+namespace codepage {
 
 class AnsiEncoder {
  public:
@@ -70,4 +70,4 @@ class AnsiEncoder {
   std::unique_ptr<unsigned char[]> table_;
 };
 
-}  // namespace excel
+}  // namespace codepage
