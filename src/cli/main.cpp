@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (verb == "list") return cli::RunList(args);
+    if (verb == "pst-ansi" || verb == "pst-unicode") return cli::RunPstExport(verb, args);
     if (verb == "xls" || verb == "pst-ansi" || verb == "pst-unicode") return cli::RunExport(verb, args);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "addrivo-convert: %s\n", e.what());
