@@ -134,6 +134,7 @@ PstContent ReadWithLibpff(const std::filesystem::path& file, int asciiCodePage) 
     auto props = ReadProperties(store.get());
     out.storeName = props["0x3001"];
   }
+  raw = nullptr;  // libpff refuses to fill a pointer that is not null
   if (libpff_file_get_root_folder(pff, &raw, &error) != 1) Fail("root folder", error);
   Item root(raw);
   Walk(root.get(), "", out);
