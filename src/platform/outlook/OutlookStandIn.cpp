@@ -76,20 +76,25 @@ constexpr std::array<std::pair<std::string_view, ContactField>, 20> kContactFiel
     {"Body", &pst::Contact::Body},
 }};
 
+// The exact spelling first: an export sets hundreds of thousands of properties.
+ContactField Find(std::string_view name) {
+  for (const auto& [field, member] : kContactFields)
+    if (field == name) return member;
+  for (const auto& [field, member] : kContactFields)
+    if (SameName(field, name)) return member;
+  return nullptr;
+}
+
 class ContactItemImpl final : public ao::ContactItem {
  public:
   ContactItemImpl(std::shared_ptr<Profile> profile, std::shared_ptr<StoreEntry> store, pst::FolderId folder)
       : profile_(std::move(profile)), store_(std::move(store)), folder_(folder) {}
 
   void SetProperty(const std::string& name, const std::string& value) override {
-    for (const auto& [field, member] : kContactFields) {
-      if (SameName(field, name)) {
-        if (contact_.*member != value) changed_ = true;
-        contact_.*member = value;
-        return;
-      }
-    }
-    throw AutomationError("Object doesn't support this property or method: ContactItem." + name);
+    ContactField member = Find(name);
+    if (!member) throw AutomationError("Object doesn't support this property or method: ContactItem." + name);
+    if (contact_.*member != value) changed_ = true;
+    contact_.*member = value;
   }
 
   void Save() override {

@@ -106,6 +106,44 @@ void Walk(libpff_item_t* folder, const std::string& path, PstContent& out) {
 
 }  // namespace
 
+const std::vector<PropertyPlace>& ContactPropertyPlaces() {
+  static const std::vector<PropertyPlace> places{
+      {"FirstName", "Name", {"0x3a06"}},
+      {"MiddleName", "MiddleName", {"0x3a44"}},
+      {"LastName", "Surname", {"0x3a11"}},
+      {"CompanyName", "CompanyName", {"0x3a16"}},
+      {"BusinessTelephoneNumber", "BusinessPhone", {"0x3a08"}},
+      {"BusinessFaxNumber", "BusinessFax", {"0x3a24"}},
+      {"HomeTelephoneNumber", "HomePhone", {"0x3a09"}},
+      {"HomeFaxNumber", "Fax", {"0x3a25"}},
+      {"PagerNumber", "CellPhone", {"0x3a21"}},
+      {"BusinessAddressStreet", "BusinessAddress", {"lid:0x8045", "0x3a29"}},
+      {"BusinessAddressCity", "City", {"lid:0x8046", "0x3a27"}},
+      {"BusinessAddressState", "Province", {"lid:0x8047", "0x3a28"}},
+      {"BusinessAddressPostalCode", "Postal", {"lid:0x8048", "0x3a2a"}},
+      {"BusinessAddressCountry", "Country", {"lid:0x8049", "0x3a26"}},
+      {"HomeAddressStreet", "HomeAddress", {"0x3a5d"}},
+      {"HomeAddressCountry", "Country", {"0x3a5a"}},
+      {"Email1Address", "HomeEmail", {"lid:0x8083"}},
+      {"WebPage", "CompanyURL", {"lid:0x802b", "0x3a51"}},
+      {"OfficeLocation", "OfficeLocation", {"0x3a19"}},
+      {"Body", "Comment", {"0x1000"}},
+  };
+  return places;
+}
+
+bool HasProperty(const Properties& item, const PropertyPlace& where, const std::string& value) {
+  for (const auto& place : where.places) {
+    auto it = item.find(place);
+    if (it != item.end() && it->second == value) return true;
+  }
+  // An empty value may simply not be written.
+  if (value.empty())
+    for (const auto& place : where.places)
+      if (item.count(place)) return false;
+  return value.empty();
+}
+
 const FolderContent* PstContent::Find(const std::string& path) const {
   for (const auto& f : folders)
     if (f.path == path) return &f;

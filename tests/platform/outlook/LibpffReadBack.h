@@ -24,6 +24,18 @@ struct PstContent {
   const FolderContent* Find(const std::string& path) const;
 };
 
+// Where Outlook keeps each of the 20 contact-item properties the export
+// sets: its tag, or the named property Outlook uses for it.
+struct PropertyPlace {
+  const char* property;   // the item property ("FirstName", ...)
+  const char* readerKey;  // the reader key its value comes from
+  std::vector<std::string> places;
+};
+const std::vector<PropertyPlace>& ContactPropertyPlaces();
+
+// True when one of the property's places holds exactly `value`.
+bool HasProperty(const Properties& item, const PropertyPlace& where, const std::string& value);
+
 // Throws std::runtime_error with libpff's message when the file does not open.
 PstContent ReadWithLibpff(const std::filesystem::path& file, int asciiCodePage = 1252);
 
