@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,7 +28,11 @@ struct Recorder {
   std::vector<std::string> saved;  // "folder: FirstName=..|..." of every saved item, while logging
 
   // Logs a call and throws when it is the one chosen to fail.
-  void Call(const std::string& what);
+  template <class Describe>
+  void Call(Describe&& describe) {
+    Record(std::function<std::string()>(std::forward<Describe>(describe)));
+  }
+  void Record(const std::function<std::string()>& describe);
 };
 
 // Objects alive right now, of every kind below.
