@@ -1,6 +1,7 @@
 #include "Profile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -167,6 +168,28 @@ void SaveProfileFile(const fs::path& file, const std::vector<AttachedStore>& sto
   }
 }
 
+void UpdateProfileFile(const fs::path& file, const std::function<void(std::vector<AttachedStore>&)>& change) {
+  std::error_code ec;
+  fs::create_directories(file.parent_path(), ec);
+  // Other processes (the window and the command-line tool) share the file:
+  // read, change and write it under a lock so no one's change is lost.
+  const fs::path lockPath = file.string() + ".lock";
+  const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (lock < 0)
+    throw AutomationError("Cannot lock the Outlook profile " + file.string() + ": " + std::strerror(errno));
+  while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
+  }
+  try {
+    auto stores = LoadProfileFile(file);
+    change(stores);
+    SaveProfileFile(file, stores);
+  } catch (...) {
+    ::close(lock);
+    throw;
+  }
+  ::close(lock);
+}
+
 std::shared_ptr<Profile> Profile::Acquire() {
   std::lock_guard lock(g_profileMutex);
   if (auto live = g_profile.lock()) return live;
@@ -239,10 +262,11 @@ void Profile::AddStore(const fs::path& rawPath, StoreFormat formatIfNew) {
     written_[path] = entry;
   }
 
-  auto list = attached_;
-  list.push_back(entry);
-  Persist(list);
-  attached_ = std::move(list);
+  UpdateProfileFile(ProfilePath(), [&](std::vector<AttachedStore>& stores) {
+    std::erase_if(stores, [&](const AttachedStore& s) { return NormalPath(s.path) == path; });
+    stores.push_back({path, entry->displayName, entry->format});
+  });
+  attached_.push_back(entry);
 }
 
 void Profile::RemoveStore(const std::shared_ptr<StoreEntry>& entry) {
@@ -251,10 +275,10 @@ void Profile::RemoveStore(const std::shared_ptr<StoreEntry>& entry) {
   if (it == attached_.end())
     throw AutomationError("The store " + entry->Describe() + " is not attached to the profile.");
   if (entry->model) WriteStore(*entry);
-  auto list = attached_;
-  list.erase(list.begin() + (it - attached_.begin()));
-  Persist(list);
-  attached_ = std::move(list);
+  UpdateProfileFile(ProfilePath(), [&](std::vector<AttachedStore>& stores) {
+    std::erase_if(stores, [&](const AttachedStore& s) { return NormalPath(s.path) == entry->path; });
+  });
+  attached_.erase(it);
 }
 
 void Profile::RenameStore(StoreEntry& entry, const std::string& name) {
@@ -268,7 +292,10 @@ void Profile::RenameStore(StoreEntry& entry, const std::string& name) {
                                   [&](const auto& e) { return e.get() == &entry; });
   if (!listed) return;
   try {
-    Persist(attached_);
+    UpdateProfileFile(ProfilePath(), [&](std::vector<AttachedStore>& stores) {
+      for (auto& s : stores)
+        if (NormalPath(s.path) == entry.path) s.displayName = name;
+    });
   } catch (...) {
     entry.model->Rename(old);
     entry.displayName = old;
@@ -284,12 +311,6 @@ void Profile::WriteStore(StoreEntry& entry) {
     throw AutomationError("Cannot write the personal folders file " + entry.path.string() + ": " + e.what());
   }
   entry.dirty = false;
-}
-
-void Profile::Persist(const std::vector<std::shared_ptr<StoreEntry>>& list) const {
-  std::vector<AttachedStore> stores;
-  for (const auto& e : list) stores.push_back({e->path, e->displayName, e->format});
-  SaveProfileFile(ProfilePath(), stores);
 }
 
 }  // namespace detail

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -50,8 +51,6 @@ class Profile {
   void WriteStore(StoreEntry& entry);
 
  private:
-  void Persist(const std::vector<std::shared_ptr<StoreEntry>>& list) const;
-
   std::shared_ptr<StoreEntry> default_;
   pst::FolderId defaultContacts_ = 0;
   std::vector<std::shared_ptr<StoreEntry>> attached_;
@@ -62,6 +61,10 @@ class Profile {
 // Reading and writing the profile file.
 std::vector<AttachedStore> LoadProfileFile(const std::filesystem::path& file);
 void SaveProfileFile(const std::filesystem::path& file, const std::vector<AttachedStore>& stores);
+// Reads the file, applies change and writes it back, holding a lock that
+// other processes sharing the profile respect.
+void UpdateProfileFile(const std::filesystem::path& file,
+                       const std::function<void(std::vector<AttachedStore>&)>& change);
 
 // The path as the profile keys it: absolute and normalised.
 std::filesystem::path NormalPath(const std::filesystem::path& path);

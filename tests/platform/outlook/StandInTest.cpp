@@ -226,6 +226,28 @@ TEST_F(StandInTest, ALaterSessionListsEarlierStoresButCannotOpenThem) {
   EXPECT_TRUE(Contains(ReadFile(pst), "contact=/Top of Personal Folders/direct|Ann|"));
 }
 
+TEST_F(StandInTest, ChangesOfAnotherProcessToTheProfileAreKept) {
+  auto ns = Mapi();
+  ns->AddStore((out / "mine.pst").string());
+  // Another process (the window while the command-line tool runs) attaches a store.
+  auto other = outlook::ReadProfile();
+  other.push_back({"/elsewhere/theirs.pst", "Theirs", outlook::StoreFormat::Ansi});
+  outlook::detail::SaveProfileFile(outlook::ProfilePath(), other);
+
+  ns->AddStore((out / "second.pst").string());
+  ns->Folders()->GetLast()->SetName("Renamed");
+  auto saved = outlook::ReadProfile();
+  ASSERT_EQ(saved.size(), 3u);
+  EXPECT_EQ(saved[1].displayName, "Theirs");
+  EXPECT_EQ(saved[2].path, out / "second.pst");
+  EXPECT_EQ(saved[2].displayName, "Renamed");
+  ns->RemoveStore(*ns->Folders()->GetLast());
+  saved = outlook::ReadProfile();
+  ASSERT_EQ(saved.size(), 2u);
+  EXPECT_EQ(saved[0].path, out / "mine.pst");
+  EXPECT_EQ(saved[1].path, "/elsewhere/theirs.pst");
+}
+
 TEST_F(StandInTest, ProfileFileKeepsOddNamesAndSkipsLinesItCannotRead) {
   const auto file = config / "profile";
   std::vector<outlook::AttachedStore> stores{
