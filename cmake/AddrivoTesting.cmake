@@ -13,14 +13,16 @@ function(addrivo_add_gtest name)
   if(T_LABELS)
     list(APPEND props LABELS "${T_LABELS}")
   endif()
-  set(env "ADDRIVO_TEST=1")
+  # One value per property: test discovery splits a list value (two variables
+  # under ENVIRONMENT would lose the second and the TIMEOUT after it).
+  list(APPEND props ENVIRONMENT_MODIFICATION "ADDRIVO_TEST=set:1")
   if(T_QT)
-    list(APPEND env "QT_QPA_PLATFORM=offscreen")
+    list(APPEND props ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ${props} ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT})
+    PROPERTIES ${props} TIMEOUT ${T_TIMEOUT})
 endfunction()

@@ -1,12 +1,13 @@
 // Addrivo: start-up registers the outside components, then shows the main window.
 #include <QApplication>
-#include <QMainWindow>
+
+#include "FrmMain.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QMainWindow w;
-  w.setWindowTitle(QStringLiteral("Vantrel Addrivo v1.0 Build 1508"));
-  w.resize(800, 600);
-  w.show();
+  // register components here
+
+  app::FrmMain frmMain;
+  frmMain.show();
   return app.exec();
 }

@@ -16,7 +16,9 @@ Dialogs& Current() {
 void SetCurrent(Dialogs* d) { g_current = d; }
 
 QString QtDialogs::GetOpenFileName(QWidget* owner, const QString& title, const QString& filter) {
-  return QFileDialog::getOpenFileName(owner, title, QString(), filter);
+  // Qt's own dialog matches a filter's extension in any case (address books
+  // often end in ".WAB"); a desktop's native one may not.
+  return QFileDialog::getOpenFileName(owner, title, QString(), filter, nullptr, QFileDialog::DontUseNativeDialog);
 }
 
 QString QtDialogs::ChooseFolder(QWidget* owner, const QString& title) {

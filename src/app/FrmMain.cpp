@@ -1,0 +1,328 @@
+#include "FrmMain.h"
+
+#include <QAction>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLinearGradient>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTreeWidget>
+#include <exception>
+
+#include "Artwork.h"
+#include "ContactDetailView.h"
+#include "platform/automation/AddressBookReader.h"
+#include "platform/dialogs/Dialogs.h"
+#include "scan/ContactKey.h"
+#include "scan/ContactRecord.h"
+#include "scan/ProgressCounter.h"
+
+namespace app {
+namespace {
+
+QFont DesignFont(const char* family, bool bold) {
+  QFont f{QString::fromLatin1(family)};
+  f.setPointSizeF(8.25);
+  f.setBold(bold);
+  return f;
+}
+
+// The banner across the top of the window; no command uses it.
+class Banner : public QWidget {
+ public:
+  explicit Banner(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("Picture1"));
+    setFixedHeight(60);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(12, 6, 12, 6);
+    auto* image1 = new QLabel(this);
+    image1->setObjectName(QStringLiteral("Image1"));
+    image1->setPixmap(SmallIcon(QStringLiteral("AddressBook"), 48));
+    auto* image2 = new QLabel(this);
+    image2->setObjectName(QStringLiteral("Image2"));
+    image2->setPixmap(SmallIcon(QStringLiteral("CardTransfer"), 48));
+    row->addWidget(image1);
+    row->addStretch(1);
+    row->addWidget(image2);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    QLinearGradient fill(0, 0, width(), 0);
+    fill.setColorAt(0, QColor(0x1F, 0x3F, 0x7A));
+    fill.setColorAt(1, QColor(0x6F, 0x9F, 0xD8));
+    p.fillRect(rect(), fill);
+    QFont title(QStringLiteral("Trebuchet MS"));
+    title.setPointSizeF(16);
+    title.setBold(true);
+    p.setFont(title);
+    p.setPen(Qt::white);
+    p.drawText(rect().adjusted(72, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("Vantrel Addrivo"));
+  }
+};
+
+QString CauseOf(const std::exception& e) { return QString::fromUtf8(e.what()); }
+
+}  // namespace
+
+FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("FrmMain"));
+  setWindowTitle(kCaption);
+  setWindowIcon(SmallIcons()[scan::kImageAddressBook]);
+  BuildControls();
+  BuildMenus();
+  resize(720, 700);
+  Form_Load();
+}
+
+FrmMain::~FrmMain() = default;
+
+void FrmMain::BuildControls() {
+  auto* central = new QWidget(this);
+  auto* grid = new QGridLayout(central);
+  grid->setColumnStretch(0, 1);
+  grid->setColumnStretch(1, 2);
+
+  grid->addWidget(new Banner(central), 0, 0, 1, 2);
+
+  auto* label3 = new QLabel(QStringLiteral("Select Windows Address Book File (.wab)"), central);
+  label3->setObjectName(QStringLiteral("Label3"));
+  label3->setFont(DesignFont("Verdana", true));
+  grid->addWidget(label3, 1, 0, 1, 2);
+
+  auto* fileRow = new QHBoxLayout;
+  txtNotesDatabaseFile_ = new QLineEdit(central);
+  txtNotesDatabaseFile_->setObjectName(QStringLiteral("txtNotesDatabaseFile"));
+  txtNotesDatabaseFile_->setFont(DesignFont("Tahoma", false));
+  CmdBrowse_ = new QPushButton(QStringLiteral("&Browse..."), central);
+  CmdBrowse_->setObjectName(QStringLiteral("CmdBrowse"));
+  CmdEnumerateNotes_ = new QPushButton(QStringLiteral("Scan &Contacts"), central);
+  CmdEnumerateNotes_->setObjectName(QStringLiteral("CmdEnumerateNotes"));
+  CmdEnumerateNotes_->setEnabled(false);
+  CmdContactsCreate_ = new QPushButton(QStringLiteral("&Save Contacts"), central);
+  CmdContactsCreate_->setObjectName(QStringLiteral("CmdContactsCreate"));
+  CmdContactsCreate_->setEnabled(false);
+  CmdBrowse_->setMinimumWidth(89);
+  CmdEnumerateNotes_->setMinimumWidth(121);
+  CmdContactsCreate_->setMinimumWidth(121);
+  fileRow->addWidget(txtNotesDatabaseFile_, 1);
+  fileRow->addWidget(CmdBrowse_);
+  fileRow->addWidget(CmdEnumerateNotes_);
+  fileRow->addWidget(CmdContactsCreate_);
+  grid->addLayout(fileRow, 2, 0, 1, 2);
+
+  ContactsTreeView_ = new QTreeWidget(central);
+  ContactsTreeView_->setObjectName(QStringLiteral("ContactsTreeView"));
+  ContactsTreeView_->setColumnCount(1);
+  ContactsTreeView_->setHeaderLabel(QStringLiteral("Windows Address Book Contacts"));
+  ContactsTreeView_->setMinimumWidth(225);
+  ContactsTreeView_->setUniformRowHeights(true);
+  grid->addWidget(ContactsTreeView_, 3, 0);
+  tree_ = std::make_unique<scan::ContactTree>(ContactsTreeView_);
+
+  detail_ = new ContactDetailView(central);
+  grid->addWidget(detail_, 3, 1);
+  grid->setRowStretch(3, 1);
+
+  LblRead_ = new QLabel(QStringLiteral("Reading Contacts"), central);
+  LblRead_->setObjectName(QStringLiteral("LblRead"));
+  LblRead_->setFont(DesignFont("Verdana", true));
+  LblRead_->setAlignment(Qt::AlignCenter);
+  LblRead_->hide();
+  ProgBarScanNotes_ = new ScanProgressBar(central);
+  ProgBarScanNotes_->setObjectName(QStringLiteral("ProgBarScanNotes"));
+  ProgBarScanNotes_->setRange(0, 100);
+  ProgBarScanNotes_->setValue(0);
+  ProgBarScanNotes_->hide();
+  grid->addWidget(LblRead_, 4, 0);
+  grid->addWidget(ProgBarScanNotes_, 4, 1);
+  setCentralWidget(central);
+
+  auto* status = new QStatusBar(this);
+  status->setObjectName(QStringLiteral("OsenXPStatusBar1"));
+  status->setSizeGripEnabled(false);
+  auto* panel1 = new QLabel(kMessageTitle, status);
+  panel1->setObjectName(QStringLiteral("OsenXPStatusBar1Panel1"));
+  QFont bold = panel1->font();
+  bold.setBold(true);
+  panel1->setFont(bold);
+  panel1->setMinimumWidth(130);
+  auto* panel2 = new QLabel(kWebAddress, status);
+  panel2->setObjectName(QStringLiteral("OsenXPStatusBar1Panel2"));
+  panel2->setTextFormat(Qt::PlainText);
+  status->addWidget(panel1);
+  status->addWidget(panel2, 1);
+  setStatusBar(status);
+
+  connect(CmdBrowse_, &QPushButton::clicked, this, [this] { CmdBrowse_Click(); });
+  connect(CmdEnumerateNotes_, &QPushButton::clicked, this, [this] { CmdEnumerateNotes_Click(); });
+  connect(CmdContactsCreate_, &QPushButton::clicked, this, [this] { CmdContactsCreate_Click(); });
+  connect(txtNotesDatabaseFile_, &QLineEdit::textChanged, this, [this] { txtNotesDatabaseFile_Change(); });
+  connect(ContactsTreeView_, &QTreeWidget::itemClicked, this,
+          [this](QTreeWidgetItem* node, int) { ContactsTreeView_NodeClick(node); });
+}
+
+void FrmMain::BuildMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+  file->setObjectName(QStringLiteral("mnuFile"));
+  auto entry = [this](QMenu* menu, const char* name, const QString& caption, bool enabled,
+                      void (FrmMain::*command)()) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    action->setEnabled(enabled);
+    connect(action, &QAction::triggered, this, [this, command] { (this->*command)(); });
+    return action;
+  };
+  mnuOpen_ = entry(file, "mnuOpen", QStringLiteral("Open Windows Address Book File..."), true, &FrmMain::CmdBrowse_Click);
+  mnuScan_ = entry(file, "mnuScan", QStringLiteral("Scan Contacts"), false, &FrmMain::CmdEnumerateNotes_Click);
+  mnuSave_ = entry(file, "mnuSave", QStringLiteral("Save Contacts..."), false, &FrmMain::CmdContactsCreate_Click);
+  file->addSeparator()->setObjectName(QStringLiteral("mnuSep"));
+  mnuExit_ = entry(file, "mnuExit", QStringLiteral("Exit"), true, &FrmMain::mnuExit_Click);
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+  help->setObjectName(QStringLiteral("mnuHelp"));
+  mnuContents_ = entry(help, "mnuContents", QStringLiteral("Contents..."), true, &FrmMain::mnuContents_Click);
+  mnuAbout_ = entry(help, "mnuAbout", QStringLiteral("About..."), true, &FrmMain::mnuAbout_Click);
+}
+
+void FrmMain::Form_Load() {
+  ProgressCounter = 1;
+  PopulateDefaultTree();
+}
+
+void FrmMain::PopulateDefaultTree() {
+  if (smallIcons_.isEmpty()) smallIcons_ = SmallIcons();
+  scan::PopulateDefaultTree(*tree_, smallIcons_);
+}
+
+void FrmMain::ReportFailure(const QString& text) {
+  dialogs::Current().ShowMessage(this, text, kMessageTitle, dialogs::MessageIcon::Information);
+}
+
+void FrmMain::CmdBrowse_Click() {
+  QString chosen;
+  try {
+    chosen = dialogs::Current().GetOpenFileName(this, QString(), kFileFilter);
+  } catch (const std::exception& e) {
+    // Nothing has changed yet: the window stays as it was.
+    ReportFailure(QStringLiteral("The address book file could not be chosen.\n") + CauseOf(e));
+    return;
+  } catch (...) {
+    ReportFailure(QStringLiteral("The address book file could not be chosen."));
+    return;
+  }
+  PopulateDefaultTree();
+  ProgBarScanNotes_->setValue(0);
+  CmdContactsCreate_->setEnabled(false);
+  txtNotesDatabaseFile_->setText(chosen);
+  if (!txtNotesDatabaseFile_->text().isEmpty()) {
+    CmdEnumerateNotes_->setEnabled(true);
+    LblRead_->show();
+    ProgBarScanNotes_->show();
+    mnuScan_->setEnabled(true);
+  }
+}
+
+void FrmMain::txtNotesDatabaseFile_Change() {
+  CmdEnumerateNotes_->setEnabled(!txtNotesDatabaseFile_->text().isEmpty());
+}
+
+void FrmMain::CmdEnumerateNotes_Click() {
+  // What a failure puts back; contacts already added stay in the tree.
+  const bool saveWasEnabled = mnuSave_->isEnabled();
+  const int barMinimum = ProgBarScanNotes_->minimum(), barMaximum = ProgBarScanNotes_->maximum();
+  const int barValue = ProgBarScanNotes_->value(), barLargeChange = ProgBarScanNotes_->LargeChange();
+  const double barScale = ProgBarScanNotes_->Scale();
+  const QString path = scan::TrimSpaces(txtNotesDatabaseFile_->text());
+  auto restore = [&] {
+    mnuSave_->setEnabled(saveWasEnabled);
+    ProgBarScanNotes_->setRange(barMinimum, barMaximum);
+    ProgBarScanNotes_->setValue(barValue);
+    ProgBarScanNotes_->SetLargeChange(barLargeChange);
+    ProgBarScanNotes_->SetScale(barScale);
+  };
+
+  try {
+    auto reader = automation::Registry::Instance().Create<automation::AddressBookReader>(
+        automation::kAddressBookReaderProgId);
+    reader->Open(path.toStdString());
+    const std::int32_t count = reader->GetCount();
+
+    ProgBarScanNotes_->setMinimum(0);
+    ProgBarScanNotes_->setMaximum(count);
+    ProgBarScanNotes_->SetLargeChange(scan::LargeProgressStep(count));
+    ProgBarScanNotes_->SetScale(count / 100.0);
+    mnuSave_->setEnabled(true);
+    ProgressCounter = 1;
+
+    scan::ContactKeyClock clock;
+    for (std::int32_t i = 0; i < count; ++i) {
+      reader->Select(i);
+      const QStringList fields = scan::ReadContactFields(*reader);
+      const QString key = clock.KeyNow(i);
+      const QString& name = fields[0];
+      tree_->AddNode(key, scan::DisplayText(name), scan::kImageContacts, scan::kNoImage, scan::GroupKeyFor(name));
+      scan::ContactTree::SetNodeRecordText(tree_->FindNode(key), scan::JoinRecord(fields));
+      tree_->Refresh();
+      tree_->ExpandRoot(true);
+      // The counter never exceeds count here, and count fits an int.
+      ProgBarScanNotes_->setValue(static_cast<int>(ProgressCounter));
+      ++ProgressCounter;
+    }
+    reader.reset();
+  } catch (const std::exception& e) {
+    restore();
+    const QString cause = CauseOf(e);
+    if (cause == QLatin1String(automation::kNotAnAddressBook))
+      ReportFailure(cause);
+    else
+      ReportFailure(QStringLiteral("The address book \"%1\" could not be read.\n%2").arg(path, cause));
+    return;
+  } catch (...) {
+    restore();
+    ReportFailure(QStringLiteral("The address book \"%1\" could not be read.").arg(path));
+    return;
+  }
+
+  dialogs::Current().ShowMessage(this, QStringLiteral("Windows Address Book Scan Completed"), kMessageTitle,
+                                 dialogs::MessageIcon::Information);
+  CmdContactsCreate_->setEnabled(true);
+  CmdEnumerateNotes_->setEnabled(false);
+  LblRead_->hide();
+  ProgBarScanNotes_->hide();
+}
+
+void FrmMain::RunHook(const std::function<void(FrmMain&)>& hook) {
+  if (!hook) return;
+  try {
+    hook(*this);
+  } catch (const std::exception& e) {
+    ReportFailure(CauseOf(e));
+  } catch (...) {
+    ReportFailure(QStringLiteral("The command failed."));
+  }
+}
+
+void FrmMain::CmdContactsCreate_Click() { RunHook(showConversionDialog); }
+void FrmMain::mnuContents_Click() { RunHook(showHelpContents); }
+void FrmMain::mnuAbout_Click() { RunHook(showAbout); }
+
+void FrmMain::mnuExit_Click() { close(); }
+
+QString FrmMain::NotesDatabaseFile() const { return txtNotesDatabaseFile_->text(); }
+
+void FrmMain::ContactsTreeView_NodeClick(QTreeWidgetItem* node) {
+  if (!node) return;
+  // Looked up by its key the node finds itself, except when a second scan
+  // within the same second reused the key: the clicked node's own record is
+  // the one to show either way.
+  detail_->ShowRecord(scan::ContactTree::NodeRecordText(node));
+}
+
+}  // namespace app
