@@ -184,10 +184,9 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
   result.pstPath = OutlookOutputPath(request.bookPath, request.outputFolder, now());
   const std::string& pstPath = result.pstPath;
 
-  // A count wider than the bar's own 16 bits: books of 32,767 contacts and
-  // more export whole.
-  std::int32_t privateCounter = 0;
-  std::int32_t& counter = request.progressCounter ? *request.progressCounter : privateCounter;
+  // Wider than 16 bits: books of 32,767 contacts and more export whole.
+  std::int64_t privateCounter = 0;
+  std::int64_t& counter = request.progressCounter ? *request.progressCounter : privateCounter;
 
   try {
     const auto& registry = automation::Registry::Instance();
@@ -233,7 +232,7 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
       for (const auto& [property, field] : kItemProperties) item->SetProperty(property, values[field]);
       item->Save();
       ++result.saved;
-      if (request.progress) request.progress->SetPosition(counter);
+      if (request.progress) request.progress->SetPosition(static_cast<std::int32_t>(counter));
       ++counter;
     }
 

@@ -54,7 +54,7 @@ struct OutlookExportRequest {
   std::string outputFolder;  // the chosen folder; a "/" is added when missing
   OutlookOption option = OutlookOption::OptOutlook2K3;
   ExportProgress* progress = nullptr;        // none: no progress shown
-  std::int32_t* progressCounter = nullptr;   // the program's counter; a private one when null
+  std::int64_t* progressCounter = nullptr;   // the program's ProgressCounter; a private one when null
   Clock now;                                 // the system clock when empty
 };
 

@@ -116,7 +116,7 @@ class OutlookExportTest : public ::testing::Test {
   }
 
   exports::OutlookExportResult Run(OutlookOption option, exports::ExportProgress* progress = nullptr,
-                                   std::int32_t* counter = nullptr) {
+                                   std::int64_t* counter = nullptr) {
     exports::OutlookExportRequest r;
     r.bookPath = bookPath;
     r.outputFolder = "/out/";
@@ -176,7 +176,7 @@ TEST_F(OutlookExportTest, NewerOutlookGetsTheStoreTypeOfTheChosenFormat) {
 TEST_F(OutlookExportTest, EmptyBookStillMakesTheStoreAndTheFolder) {
   fakes::FakeComponents components(rec);
   RecordedProgress progress;
-  std::int32_t counter = 77;
+  std::int64_t counter = 77;
   const auto result = Run(OutlookOption::OptOutlook2K3, &progress, &counter);
   ASSERT_TRUE(result.completed) << result.cause;
   EXPECT_EQ(rec->log, ExpectedCalls("AddStoreEx(" + kPst + ",2)", 0));
@@ -241,7 +241,7 @@ TEST_F(OutlookExportTest, ProgressFollowsTheBarProtocol) {
   rec->logging = false;
   fakes::FakeComponents components(rec);
   RecordedProgress progress;
-  std::int32_t counter = 0;
+  std::int64_t counter = 0;
   ASSERT_TRUE(Run(OutlookOption::OptOutlook2K3, &progress, &counter).completed);
   EXPECT_EQ(progress.prepared, std::vector<std::string>{"250,2,2.500000"});
   ASSERT_EQ(progress.positions.size(), 250u);
@@ -262,7 +262,7 @@ TEST_F(OutlookExportTest, BooksBeyondSixteenBitsExportWhole) {
   rec->logging = false;
   fakes::FakeComponents components(rec);
   RecordedProgress progress;
-  std::int32_t counter = 0;
+  std::int64_t counter = 0;
   const auto result = Run(OutlookOption::OptOutlook2K, &progress, &counter);
   ASSERT_TRUE(result.completed) << result.cause;
   EXPECT_EQ(result.saved, 40000);
