@@ -2,10 +2,11 @@
 #include <QApplication>
 
 #include "FrmMain.h"
+#include "platform/wab/WabReader.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  // register components here
+  wab::RegisterComponent();
 
   app::FrmMain frmMain;
   frmMain.show();

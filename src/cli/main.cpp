@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Verbs.h"
+#include "platform/wab/WabReader.h"
 
 namespace cli {
 
@@ -23,6 +24,7 @@ const char* UsageText() {
 }  // namespace cli
 
 int main(int argc, char** argv) {
+  wab::RegisterComponent();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
     std::fputs(cli::UsageText(), stderr);

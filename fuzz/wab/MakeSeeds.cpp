@@ -1,0 +1,53 @@
+// Writes the seed books checked in beside this file:
+//   wab_make_seeds DIR
+// Small tables keep each seed a few kilobytes.
+#include <cstdio>
+#include <filesystem>
+
+#include "support/WabWriter.h"
+
+using namespace testsupport::wab;
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fputs("usage: wab_make_seeds DIR\n", stderr);
+    return 2;
+  }
+  const std::filesystem::path dir = argv[1];
+
+  Book generated = testsupport::GeneratedBook(4);
+  generated.capacity = 8;
+  WriteBookFile(dir / "generated.wab", generated);
+
+  Book eightBit;
+  eightBit.capacity = 4;
+  eightBit.records.push_back(Contact(2, {String8(kGivenName, "Jürgen"), String8(kSurname, "Müller"),
+                                         String8(kComment, "Zeile 1\r\nZeile 2")}));
+  eightBit.records.push_back(Contact(3, {String8(kGivenName, "太郎", 932), String8(kSurname, "山田", 932)}));
+  for (auto& p : Emails({"a@example.com", "b@example.com"}, 1, true)) eightBit.records[0].properties.push_back(p);
+  WriteBookFile(dir / "eight-bit.wab", eightBit);
+
+  Book copies;
+  copies.capacity = 6;
+  copies.oldSignature = true;
+  copies.tablesAfterRecords = true;
+  copies.records.push_back(Folder(2, "Contacts", {3, 4, 5}));
+  copies.records.push_back(Obsolete(Contact(3, {Unicode(kGivenName, "Old")})));
+  copies.records.push_back(Contact(3, {Unicode(kGivenName, "New"), Unicode(kSurname, "Name")}));
+  copies.records.push_back(Obsolete(Contact(4, {Unicode(kGivenName, "Deleted")})));
+  copies.records.push_back(Contact(5, {Unicode(kDisplayName, "mail@example.com"),
+                                       Unicode(kEmailAddress, "mail@example.com")}));
+  copies.records.push_back(Group(6, "Group", {3, 4, 5}));
+  copies.indexOrder = {5, 2, 3, 6};
+  WriteBookFile(dir / "copies-old-signature.wab", copies);
+
+  Book texts;
+  texts.capacity = 4;
+  texts.records.push_back(Contact(2, {Unicode(kGivenName, "A|B \"q\" \\"), Unicode(kSurname, "  Ωμέγα  "),
+                                      Unicode(kComment, "😀 𠮷 太郎\r\n\t"), Unicode(kHomeStreet, "1 Road\r\nTown")}));
+  texts.records.push_back(Contact(3, {}));
+  texts.records.push_back(Contact(4, {Unicode(kGivenName, "   "), MvUnicode(kEmailAddresses, {"", "x@y"}),
+                                      Long(kDefaultAddressIndex, 5)}));
+  WriteBookFile(dir / "texts.wab", texts);
+  return 0;
+}

@@ -1,0 +1,27 @@
+// Any bytes through Open, GetCount, every Select and every GetValue: the
+// reader must fail with AutomationError or read, never crash or hang.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/automation/AddressBookReader.h"
+#include "platform/wab/WabReader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // A double-byte page on odd sizes, so 8-bit strings take both decoding paths.
+  wab::WabReader reader(size % 2 ? 932 : 1252);
+  try {
+    reader.OpenBytes(std::string(reinterpret_cast<const char*>(data), size), "fuzz.wab");
+  } catch (const automation::AutomationError&) {
+    return 0;
+  }
+  const std::int32_t count = reader.GetCount();
+  volatile std::size_t total = 0;
+  for (std::int32_t i = 0; i < count; ++i) {
+    reader.Select(i);
+    for (auto key : automation::kReaderFieldKeys) total = total + reader.GetValue(std::string(key)).size();
+    total = total + reader.GetValue("Country").size();
+  }
+  (void)reader.SkippedRecords();
+  return 0;
+}

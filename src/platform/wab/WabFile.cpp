@@ -1,0 +1,272 @@
+#include "WabFile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "platform/codepage/CodePage.h"
+
+namespace wab {
+namespace {
+
+std::uint32_t U32(std::string_view b, std::uint64_t at) {
+  const auto* p = reinterpret_cast<const unsigned char*>(b.data() + at);
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+bool Fail(std::string* why, const char* text) {
+  if (why) *why = text;
+  return false;
+}
+
+// Parses the record at offset. Every step of the walk spends one unit of
+// budget, so a crafted file whose index points many times into the same
+// long value area cannot make Parse quadratic.
+bool Walk(const std::string& bytes, std::uint32_t offset, Record* out, std::uint64_t* budget,
+          std::string* why) {
+  const std::uint64_t size = bytes.size();
+  const std::uint64_t start = offset;
+  if (start + kRecordHeaderSize > size) return Fail(why, "record header outside the file");
+  const std::uint32_t current = U32(bytes, start);
+  const std::uint32_t kind = U32(bytes, start + 4);
+  const std::uint32_t recordId = U32(bytes, start + 8);
+  const std::uint32_t propCount = U32(bytes, start + 12);
+  const std::uint32_t headerSize = U32(bytes, start + 16);
+  const std::uint32_t tagBytes = U32(bytes, start + 20);
+  const std::uint32_t tagBytes2 = U32(bytes, start + 24);
+  const std::uint32_t dataLen = U32(bytes, start + 28);
+  if (current > 1) return Fail(why, "bad copy flag");
+  if (headerSize != kRecordHeaderSize) return Fail(why, "bad record header size");
+  if (tagBytes != tagBytes2) return Fail(why, "tag list sizes disagree");
+  if (static_cast<std::uint64_t>(propCount) * 4 != tagBytes) return Fail(why, "tag list size");
+  const std::uint64_t tagsStart = start + kRecordHeaderSize;
+  const std::uint64_t valuesStart = tagsStart + tagBytes;
+  const std::uint64_t valuesEnd = valuesStart + dataLen;
+  if (valuesStart > size || valuesEnd > size) return Fail(why, "record runs past the end of the file");
+
+  if (out) {
+    out->offset = offset;
+    out->size = static_cast<std::uint32_t>(valuesEnd - start);
+    out->current = current == 1;
+    out->kind = kind;
+    out->recordId = recordId;
+    out->properties.clear();
+  }
+
+  std::uint64_t pos = valuesStart;
+  for (std::uint32_t i = 0; i < propCount; ++i) {
+    if (*budget == 0) return Fail(why, "record walk over budget");
+    --*budget;
+    const std::uint32_t tag = U32(bytes, tagsStart + 4ull * i);
+    if (pos + 8 > valuesEnd) return Fail(why, "value outside the record");
+    if (U32(bytes, pos) != tag) return Fail(why, "value tag does not repeat the tag list");
+    Property p;
+    p.tag = tag;
+    if (p.multiValued()) {
+      if (pos + 12 > valuesEnd) return Fail(why, "list header outside the record");
+      const std::uint32_t count = U32(bytes, pos + 4);
+      const std::uint32_t total = U32(bytes, pos + 8);
+      const std::uint64_t elemStart = pos + 12;
+      const std::uint64_t elemEnd = elemStart + total;
+      if (elemEnd > valuesEnd) return Fail(why, "list outside the record");
+      // Each element needs at least its 4-byte length.
+      if (static_cast<std::uint64_t>(count) * 4 > total) return Fail(why, "list count too large");
+      std::uint64_t e = elemStart;
+      for (std::uint32_t k = 0; k < count; ++k) {
+        if (*budget == 0) return Fail(why, "record walk over budget");
+        --*budget;
+        if (e + 4 > elemEnd) return Fail(why, "list element outside the list");
+        const std::uint32_t elen = U32(bytes, e);
+        e += 4;
+        if (e + elen > elemEnd) return Fail(why, "list element outside the list");
+        e += elen;
+      }
+      if (e != elemEnd) return Fail(why, "list length does not match its elements");
+      p.count = count;
+      p.data = std::string_view(bytes.data() + elemStart, total);
+      pos = elemEnd;
+    } else {
+      const std::uint32_t len = U32(bytes, pos + 4);
+      const std::uint64_t dataStart = pos + 8;
+      if (dataStart + len > valuesEnd) return Fail(why, "value outside the record");
+      p.data = std::string_view(bytes.data() + dataStart, len);
+      pos = dataStart + len;
+    }
+    if (out) out->properties.push_back(p);
+  }
+  if (pos != valuesEnd) return Fail(why, "value area length does not match its values");
+  return true;
+}
+
+TableDescriptor ReadDescriptor(const std::string& bytes, std::uint64_t at) {
+  return {U32(bytes, at), U32(bytes, at + 4), U32(bytes, at + 8), U32(bytes, at + 12)};
+}
+
+}  // namespace
+
+std::optional<std::string_view> Property::Element(std::uint32_t i) const {
+  if (!multiValued() || i >= count) return std::nullopt;
+  std::size_t pos = 0;
+  for (std::uint32_t k = 0;; ++k) {
+    if (pos + 4 > data.size()) return std::nullopt;
+    const std::uint32_t elen = U32(data, pos);
+    pos += 4;
+    if (elen > data.size() - pos) return std::nullopt;
+    if (k == i) return data.substr(pos, elen);
+    pos += elen;
+  }
+}
+
+const Property* Record::Find(std::uint16_t id) const {
+  for (const auto& p : properties)
+    if (p.id() == id) return &p;
+  return nullptr;
+}
+
+WabFile WabFile::Parse(std::string bytes) {
+  WabFile f;
+  const std::uint64_t size = bytes.size();
+  if (size < kSignature.size()) throw NotAnAddressBook("the file is too short to be an address book");
+  if (std::memcmp(bytes.data(), kSignature.data(), kSignature.size()) == 0) {
+    f.oldSignature_ = false;
+  } else if (std::memcmp(bytes.data(), kOldSignature.data(), kOldSignature.size()) == 0) {
+    f.oldSignature_ = true;
+  } else {
+    throw NotAnAddressBook("the file does not start with an address book signature");
+  }
+  // Offsets in the file are 32-bit: nothing beyond 4 GiB can belong to a book.
+  if (size > std::numeric_limits<std::uint32_t>::max())
+    throw NotAnAddressBook("the file is larger than an address book can be");
+  if (size < kHeaderSize) throw NotAnAddressBook("the header is cut short");
+
+  for (std::uint32_t t = 0; t < kTableCount; ++t) {
+    const TableDescriptor d = ReadDescriptor(bytes, 0x18 + 16ull * t);
+    const std::uint64_t entrySize = t == 0 ? kIndexEntrySize : kTextEntrySize;
+    if (static_cast<std::uint64_t>(d.count) * entrySize != d.used)
+      throw NotAnAddressBook("a table's size does not match its entry count");
+    if (d.used > d.allocated) throw NotAnAddressBook("a table holds more than its room");
+    if (d.allocated != 0) {
+      if (d.offset < kHeaderSize) throw NotAnAddressBook("a table overlaps the header");
+      if (static_cast<std::uint64_t>(d.offset) + d.allocated > size)
+        throw NotAnAddressBook("a table runs past the end of the file");
+    }
+    f.tables_[t] = d;
+  }
+  f.bytes_ = std::move(bytes);
+
+  // Which index entries repeat a record ID already listed: the first wins.
+  const TableDescriptor& index = f.tables_[0];
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> byId;  // (record ID, position)
+  byId.reserve(index.count);
+  for (std::uint32_t i = 0; i < index.count; ++i)
+    byId.emplace_back(U32(f.bytes_, index.offset + 8ull * i), i);
+  std::sort(byId.begin(), byId.end());
+  std::vector<bool> duplicate(index.count, false);
+  for (std::size_t k = 1; k < byId.size(); ++k)
+    if (byId[k].first == byId[k - 1].first) duplicate[byId[k].second] = true;
+  byId.clear();
+  byId.shrink_to_fit();
+
+  struct Candidate {
+    std::uint32_t offset, end, position;
+  };
+  std::vector<Candidate> candidates;
+  std::vector<bool> usable(index.count, false);
+  // A sound book walks each byte of its value areas once, at most one step
+  // per four bytes; anything far beyond that is a crafted file.
+  std::uint64_t budget = size / 2 + 4096;
+  for (std::uint32_t i = 0; i < index.count; ++i) {
+    const std::uint32_t recordId = U32(f.bytes_, index.offset + 8ull * i);
+    const std::uint32_t offset = U32(f.bytes_, index.offset + 8ull * i + 4);
+    if (duplicate[i]) {
+      ++f.skipped_;
+      continue;
+    }
+    // Cheap header checks first, so a wrong ID costs no walk.
+    if (static_cast<std::uint64_t>(offset) + kRecordHeaderSize > size ||
+        U32(f.bytes_, offset) != 1 || U32(f.bytes_, offset + 8ull) != recordId) {
+      ++f.skipped_;
+      continue;
+    }
+    if (!Walk(f.bytes_, offset, nullptr, &budget, nullptr)) {
+      ++f.skipped_;
+      continue;
+    }
+    const std::uint64_t end = static_cast<std::uint64_t>(offset) + kRecordHeaderSize +
+                              U32(f.bytes_, offset + 20ull) + U32(f.bytes_, offset + 28ull);
+    candidates.push_back({offset, static_cast<std::uint32_t>(end), i});
+  }
+  duplicate.clear();
+  duplicate.shrink_to_fit();
+
+  // Two live records never share bytes; when they do, keep the one that
+  // starts first and skip the other, so each record is read once.
+  std::sort(candidates.begin(), candidates.end(),
+            [](const Candidate& a, const Candidate& b) { return a.offset < b.offset; });
+  std::uint32_t reach = 0;
+  std::size_t keep = 0;
+  for (const auto& c : candidates) {
+    if (c.offset < reach) {
+      ++f.skipped_;
+      continue;
+    }
+    reach = c.end;
+    usable[c.position] = true;
+    ++keep;
+  }
+  candidates.clear();
+  candidates.shrink_to_fit();
+  f.records_.reserve(keep);
+  for (std::uint32_t i = 0; i < index.count; ++i) {
+    if (!usable[i]) continue;
+    const std::uint32_t offset = U32(f.bytes_, index.offset + 8ull * i + 4);
+    f.records_.push_back({U32(f.bytes_, offset + 8ull), offset, U32(f.bytes_, offset + 4ull)});
+  }
+  return f;
+}
+
+std::optional<Record> WabFile::ReadRecord(std::uint32_t offset, std::string* why) const {
+  Record rec;
+  if (!ReadRecord(offset, rec, why)) return std::nullopt;
+  return rec;
+}
+
+bool WabFile::ReadRecord(std::uint32_t offset, Record& out, std::string* why) const {
+  // One record on its own: its walk is bounded by its own size.
+  std::uint64_t budget = std::numeric_limits<std::uint64_t>::max();
+  return Walk(bytes_, offset, &out, &budget, why);
+}
+
+std::string DecodeText(std::string_view bytes, bool unicode, int codePage) {
+  if (unicode) {
+    std::size_t units = bytes.size() / 2;
+    for (std::size_t k = 0; k < units; ++k) {
+      if (bytes[2 * k] == 0 && bytes[2 * k + 1] == 0) {
+        units = k;
+        break;
+      }
+    }
+    // Most texts are plain ASCII: copy those straight across.
+    std::string ascii(units, '\0');
+    for (std::size_t k = 0; k < units; ++k) {
+      const auto lo = static_cast<unsigned char>(bytes[2 * k]);
+      if (lo >= 0x80 || bytes[2 * k + 1] != 0) return codepage::Utf16leToUtf8(bytes.substr(0, units * 2));
+      ascii[k] = static_cast<char>(lo);
+    }
+    return ascii;
+  }
+  const auto nul = bytes.find('\0');
+  if (nul != std::string_view::npos) bytes = bytes.substr(0, nul);
+  return codepage::ToUtf8(bytes, codePage);
+}
+
+bool IsText(const Property& p) {
+  return p.type() == kTypeUnicode || p.type() == kTypeString8;
+}
+
+bool IsTextList(const Property& p) {
+  return p.type() == (kTypeUnicode | kMultiValued) || p.type() == (kTypeString8 | kMultiValued);
+}
+
+}  // namespace wab

@@ -1,0 +1,68 @@
+// The address-book reader component "warjo.wab" over WabFile: a cursor over
+// the live contacts of one .wab file, handing out their fields as UTF-8.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/automation/AddressBookReader.h"
+#include "platform/wab/WabFile.h"
+
+namespace wab {
+
+// MAPI property IDs each reader key comes from, in kReaderFieldKeys order.
+// Name falls back to the display name (0x3001) when the contact has neither
+// a given name nor a surname; HomeEmail is the default entry of the e-mail
+// list (0x3A56 at index 0x3A55), else 0x3003.
+inline constexpr std::array<std::uint16_t, 20> kFieldSources{
+    0x3A06, 0x3A44, 0x3A11, 0x3003, 0x3A16, 0x3A29, 0x3A27, 0x3A2A, 0x3A28, 0x3A26,
+    0x3A19, 0x3A51, 0x3A18, 0x3A08, 0x3A24, 0x3A5D, 0x3A09, 0x3A25, 0x3A1C, 0x3004};
+
+class WabReader : public automation::AddressBookReader {
+ public:
+  // 8-bit strings are decoded from codePage (Windows code page number);
+  // the default is the ANSI code page of the user's locale.
+  WabReader();
+  explicit WabReader(int codePage);
+
+  // Throws automation::AutomationError: for a missing, unreadable or
+  // non-regular file the message names the file and the cause; for a file
+  // that is not an address book it is exactly automation::kNotAnAddressBook.
+  // A failed Open leaves the reader empty.
+  void Open(const std::string& path) override;
+  // Open over bytes already in memory; name stands for the file in messages.
+  void OpenBytes(std::string bytes, const std::string& name);
+
+  std::int32_t GetCount() override;
+  void Select(std::int32_t index) override;
+  std::string GetValue(const std::string& key) override;
+  std::int32_t SkippedRecords() const override;
+
+  int CodePage() const { return codePage_; }
+  void SetCodePage(int codePage) { codePage_ = codePage; }
+
+ private:
+  struct Text {
+    std::string_view bytes;
+    bool unicode = true;
+    bool present = false;
+  };
+
+  void Reset();
+
+  int codePage_;
+  std::optional<WabFile> file_;
+  std::vector<std::uint32_t> contacts_;  // record offsets, record-index order
+  bool selected_ = false;
+  Record record_;  // the selected contact, parsed; fields_ point into the file
+  std::array<Text, 20> fields_{};
+};
+
+// Registers WabReader under "warjo.wab" in automation::Registry::Instance().
+void RegisterComponent();
+
+}  // namespace wab
