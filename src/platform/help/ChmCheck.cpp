@@ -1,0 +1,223 @@
+#include "platform/help/ChmCheck.h"
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <vector>
+
+namespace help {
+namespace {
+
+constexpr const char* kControlData = "::DataSpace/Storage/MSCompressed/ControlData";
+constexpr const char* kResetTable =
+    "::DataSpace/Storage/MSCompressed/Transform/{7FC28940-9D31-11D0-9B27-00A0C91E9C7C}/InstanceData/ResetTable";
+constexpr const char* kContent = "::DataSpace/Storage/MSCompressed/Content";
+constexpr std::uint64_t kLzxFrame = 0x8000;       // decompressed bytes per block
+constexpr std::uint64_t kMaxBlockSlack = 6144;    // chmlib's buffer beyond one frame
+constexpr std::uint64_t kMaxPath = 512;           // chmlib's longest object name
+constexpr std::uint64_t kMaxDirectory = 64u << 20;  // far beyond any real help file
+
+std::uint64_t Le(const unsigned char* p, int bytes) {
+  std::uint64_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | p[i];
+  return v;
+}
+
+struct Object {
+  std::uint64_t section = 0, offset = 0, length = 0;
+};
+
+// The variable-length numbers of the directory: 7 bits a byte, high bit set
+// on every byte but the last. Fails rather than run past end.
+bool ReadEncInt(const unsigned char*& p, const unsigned char* end, std::uint64_t* value) {
+  *value = 0;
+  for (int n = 0; n < 9; ++n) {
+    if (p >= end) return false;
+    const unsigned char b = *p++;
+    *value = (*value << 7) | (b & 0x7F);
+    if (!(b & 0x80)) return true;
+  }
+  return false;  // longer than any 64-bit number
+}
+
+class Checker {
+ public:
+  Checker(std::ifstream& in, std::uint64_t file_size) : in_(in), file_size_(file_size) {}
+
+  bool Run() {
+    unsigned char itsf[0x60] = {};
+    const std::uint64_t got = Fetch(0, itsf, sizeof itsf);
+    if (got < 0x58 || std::memcmp(itsf, "ITSF", 4) != 0) return false;
+    const std::uint64_t version = Le(itsf + 4, 4);
+    const std::uint64_t dir_offset = Le(itsf + 0x48, 8), dir_length = Le(itsf + 0x50, 8);
+    if (!Inside(dir_offset, dir_length) || dir_length > kMaxDirectory) return false;
+    data_offset_ = version >= 3 && got >= 0x60 ? Le(itsf + 0x58, 8) : dir_offset + dir_length;
+    if (data_offset_ > file_size_) return false;
+
+    directory_.resize(dir_length);
+    if (Fetch(dir_offset, directory_.data(), dir_length) != dir_length) return false;
+    if (dir_length < 0x54 || std::memcmp(directory_.data(), "ITSP", 4) != 0) return false;
+    const unsigned char* itsp = directory_.data();
+    header_length_ = Le(itsp + 0x08, 4);
+    block_length_ = Le(itsp + 0x10, 4);
+    const std::int32_t index_root = static_cast<std::int32_t>(Le(itsp + 0x1C, 4));
+    const std::int32_t index_head = static_cast<std::int32_t>(Le(itsp + 0x20, 4));
+    blocks_ = Le(itsp + 0x2C, 4);
+    // Directory chunks are 4 KiB in every file we know of; allow 512 bytes to 64 KiB.
+    if (header_length_ < 0x54 || block_length_ < 0x200 || block_length_ > 0x10000 || blocks_ == 0 ||
+        header_length_ > dir_length || blocks_ > (dir_length - header_length_) / block_length_)
+      return false;
+
+    if (!WalkListingChunks(index_head)) return false;
+    if (index_root != -1 && !WalkIndexTree(index_root)) return false;
+    return CompressionIsSound();
+  }
+
+ private:
+  std::uint64_t Fetch(std::uint64_t at, unsigned char* into, std::uint64_t n) {
+    in_.clear();
+    in_.seekg(static_cast<std::streamoff>(at));
+    in_.read(reinterpret_cast<char*>(into), static_cast<std::streamsize>(n));
+    return static_cast<std::uint64_t>(in_.gcount());
+  }
+  bool Inside(std::uint64_t at, std::uint64_t length) const {
+    return at <= file_size_ && length <= file_size_ - at;
+  }
+  const unsigned char* Chunk(std::uint64_t n) const {
+    return directory_.data() + header_length_ + n * block_length_;
+  }
+
+  // The listing chunks ("PMGL") form a chain from the first one; chmlib
+  // follows it to the end, so it must end, and every entry must fit its chunk.
+  bool WalkListingChunks(std::int32_t first) {
+    std::set<std::uint64_t> seen;
+    for (std::int64_t n = first; n != -1;) {
+      if (n < 0 || static_cast<std::uint64_t>(n) >= blocks_ || !seen.insert(static_cast<std::uint64_t>(n)).second)
+        return false;
+      const unsigned char* chunk = Chunk(static_cast<std::uint64_t>(n));
+      if (std::memcmp(chunk, "PMGL", 4) != 0) return false;
+      const std::uint64_t free_space = Le(chunk + 4, 4);
+      if (free_space > block_length_ - 0x14) return false;
+      const unsigned char* p = chunk + 0x14;
+      const unsigned char* end = chunk + block_length_ - free_space;
+      while (p < end) {
+        std::uint64_t name_length = 0;
+        if (!ReadEncInt(p, end, &name_length) || name_length > kMaxPath ||
+            name_length > static_cast<std::uint64_t>(end - p))
+          return false;
+        const std::string name(reinterpret_cast<const char*>(p), name_length);
+        p += name_length;
+        Object object;
+        if (!ReadEncInt(p, end, &object.section) || !ReadEncInt(p, end, &object.offset) ||
+            !ReadEncInt(p, end, &object.length))
+          return false;
+        // Stored objects are read straight from the file: they must lie in it.
+        if (object.section == 0 &&
+            (object.offset > file_size_ || !Inside(data_offset_ + std::min(object.offset, file_size_), object.length)))
+          return false;
+        if (name == kControlData) control_ = object;
+        if (name == kResetTable) reset_ = object;
+        if (name == kContent) content_ = object;
+        if (object.section == 1) any_compressed_ = true;
+      }
+      n = static_cast<std::int32_t>(Le(chunk + 0x10, 4));
+    }
+    return true;
+  }
+
+  // The index chunks ("PMGI") form a tree over the listing chunks; chmlib
+  // descends it to find a name, so it must hold no cycle.
+  bool WalkIndexTree(std::int32_t root) {
+    std::set<std::uint64_t> seen;
+    std::vector<std::int64_t> pending{root};
+    while (!pending.empty()) {
+      const std::int64_t n = pending.back();
+      pending.pop_back();
+      if (n < 0 || static_cast<std::uint64_t>(n) >= blocks_ || !seen.insert(static_cast<std::uint64_t>(n)).second)
+        return false;
+      const unsigned char* chunk = Chunk(static_cast<std::uint64_t>(n));
+      if (std::memcmp(chunk, "PMGL", 4) == 0) continue;  // a leaf, already walked
+      if (std::memcmp(chunk, "PMGI", 4) != 0) return false;
+      const std::uint64_t free_space = Le(chunk + 4, 4);
+      if (free_space > block_length_ - 0x08) return false;
+      const unsigned char* p = chunk + 0x08;
+      const unsigned char* end = chunk + block_length_ - free_space;
+      while (p < end) {
+        std::uint64_t name_length = 0, child = 0;
+        if (!ReadEncInt(p, end, &name_length) || name_length > kMaxPath ||
+            name_length > static_cast<std::uint64_t>(end - p))
+          return false;
+        p += name_length;
+        if (!ReadEncInt(p, end, &child) || child >= blocks_) return false;
+        pending.push_back(static_cast<std::int64_t>(child));
+      }
+    }
+    return true;
+  }
+
+  std::optional<std::vector<unsigned char>> ReadStored(const std::optional<Object>& object, std::uint64_t max) {
+    if (!object || object->section != 0 || object->length > max) return std::nullopt;
+    std::vector<unsigned char> bytes(object->length);
+    if (Fetch(data_offset_ + object->offset, bytes.data(), object->length) != object->length) return std::nullopt;
+    return bytes;
+  }
+
+  // chmlib sizes its buffers and divides by what the LZX control data and the
+  // reset table say, and copies each compressed block into a buffer of one
+  // frame plus a little.
+  bool CompressionIsSound() {
+    if (!any_compressed_) return true;
+    if (!content_ || content_->section != 0) return false;
+    const auto control = ReadStored(control_, 0x100);
+    const auto reset = ReadStored(reset_, 64u << 20);
+    if (!control || !reset || control->size() < 0x18 || reset->size() < 0x28) return false;
+
+    const unsigned char* c = control->data();
+    if (std::memcmp(c + 4, "LZXC", 4) != 0) return false;
+    std::uint64_t reset_interval = Le(c + 0x0C, 4), window = Le(c + 0x10, 4);
+    const std::uint64_t windows_per_reset = Le(c + 0x14, 4);
+    if (Le(c + 0x08, 4) == 2) {  // version 2 counts in frames
+      reset_interval *= kLzxFrame;
+      window *= kLzxFrame;
+    }
+    if (window < 0x8000 || window > 0x200000 || (window & (window - 1)) != 0) return false;
+    if (reset_interval == 0 || reset_interval > 0xFFFFFFFFu || reset_interval % (window / 2) != 0) return false;
+    if (windows_per_reset == 0 || reset_interval / (window / 2) * windows_per_reset > 0xFFFFFFFFu) return false;
+
+    const unsigned char* r = reset->data();
+    const std::uint64_t block_count = Le(r + 0x04, 4), table_offset = Le(r + 0x0C, 4);
+    const std::uint64_t compressed_length = Le(r + 0x18, 8), block_length = Le(r + 0x20, 8);
+    if (block_length != kLzxFrame || compressed_length > content_->length) return false;
+    if (table_offset > reset->size() || block_count > (reset->size() - table_offset) / 8) return false;
+    std::uint64_t previous = 0;
+    for (std::uint64_t i = 0; i <= block_count; ++i) {
+      const std::uint64_t start = i < block_count ? Le(r + table_offset + i * 8, 8) : compressed_length;
+      if (start < previous || start > compressed_length) return false;
+      if (i > 0 && start - previous > kLzxFrame + kMaxBlockSlack) return false;
+      previous = start;
+    }
+    return true;
+  }
+
+  std::ifstream& in_;
+  std::uint64_t file_size_;
+  std::uint64_t data_offset_ = 0, header_length_ = 0, block_length_ = 0, blocks_ = 0;
+  std::vector<unsigned char> directory_;
+  std::optional<Object> control_, reset_, content_;
+  bool any_compressed_ = false;
+};
+
+}  // namespace
+
+bool ChmStructureIsSound(const std::string& path) {
+  std::error_code ec;
+  const std::uint64_t size = std::filesystem::file_size(path, ec);
+  if (ec) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  return Checker(in, size).Run();
+}
+
+}  // namespace help
