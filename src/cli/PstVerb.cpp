@@ -9,11 +9,7 @@
 
 #include "Verbs.h"
 #include "export/OutlookExport.h"
-#include "platform/automation/Automation.h"
-#include "platform/automation/Outlook.h"
-#if ADDRIVO_HAVE_OUTLOOK
-#include "platform/outlook/OutlookStandIn.h"
-#endif
+#include "export/PathNames.h"
 
 namespace cli {
 
@@ -22,7 +18,7 @@ namespace {
 // A percentage on standard error, rewritten in place; only for a terminal.
 class TerminalProgress final : public exports::ExportProgress {
  public:
-  void Prepare(std::int32_t count, std::int32_t, double) override {
+  void Prepare(std::int32_t, std::int32_t count, std::int32_t, double) override {
     count_ = count;
     Show(0);
   }
@@ -62,17 +58,11 @@ int RunPstExport(const std::string& verb, const std::vector<std::string>& args) 
     return 1;
   }
 
-#if ADDRIVO_HAVE_OUTLOOK
-  // The program registers its components at start; a bare run still finds Outlook.
-  if (!automation::Registry::Instance().IsRegistered(automation::outlook::kOutlookProgId))
-    outlook::RegisterComponent();
-#endif
-
   TerminalProgress progress;
   exports::OutlookExportRequest request;
   request.bookPath = book;
-  request.outputFolder = outdir;
-  request.option = verb == "pst-ansi" ? exports::OutlookOption::OptOutlook2K : exports::OutlookOption::OptOutlook2K3;
+  request.outputFolder = exports::WithTrailingSeparator(outdir);
+  request.format = verb == "pst-ansi" ? exports::OutlookFormat::Ansi : exports::OutlookFormat::Unicode;
   if (isatty(STDERR_FILENO)) request.progress = &progress;
 
   const exports::OutlookExportResult result = exports::RunOutlookExport(request);

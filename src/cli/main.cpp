@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Verbs.h"
+#include "platform/outlook/OutlookStandIn.h"
 #include "platform/wab/WabReader.h"
 
 namespace cli {
@@ -25,6 +26,7 @@ const char* UsageText() {
 
 int main(int argc, char** argv) {
   wab::RegisterComponent();
+  outlook::RegisterComponent();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
     std::fputs(cli::UsageText(), stderr);

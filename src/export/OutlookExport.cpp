@@ -3,12 +3,13 @@
 #include <array>
 #include <cstdio>
 #include <ctime>
-#include <locale>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 #include "platform/automation/AddressBookReader.h"
 #include "platform/automation/Outlook.h"
+#include "PathNames.h"
 
 namespace exports {
 
@@ -30,68 +31,16 @@ std::string Format(const char* pattern, const std::tm& tm) {
   return std::string(buf, n);
 }
 
-// Code points of UTF-8 text; a byte that starts no valid sequence stands for itself.
-std::u32string Decode(std::string_view s) {
-  std::u32string out;
-  for (std::size_t i = 0; i < s.size();) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-    bool ok = len > 0 && i + len <= s.size();
-    for (int k = 1; ok && k < len; ++k) {
-      const unsigned char d = static_cast<unsigned char>(s[i + k]);
-      ok = (d & 0xC0) == 0x80;
-      cp = (cp << 6) | (d & 0x3F);
-    }
-    if (!ok) {
-      out += static_cast<char32_t>(0xDC00 + c);  // kept as a lone marker, restored by Encode
-      ++i;
-      continue;
-    }
-    out += cp;
-    i += static_cast<std::size_t>(len);
-  }
-  return out;
-}
-
-std::string Encode(std::u32string_view s) {
-  std::string out;
-  for (char32_t cp : s) {
-    if (cp >= 0xDC80 && cp <= 0xDCFF) {
-      out += static_cast<char>(cp - 0xDC00);
-    } else if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-  return out;
-}
-
-// Lower case for every script the C library knows, not only ASCII, as the
-// file names of address books are often not English.
-void ToLower(std::u32string& s) {
-  static const std::locale utf8 = [] {
-    try {
-      return std::locale("C.UTF-8");
-    } catch (const std::exception&) {
-      return std::locale::classic();
-    }
-  }();
-  const auto& ct = std::use_facet<std::ctype<wchar_t>>(utf8);
-  for (char32_t& c : s) {
-    if (c >= 0xDC80 && c <= 0xDCFF) continue;
-    c = static_cast<char32_t>(ct.tolower(static_cast<wchar_t>(c)));
+// Drops the last n characters of UTF-8 text; a byte that is not part of a
+// character counts as one.
+void DropLastCharacters(std::string& s, int n) {
+  for (; n > 0 && !s.empty(); --n) {
+    std::size_t end = s.size() - 1;
+    std::size_t k = end;
+    while (k > 0 && end - k < 3 && (static_cast<unsigned char>(s[k]) & 0xC0) == 0x80) --k;
+    const unsigned char lead = static_cast<unsigned char>(s[k]);
+    const std::size_t len = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    s.resize(len == end - k + 1 ? k : end);
   }
 }
 
@@ -142,36 +91,22 @@ constexpr std::array<std::pair<const char*, Field>, 20> kItemProperties{{
 
 }  // namespace
 
-std::int16_t StoreTypeCode(OutlookOption option) {
-  return option == OutlookOption::OptOutlook2K ? ao::olStoreANSI : ao::olStoreUnicode;
+std::int16_t StoreTypeCode(OutlookFormat format) {
+  return format == OutlookFormat::Ansi ? ao::olStoreANSI : ao::olStoreUnicode;
 }
 
 bool IsOlderOutlook(const std::string& version) {
   return version.find("9.") != std::string::npos || version.find("10.") != std::string::npos;
 }
 
-std::int32_t WholeStep(std::int32_t count) {
-  std::int32_t q = count / 100;
-  const std::int32_t r = count % 100;
-  if (r > 50 || (r == 50 && q % 2 != 0)) ++q;
-  return q;
-}
-
 std::string OutlookOutputPath(const std::string& bookPath, const std::string& folder,
                               std::chrono::system_clock::time_point when) {
-  std::u32string name = Decode(bookPath);
-  ToLower(name);
-  const std::u32string from = U".wab", to = U".pst";
-  for (std::size_t at = 0; (at = name.find(from, at)) != std::u32string::npos; at += to.size())
-    name.replace(at, from.size(), to);
-  name.resize(name.size() > 4 ? name.size() - 4 : 0);
-
-  std::string file = Encode(name) + Format("-%d-%m-%Y-%H-%M-%S.pst", LocalTime(when));
-  if (const auto slash = file.rfind('/'); slash != std::string::npos) file.erase(0, slash + 1);
-
-  std::string path = folder;
-  if (path.empty() || path.back() != '/') path += '/';
-  return path + file;
+  std::string name = ToLowerUtf8(bookPath);
+  static constexpr std::string_view kFrom = ".wab", kTo = ".pst";
+  for (std::size_t at = name.find(kFrom); at != std::string::npos; at = name.find(kFrom, at + kTo.size()))
+    name.replace(at, kFrom.size(), kTo);
+  DropLastCharacters(name, 4);
+  return WithTrailingSeparator(folder) + GetFileName(name + Format("-%d-%m-%Y-%H-%M-%S.pst", LocalTime(when)));
 }
 
 std::string ContactsFolderName(std::chrono::system_clock::time_point when) {
@@ -197,7 +132,7 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
       if (IsOlderOutlook(app->version()))
         mapi->AddStore(pstPath);
       else
-        mapi->AddStoreEx(pstPath, StoreTypeCode(request.option));
+        mapi->AddStoreEx(pstPath, StoreTypeCode(request.format));
     };
 
     attach();
@@ -219,7 +154,7 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
     reader->Open(TrimSpaces(request.bookPath));
     const std::int32_t count = reader->GetCount();
 
-    if (request.progress) request.progress->Prepare(count, WholeStep(count), count / 100.0);
+    if (request.progress) request.progress->Prepare(0, count, HundredthRoundedHalfEven(count), count / 100.0);
     counter = 1;
 
     std::shared_ptr<ao::ContactItem> item;
@@ -241,21 +176,47 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
     // namespaces, the folders, the last item and the reader.
   } catch (const std::exception& e) {
     result.completed = false;
-    result.message = kOutlookFailureText;
-    result.title = kOutlookFailureTitle;
+    result.message = kOutlookExportFailed;
+    result.title = kFailureTitle;
     result.cause = e.what();
     return result;
   } catch (...) {
     result.completed = false;
-    result.message = kOutlookFailureText;
-    result.title = kOutlookFailureTitle;
+    result.message = kOutlookExportFailed;
+    result.title = kFailureTitle;
     result.cause = "an unknown failure";
     return result;
   }
 
   result.completed = true;
   result.message = std::to_string(result.saved) + " Contacts Successfully Saved to Outlook\r\nFileName: " + pstPath;
-  result.title = kCompletedTitle;
+  result.title = kCompletionTitle;
+  return result;
+}
+
+namespace {
+OutlookExportFunction& Installed() {
+  static OutlookExportFunction function;
+  return function;
+}
+}  // namespace
+
+void SetOutlookExport(OutlookExportFunction function) { Installed() = std::move(function); }
+
+ExportResult ExportToOutlook(const std::string& bookPath, const std::string& folder, OutlookFormat format,
+                             ExportProgress* progress) {
+  if (Installed()) return Installed()(bookPath, folder, format, progress);
+  OutlookExportRequest request;
+  request.bookPath = bookPath;
+  request.outputFolder = folder;
+  request.format = format;
+  request.progress = progress;
+  const OutlookExportResult outcome = RunOutlookExport(request);
+  ExportResult result;
+  result.completed = outcome.completed;
+  result.contacts = outcome.saved;
+  result.outputPath = outcome.pstPath;
+  result.message = outcome.message;
   return result;
 }
 

@@ -24,17 +24,17 @@ using testsupport::TempDir;
 namespace {
 
 // "04 00 12 00" -> bytes; "'text'" inserts the characters.
-std::string Bytes(const std::string& spec) {
+std::string Bytes(const std::string& hex) {
   std::string out;
-  for (std::size_t i = 0; i < spec.size();) {
-    if (spec[i] == ' ') {
+  for (std::size_t i = 0; i < hex.size();) {
+    if (hex[i] == ' ') {
       ++i;
-    } else if (spec[i] == '\'') {
-      auto end = spec.find('\'', i + 1);
-      out += spec.substr(i + 1, end - i - 1);
+    } else if (hex[i] == '\'') {
+      auto end = hex.find('\'', i + 1);
+      out += hex.substr(i + 1, end - i - 1);
       i = end + 1;
     } else {
-      out += static_cast<char>(std::stoi(spec.substr(i, 2), nullptr, 16));
+      out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
       i += 2;
     }
   }

@@ -11,7 +11,7 @@
 
 namespace {
 
-using exports::OutlookOption;
+using exports::OutlookFormat;
 using namespace std::chrono;
 
 // 6 December 2026, 03:28:53 and 03:29:10 (UTC; the tests run in UTC).
@@ -26,8 +26,9 @@ exports::Clock TwoReadings() {
 struct RecordedProgress : exports::ExportProgress {
   std::vector<std::string> prepared;
   std::vector<std::int32_t> positions;
-  void Prepare(std::int32_t count, std::int32_t whole, double step) override {
-    prepared.push_back(std::to_string(count) + "," + std::to_string(whole) + "," + std::to_string(step));
+  void Prepare(std::int32_t lower, std::int32_t upper, std::int32_t whole, double step) override {
+    prepared.push_back(std::to_string(lower) + "," + std::to_string(upper) + "," + std::to_string(whole) + "," +
+                       std::to_string(step));
   }
   void SetPosition(std::int32_t p) override { positions.push_back(p); }
 };
@@ -115,12 +116,12 @@ class OutlookExportTest : public ::testing::Test {
     EXPECT_EQ(fakes::LiveObjects(), 0) << "an Outlook or reader object was kept";
   }
 
-  exports::OutlookExportResult Run(OutlookOption option, exports::ExportProgress* progress = nullptr,
+  exports::OutlookExportResult Run(OutlookFormat format, exports::ExportProgress* progress = nullptr,
                                    std::int64_t* counter = nullptr) {
     exports::OutlookExportRequest r;
     r.bookPath = bookPath;
     r.outputFolder = "/out/";
-    r.option = option;
+    r.format = format;
     r.progress = progress;
     r.progressCounter = counter;
     r.now = TwoReadings();
@@ -138,11 +139,11 @@ class OutlookExportTest : public ::testing::Test {
 TEST_F(OutlookExportTest, OlderOutlookGetsAddStoreForBothOptions) {
   rec->version = "10.0";
   rec->contacts = fakes::NumberedBook(2);
-  for (auto option : {OutlookOption::OptOutlook2K, OutlookOption::OptOutlook2K3}) {
+  for (auto format : {OutlookFormat::Ansi, OutlookFormat::Unicode}) {
     rec->log.clear();
     rec->apps = rec->namespaces = 0;
     fakes::FakeComponents components(rec);
-    const auto result = Run(option);
+    const auto result = Run(format);
     ASSERT_TRUE(result.completed) << result.cause;
     EXPECT_EQ(rec->log, ExpectedCalls("AddStore(" + kPst + ")", 2));
     EXPECT_EQ(result.message, "2 Contacts Successfully Saved to Outlook\r\nFileName: " + kPst);
@@ -156,17 +157,17 @@ TEST_F(OutlookExportTest, NewerOutlookGetsTheStoreTypeOfTheChosenFormat) {
   rec->contacts = fakes::NumberedBook(3);
   struct Case {
     const char* version;
-    OutlookOption option;
+    OutlookFormat format;
     const char* code;
   };
-  for (const Case& c : {Case{"11.0.5608.5606", OutlookOption::OptOutlook2K, "3"},
-                        Case{"12.0.4518.1014", OutlookOption::OptOutlook2K3, "2"},
-                        Case{"16.0.0.0", OutlookOption::OptOutlook2K, "3"}}) {
+  for (const Case& c : {Case{"11.0.5608.5606", OutlookFormat::Ansi, "3"},
+                        Case{"12.0.4518.1014", OutlookFormat::Unicode, "2"},
+                        Case{"16.0.0.0", OutlookFormat::Ansi, "3"}}) {
     rec->log.clear();
     rec->apps = rec->namespaces = 0;
     rec->version = c.version;
     fakes::FakeComponents components(rec);
-    const auto result = Run(c.option);
+    const auto result = Run(c.format);
     ASSERT_TRUE(result.completed) << result.cause;
     EXPECT_EQ(rec->log, ExpectedCalls("AddStoreEx(" + kPst + "," + c.code + ")", 3)) << c.version;
     EXPECT_EQ(result.message, "3 Contacts Successfully Saved to Outlook\r\nFileName: " + kPst);
@@ -177,11 +178,11 @@ TEST_F(OutlookExportTest, EmptyBookStillMakesTheStoreAndTheFolder) {
   fakes::FakeComponents components(rec);
   RecordedProgress progress;
   std::int64_t counter = 77;
-  const auto result = Run(OutlookOption::OptOutlook2K3, &progress, &counter);
+  const auto result = Run(OutlookFormat::Unicode, &progress, &counter);
   ASSERT_TRUE(result.completed) << result.cause;
   EXPECT_EQ(rec->log, ExpectedCalls("AddStoreEx(" + kPst + ",2)", 0));
   EXPECT_EQ(result.message, "0 Contacts Successfully Saved to Outlook\r\nFileName: " + kPst);
-  EXPECT_EQ(progress.prepared, std::vector<std::string>{"0,0,0.000000"});
+  EXPECT_EQ(progress.prepared, std::vector<std::string>{"0,0,0,0.000000"});
   EXPECT_TRUE(progress.positions.empty());
   EXPECT_EQ(counter, 1);
 }
@@ -191,7 +192,7 @@ TEST_F(OutlookExportTest, AFailureAtAnyStepEndsTheRunWithTheMessageAndReleasesEv
   long total = 0;
   {
     fakes::FakeComponents components(rec);
-    ASSERT_TRUE(Run(OutlookOption::OptOutlook2K3).completed);
+    ASSERT_TRUE(Run(OutlookFormat::Unicode).completed);
     total = rec->calls;
   }
   ASSERT_EQ(total, static_cast<long>(ExpectedCalls("x", 2).size()));
@@ -223,14 +224,14 @@ TEST_F(OutlookExportTest, AFailureAtAnyStepEndsTheRunWithTheMessageAndReleasesEv
 TEST_F(OutlookExportTest, TheReaderGetsThePathWithoutSurroundingSpaces) {
   bookPath = "  /home/ann/Mail/Family.WAB  ";
   fakes::FakeComponents components(rec);
-  ASSERT_TRUE(Run(OutlookOption::OptOutlook2K3).completed);
+  ASSERT_TRUE(Run(OutlookFormat::Unicode).completed);
   EXPECT_NE(std::find(rec->log.begin(), rec->log.end(), "reader.Open(/home/ann/Mail/Family.WAB)"), rec->log.end());
 }
 
 TEST_F(OutlookExportTest, NoOutlookInstalledIsTheSameMessage) {
   automation::ScopedRegistration none(automation::outlook::kOutlookProgId, nullptr);
   automation::Registry::Instance().Unregister(automation::outlook::kOutlookProgId);
-  const auto result = Run(OutlookOption::OptOutlook2K);
+  const auto result = Run(OutlookFormat::Ansi);
   EXPECT_FALSE(result.completed);
   EXPECT_EQ(result.message, "Outlook not installed or configured for a vaild profile.");
   EXPECT_NE(result.cause.find("Outlook.Application"), std::string::npos);
@@ -242,19 +243,12 @@ TEST_F(OutlookExportTest, ProgressFollowsTheBarProtocol) {
   fakes::FakeComponents components(rec);
   RecordedProgress progress;
   std::int64_t counter = 0;
-  ASSERT_TRUE(Run(OutlookOption::OptOutlook2K3, &progress, &counter).completed);
-  EXPECT_EQ(progress.prepared, std::vector<std::string>{"250,2,2.500000"});
+  ASSERT_TRUE(Run(OutlookFormat::Unicode, &progress, &counter).completed);
+  EXPECT_EQ(progress.prepared, std::vector<std::string>{"0,250,2,2.500000"});
   ASSERT_EQ(progress.positions.size(), 250u);
   for (int i = 0; i < 250; ++i) ASSERT_EQ(progress.positions[i], i + 1);
   EXPECT_EQ(counter, 251);
 
-  EXPECT_EQ(exports::WholeStep(350), 4);
-  EXPECT_EQ(exports::WholeStep(150), 2);
-  EXPECT_EQ(exports::WholeStep(50), 0);
-  EXPECT_EQ(exports::WholeStep(51), 1);
-  EXPECT_EQ(exports::WholeStep(149), 1);
-  EXPECT_EQ(exports::WholeStep(32766), 328);
-  EXPECT_EQ(exports::WholeStep(0), 0);
 }
 
 TEST_F(OutlookExportTest, BooksBeyondSixteenBitsExportWhole) {
@@ -263,7 +257,7 @@ TEST_F(OutlookExportTest, BooksBeyondSixteenBitsExportWhole) {
   fakes::FakeComponents components(rec);
   RecordedProgress progress;
   std::int64_t counter = 0;
-  const auto result = Run(OutlookOption::OptOutlook2K, &progress, &counter);
+  const auto result = Run(OutlookFormat::Ansi, &progress, &counter);
   ASSERT_TRUE(result.completed) << result.cause;
   EXPECT_EQ(result.saved, 40000);
   EXPECT_EQ(result.message.substr(0, 15), "40000 Contacts ");
@@ -298,8 +292,8 @@ TEST_F(OutlookExportTest, VersionFamiliesAndStoreCodes) {
     EXPECT_TRUE(exports::IsOlderOutlook(v)) << v;
   for (const char* v : {"11.0.5608.5606", "12.0.4518.1014", "16.0.0.0", ""})
     EXPECT_FALSE(exports::IsOlderOutlook(v)) << v;
-  EXPECT_EQ(exports::StoreTypeCode(OutlookOption::OptOutlook2K), 3);
-  EXPECT_EQ(exports::StoreTypeCode(OutlookOption::OptOutlook2K3), 2);
+  EXPECT_EQ(exports::StoreTypeCode(OutlookFormat::Ansi), 3);
+  EXPECT_EQ(exports::StoreTypeCode(OutlookFormat::Unicode), 2);
 }
 
 }  // namespace

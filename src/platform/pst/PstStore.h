@@ -47,7 +47,8 @@ class Store {
   // A new store holds what Outlook puts in every new file: the message store
   // named displayName, the root folder, "Top of Personal Folders" (the IPM
   // subtree), "Deleted Items", the search root and the name-to-id map.
-  // ansiCodePage is the code page of 8-bit text in ANSI files (ignored in Unicode ones).
+  // ansiCodePage is the code page of 8-bit text in ANSI files (ignored in
+  // Unicode ones); one the system cannot convert to throws PstError.
   Store(Format format, std::string displayName, int ansiCodePage = 1252);
   ~Store();
   Store(Store&&) noexcept;
@@ -56,16 +57,23 @@ class Store {
   Format format() const;
   const std::string& displayName() const;
   void Rename(std::string displayName);
+  int codePage() const;  // of 8-bit text when the format is Ansi
 
   FolderId RootFolder() const;           // the hidden root
   FolderId TopOfPersonalFolders() const; // the IPM subtree, where user folders go
   FolderId DeletedItems() const;
 
+  // Throws PstError when the parent already holds a folder of that name, as
+  // Outlook refuses one.
   FolderId AddFolder(FolderId parent, std::string name, std::string containerClass = "IPF.Note");
   std::vector<FolderId> Subfolders(FolderId folder) const;
   std::string FolderName(FolderId folder) const;
+  std::string FolderContainerClass(FolderId folder) const;
   std::size_t ContactCount(FolderId folder) const;
+  // The folder's contacts in the order added; valid until the folder changes.
+  const std::vector<Contact>& Contacts(FolderId folder) const;
 
+  // Items go into any folder but the hidden root and the search root.
   void AddContact(FolderId folder, const Contact& contact);
 
   // Moves a folder with all its items and subfolders to newParent in `to`
@@ -73,7 +81,9 @@ class Store {
   FolderId MoveFolder(FolderId folder, Store& to, FolderId newParent);
 
   // Writes the whole file: beside `path` first, then renamed over it, so a
-  // failure never leaves a half-written file under the final name.
+  // failure never leaves a half-written file under the final name (nor the
+  // temporary one). Throws PstError with the cause (no such folder, no
+  // permission, disk full, a folder with more items than an ANSI file holds).
   void Write(const std::filesystem::path& path) const;
 
  private:

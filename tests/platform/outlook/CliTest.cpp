@@ -17,16 +17,16 @@ using testsupport::RunCommand;
 using testsupport::ShellQuote;
 using testsupport::TempDir;
 
-struct Run {
+struct Outcome {
   int status;
   std::string out, err;
 };
 
 class PstVerbTest : public ::testing::Test {
  protected:
-  Run Convert(const std::string& args) {
+  Outcome Convert(const std::string& args) {
     const auto errFile = work / "stderr.txt";
-    Run r;
+    Outcome r;
     r.status = RunCommand("env XDG_CONFIG_HOME=" + ShellQuote(config.path().string()) +
                               " LC_ALL=C " ADDRIVO_BINARY_DIR "/bin/addrivo-convert " + args + " 2>" +
                               ShellQuote(errFile.string()),
@@ -56,7 +56,7 @@ TEST_F(PstVerbTest, GeneratedBookInBothFormats) {
     SCOPED_TRACE(verb);
     const auto out = work / verb;
     std::filesystem::create_directory(out);
-    const Run r = Convert(verb + " " + ShellQuote(book.string()) + " " + ShellQuote(out.string()));
+    const Outcome r = Convert(verb + " " + ShellQuote(book.string()) + " " + ShellQuote(out.string()));
     ASSERT_EQ(r.status, 0) << r.err;
     std::smatch m;
     ASSERT_TRUE(std::regex_match(r.out, m, std::regex(std::to_string(n) +
@@ -100,7 +100,7 @@ TEST_F(PstVerbTest, RealBookInBothFormats) {
     SCOPED_TRACE(verb);
     const auto out = work / verb;
     std::filesystem::create_directory(out);
-    const Run r = Convert(verb + " " + ShellQuote(book.string()) + " " + ShellQuote(out.string()));
+    const Outcome r = Convert(verb + " " + ShellQuote(book.string()) + " " + ShellQuote(out.string()));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("4 Contacts Successfully Saved to Outlook\nFileName: " + out.string() + "/hiraokataro-", 0),
               0u)
@@ -117,7 +117,7 @@ TEST_F(PstVerbTest, RealBookInBothFormats) {
 }
 
 TEST_F(PstVerbTest, FailuresAndUsage) {
-  Run r = Convert("pst-unicode " + ShellQuote((work / "missing.wab").string()) + " " + ShellQuote(work.path().string()));
+  Outcome r = Convert("pst-unicode " + ShellQuote((work / "missing.wab").string()) + " " + ShellQuote(work.path().string()));
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("Outlook not installed or configured for a vaild profile."), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("missing.wab"), std::string::npos) << r.err;

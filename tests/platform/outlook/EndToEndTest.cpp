@@ -13,7 +13,7 @@
 
 namespace {
 
-using exports::OutlookOption;
+using exports::OutlookFormat;
 using testsupport::RunCommand;
 using testsupport::ShellQuote;
 using testsupport::TempDir;
@@ -41,7 +41,7 @@ class BookReader final : public automation::AddressBookReader {
   int selected_ = 0;
 };
 
-class EndToEndTest : public ::testing::TestWithParam<OutlookOption> {
+class EndToEndTest : public ::testing::TestWithParam<OutlookFormat> {
  protected:
   void SetUp() override {
     setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
@@ -49,7 +49,7 @@ class EndToEndTest : public ::testing::TestWithParam<OutlookOption> {
   }
   void TearDown() override { unsetenv("LC_ALL"); }
 
-  bool Unicode() const { return GetParam() == OutlookOption::OptOutlook2K3; }
+  bool Unicode() const { return GetParam() == OutlookFormat::Unicode; }
 
   exports::OutlookExportResult Export(int contacts, std::chrono::system_clock::time_point when) {
     automation::ScopedRegistration reader(automation::kAddressBookReaderProgId, [contacts, u = Unicode()] {
@@ -58,7 +58,7 @@ class EndToEndTest : public ::testing::TestWithParam<OutlookOption> {
     exports::OutlookExportRequest request;
     request.bookPath = "/home/ann/Mail/Family.WAB";
     request.outputFolder = out.path().string();
-    request.option = GetParam();
+    request.format = GetParam();
     request.now = [when] { return when; };
     return exports::RunOutlookExport(request);
   }
@@ -175,9 +175,9 @@ TEST_P(EndToEndTest, ASecondExportASecondLaterMakesASecondStore) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, EndToEndTest,
-                         ::testing::Values(OutlookOption::OptOutlook2K, OutlookOption::OptOutlook2K3),
+                         ::testing::Values(OutlookFormat::Ansi, OutlookFormat::Unicode),
                          [](const auto& info) {
-                           return info.param == OutlookOption::OptOutlook2K ? "Ansi" : "Unicode";
+                           return info.param == OutlookFormat::Ansi ? "Ansi" : "Unicode";
                          });
 
 }  // namespace

@@ -1,6 +1,6 @@
-// Writes the seed books checked in beside this file:
-//   wab_make_seeds DIR
-// Small tables keep each seed a few kilobytes.
+// Writes the starting books checked in beside this file:
+//   wab_make_corpus DIR
+// Small tables keep each book a few kilobytes.
 #include <cstdio>
 #include <filesystem>
 
@@ -10,7 +10,7 @@ using namespace testsupport::wab;
 
 int main(int argc, char** argv) {
   if (argc != 2) {
-    std::fputs("usage: wab_make_seeds DIR\n", stderr);
+    std::fputs("usage: wab_make_corpus DIR\n", stderr);
     return 2;
   }
   const std::filesystem::path dir = argv[1];

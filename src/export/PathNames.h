@@ -1,0 +1,26 @@
+// Where an export's output goes: the folder the user chose and a file name
+// derived from the address book's name.
+#pragma once
+
+#include <string>
+
+namespace exports {
+
+// The text after the last separator, "/" or "\" (a path typed on Windows
+// separates with "\"), so an output name never climbs out of its folder.
+// The whole path when it has neither; "" when it ends with one.
+std::string GetFileName(const std::string& path);
+
+// The folder with "/" appended unless it already ends with a separator.
+std::string WithTrailingSeparator(const std::string& folder);
+
+// Lower case by Unicode's simple case mapping; bytes that are not UTF-8
+// stay as they are.
+std::string ToLowerUtf8(const std::string& text);
+
+// The workbook's file name for an address book path: the book's name in
+// lower case with every ".wab" turned into ".xls"; a name without ".wab"
+// gets ".xls" added, so the output can never be the book itself.
+std::string SpreadsheetFileName(const std::string& bookPath);
+
+}  // namespace exports

@@ -1,0 +1,226 @@
+#include "SpreadsheetExport.h"
+
+#include <array>
+#include <cmath>
+#include <exception>
+
+#include "PathNames.h"
+#include "platform/automation/AddressBookReader.h"
+#include "platform/codepage/CodePage.h"
+
+namespace exports {
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+
+struct Column {
+  const char* heading;
+  const char* key;
+};
+
+// Sheet order.
+constexpr std::array<Column, 21> kColumns{{
+    {"First Name", "Name"},
+    {"Middle Name", "MiddleName"},
+    {"Last Name", "Surname"},
+    {"Email", "HomeEmail"},
+    {"Company", "CompanyName"},
+    {"Location", "OfficeLocation"},
+    {"Website", "CompanyURL"},
+    {"Department", "Department"},
+    {"Business Street Address", "BusinessAddress"},
+    {"Business City", "City"},
+    {"Business Zip/Postal Code", "Postal"},
+    {"Business State", "Province"},
+    {"Business Country", "Country"},
+    {"Business Phone Number", "BusinessPhone"},
+    {"Business FAX", "BusinessFax"},
+    {"Business Pager", "CellPhone"},
+    {"Personal Street Address", "HomeAddress"},
+    {"Personal Country", "Country"},
+    {"Personal Phone Number", "HomePhone"},
+    {"Personal FAX", "Fax"},
+    {"Comments", "Comment"},
+}};
+
+// The order fields are read from the reader; each goes into its column as
+// soon as it is read.
+constexpr std::array<int, 21> kReadOrder{1, 2, 3, 4, 5, 9, 10, 11, 12, 13, 6,
+                                         7, 8, 14, 15, 16, 17, 18, 19, 20, 21};
+
+constexpr std::int32_t kFontData = 0;
+constexpr std::int32_t kFontHeading = 64;
+
+// A writer status that ends the export.
+struct WriterFailure {
+  std::int16_t status;
+};
+
+void Check(std::int16_t status) {
+  if (status != kStatusOk) throw WriterFailure{status};
+}
+
+std::string WithThousands(std::int32_t n) {
+  std::string digits = std::to_string(n), out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
+
+std::string Trimmed(const std::string& s) {
+  const auto first = s.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+ExportResult Failure(ExportResult result, const std::string& cause) {
+  result.completed = false;
+  result.message = "The contacts could not be saved to " + result.outputPath + "." + kCrLf + cause;
+  return result;
+}
+
+}  // namespace
+
+std::string StatusText(std::int16_t status) {
+  switch (status) {
+    case kStatusOk: return "no error";
+    case kStatusOverflow: return "a value does not fit its field in the file";
+    case kStatusTypeMismatch: return "a value is of the wrong kind";
+    case kStatusBadFileNumber: return "the file is not open";
+    case kStatusInvalidNull: return "a value is missing";
+    case kStatusDeviceIo: return "the device reported an input/output error";
+    case kStatusDiskFull: return "the disk is full";
+    case kStatusTooManyFiles: return "too many files are open";
+    case kStatusPermissionDenied: return "permission denied";
+    case kStatusFileAccess: return "the file could not be created or written";
+    case kStatusPathNotFound: return "the folder does not exist";
+    default: return "file system error " + std::to_string(status);
+  }
+}
+
+std::int32_t HundredthRoundedHalfEven(std::int32_t n) {
+  return static_cast<std::int32_t>(std::nearbyint(n / 100.0));  // default mode: half to even
+}
+
+void ContactProgress::Prepare(std::int32_t n) {
+  if (progress_) progress_->Prepare(0, n, HundredthRoundedHalfEven(n), n / 100.0);
+  value_ = 1;
+}
+
+void ContactProgress::Advance() {
+  if (progress_) progress_->SetPosition(value_);
+  ++value_;
+}
+
+namespace {
+
+ExportResult Run(const std::string& bookPath, const std::string& folder,
+                 const std::function<SheetWriter*()>& getWriter, ExportProgress* progress) {
+  ExportResult result;
+  result.outputPath = folder + SpreadsheetFileName(bookPath);
+
+  // The book is opened and counted before anything is written, so a book
+  // that cannot be read or does not fit the sheet leaves no file behind.
+  std::shared_ptr<automation::AddressBookReader> reader;
+  std::int32_t count = 0;
+  try {
+    reader = automation::Registry::Instance().Create<automation::AddressBookReader>(
+        automation::kAddressBookReaderProgId);
+    reader->Open(Trimmed(bookPath));
+    count = reader->GetCount();
+  } catch (const std::exception& e) {
+    return Failure(result, "The address book " + Trimmed(bookPath) + " could not be read: " + e.what());
+  }
+  if (count < 0)
+    return Failure(result, "The address book " + Trimmed(bookPath) + " reported no valid number of contacts.");
+  if (count > kMaxSpreadsheetContacts)
+    return Failure(result, "The address book holds " + WithThousands(count) +
+                               " contacts; a sheet holds at most " +
+                               WithThousands(kMaxSpreadsheetContacts) +
+                               " below its heading row. Nothing was written.");
+
+  SheetWriter* const writerPtr = getWriter();
+  if (!writerPtr) return Failure(result, "This build has no spreadsheet writer.");
+  SheetWriter& writer = *writerPtr;
+  const int codePage = writer.CodePage();
+  bool created = false;
+  try {
+    Check(writer.CreateFile(result.outputPath));
+    created = true;
+    Check(writer.SetFont("Verdana", 10, 0));
+    Check(writer.SetFont("Verdana", 11, 1));
+    Check(writer.SetFont("Verdana", 10, 5));
+    Check(writer.SetFont("Courier", 16, 3));
+    Check(writer.SetHeader("BIFF 2.1 API"));
+    for (std::int32_t c = 1; c <= static_cast<std::int32_t>(kColumns.size()); ++c)
+      Check(writer.WriteValue(kValueText, kFontHeading, kAlignLeft, 0, 1, c, kColumns[c - 1].heading, 0));
+
+    ContactProgress counter(progress);
+    counter.Prepare(count);
+    std::array<std::string, kColumns.size()> keys;
+    for (std::size_t c = 0; c < kColumns.size(); ++c) keys[c] = kColumns[c].key;
+    std::string value;
+    for (std::int32_t i = 0; i < count; ++i) {
+      const std::int32_t row = i + 2;
+      reader->Select(i);
+      for (int column : kReadOrder) {
+        value = reader->GetValue(keys[column - 1]);
+        // Only a long value can pass the cell limit: no code page needs more
+        // than twice a character's UTF-8 length.
+        if (value.size() > kMaxCellBytes / 2) {
+          auto encoded = codepage::FromUtf8(value, codePage, kMaxCellBytes);
+          if (encoded.truncated) {
+            value = codepage::ToUtf8(encoded.bytes, codePage);
+            ++result.shortenedCells;
+          }
+        }
+        Check(writer.WriteValue(kValueText, kFontData, kAlignLeft, 0, row, column, value, 0));
+      }
+      counter.Advance();
+    }
+    Check(writer.CloseFile());
+  } catch (const WriterFailure& f) {
+    if (created) writer.Abandon();
+    return Failure(result, "Writing the file failed: " + StatusText(f.status) + ".");
+  } catch (const std::exception& e) {
+    if (created) writer.Abandon();
+    return Failure(result, "The address book " + Trimmed(bookPath) + " could not be read: " + e.what());
+  }
+
+  result.completed = true;
+  result.contacts = count;
+  result.message = std::to_string(count) + " Contacts Successfully Saved to " + kCrLf +
+                   "FileName: " + result.outputPath;
+  if (result.shortenedCells > 0)
+    result.message += kCrLf + std::to_string(result.shortenedCells) +
+                      (result.shortenedCells == 1 ? " value was longer than a cell holds (255 bytes) and was shortened."
+                                                   : " values were longer than a cell holds (255 bytes) and were shortened.");
+  if (count + 1 > kRowsEveryReaderShows)
+    result.message += std::string(kCrLf) + "The sheet has " + WithThousands(count + 1) +
+                      " rows: some programs (Gnumeric, xlrd, old Excel) show only the first " +
+                      WithThousands(kRowsEveryReaderShows) + ".";
+  return result;
+}
+
+}  // namespace
+
+ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string& folder,
+                                 SheetWriter& writer, ExportProgress* progress) {
+  return Run(bookPath, folder, [&] { return &writer; }, progress);
+}
+
+ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string& folder,
+                                 ExportProgress* progress, const SheetWriterFactory& factory) {
+  std::unique_ptr<SheetWriter> writer;
+  return Run(bookPath, folder,
+             [&] {
+               const SheetWriterFactory& make = factory ? factory : DefaultSheetWriterFactory();
+               if (make) writer = make();
+               return writer.get();
+             },
+             progress);
+}
+
+}  // namespace exports

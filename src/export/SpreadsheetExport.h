@@ -1,0 +1,54 @@
+// The spreadsheet export: every contact of an address book, read afresh
+// through the reader component, into a one-sheet .xls workbook with a bold
+// heading row. The conversion dialog and `addrivo-convert xls` both run it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "ExportProgress.h"
+#include "SheetWriter.h"
+
+namespace exports {
+
+// Below the heading row a sheet holds 65,535 rows (row numbers end at 65,536).
+inline constexpr std::int32_t kMaxSpreadsheetContacts = 65535;
+// Rows past this are dropped by Gnumeric, refused by xlrd, unseen by old Excel.
+inline constexpr std::int32_t kRowsEveryReaderShows = 16384;
+// The longest text a cell holds, in bytes of the writer's code page.
+inline constexpr std::size_t kMaxCellBytes = 255;
+
+inline constexpr const char* kFailureTitle = "Vantrel Software";
+inline constexpr const char* kCompletionTitle = "Conversion Completed...";
+
+// What an export hands to the completion step, or the failure to report.
+struct ExportResult {
+  bool completed = false;
+  std::int32_t contacts = 0;        // contacts written
+  std::int32_t shortenedCells = 0;  // values cut to the cell limit
+  std::string outputPath;
+  // The completion text when completed, else the failure text; lines are
+  // separated by "\r\n".
+  std::string message;
+};
+
+using SheetWriterFactory = std::function<std::unique_ptr<SheetWriter>()>;
+
+// The writer the program uses: ExcelFile, in the user's ANSI code page.
+// Empty when this build has no spreadsheet writer.
+SheetWriterFactory DefaultSheetWriterFactory();
+
+// Exports the book at bookPath (the file box's text, untrimmed) into folder,
+// which ends with a separator. Never throws for a failure of the reader or
+// the writer: the result says what went wrong, and no output file is left.
+ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string& folder,
+                                 SheetWriter& writer, ExportProgress* progress = nullptr);
+
+// The same with a new writer from the factory (the default one when empty).
+ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string& folder,
+                                 ExportProgress* progress = nullptr,
+                                 const SheetWriterFactory& factory = {});
+
+}  // namespace exports

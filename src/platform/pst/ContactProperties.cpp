@@ -1,0 +1,179 @@
+#include "platform/pst/ContactProperties.h"
+
+#include <algorithm>
+#include <array>
+
+namespace pst::detail {
+
+const std::vector<std::uint16_t>& NamedLids() {
+  static const std::vector<std::uint16_t> lids = {
+      kLidFileUnder,         kLidFileUnderId,          kLidWorkAddressStreet,
+      kLidWorkAddressCity,   kLidWorkAddressState,     kLidWorkAddressPostalCode,
+      kLidWorkAddressCountry, kLidEmail1EmailAddress,  kLidHtml,
+      kLidEmail1AddressType, kLidEmail1DisplayName,    kLidEmail1OriginalDisplayName,
+      kLidAbProviderEmailList, kLidAbProviderArrayType, kLidWorkAddress,
+      kLidHomeAddress,       kLidPostalAddressId,
+  };
+  return lids;
+}
+
+std::uint16_t NamedPropId(std::uint16_t lid) {
+  // All our numeric names lie in 0x8000-0x80FF: a table by their low byte.
+  static const auto table = [] {
+    std::array<std::uint16_t, 256> t{};
+    const auto& lids = NamedLids();
+    for (std::size_t i = 0; i < lids.size(); ++i) t[lids[i] & 0xFF] = static_cast<std::uint16_t>(0x8000 + i);
+    return t;
+  }();
+  std::uint16_t id = (lid & 0xFF00) == 0x8000 ? table[lid & 0xFF] : 0;
+  if (id == 0) throw PstError("internal error: unregistered named property");
+  return id;
+}
+
+namespace {
+
+std::string JoinNonEmpty(std::initializer_list<const std::string*> parts, const char* sep) {
+  std::string out;
+  for (const std::string* p : parts) {
+    if (p->empty()) continue;
+    if (!out.empty()) out += sep;
+    out += *p;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string FullName(const Contact& c) {
+  return JoinNonEmpty({&c.FirstName, &c.MiddleName, &c.LastName}, " ");
+}
+
+std::string FileAs(const Contact& c, std::uint32_t* fileAsId) {
+  std::uint32_t id = 0x8017;  // "Last, First"
+  std::string out;
+  std::string given = JoinNonEmpty({&c.FirstName, &c.MiddleName}, " ");
+  if (!c.LastName.empty() && !given.empty()) out = c.LastName + ", " + given;
+  else if (!c.LastName.empty() || !given.empty()) out = c.LastName.empty() ? given : c.LastName;
+  else if (!c.CompanyName.empty()) { out = c.CompanyName; id = 0x3A16; }
+  else if (!c.Email1Address.empty()) { out = c.Email1Address; id = 0; }
+  else id = 0;
+  if (fileAsId) *fileAsId = id;
+  return out;
+}
+
+std::string DisplayName(const Contact& c) {
+  std::string n = FullName(c);
+  if (n.empty()) n = c.CompanyName;
+  if (n.empty()) n = c.Email1Address;
+  return n;
+}
+
+std::string BusinessAddress(const Contact& c) {
+  std::string line2 = JoinNonEmpty(
+      {&c.BusinessAddressCity, &c.BusinessAddressState, &c.BusinessAddressPostalCode}, " ");
+  return JoinNonEmpty({&c.BusinessAddressStreet, &line2, &c.BusinessAddressCountry}, "\r\n");
+}
+
+std::string HomeAddress(const Contact& c) {
+  return JoinNonEmpty({&c.HomeAddressStreet, &c.HomeAddressCountry}, "\r\n");
+}
+
+void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t now,
+                           const Bytes& searchKey, PropertyList& p) {
+  p.Clear();
+  auto str = [&](std::uint16_t id, const std::string& v) {
+    if (!v.empty()) p.String(id, v, fmt);
+  };
+  auto named = [&](std::uint16_t lid, const std::string& v) {
+    if (!v.empty()) p.String(NamedPropId(lid), v, fmt);
+  };
+
+  const std::string full = FullName(c);
+  const std::string display = !full.empty() ? full : !c.CompanyName.empty() ? c.CompanyName : c.Email1Address;
+  std::uint32_t fileAsId = 0;
+  const std::string fileAs = FileAs(c, &fileAsId);
+
+  p.String(0x001A, "IPM.Contact", fmt);
+  str(0x0037, display);   // subject
+  str(0x0E1D, display);   // normalized subject
+  str(0x0070, display);   // conversation topic
+  str(0x3001, display);
+  p.Int32(0x0017, 1);  // normal importance
+  p.Int32(0x0036, 0);  // not sensitive
+  p.Bool(0x0057, false);
+  p.Bool(0x0058, false);
+  p.Int32(0x0E07, 1);  // read
+  p.Int32(0x0E17, 0);
+  p.Int32(0x1080, 0x200);  // contact icon
+  p.Time(0x3007, now);
+  p.Time(0x3008, now);
+  p.Binary(0x300B, searchKey);
+  if (!fmt.unicode) {
+    p.Int32(0x3FFD, static_cast<std::uint32_t>(fmt.codePage));
+    p.Int32(0x3FDE, static_cast<std::uint32_t>(fmt.codePage));
+  }
+
+  str(0x3A06, c.FirstName);
+  str(0x3A44, c.MiddleName);
+  str(0x3A11, c.LastName);
+  str(0x3A16, c.CompanyName);
+  str(0x3A08, c.BusinessTelephoneNumber);
+  str(0x3A24, c.BusinessFaxNumber);
+  str(0x3A09, c.HomeTelephoneNumber);
+  str(0x3A25, c.HomeFaxNumber);
+  str(0x3A21, c.PagerNumber);
+  str(0x3A5D, c.HomeAddressStreet);
+  str(0x3A5A, c.HomeAddressCountry);
+  str(0x3A19, c.OfficeLocation);
+  str(0x3A51, c.WebPage);
+  str(0x1000, c.Body);
+
+  named(kLidFileUnder, fileAs);
+  p.Int32(NamedPropId(kLidFileUnderId), fileAsId);
+  named(kLidWorkAddressStreet, c.BusinessAddressStreet);
+  named(kLidWorkAddressCity, c.BusinessAddressCity);
+  named(kLidWorkAddressState, c.BusinessAddressState);
+  named(kLidWorkAddressPostalCode, c.BusinessAddressPostalCode);
+  named(kLidWorkAddressCountry, c.BusinessAddressCountry);
+  named(kLidHtml, c.WebPage);
+
+  if (!c.Email1Address.empty()) {
+    named(kLidEmail1EmailAddress, c.Email1Address);
+    named(kLidEmail1AddressType, "SMTP");
+    named(kLidEmail1DisplayName,
+          full.empty() ? c.Email1Address : full + " (" + c.Email1Address + ")");
+    named(kLidEmail1OriginalDisplayName, c.Email1Address);
+    const std::uint8_t zero[4] = {};
+    p.Raw(NamedPropId(kLidAbProviderEmailList), kPtMultiInt32, zero, 4);
+    p.Int32(NamedPropId(kLidAbProviderArrayType), 1);
+  }
+
+  // The business address, when there is one, is the mailing address.
+  const std::string work = BusinessAddress(c);
+  const std::string home = HomeAddress(c);
+  named(kLidWorkAddress, work);
+  named(kLidHomeAddress, home);
+  if (!work.empty()) {
+    p.Int32(NamedPropId(kLidPostalAddressId), 2);
+    str(0x3A29, c.BusinessAddressStreet);
+    str(0x3A27, c.BusinessAddressCity);
+    str(0x3A28, c.BusinessAddressState);
+    str(0x3A2A, c.BusinessAddressPostalCode);
+    str(0x3A26, c.BusinessAddressCountry);
+    str(0x3A15, work);
+  } else if (!home.empty()) {
+    p.Int32(NamedPropId(kLidPostalAddressId), 1);
+    str(0x3A29, c.HomeAddressStreet);
+    str(0x3A26, c.HomeAddressCountry);
+    str(0x3A15, home);
+  } else {
+    p.Int32(NamedPropId(kLidPostalAddressId), 0);
+  }
+
+  // Roughly what the item's properties take, as Outlook reports it.
+  std::size_t size = 8;
+  for (const auto& e : p.entries()) size += 8 + e.size;
+  p.Int32(0x0E08, static_cast<std::uint32_t>(size));
+}
+
+}  // namespace pst::detail

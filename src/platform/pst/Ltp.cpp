@@ -1,0 +1,483 @@
+#include "platform/pst/Ltp.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/codepage/CodePage.h"
+#include "platform/pst/PstStore.h"
+
+namespace pst::detail {
+
+bool IsInlineType(std::uint16_t type) {
+  return type == 0x0002 || type == 0x0003 || type == 0x0004 || type == 0x000A || type == 0x000B;
+}
+
+std::size_t FixedSize(std::uint16_t type) {
+  switch (type) {
+    case 0x0005: case 0x0006: case 0x0007: case 0x0014: case 0x0040: return 8;
+    default: return 0;
+  }
+}
+
+PropValue Int32Prop(std::uint16_t id, std::uint32_t v) {
+  PropValue p;
+  p.id = id;
+  p.type = kPtInt32;
+  p.inlineValue = v;
+  return p;
+}
+
+PropValue BoolProp(std::uint16_t id, bool v) {
+  PropValue p;
+  p.id = id;
+  p.type = kPtBool;
+  p.inlineValue = v ? 1 : 0;
+  return p;
+}
+
+PropValue TimeProp(std::uint16_t id, std::uint64_t filetime) {
+  PropValue p;
+  p.id = id;
+  p.type = kPtTime;
+  p.data.resize(8);
+  Put64(p.data.data(), filetime);
+  return p;
+}
+
+PropValue BinaryProp(std::uint16_t id, Bytes v) {
+  PropValue p;
+  p.id = id;
+  p.type = kPtBinary;
+  p.data = std::move(v);
+  return p;
+}
+
+namespace {
+
+// Appends text in the format's encoding. Most contact text is plain ASCII,
+// which the Windows ANSI code pages keep as is and UTF-16 just widens: done
+// directly in one pass, that saves most of the time a contact takes.
+void AppendText(Bytes& out, std::string_view utf8, const LtpFormat& fmt) {
+  const std::size_t at = out.size();
+  const bool asciiKept = fmt.unicode || (fmt.codePage >= 1250 && fmt.codePage <= 1258) ||
+                         fmt.codePage == 874 || (fmt.codePage >= 932 && fmt.codePage <= 950);
+  if (asciiKept) {
+    out.resize(at + utf8.size() * (fmt.unicode ? 2 : 1));
+    std::uint8_t* d = out.data() + at;
+    std::size_t i = 0;
+    for (; i < utf8.size(); ++i) {
+      auto c = static_cast<std::uint8_t>(utf8[i]);
+      if (c >= 0x80) break;
+      if (fmt.unicode) {
+        d[2 * i] = c;
+        d[2 * i + 1] = 0;
+      } else {
+        d[i] = c;
+      }
+    }
+    if (i == utf8.size()) return;
+    out.resize(at);  // not plain ASCII after all
+  }
+  if (fmt.unicode) AppendBytes(out, codepage::Utf8ToUtf16le(utf8));
+  else AppendBytes(out, codepage::FromUtf8(utf8, fmt.codePage).bytes);
+}
+
+}  // namespace
+
+PropValue StringProp(std::uint16_t id, std::string_view utf8, const LtpFormat& fmt) {
+  PropValue p;
+  p.id = id;
+  p.type = fmt.stringType();
+  AppendText(p.data, utf8, fmt);
+  return p;
+}
+
+void PropertyList::Add(const PropValue& v) {
+  if (IsInlineType(v.type)) {
+    Entry e;
+    e.id = v.id;
+    e.type = v.type;
+    e.inlineValue = v.inlineValue;
+    entries_.push_back(e);
+  } else {
+    Raw(v.id, v.type, v.data.data(), v.data.size());
+  }
+}
+
+void PropertyList::Int32(std::uint16_t id, std::uint32_t v) {
+  Entry e;
+  e.id = id;
+  e.type = kPtInt32;
+  e.inlineValue = v;
+  entries_.push_back(e);
+}
+
+void PropertyList::Bool(std::uint16_t id, bool v) {
+  Entry e;
+  e.id = id;
+  e.type = kPtBool;
+  e.inlineValue = v ? 1 : 0;
+  entries_.push_back(e);
+}
+
+void PropertyList::Time(std::uint16_t id, std::uint64_t filetime) {
+  std::uint8_t b[8];
+  Put64(b, filetime);
+  Raw(id, kPtTime, b, 8);
+}
+
+void PropertyList::Raw(std::uint16_t id, std::uint16_t type, const std::uint8_t* p,
+                          std::size_t n) {
+  Entry e;
+  e.id = id;
+  e.type = type;
+  e.offset = data_.size();
+  e.size = n;
+  data_.insert(data_.end(), p, p + n);
+  entries_.push_back(e);
+}
+
+void PropertyList::String(std::uint16_t id, std::string_view utf8, const LtpFormat& fmt) {
+  Entry e;
+  e.id = id;
+  e.type = fmt.stringType();
+  e.offset = data_.size();
+  AppendText(data_, utf8, fmt);
+  e.size = data_.size() - e.offset;
+  entries_.push_back(e);
+}
+
+PropValue PropertyList::Value(const Entry& e) const {
+  PropValue v;
+  v.id = e.id;
+  v.type = e.type;
+  v.inlineValue = e.inlineValue;
+  v.data.assign(data(e), data(e) + e.size);
+  return v;
+}
+
+// --- heap ---------------------------------------------------------------------
+
+namespace {
+
+std::uint8_t FillLevel(std::size_t freeBytes) {
+  static const std::size_t kLimits[] = {3584, 2560, 2048, 1792, 1536, 1280, 1024, 768,
+                                        512,  256,  128,  64,   32,   16,   8};
+  for (std::uint8_t i = 0; i < 15; ++i)
+    if (freeBytes >= kLimits[i]) return i;
+  return 0x0F;
+}
+
+}  // namespace
+
+HeapBuilder::HeapBuilder(std::uint8_t clientSig, std::size_t maxBlock)
+    : clientSig_(clientSig), maxBlock_(maxBlock) {
+  NewPage();
+}
+
+// Page 0 opens with the heap header, pages 8, 136, 264, ... with a fill-level
+// bitmap, all others with just the offset of their page map.
+std::size_t HeapBuilder::HeaderSize(std::size_t page) {
+  if (page == 0) return 12;
+  if (page >= 8 && (page - 8) % 128 == 0) return 66;
+  return 2;
+}
+
+void HeapBuilder::NewPage() {
+  Page p;
+  p.data.reserve(std::min<std::size_t>(maxBlock_, 2048));  // most heaps are small
+  p.starts.reserve(64);
+  p.data.resize(HeaderSize(pages_.size()), 0);
+  pages_.push_back(std::move(p));
+}
+
+std::uint32_t HeapBuilder::Alloc(const std::uint8_t* data, std::size_t n) {
+  if (n > kMaxAlloc) throw PstError("internal error: heap allocation too large");
+  auto fits = [&](const Page& p) {
+    std::size_t end = (p.data.size() + n + 1) & ~std::size_t{1};
+    return end + 4 + 2 * (p.starts.size() + 2) <= maxBlock_ && p.starts.size() < 2047;
+  };
+  if (!fits(pages_.back())) NewPage();
+  Page& p = pages_.back();
+  p.starts.push_back(static_cast<std::uint16_t>(p.data.size()));
+  p.data.insert(p.data.end(), data, data + n);
+  return static_cast<std::uint32_t>(((pages_.size() - 1) << 16) | (p.starts.size() << 5));
+}
+
+Stream HeapBuilder::Finish(std::uint32_t hidUserRoot) {
+  std::vector<std::uint8_t> levels(pages_.size());
+  for (std::size_t i = 0; i < pages_.size(); ++i) {
+    Page& p = pages_[i];
+    std::size_t end = p.data.size();
+    std::size_t map = (end + 1) & ~std::size_t{1};
+    p.data.resize(map + 4 + 2 * (p.starts.size() + 1), 0);
+    std::uint8_t* m = p.data.data() + map;
+    Put16(m, static_cast<std::uint16_t>(p.starts.size()));
+    Put16(m + 2, 0);
+    for (std::size_t k = 0; k < p.starts.size(); ++k) Put16(m + 4 + 2 * k, p.starts[k]);
+    Put16(m + 4 + 2 * p.starts.size(), static_cast<std::uint16_t>(end));
+    Put16(p.data.data(), static_cast<std::uint16_t>(map));
+    levels[i] = FillLevel(maxBlock_ - p.data.size());
+  }
+  auto packLevels = [&](std::uint8_t* out, std::size_t first, std::size_t count) {
+    for (std::size_t k = 0; k < count && first + k < levels.size(); ++k)
+      out[k / 2] |= static_cast<std::uint8_t>(levels[first + k] << (4 * (k % 2)));
+  };
+  std::uint8_t* h = pages_[0].data.data();
+  h[2] = 0xEC;
+  h[3] = clientSig_;
+  Put32(h + 4, hidUserRoot);
+  packLevels(h + 8, 0, 8);
+  for (std::size_t i = 8; i < pages_.size(); i += 128) packLevels(pages_[i].data.data() + 2, i, 128);
+
+  Stream s;
+  s.blocks.reserve(pages_.size());
+  for (auto& p : pages_) s.blocks.push_back(std::move(p.data));
+  pages_.clear();
+  return s;
+}
+
+std::uint32_t BuildBth(HeapBuilder& heap, std::uint8_t cbKey, std::uint8_t cbEnt,
+                       const Bytes& records) {
+  std::size_t rec = cbKey + cbEnt;
+  std::size_t count = records.size() / rec;
+  std::uint32_t root = 0;
+  std::uint8_t levels = 0;
+  if (count > 0) {
+    std::size_t per = HeapBuilder::kMaxAlloc / rec;
+    if (count <= per) {  // the usual case: one leaf is the root
+      root = heap.Alloc(records.data(), count * rec);
+      std::uint8_t hdr[8] = {0xB5, cbKey, cbEnt, 0};
+      Put32(hdr + 4, root);
+      return heap.Alloc(hdr, sizeof hdr);
+    }
+    // Leaves, then index levels of key||HID until one node remains.
+    std::vector<std::pair<const std::uint8_t*, std::uint32_t>> nodes;  // first key, hid
+    for (std::size_t i = 0; i < count; i += per) {
+      std::size_t n = std::min(per, count - i);
+      nodes.emplace_back(records.data() + i * rec, heap.Alloc(records.data() + i * rec, n * rec));
+    }
+    std::vector<Bytes> keep;  // index records stay alive while their keys are used
+    while (nodes.size() > 1) {
+      ++levels;
+      std::size_t irec = cbKey + 4u;
+      std::size_t iper = HeapBuilder::kMaxAlloc / irec;
+      std::vector<std::pair<const std::uint8_t*, std::uint32_t>> up;
+      for (std::size_t i = 0; i < nodes.size(); i += iper) {
+        std::size_t n = std::min(iper, nodes.size() - i);
+        Bytes b;
+        for (std::size_t k = i; k < i + n; ++k) {
+          AppendBytes(b, nodes[k].first, cbKey);
+          Append32(b, nodes[k].second);
+        }
+        std::uint32_t hid = heap.Alloc(b);
+        keep.push_back(std::move(b));
+        up.emplace_back(nodes[i].first, hid);
+      }
+      nodes.swap(up);
+    }
+    root = nodes[0].second;
+  }
+  std::uint8_t hdr[8] = {0xB5, cbKey, cbEnt, levels};
+  Put32(hdr + 4, root);
+  return heap.Alloc(hdr, sizeof hdr);
+}
+
+// --- property context -------------------------------------------------------------
+
+NodeContent BuildPropertyContext(std::vector<PropValue> props, const LtpFormat& fmt,
+                                 std::uint32_t& nextLtpIndex) {
+  PropertyList list;
+  for (const auto& p : props) list.Add(p);
+  return BuildPropertyContext(list, fmt, nextLtpIndex);
+}
+
+NodeContent BuildPropertyContext(PropertyList& list, const LtpFormat& fmt,
+                                 std::uint32_t& nextLtpIndex) {
+  auto& props = list.entries();
+  std::sort(props.begin(), props.end(),
+            [](const PropertyList::Entry& a, const PropertyList::Entry& b) { return a.id < b.id; });
+  for (std::size_t i = 1; i < props.size(); ++i)
+    if (props[i].id == props[i - 1].id) throw PstError("internal error: property set twice");
+  NodeContent node;
+  HeapBuilder heap(0xBC, fmt.maxBlock);
+  Bytes records(props.size() * 8);
+  std::uint8_t* rec = records.data();
+  for (const auto& p : props) {
+    std::uint32_t value = 0;
+    if (IsInlineType(p.type)) {
+      value = p.inlineValue;
+    } else if (p.size == 0) {
+      value = 0;
+    } else if (p.size <= HeapBuilder::kMaxAlloc) {
+      value = heap.Alloc(list.data(p), p.size);
+    } else {
+      std::uint32_t nid = MakeNid(++nextLtpIndex, kNidLtp);
+      Subnode sub;
+      sub.nid = nid;
+      sub.content.data = SplitStream(list.data(p), p.size, fmt.maxBlock);
+      node.subnodes.push_back(std::move(sub));
+      value = nid;
+    }
+    Put16(rec, p.id);
+    Put16(rec + 2, p.type);
+    Put32(rec + 4, value);
+    rec += 8;
+  }
+  std::uint32_t bth = BuildBth(heap, 2, 6, records);
+  node.data = heap.Finish(bth);
+  return node;
+}
+
+// --- table context ------------------------------------------------------------------
+
+namespace {
+
+constexpr std::uint32_t kRowIdTag = 0x67F20003;
+constexpr std::uint32_t kRowVerTag = 0x67F30003;
+
+std::size_t CellSize(std::uint16_t type) {
+  if (type == kPtBool) return 1;
+  if (type == kPtInt16) return 2;
+  if (std::size_t f = FixedSize(type)) return f;
+  return 4;
+}
+
+struct Column {
+  std::uint32_t tag;
+  std::uint16_t offset = 0;
+  std::uint8_t size = 0;
+  std::uint8_t bit = 0;
+};
+
+}  // namespace
+
+NodeContent BuildTableContext(std::vector<std::uint32_t> tags, const std::vector<TableRow>& rows,
+                              const LtpFormat& fmt, std::uint32_t& nextLtpIndex) {
+  tags.erase(std::remove_if(tags.begin(), tags.end(),
+                            [](std::uint32_t t) { return t == kRowIdTag || t == kRowVerTag; }),
+             tags.end());
+  std::sort(tags.begin(), tags.end());
+  // Row layout: row id and version, other 8- and 4-byte cells, then 2-byte,
+  // then 1-byte cells, then the cell existence bitmap.
+  std::vector<Column> cols;
+  cols.push_back({kRowIdTag});
+  cols.push_back({kRowVerTag});
+  for (std::size_t want : {8u, 4u, 2u, 1u})
+    for (auto t : tags)
+      if (CellSize(static_cast<std::uint16_t>(t)) == want) cols.push_back({t});
+  if (cols.size() > 255) throw PstError("internal error: too many table columns");
+  std::uint16_t off = 0;
+  std::uint16_t end4 = 0, end2 = 0, end1 = 0;
+  for (std::size_t i = 0; i < cols.size(); ++i) {
+    Column& c = cols[i];
+    c.size = static_cast<std::uint8_t>(CellSize(static_cast<std::uint16_t>(c.tag)));
+    c.offset = off;
+    c.bit = static_cast<std::uint8_t>(i);
+    off = static_cast<std::uint16_t>(off + c.size);
+    if (c.size >= 4) end4 = off;
+    if (c.size >= 2) end2 = off;
+    end1 = off;
+  }
+  std::uint16_t rowSize = static_cast<std::uint16_t>(end1 + (cols.size() + 7) / 8);
+
+  NodeContent node;
+  HeapBuilder heap(0x7C, fmt.maxBlock);
+  Bytes matrix(rows.size() * rowSize, 0);
+  Bytes indexRecords;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> index;  // row id, row number
+  index.reserve(rows.size());
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const TableRow& row = rows[r];
+    std::uint8_t* cell = matrix.data() + r * rowSize;
+    std::uint8_t* ceb = cell + end1;
+    Put32(cell, row.rowId);
+    Put32(cell + 4, row.rowVer);
+    ceb[0] |= 0xC0;
+    for (const auto& v : row.cells) {
+      auto it = std::find_if(cols.begin(), cols.end(),
+                             [&](const Column& c) { return c.tag == v.tag(); });
+      if (it == cols.end()) throw PstError("internal error: value for a missing column");
+      std::uint8_t* d = cell + it->offset;
+      if (IsInlineType(v.type)) {
+        if (it->size == 1) d[0] = static_cast<std::uint8_t>(v.inlineValue);
+        else if (it->size == 2) Put16(d, static_cast<std::uint16_t>(v.inlineValue));
+        else Put32(d, v.inlineValue);
+      } else if (FixedSize(v.type)) {
+        std::memcpy(d, v.data.data(), std::min<std::size_t>(8, v.data.size()));
+      } else if (v.data.empty()) {
+        Put32(d, 0);
+      } else if (v.data.size() <= HeapBuilder::kMaxAlloc) {
+        Put32(d, heap.Alloc(v.data));
+      } else {
+        std::uint32_t nid = MakeNid(++nextLtpIndex, kNidLtp);
+        Subnode sub;
+        sub.nid = nid;
+        sub.content.data = SplitStream(v.data.data(), v.data.size(), fmt.maxBlock);
+        node.subnodes.push_back(std::move(sub));
+        Put32(d, nid);
+      }
+      ceb[it->bit / 8] |= static_cast<std::uint8_t>(0x80 >> (it->bit % 8));
+    }
+    index.emplace_back(row.rowId, static_cast<std::uint32_t>(r));
+  }
+  std::sort(index.begin(), index.end());
+  for (std::size_t i = 1; i < index.size(); ++i)
+    if (index[i].first == index[i - 1].first) throw PstError("internal error: duplicate row id");
+  if (fmt.rowIndexValue == 2 && rows.size() > 0xFFFF)
+    throw PstError("too many items in one folder for this file format");
+  indexRecords.resize(index.size() * (4 + fmt.rowIndexValue));
+  std::uint8_t* ir = indexRecords.data();
+  for (const auto& [id, num] : index) {
+    Put32(ir, id);
+    if (fmt.rowIndexValue == 2) Put16(ir + 4, static_cast<std::uint16_t>(num));
+    else Put32(ir + 4, num);
+    ir += 4 + fmt.rowIndexValue;
+  }
+  std::uint32_t rowIndex =
+      BuildBth(heap, 4, static_cast<std::uint8_t>(fmt.rowIndexValue), indexRecords);
+
+  std::uint32_t hnidRows = 0;
+  if (matrix.empty()) {
+    hnidRows = 0;
+  } else if (matrix.size() <= HeapBuilder::kMaxAlloc) {
+    hnidRows = heap.Alloc(matrix);
+  } else {
+    // Whole rows per block; every block but the last is full.
+    std::size_t perBlock = fmt.maxBlock / rowSize;
+    Subnode sub;
+    sub.nid = MakeNid(++nextLtpIndex, kNidLtp);
+    for (std::size_t r = 0; r < rows.size(); r += perBlock) {
+      std::size_t n = std::min(perBlock, rows.size() - r);
+      sub.content.data.blocks.emplace_back(matrix.begin() + static_cast<std::ptrdiff_t>(r * rowSize),
+                                           matrix.begin() + static_cast<std::ptrdiff_t>((r + n) * rowSize));
+    }
+    hnidRows = sub.nid;
+    node.subnodes.push_back(std::move(sub));
+  }
+
+  Bytes info;
+  info.push_back(0x7C);
+  info.push_back(static_cast<std::uint8_t>(cols.size()));
+  Append16(info, end4);
+  Append16(info, end2);
+  Append16(info, end1);
+  Append16(info, rowSize);
+  Append32(info, rowIndex);
+  Append32(info, hnidRows);
+  Append32(info, 0);
+  std::vector<Column> sorted = cols;
+  std::sort(sorted.begin(), sorted.end(),
+            [](const Column& a, const Column& b) { return a.tag < b.tag; });
+  for (const auto& c : sorted) {
+    Append32(info, c.tag);
+    Append16(info, c.offset);
+    info.push_back(c.size);
+    info.push_back(c.bit);
+  }
+  std::uint32_t tcinfo = heap.Alloc(info);
+  node.data = heap.Finish(tcinfo);
+  return node;
+}
+
+}  // namespace pst::detail

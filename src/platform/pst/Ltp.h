@@ -1,0 +1,129 @@
+// Heap-on-node, B-tree-on-heap, property contexts and table contexts: the
+// layer both file formats share, cut into blocks for the node database.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "platform/pst/Bytes.h"
+#include "platform/pst/NodeContent.h"
+
+namespace pst::detail {
+
+// The few things the formats differ in above the node database.
+struct LtpFormat {
+  bool unicode = true;
+  std::size_t maxBlock = 8176;     // payload of one block
+  std::size_t rowIndexValue = 4;   // bytes of a row number in a table's row index
+  int codePage = 1252;             // of 8-bit text in ANSI files
+  std::uint16_t stringType() const { return unicode ? 0x001F : 0x001E; }
+};
+
+// Property types used here.
+enum PropType : std::uint16_t {
+  kPtInt16 = 0x0002,
+  kPtInt32 = 0x0003,
+  kPtBool = 0x000B,
+  kPtInt64 = 0x0014,
+  kPtString8 = 0x001E,
+  kPtUnicode = 0x001F,
+  kPtTime = 0x0040,
+  kPtBinary = 0x0102,
+  kPtMultiInt32 = 0x1003,
+};
+
+// One property: small fixed values inline, everything else as bytes.
+struct PropValue {
+  std::uint16_t id = 0;
+  std::uint16_t type = 0;
+  std::uint32_t inlineValue = 0;
+  Bytes data;
+  std::uint32_t tag() const { return (static_cast<std::uint32_t>(id) << 16) | type; }
+};
+
+bool IsInlineType(std::uint16_t type);     // stored in the 4-byte value slot
+std::size_t FixedSize(std::uint16_t type); // 8 for 8-byte fixed types, else 0
+
+PropValue Int32Prop(std::uint16_t id, std::uint32_t v);
+PropValue BoolProp(std::uint16_t id, bool v);
+PropValue TimeProp(std::uint16_t id, std::uint64_t filetime);
+PropValue BinaryProp(std::uint16_t id, Bytes v);
+// Text given in UTF-8: UTF-16LE in Unicode files, the code page in ANSI ones.
+PropValue StringProp(std::uint16_t id, std::string_view utf8, const LtpFormat& fmt);
+
+// The properties of one object with their values side by side in one
+// buffer: an item is built without an allocation per property, and the
+// list is reused from item to item.
+class PropertyList {
+ public:
+  struct Entry {
+    std::uint16_t id = 0, type = 0;
+    std::uint32_t inlineValue = 0;
+    std::size_t offset = 0, size = 0;
+  };
+  void Clear() { entries_.clear(); data_.clear(); }
+  void Add(const PropValue& v);
+  void Int32(std::uint16_t id, std::uint32_t v);
+  void Bool(std::uint16_t id, bool v);
+  void Time(std::uint16_t id, std::uint64_t filetime);
+  void Raw(std::uint16_t id, std::uint16_t type, const std::uint8_t* p, std::size_t n);
+  void Binary(std::uint16_t id, const Bytes& v) { Raw(id, kPtBinary, v.data(), v.size()); }
+  // Text given in UTF-8, stored as the format wants it (see StringProp).
+  void String(std::uint16_t id, std::string_view utf8, const LtpFormat& fmt);
+
+  std::vector<Entry>& entries() { return entries_; }
+  const std::vector<Entry>& entries() const { return entries_; }
+  const std::uint8_t* data(const Entry& e) const { return data_.data() + e.offset; }
+  PropValue Value(const Entry& e) const;
+
+ private:
+  std::vector<Entry> entries_;
+  Bytes data_;
+};
+
+// Builds a heap one page (= one block) at a time.
+class HeapBuilder {
+ public:
+  static constexpr std::size_t kMaxAlloc = 3580;
+  HeapBuilder(std::uint8_t clientSig, std::size_t maxBlock);
+  std::uint32_t Alloc(const std::uint8_t* p, std::size_t n);
+  std::uint32_t Alloc(const Bytes& b) { return Alloc(b.data(), b.size()); }
+  Stream Finish(std::uint32_t hidUserRoot);
+
+ private:
+  struct Page {
+    Bytes data;  // header space + allocations
+    std::vector<std::uint16_t> starts;
+  };
+  static std::size_t HeaderSize(std::size_t page);
+  void NewPage();
+  std::uint8_t clientSig_;
+  std::size_t maxBlock_;
+  std::vector<Page> pages_;
+};
+
+// A B-tree on the heap over records key||data sorted by key; returns the
+// HID of its header.
+std::uint32_t BuildBth(HeapBuilder& heap, std::uint8_t cbKey, std::uint8_t cbEnt,
+                       const Bytes& sortedRecords);
+
+// A property bag. Values over 3,580 bytes go to subnodes whose ids come
+// from nextLtpIndex.
+NodeContent BuildPropertyContext(std::vector<PropValue> props, const LtpFormat& fmt,
+                                 std::uint32_t& nextLtpIndex);
+// The same from a list, whose entries it sorts by property id.
+NodeContent BuildPropertyContext(PropertyList& props, const LtpFormat& fmt,
+                                 std::uint32_t& nextLtpIndex);
+
+struct TableRow {
+  std::uint32_t rowId = 0;
+  std::uint32_t rowVer = 0;
+  std::vector<PropValue> cells;  // only columns of the table; absent = no value
+};
+
+// A table with the given columns (row id and row version are added).
+NodeContent BuildTableContext(std::vector<std::uint32_t> columns, const std::vector<TableRow>& rows,
+                              const LtpFormat& fmt, std::uint32_t& nextLtpIndex);
+
+}  // namespace pst::detail

@@ -1,0 +1,299 @@
+#include "platform/pst/Messaging.h"
+
+#include <algorithm>
+
+#include "platform/pst/ContactProperties.h"
+
+namespace pst::detail {
+
+namespace {
+
+// Column sets of the empty tables Outlook puts in every folder; text
+// columns change type with the format.
+const std::vector<std::uint32_t> kHierarchyCols = {
+    0x0E300102, 0x0E330014, 0x0E340102, 0x0E380003, 0x3001001F, 0x36020003, 0x36030003,
+    0x360A000B, 0x3613001F, 0x66350003, 0x66360003, 0x67F20003, 0x67F30003};
+const std::vector<std::uint32_t> kContentsCols = {
+    0x00170003, 0x001A001F, 0x00360003, 0x0037001F, 0x00390040, 0x0042001F, 0x0057000B,
+    0x0058000B, 0x0070001F, 0x00710102, 0x0E03001F, 0x0E04001F, 0x0E060040, 0x0E070003,
+    0x0E080003, 0x0E170003, 0x0E300102, 0x0E330014, 0x0E340102, 0x0E380003, 0x0E3C0102,
+    0x0E3D0102, 0x10970003, 0x30080040, 0x65C60003, 0x67F20003, 0x67F30003};
+const std::vector<std::uint32_t> kAssocContentsCols = {
+    0x001A001F, 0x0E070003, 0x0E170003, 0x3001001F, 0x67F20003, 0x67F30003, 0x6800001F,
+    0x6803000B, 0x68051003, 0x682F001F, 0x70030003, 0x70040102, 0x70050102, 0x7006001F,
+    0x70070003};
+const std::vector<std::uint32_t> kSearchContentsCols = {
+    0x00170003, 0x001A001F, 0x00360003, 0x0037001F, 0x0042001F, 0x0057000B, 0x0058000B,
+    0x0E03001F, 0x0E04001F, 0x0E05001F, 0x0E060040, 0x0E070003, 0x0E080003, 0x0E170003,
+    0x0E2A000B, 0x30080040, 0x67F10003, 0x67F20003, 0x67F30003};
+const std::vector<std::uint32_t> kRecipientCols = {
+    0x0C150003, 0x0E0F000B, 0x0FF90102, 0x0FFE0003, 0x0FFF0102, 0x3001001F, 0x3002001F,
+    0x3003001F, 0x300B0102, 0x39000003, 0x39FF001F, 0x3A40000B, 0x67F20003, 0x67F30003};
+const std::vector<std::uint32_t> kAttachmentCols = {0x0E200003, 0x3704001F, 0x37050003,
+                                                    0x370B0003, 0x67F20003, 0x67F30003};
+
+std::vector<std::uint32_t> ForFormat(std::vector<std::uint32_t> cols, const LtpFormat& fmt) {
+  if (!fmt.unicode)
+    for (auto& t : cols)
+      if ((t & 0xFFFF) == 0x001F || (t & 0xFFFF) == 0x101F) t -= 1;  // to 8-bit text
+  return cols;
+}
+
+// Reference counts are 16-bit: a shared block serves at most this many nodes.
+constexpr std::size_t kMaxSharers = 60000;
+
+// The address property set, as its bytes appear in the GUID stream.
+const std::uint8_t kPsetidAddress[16] = {0x04, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                         0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
+class Writer {
+ public:
+  Writer(const StoreModel& store, const LtpFormat& fmt, NodeOutput& out, std::mt19937_64& rng)
+      : store_(store), fmt_(fmt), out_(out), rng_(rng) {}
+
+  HeaderInfo Run();
+
+ private:
+  struct Placed {
+    const FolderModel* folder;
+    std::uint32_t nid;
+    std::uint32_t parentNid;
+  };
+
+  void Assign(const FolderModel* f, std::uint32_t parentNid);
+  void WriteFolder(const Placed& p);
+  void WriteEmptyTable(std::uint32_t nid, const std::vector<std::uint32_t>& cols,
+                       std::uint32_t parent = 0);
+  void WriteStoreNodes();
+  void WriteNameMap();
+  void WriteSearchNodes();
+  std::vector<PropValue> FolderProps(const FolderModel& f, std::size_t items) const;
+  TableRow HierarchyRow(std::uint32_t nid, const FolderModel& f) const;
+  Bytes EntryId(std::uint32_t nid) const;
+  Bytes RandomKey();
+
+  const StoreModel& store_;
+  LtpFormat fmt_;
+  NodeOutput& out_;
+  std::mt19937_64& rng_;
+  std::vector<Placed> placed_;
+  std::uint32_t nextFolderIndex_ = 0x404;
+  std::uint32_t nextMessageIndex_ = 0x10000;
+  std::uint32_t nextLtpIndex_ = 0x400;
+  std::uint32_t unique_ = 0;
+};
+
+Bytes Writer::RandomKey() {
+  Bytes k(16);
+  for (std::size_t i = 0; i < 16; i += 8) Put64(k.data() + i, rng_());
+  return k;
+}
+
+Bytes Writer::EntryId(std::uint32_t nid) const {
+  Bytes e(4, 0);
+  AppendBytes(e, store_.recordKey.data(), store_.recordKey.size());
+  Append32(e, nid);
+  return e;
+}
+
+void Writer::Assign(const FolderModel* f, std::uint32_t parentNid) {
+  std::uint32_t nid = 0;
+  switch (f->kind) {
+    case FolderModel::Kind::Root: nid = kNidRootFolder; break;
+    case FolderModel::Kind::IpmSubtree: nid = kNidIpmSubtree; break;
+    case FolderModel::Kind::SearchRoot: nid = kNidSearchRoot; break;
+    case FolderModel::Kind::DeletedItems: nid = kNidDeletedItems; break;
+    case FolderModel::Kind::User: nid = MakeNid(nextFolderIndex_++, kNidNormalFolder); break;
+  }
+  if (f->kind == FolderModel::Kind::Root) parentNid = nid;  // the root is its own parent
+  placed_.push_back({f, nid, parentNid});
+  for (const FolderModel* c : f->children) Assign(c, nid);
+}
+
+std::vector<PropValue> Writer::FolderProps(const FolderModel& f, std::size_t items) const {
+  std::vector<PropValue> p;
+  p.push_back(StringProp(0x3001, f.name, fmt_));
+  p.push_back(Int32Prop(0x3602, static_cast<std::uint32_t>(items)));
+  p.push_back(Int32Prop(0x3603, 0));
+  bool subfolders = !f.children.empty() || f.kind == FolderModel::Kind::Root;
+  p.push_back(BoolProp(0x360A, subfolders));
+  if (!f.containerClass.empty()) p.push_back(StringProp(0x3613, f.containerClass, fmt_));
+  return p;
+}
+
+TableRow Writer::HierarchyRow(std::uint32_t nid, const FolderModel& f) const {
+  TableRow row;
+  row.rowId = nid;
+  for (auto& v : FolderProps(f, f.contacts ? f.contacts->size() : 0)) row.cells.push_back(v);
+  return row;
+}
+
+void Writer::WriteEmptyTable(std::uint32_t nid, const std::vector<std::uint32_t>& cols,
+                             std::uint32_t parent) {
+  out_.AddNode(nid, parent, BuildTableContext(ForFormat(cols, fmt_), {}, fmt_, nextLtpIndex_));
+}
+
+void Writer::WriteFolder(const Placed& pl) {
+  const FolderModel& f = *pl.folder;
+  const std::uint32_t index = pl.nid >> 5;
+
+  // Items first: their contents-table rows copy what the items hold.
+  std::vector<TableRow> contents;
+  if (f.contacts && !f.contacts->empty()) {
+    static const std::uint16_t kRowIds[] = {0x0017, 0x001A, 0x0036, 0x0037, 0x0057, 0x0058,
+                                            0x0070, 0x0E07, 0x0E08, 0x0E17, 0x3008};
+    // Every item's empty recipient table is the same block, shared as
+    // Outlook shares the blocks of empty tables.
+    NodeContent recipients = BuildTableContext(ForFormat(kRecipientCols, fmt_), {}, fmt_,
+                                               nextLtpIndex_);
+    std::uint64_t sharedRecipients = 0;
+    std::size_t sharers = 0;
+    contents.reserve(f.contacts->size());
+    PropertyList props;
+    for (const Contact& c : *f.contacts) {
+      std::uint32_t nid = MakeNid(++nextMessageIndex_, kNidNormalMessage);
+      ContactItemProperties(c, fmt_, store_.now, RandomKey(), props);
+      TableRow row;
+      row.rowId = nid;
+      row.rowVer = ++unique_;
+      row.cells.reserve(std::size(kRowIds));
+      for (const auto& e : props.entries())
+        if (std::find(std::begin(kRowIds), std::end(kRowIds), e.id) != std::end(kRowIds))
+          row.cells.push_back(props.Value(e));
+      contents.push_back(std::move(row));
+      NodeContent item = BuildPropertyContext(props, fmt_, nextLtpIndex_);
+      if (sharers % kMaxSharers == 0) sharedRecipients = out_.AddSharedBlock(recipients.data);
+      ++sharers;
+      Subnode rt;
+      rt.nid = 0x692;  // the item's recipient table
+      rt.content.sharedBlock = sharedRecipients;
+      item.subnodes.push_back(std::move(rt));
+      out_.AddNode(nid, pl.nid, item);
+    }
+  }
+
+  std::vector<TableRow> hierarchy;
+  for (const FolderModel* c : f.children) {
+    auto it = std::find_if(placed_.begin(), placed_.end(),
+                           [&](const Placed& p) { return p.folder == c; });
+    TableRow row = HierarchyRow(it->nid, *c);
+    row.rowVer = ++unique_;
+    hierarchy.push_back(std::move(row));
+  }
+  if (f.kind == FolderModel::Kind::Root) {
+    FolderModel spam;
+    spam.name = "SPAM Search Folder 2";
+    TableRow row = HierarchyRow(kNidSpamSearchFolder, spam);
+    row.rowVer = ++unique_;
+    hierarchy.push_back(std::move(row));
+  }
+
+  std::size_t items = f.contacts ? f.contacts->size() : 0;
+  out_.AddNode(pl.nid, pl.parentNid,
+               BuildPropertyContext(FolderProps(f, items), fmt_, nextLtpIndex_));
+  out_.AddNode(MakeNid(index, kNidHierarchyTable), 0,
+               BuildTableContext(ForFormat(kHierarchyCols, fmt_), hierarchy, fmt_, nextLtpIndex_));
+  out_.AddNode(MakeNid(index, kNidContentsTable), 0,
+               BuildTableContext(ForFormat(kContentsCols, fmt_), contents, fmt_, nextLtpIndex_));
+  WriteEmptyTable(MakeNid(index, kNidAssocContentsTable), kAssocContentsCols);
+}
+
+void Writer::WriteStoreNodes() {
+  std::vector<PropValue> p;
+  p.push_back(BinaryProp(0x0FF9, store_.recordKey));
+  p.push_back(StringProp(0x3001, store_.displayName, fmt_));
+  p.push_back(Int32Prop(0x35DF, 0x89));  // subtree, wastebasket and finder are valid
+  p.push_back(BinaryProp(0x35E0, EntryId(kNidIpmSubtree)));
+  p.push_back(BinaryProp(0x35E3, EntryId(kNidDeletedItems)));
+  p.push_back(BinaryProp(0x35E7, EntryId(kNidSearchRoot)));
+  p.push_back(Int32Prop(0x67FF, 0));  // no password
+  out_.AddNode(kNidMessageStore, 0, BuildPropertyContext(std::move(p), fmt_, nextLtpIndex_));
+}
+
+// The name-to-id map: one GUID, one numeric name per property we use, and
+// the hash buckets that find them.
+void Writer::WriteNameMap() {
+  constexpr std::uint32_t kBuckets = 251;
+  constexpr std::uint16_t kGuidIndex = 3;  // the first GUID of the stream
+  const auto& lids = NamedLids();
+  Bytes entries;
+  std::vector<Bytes> buckets(kBuckets);
+  for (std::size_t i = 0; i < lids.size(); ++i) {
+    Bytes rec;
+    Append32(rec, lids[i]);
+    Append16(rec, static_cast<std::uint16_t>(kGuidIndex << 1));
+    Append16(rec, static_cast<std::uint16_t>(i));
+    AppendBytes(entries, rec.data(), rec.size());
+    std::uint32_t b = (lids[i] ^ (kGuidIndex << 1)) % kBuckets;
+    AppendBytes(buckets[b], rec.data(), rec.size());
+  }
+  std::vector<PropValue> p;
+  p.push_back(Int32Prop(0x0001, kBuckets));
+  p.push_back(BinaryProp(0x0002, Bytes(std::begin(kPsetidAddress), std::end(kPsetidAddress))));
+  p.push_back(BinaryProp(0x0003, entries));
+  p.push_back(BinaryProp(0x0004, {}));
+  for (std::uint32_t b = 0; b < kBuckets; ++b)
+    if (!buckets[b].empty())
+      p.push_back(BinaryProp(static_cast<std::uint16_t>(0x1000 + b), buckets[b]));
+  out_.AddNode(kNidNameToIdMap, 0, BuildPropertyContext(std::move(p), fmt_, nextLtpIndex_));
+}
+
+// The spam search folder and the search queues a new store carries.
+void Writer::WriteSearchNodes() {
+  FolderModel spam;
+  spam.name = "SPAM Search Folder 2";
+  out_.AddNode(kNidSpamSearchFolder, kNidRootFolder,
+               BuildPropertyContext(FolderProps(spam, 0), fmt_, nextLtpIndex_));
+  const std::uint32_t index = kNidSpamSearchFolder >> 5;
+  out_.AddNode(MakeNid(index, kNidSearchUpdateQueue), 0, NodeContent{});
+  std::vector<PropValue> criteria;
+  criteria.push_back(Int32Prop(0x660B, 0));
+  out_.AddNode(MakeNid(index, kNidSearchCriteria), 0,
+               BuildPropertyContext(std::move(criteria), fmt_, nextLtpIndex_));
+  WriteEmptyTable(MakeNid(index, kNidSearchContentsTable), kSearchContentsCols);
+
+  out_.AddNode(0x1E1, 0, NodeContent{});  // search management queue, empty
+  NodeContent activity;
+  Bytes list;
+  Append32(list, kNidSpamSearchFolder);
+  activity.data.blocks.push_back(list);
+  out_.AddNode(0x201, 0, activity);      // search activity list
+  out_.AddNode(0x261, 0, NodeContent{});  // search domain object
+}
+
+HeaderInfo Writer::Run() {
+  Assign(store_.root, 0);
+  for (const Placed& p : placed_) WriteFolder(p);
+  WriteStoreNodes();
+  WriteNameMap();
+  WriteSearchNodes();
+  WriteEmptyTable(0x60D, kHierarchyCols);
+  WriteEmptyTable(0x60E, kContentsCols);
+  WriteEmptyTable(0x60F, kAssocContentsCols);
+  WriteEmptyTable(0x610, kSearchContentsCols);
+  WriteEmptyTable(0x671, kAttachmentCols);
+  WriteEmptyTable(0x692, kRecipientCols);
+
+  HeaderInfo info;
+  info.rgnid.fill(0x400);
+  std::uint32_t lastFolder = nextFolderIndex_ - 1;
+  info.rgnid[kNidNormalFolder] = lastFolder;
+  info.rgnid[kNidHierarchyTable] = lastFolder;
+  info.rgnid[kNidContentsTable] = lastFolder;
+  info.rgnid[kNidAssocContentsTable] = lastFolder;
+  info.rgnid[kNidSearchFolder] = 0x4000;
+  info.rgnid[kNidNormalMessage] = nextMessageIndex_;
+  info.rgnid[0x08] = 0x8000;
+  info.rgnid[kNidLtp] = nextLtpIndex_;
+  info.unique = ++unique_;
+  return info;
+}
+
+}  // namespace
+
+HeaderInfo WriteMessaging(const StoreModel& store, const LtpFormat& fmt, NodeOutput& out,
+                          std::mt19937_64& rng) {
+  return Writer(store, fmt, out, rng).Run();
+}
+
+}  // namespace pst::detail

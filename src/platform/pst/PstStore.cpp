@@ -1,0 +1,269 @@
+#include "platform/pst/PstStore.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <random>
+
+#include "platform/codepage/CodePage.h"
+#include "platform/pst/Messaging.h"
+#include "platform/pst/NdbWriter.h"
+
+namespace pst {
+
+using detail::FolderModel;
+
+struct FolderData {
+  FolderModel::Kind kind = FolderModel::Kind::User;
+  std::string name;
+  std::string containerClass;
+  FolderId parent = 0;
+  std::vector<FolderId> children;
+  std::vector<Contact> contacts;
+};
+
+struct Store::Impl {
+  Format format;
+  std::string displayName;
+  int codePage;
+  std::map<FolderId, FolderData> folders;
+  FolderId nextId = 1;
+  FolderId root = 0, top = 0, searchRoot = 0, deleted = 0;
+  detail::Bytes recordKey;
+
+  FolderData& Get(FolderId id) {
+    auto it = folders.find(id);
+    if (it == folders.end()) throw PstError("unknown folder " + std::to_string(id));
+    return it->second;
+  }
+  const FolderData& Get(FolderId id) const { return const_cast<Impl*>(this)->Get(id); }
+
+  FolderId Add(FolderId parent, FolderModel::Kind kind, std::string name, std::string cls) {
+    FolderId id = nextId++;
+    FolderData& f = folders[id];
+    f.kind = kind;
+    f.name = std::move(name);
+    f.containerClass = std::move(cls);
+    f.parent = parent;
+    if (parent) Get(parent).children.push_back(id);
+    return id;
+  }
+
+  // Copies a subtree in from another store, taking its items along.
+  FolderId Adopt(FolderData&& src, FolderId parent, Impl& from) {
+    FolderId id = Add(parent, src.kind, std::move(src.name), std::move(src.containerClass));
+    folders[id].contacts = std::move(src.contacts);
+    for (FolderId child : src.children) Adopt(std::move(from.Get(child)), id, from);
+    return id;
+  }
+
+  void Erase(FolderId id) {
+    std::vector<FolderId> children = Get(id).children;
+    for (FolderId c : children) Erase(c);
+    folders.erase(id);
+  }
+
+  bool IsInside(FolderId id, FolderId ancestor) const {
+    for (FolderId f = id; f; f = Get(f).parent)
+      if (f == ancestor) return true;
+    return false;
+  }
+};
+
+Store::Store(Format format, std::string displayName, int ansiCodePage)
+    : impl_(std::make_unique<Impl>()) {
+  if (format == Format::Ansi && !codepage::IsSupported(ansiCodePage))
+    throw PstError("code page " + std::to_string(ansiCodePage) + " is not supported");
+  impl_->format = format;
+  impl_->displayName = std::move(displayName);
+  impl_->codePage = ansiCodePage;
+  impl_->root = impl_->Add(0, FolderModel::Kind::Root, "", "");
+  impl_->top = impl_->Add(impl_->root, FolderModel::Kind::IpmSubtree, "Top of Personal Folders", "");
+  impl_->searchRoot = impl_->Add(impl_->root, FolderModel::Kind::SearchRoot, "Search Root", "");
+  impl_->deleted = impl_->Add(impl_->top, FolderModel::Kind::DeletedItems, "Deleted Items", "");
+  std::random_device rd;
+  impl_->recordKey.resize(16);
+  for (auto& b : impl_->recordKey) b = static_cast<std::uint8_t>(rd());
+}
+
+Store::~Store() = default;
+Store::Store(Store&&) noexcept = default;
+Store& Store::operator=(Store&&) noexcept = default;
+
+Format Store::format() const { return impl_->format; }
+const std::string& Store::displayName() const { return impl_->displayName; }
+void Store::Rename(std::string displayName) { impl_->displayName = std::move(displayName); }
+int Store::codePage() const { return impl_->codePage; }
+
+FolderId Store::RootFolder() const { return impl_->root; }
+FolderId Store::TopOfPersonalFolders() const { return impl_->top; }
+FolderId Store::DeletedItems() const { return impl_->deleted; }
+
+FolderId Store::AddFolder(FolderId parent, std::string name, std::string containerClass) {
+  const FolderData& p = impl_->Get(parent);
+  if (parent == impl_->searchRoot) throw PstError("folders cannot be added to the search root");
+  for (FolderId c : p.children)
+    if (impl_->Get(c).name == name) throw PstError("a folder named \"" + name + "\" already exists");
+  return impl_->Add(parent, FolderModel::Kind::User, std::move(name), std::move(containerClass));
+}
+
+std::vector<FolderId> Store::Subfolders(FolderId folder) const {
+  return impl_->Get(folder).children;
+}
+
+std::string Store::FolderName(FolderId folder) const { return impl_->Get(folder).name; }
+
+std::string Store::FolderContainerClass(FolderId folder) const {
+  return impl_->Get(folder).containerClass;
+}
+
+std::size_t Store::ContactCount(FolderId folder) const {
+  return impl_->Get(folder).contacts.size();
+}
+
+const std::vector<Contact>& Store::Contacts(FolderId folder) const {
+  return impl_->Get(folder).contacts;
+}
+
+void Store::AddContact(FolderId folder, const Contact& contact) {
+  FolderData& f = impl_->Get(folder);
+  if (f.kind == FolderModel::Kind::Root || f.kind == FolderModel::Kind::SearchRoot)
+    throw PstError("items cannot be added to \"" + f.name + "\"");
+  f.contacts.push_back(contact);
+}
+
+FolderId Store::MoveFolder(FolderId folder, Store& to, FolderId newParent) {
+  FolderData& f = impl_->Get(folder);
+  if (f.kind != FolderModel::Kind::User) throw PstError("the folder \"" + f.name + "\" cannot be moved");
+  const FolderData& target = to.impl_->Get(newParent);
+  if (newParent == to.impl_->searchRoot) throw PstError("folders cannot be moved to the search root");
+  for (FolderId c : target.children)
+    if (c != folder && to.impl_->Get(c).name == f.name)
+      throw PstError("a folder named \"" + f.name + "\" already exists");
+  auto detach = [&] {
+    auto& siblings = impl_->Get(f.parent).children;
+    siblings.erase(std::find(siblings.begin(), siblings.end(), folder));
+  };
+  if (&to == this) {
+    if (impl_->IsInside(newParent, folder))
+      throw PstError("a folder cannot be moved into itself");
+    detach();
+    f.parent = newParent;
+    impl_->Get(newParent).children.push_back(folder);
+    return folder;
+  }
+  detach();
+  FolderId moved = to.impl_->Adopt(std::move(f), newParent, *impl_);
+  impl_->Erase(folder);
+  return moved;
+}
+
+namespace {
+
+template <class F>
+class WriterOutput : public detail::NodeOutput {
+ public:
+  explicit WriterOutput(detail::NdbWriter<F>& ndb) : ndb_(ndb) {}
+  void AddNode(std::uint32_t nid, std::uint32_t parent, const detail::NodeContent& c) override {
+    ndb_.AddNode(nid, parent, c);
+  }
+  std::uint64_t AddSharedBlock(const detail::Stream& s) override { return ndb_.AddSharedBlock(s); }
+
+ private:
+  detail::NdbWriter<F>& ndb_;
+};
+
+template <class F>
+void Serialize(const detail::StoreModel& model, const detail::LtpFormat& fmt,
+               detail::FileSink& sink) {
+  detail::NdbWriter<F> ndb(sink);
+  WriterOutput<F> out(ndb);
+  std::mt19937_64 rng(std::random_device{}());
+  detail::HeaderInfo info = detail::WriteMessaging(model, fmt, out, rng);
+  ndb.Finish(info);
+}
+
+std::uint64_t NowFiletime() {
+  using namespace std::chrono;
+  auto since1970 = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+  return static_cast<std::uint64_t>(since1970) * 10 + 116444736000000000ull;
+}
+
+std::string ErrnoText(int e) { return std::strerror(e); }
+
+}  // namespace
+
+void Store::Write(const std::filesystem::path& path) const {
+  // The in-memory folders as the messaging layer sees them.
+  std::map<FolderId, FolderModel> models;
+  for (const auto& [id, f] : impl_->folders) {
+    FolderModel& m = models[id];
+    m.kind = f.kind;
+    m.name = f.name;
+    m.containerClass = f.containerClass;
+    m.contacts = &f.contacts;
+  }
+  for (const auto& [id, f] : impl_->folders)
+    for (FolderId c : f.children) models[id].children.push_back(&models[c]);
+  detail::StoreModel model;
+  model.displayName = impl_->displayName;
+  model.recordKey = impl_->recordKey;
+  model.root = &models[impl_->root];
+  model.now = NowFiletime();
+
+  detail::LtpFormat fmt;
+  fmt.unicode = impl_->format == Format::Unicode;
+  fmt.maxBlock = fmt.unicode ? detail::UnicodeFormat::kMaxBlockData : detail::AnsiFormat::kMaxBlockData;
+  fmt.rowIndexValue = fmt.unicode ? 4 : 2;
+  fmt.codePage = impl_->codePage;
+
+  // Written beside the target under a name of its own, then renamed over it.
+  static std::atomic<unsigned> counter{0};
+  std::filesystem::path tmp = path;
+  tmp += ".tmp" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) throw PstError("cannot create " + path.string() + ": " + ErrnoText(errno));
+  std::FILE* file = fdopen(fd, "wb");
+  if (!file) {
+    int e = errno;
+    ::close(fd);
+    ::unlink(tmp.c_str());
+    throw PstError("cannot create " + path.string() + ": " + ErrnoText(e));
+  }
+  std::setvbuf(file, nullptr, _IOFBF, 1 << 20);
+  try {
+    detail::FileSink sink(file, path.string());
+    if (fmt.unicode) Serialize<detail::UnicodeFormat>(model, fmt, sink);
+    else Serialize<detail::AnsiFormat>(model, fmt, sink);
+  } catch (...) {
+    std::fclose(file);
+    ::unlink(tmp.c_str());
+    throw;
+  }
+  errno = 0;
+  if (std::fflush(file) != 0) {
+    int e = errno;
+    std::fclose(file);
+    ::unlink(tmp.c_str());
+    throw PstError("cannot write " + path.string() + ": " + ErrnoText(e));
+  }
+  if (std::fclose(file) != 0) {
+    int e = errno;
+    ::unlink(tmp.c_str());
+    throw PstError("cannot write " + path.string() + ": " + ErrnoText(e));
+  }
+  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+    int e = errno;
+    ::unlink(tmp.c_str());
+    throw PstError("cannot replace " + path.string() + ": " + ErrnoText(e));
+  }
+}
+
+}  // namespace pst
