@@ -9,6 +9,7 @@
 #include "export/OutlookExport.h"
 #include "platform/automation/AddressBookReader.h"
 #include "platform/outlook/OutlookStandIn.h"
+#include "support/PstChecker.h"
 #include "support/TestData.h"
 
 namespace {
@@ -78,6 +79,10 @@ TEST_P(EndToEndTest, EveryContactWithEveryPropertyReadsBackInBothReaders) {
   ASSERT_TRUE(std::filesystem::exists(pst));
   EXPECT_TRUE(std::regex_match(pst.filename().string(),
                                std::regex(R"(family-\d\d-\d\d-\d{4}-\d\d-\d\d-\d\d\.pst)")));
+
+  const auto check = testsupport::CheckPstFile(pst);
+  EXPECT_TRUE(check.ok()) << check.Report();
+  EXPECT_EQ(check.unicode, Unicode());
 
   // libpff, in process.
   const auto content = readback::ReadWithLibpff(pst);
