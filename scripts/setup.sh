@@ -12,7 +12,7 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-xlrd gnumeric
-  pff-tools libpff-dev pst-utils libchm-bin
+  pff-tools libpff-dev libbfio-dev pst-utils libchm-bin
   libxlsxwriter-dev
   xvfb xauth locales
   # slow checks only

@@ -5,11 +5,13 @@
 #include "FrmMain.h"
 #include "HelpContents.h"
 #include "export/FrmConversion.h"
+#include "platform/outlook/OutlookStandIn.h"
 #include "platform/wab/WabReader.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   wab::RegisterComponent();
+  outlook::RegisterComponent();
 
   app::FrmMain frmMain;
   frmMain.showConversionDialog = [](app::FrmMain& owner) {

@@ -13,6 +13,9 @@ int RunList(const std::vector<std::string>& args);
 // xls | pst-ansi | pst-unicode BOOK.wab OUTDIR: the exports of the window.
 int RunExport(const std::string& verb, const std::vector<std::string>& args);
 
+// pst-ansi | pst-unicode BOOK.wab OUTDIR: the Outlook export.
+int RunPstExport(const std::string& verb, const std::vector<std::string>& args);
+
 // The usage text, for --help and usage errors.
 const char* UsageText();
 

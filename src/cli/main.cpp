@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Verbs.h"
+#include "platform/outlook/OutlookStandIn.h"
 #include "platform/wab/WabReader.h"
 
 namespace cli {
@@ -25,6 +26,7 @@ const char* UsageText() {
 
 int main(int argc, char** argv) {
   wab::RegisterComponent();
+  outlook::RegisterComponent();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
     std::fputs(cli::UsageText(), stderr);
@@ -38,6 +40,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (verb == "list") return cli::RunList(args);
+    if (verb == "pst-ansi" || verb == "pst-unicode") return cli::RunPstExport(verb, args);
     if (verb == "xls" || verb == "pst-ansi" || verb == "pst-unicode") return cli::RunExport(verb, args);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "addrivo-convert: %s\n", e.what());

@@ -1,8 +1,199 @@
-#include "OutlookExport.h"
+#include "export/OutlookExport.h"
 
+#include <array>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <string_view>
 #include <utility>
 
+#include "platform/automation/AddressBookReader.h"
+#include "platform/automation/Outlook.h"
+#include "PathNames.h"
+
 namespace exports {
+
+namespace ao = automation::outlook;
+using automation::AutomationError;
+
+namespace {
+
+std::tm LocalTime(std::chrono::system_clock::time_point when) {
+  const std::time_t t = std::chrono::system_clock::to_time_t(when);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  return tm;
+}
+
+std::string Format(const char* pattern, const std::tm& tm) {
+  char buf[64];
+  const std::size_t n = std::strftime(buf, sizeof buf, pattern, &tm);
+  return std::string(buf, n);
+}
+
+// Drops the last n characters of UTF-8 text; a byte that is not part of a
+// character counts as one.
+void DropLastCharacters(std::string& s, int n) {
+  for (; n > 0 && !s.empty(); --n) {
+    std::size_t end = s.size() - 1;
+    std::size_t k = end;
+    while (k > 0 && end - k < 3 && (static_cast<unsigned char>(s[k]) & 0xC0) == 0x80) --k;
+    const unsigned char lead = static_cast<unsigned char>(s[k]);
+    const std::size_t len = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    s.resize(len == end - k + 1 ? k : end);
+  }
+}
+
+std::string TrimSpaces(const std::string& s) {
+  const auto b = s.find_first_not_of(' ');
+  if (b == std::string::npos) return {};
+  return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
+template <class T>
+std::shared_ptr<T> Need(std::shared_ptr<T> p, const char* what) {
+  if (!p) throw AutomationError(std::string("Outlook returned no ") + what + ".");
+  return p;
+}
+
+// The reader's fields in the order they are read for each contact.
+enum Field { kName, kMiddleName, kSurname, kHomeEmail, kCompanyName, kBusinessAddress, kCity, kPostal,
+             kProvince, kCountry, kOfficeLocation, kCompanyURL, kDepartment, kBusinessPhone, kBusinessFax,
+             kHomeAddress, kCountryAgain, kHomePhone, kFax, kCellPhone, kComment, kFieldCount };
+constexpr std::array<const char*, kFieldCount> kReadOrder{
+    "Name", "MiddleName", "Surname", "HomeEmail", "CompanyName", "BusinessAddress", "City",
+    "Postal", "Province", "Country", "OfficeLocation", "CompanyURL", "Department", "BusinessPhone",
+    "BusinessFax", "HomeAddress", "Country", "HomePhone", "Fax", "CellPhone", "Comment"};
+
+// The contact item's properties in the order they are set, with their field.
+constexpr std::array<std::pair<const char*, Field>, 20> kItemProperties{{
+    {"FirstName", kName},
+    {"MiddleName", kMiddleName},
+    {"LastName", kSurname},
+    {"CompanyName", kCompanyName},
+    {"BusinessTelephoneNumber", kBusinessPhone},
+    {"BusinessFaxNumber", kBusinessFax},
+    {"HomeTelephoneNumber", kHomePhone},
+    {"HomeFaxNumber", kFax},
+    {"PagerNumber", kCellPhone},
+    {"BusinessAddressStreet", kBusinessAddress},
+    {"BusinessAddressCity", kCity},
+    {"BusinessAddressState", kProvince},
+    {"BusinessAddressPostalCode", kPostal},
+    {"BusinessAddressCountry", kCountry},
+    {"HomeAddressStreet", kHomeAddress},
+    {"HomeAddressCountry", kCountryAgain},
+    {"Email1Address", kHomeEmail},
+    {"WebPage", kCompanyURL},
+    {"OfficeLocation", kOfficeLocation},
+    {"body", kComment},
+}};
+
+}  // namespace
+
+std::int16_t StoreTypeCode(OutlookFormat format) {
+  return format == OutlookFormat::Ansi ? ao::olStoreANSI : ao::olStoreUnicode;
+}
+
+bool IsOlderOutlook(const std::string& version) {
+  return version.find("9.") != std::string::npos || version.find("10.") != std::string::npos;
+}
+
+std::string OutlookOutputPath(const std::string& bookPath, const std::string& folder,
+                              std::chrono::system_clock::time_point when) {
+  std::string name = ToLowerUtf8(bookPath);
+  static constexpr std::string_view kFrom = ".wab", kTo = ".pst";
+  for (std::size_t at = name.find(kFrom); at != std::string::npos; at = name.find(kFrom, at + kTo.size()))
+    name.replace(at, kFrom.size(), kTo);
+  DropLastCharacters(name, 4);
+  return WithTrailingSeparator(folder) + GetFileName(name + Format("-%d-%m-%Y-%H-%M-%S.pst", LocalTime(when)));
+}
+
+std::string ContactsFolderName(std::chrono::system_clock::time_point when) {
+  return kContactsFolderPrefix + Format("%d-%m-%Y %H:%M:%S", LocalTime(when));
+}
+
+OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
+  const Clock now = request.now ? request.now : Clock([] { return std::chrono::system_clock::now(); });
+  OutlookExportResult result;
+  result.pstPath = OutlookOutputPath(request.bookPath, request.outputFolder, now());
+  const std::string& pstPath = result.pstPath;
+
+  // Wider than 16 bits: books of 32,767 contacts and more export whole.
+  std::int64_t privateCounter = 0;
+  std::int64_t& counter = request.progressCounter ? *request.progressCounter : privateCounter;
+
+  try {
+    const auto& registry = automation::Registry::Instance();
+    auto app = registry.Create<ao::Application>(ao::kOutlookProgId);
+    auto mapi = app->GetNamespace("MAPI");
+
+    auto attach = [&] {
+      if (IsOlderOutlook(app->version()))
+        mapi->AddStore(pstPath);
+      else
+        mapi->AddStoreEx(pstPath, StoreTypeCode(request.format));
+    };
+
+    attach();
+    {
+      // Renamed, then detached and attached again so Outlook shows the new name.
+      auto root = Need(mapi->Folders()->GetLast(), "store folder");
+      root->SetName(kOutlookStoreName);
+      mapi->RemoveStore(*root);
+    }
+    attach();
+
+    auto app2 = registry.Create<ao::Application>(ao::kOutlookProgId);
+    auto mapi2 = app2->GetNamespace("MAPI");
+    auto contacts = Need(mapi2->GetDefaultFolder(ao::olFolderContacts), "default contacts folder");
+    contacts->Folders()->Add(ContactsFolderName(now()), ao::olFolderContacts);
+    auto destination = Need(mapi2->Folders()->GetLast(), "store folder");
+
+    auto reader = registry.Create<automation::AddressBookReader>(automation::kAddressBookReaderProgId);
+    reader->Open(TrimSpaces(request.bookPath));
+    const std::int32_t count = reader->GetCount();
+
+    if (request.progress) request.progress->Prepare(0, count, HundredthRoundedHalfEven(count), count / 100.0);
+    counter = 1;
+
+    std::shared_ptr<ao::ContactItem> item;
+    std::array<std::string, kFieldCount> values;
+    for (std::int32_t i = 0; i < count; ++i) {
+      reader->Select(i);
+      for (int f = 0; f < kFieldCount; ++f) values[f] = reader->GetValue(kReadOrder[f]);
+      item = Need(contacts->Folders()->GetLast(), "contacts folder")->Items()->Add();
+      Need(item, "contact item");
+      for (const auto& [property, field] : kItemProperties) item->SetProperty(property, values[field]);
+      item->Save();
+      ++result.saved;
+      if (request.progress) request.progress->SetPosition(static_cast<std::int32_t>(counter));
+      ++counter;
+    }
+
+    Need(contacts->Folders()->GetLast(), "contacts folder")->MoveTo(*destination);
+    // Everything held goes with this scope: both applications and their
+    // namespaces, the folders, the last item and the reader.
+  } catch (const std::exception& e) {
+    result.completed = false;
+    result.message = kOutlookExportFailed;
+    result.title = kFailureTitle;
+    result.cause = e.what();
+    return result;
+  } catch (...) {
+    result.completed = false;
+    result.message = kOutlookExportFailed;
+    result.title = kFailureTitle;
+    result.cause = "an unknown failure";
+    return result;
+  }
+
+  result.completed = true;
+  result.message = std::to_string(result.saved) + " Contacts Successfully Saved to Outlook\r\nFileName: " + pstPath;
+  result.title = kCompletionTitle;
+  return result;
+}
+
 namespace {
 OutlookExportFunction& Installed() {
   static OutlookExportFunction function;
@@ -12,11 +203,20 @@ OutlookExportFunction& Installed() {
 
 void SetOutlookExport(OutlookExportFunction function) { Installed() = std::move(function); }
 
-ExportResult ExportToOutlook(const std::string& bookPath, const std::string& folder,
-                             OutlookFormat format, ExportProgress* progress) {
+ExportResult ExportToOutlook(const std::string& bookPath, const std::string& folder, OutlookFormat format,
+                             ExportProgress* progress) {
   if (Installed()) return Installed()(bookPath, folder, format, progress);
+  OutlookExportRequest request;
+  request.bookPath = bookPath;
+  request.outputFolder = folder;
+  request.format = format;
+  request.progress = progress;
+  const OutlookExportResult outcome = RunOutlookExport(request);
   ExportResult result;
-  result.message = kOutlookExportFailed;
+  result.completed = outcome.completed;
+  result.contacts = outcome.saved;
+  result.outputPath = outcome.pstPath;
+  result.message = outcome.message;
   return result;
 }
 

@@ -36,10 +36,4 @@ TEST(ExportVerb, FailureGoesToStandardErrorWithExitOneAndLeavesNoFile) {
   EXPECT_FALSE(std::filesystem::exists(dir / "missing.xls"));
 }
 
-TEST(ExportVerb, OutlookFormatsAreNotYetAvailable) {
-  std::string out;
-  EXPECT_EQ(RunCommand(Tool() + " pst-ansi a.wab /tmp 2>&1", &out), 1);
-  EXPECT_NE(out.find("pst-ansi is not available"), std::string::npos);
-}
-
 }  // namespace

@@ -1,0 +1,77 @@
+// pst-ansi | pst-unicode BOOK.wab OUTDIR: the Outlook export of the
+// conversion dialog, as if its ANSI or Unicode option were chosen.
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Verbs.h"
+#include "export/OutlookExport.h"
+#include "export/PathNames.h"
+
+namespace cli {
+
+namespace {
+
+// A percentage on standard error, rewritten in place; only for a terminal.
+class TerminalProgress final : public exports::ExportProgress {
+ public:
+  void Prepare(std::int32_t, std::int32_t count, std::int32_t, double) override {
+    count_ = count;
+    Show(0);
+  }
+  void SetPosition(std::int32_t position) override {
+    const int percent = count_ > 0 ? static_cast<int>(std::int64_t{position} * 100 / count_) : 100;
+    if (percent != shown_) Show(percent);
+    if (position == count_) std::fputc('\n', stderr);
+  }
+
+ private:
+  void Show(int percent) {
+    shown_ = percent;
+    std::fprintf(stderr, "\rSaving contacts to Outlook: %3d%%", percent);
+    std::fflush(stderr);
+  }
+  std::int32_t count_ = 0;
+  int shown_ = -1;
+};
+
+std::string UnixLines(std::string text) {
+  for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;) text.erase(at, 1);
+  return text;
+}
+
+}  // namespace
+
+int RunPstExport(const std::string& verb, const std::vector<std::string>& args) {
+  if ((verb != "pst-ansi" && verb != "pst-unicode") || args.size() != 2) {
+    std::fprintf(stderr, "addrivo-convert: %s takes BOOK.wab and OUTDIR\n\n%s", verb.c_str(), UsageText());
+    return 2;
+  }
+  const std::string& book = args[0];
+  const std::string& outdir = args[1];
+  std::error_code ec;
+  if (!std::filesystem::is_directory(outdir, ec)) {
+    std::fprintf(stderr, "addrivo-convert: %s is not a folder\n", outdir.c_str());
+    return 1;
+  }
+
+  TerminalProgress progress;
+  exports::OutlookExportRequest request;
+  request.bookPath = book;
+  request.outputFolder = exports::WithTrailingSeparator(outdir);
+  request.format = verb == "pst-ansi" ? exports::OutlookFormat::Ansi : exports::OutlookFormat::Unicode;
+  if (isatty(STDERR_FILENO)) request.progress = &progress;
+
+  const exports::OutlookExportResult result = exports::RunOutlookExport(request);
+  if (!result.completed) {
+    std::fprintf(stderr, "addrivo-convert: %s\n  (%s)\n", result.message.c_str(), result.cause.c_str());
+    return 1;
+  }
+  std::printf("%s\n", UnixLines(result.message).c_str());
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace cli

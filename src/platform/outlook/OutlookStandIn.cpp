@@ -1,0 +1,322 @@
+#include "OutlookStandIn.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <utility>
+
+#include "Profile.h"
+
+namespace outlook {
+
+using automation::AutomationError;
+namespace ao = automation::outlook;
+using detail::Profile;
+using detail::StoreEntry;
+
+namespace {
+
+// Late-bound names are matched without regard to case, as COM does.
+bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// The container class Outlook gives a folder of each type Folders.Add takes.
+const char* ContainerClassFor(int type) {
+  switch (type) {
+    case 6: case 16: return "IPF.Note";  // inbox, drafts: mail folders
+    case 9: return "IPF.Appointment";
+    case 10: return "IPF.Contact";
+    case 11: return "IPF.Journal";
+    case 12: return "IPF.StickyNote";
+    case 13: return "IPF.Task";
+    default: return nullptr;
+  }
+}
+
+// Engine misuse and failures reach the caller as the automation error COM would raise.
+template <class F>
+auto Guard(const std::string& what, F&& f) -> decltype(f()) {
+  try {
+    return f();
+  } catch (const AutomationError&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw AutomationError(what + ": " + e.what());
+  }
+}
+
+void RequireOpen(const StoreEntry& store) {
+  if (!store.model) throw AutomationError("The store " + store.Describe() + " is not open in this session.");
+}
+
+using ContactField = std::string pst::Contact::*;
+constexpr std::array<std::pair<std::string_view, ContactField>, 20> kContactFields{{
+    {"FirstName", &pst::Contact::FirstName},
+    {"MiddleName", &pst::Contact::MiddleName},
+    {"LastName", &pst::Contact::LastName},
+    {"CompanyName", &pst::Contact::CompanyName},
+    {"BusinessTelephoneNumber", &pst::Contact::BusinessTelephoneNumber},
+    {"BusinessFaxNumber", &pst::Contact::BusinessFaxNumber},
+    {"HomeTelephoneNumber", &pst::Contact::HomeTelephoneNumber},
+    {"HomeFaxNumber", &pst::Contact::HomeFaxNumber},
+    {"PagerNumber", &pst::Contact::PagerNumber},
+    {"BusinessAddressStreet", &pst::Contact::BusinessAddressStreet},
+    {"BusinessAddressCity", &pst::Contact::BusinessAddressCity},
+    {"BusinessAddressState", &pst::Contact::BusinessAddressState},
+    {"BusinessAddressPostalCode", &pst::Contact::BusinessAddressPostalCode},
+    {"BusinessAddressCountry", &pst::Contact::BusinessAddressCountry},
+    {"HomeAddressStreet", &pst::Contact::HomeAddressStreet},
+    {"HomeAddressCountry", &pst::Contact::HomeAddressCountry},
+    {"Email1Address", &pst::Contact::Email1Address},
+    {"WebPage", &pst::Contact::WebPage},
+    {"OfficeLocation", &pst::Contact::OfficeLocation},
+    {"Body", &pst::Contact::Body},
+}};
+
+// The exact spelling first: an export sets hundreds of thousands of properties.
+ContactField Find(std::string_view name) {
+  for (const auto& [field, member] : kContactFields)
+    if (field == name) return member;
+  for (const auto& [field, member] : kContactFields)
+    if (SameName(field, name)) return member;
+  return nullptr;
+}
+
+class ContactItemImpl final : public ao::ContactItem {
+ public:
+  ContactItemImpl(std::shared_ptr<Profile> profile, std::shared_ptr<StoreEntry> store, pst::FolderId folder)
+      : profile_(std::move(profile)), store_(std::move(store)), folder_(folder) {}
+
+  void SetProperty(const std::string& name, const std::string& value) override {
+    ContactField member = Find(name);
+    if (!member) throw AutomationError("Object doesn't support this property or method: ContactItem." + name);
+    if (contact_.*member != value) changed_ = true;
+    contact_.*member = value;
+  }
+
+  void Save() override {
+    // The engine appends items; it cannot change one already in the file.
+    if (saved_ && !changed_) return;
+    if (saved_) throw AutomationError("This Outlook cannot change a contact after it has been saved.");
+    RequireOpen(*store_);
+    Guard("Cannot save the contact in " + store_->Describe(),
+          [&] { store_->model->AddContact(folder_, contact_); });
+    store_->dirty = true;
+    saved_ = true;
+    changed_ = false;
+  }
+
+ private:
+  std::shared_ptr<Profile> profile_;
+  std::shared_ptr<StoreEntry> store_;
+  pst::FolderId folder_;
+  pst::Contact contact_;
+  bool saved_ = false;
+  bool changed_ = true;
+};
+
+class FolderImpl;
+
+class ItemsImpl final : public ao::Items {
+ public:
+  ItemsImpl(std::shared_ptr<Profile> profile, std::shared_ptr<StoreEntry> store, pst::FolderId folder)
+      : profile_(std::move(profile)), store_(std::move(store)), folder_(folder) {}
+
+  std::shared_ptr<ao::ContactItem> Add() override {
+    RequireOpen(*store_);
+    return std::make_shared<ContactItemImpl>(profile_, store_, folder_);
+  }
+
+ private:
+  std::shared_ptr<Profile> profile_;
+  std::shared_ptr<StoreEntry> store_;
+  pst::FolderId folder_;
+};
+
+class FolderImpl final : public ao::Folder {
+ public:
+  // A store's root folder, as the namespace's Folders collection shows it.
+  FolderImpl(std::shared_ptr<Profile> profile, std::shared_ptr<StoreEntry> store)
+      : profile_(std::move(profile)), store_(std::move(store)), root_(true) {
+    if (store_->model) id_ = store_->model->TopOfPersonalFolders();
+  }
+  FolderImpl(std::shared_ptr<Profile> profile, std::shared_ptr<StoreEntry> store, pst::FolderId id)
+      : profile_(std::move(profile)), store_(std::move(store)), id_(id), root_(false) {}
+
+  const std::shared_ptr<StoreEntry>& store() const { return store_; }
+  pst::FolderId id() const { return id_; }
+  bool isRoot() const { return root_; }
+
+  std::string Name() override {
+    if (root_) return store_->displayName;
+    RequireOpen(*store_);
+    return Guard("Cannot read the folder's name in " + store_->Describe(),
+                 [&] { return store_->model->FolderName(id_); });
+  }
+
+  void SetName(const std::string& name) override {
+    if (!root_) throw AutomationError("This Outlook cannot rename a folder inside a store.");
+    Guard("Cannot rename the store " + store_->Describe(), [&] { profile_->RenameStore(*store_, name); });
+  }
+
+  std::shared_ptr<ao::Folders> Folders() override;
+
+  std::shared_ptr<ao::Items> Items() override {
+    RequireOpen(*store_);
+    if (root_) throw AutomationError("The top of the store " + store_->Describe() + " holds no items.");
+    return std::make_shared<ItemsImpl>(profile_, store_, id_);
+  }
+
+  void MoveTo(ao::Folder& destination) override {
+    auto* dest = dynamic_cast<FolderImpl*>(&destination);
+    if (!dest) throw AutomationError("The destination is not a folder of this Outlook.");
+    if (root_) throw AutomationError("The top of a store cannot be moved.");
+    RequireOpen(*store_);
+    RequireOpen(*dest->store_);
+    if (dest->store_ == store_ && (dest->id_ == id_ || Contains(id_, dest->id_)))
+      throw AutomationError("A folder cannot be moved into itself.");
+    Guard("Cannot move the folder to " + dest->store_->Describe(), [&] {
+      id_ = store_->model->MoveFolder(id_, *dest->store_->model, dest->id_);
+    });
+    auto source = std::exchange(store_, dest->store_);
+    source->dirty = true;
+    store_->dirty = true;
+    profile_->WriteStore(*store_);
+    if (source != store_) profile_->WriteStore(*source);
+  }
+
+ private:
+  bool Contains(pst::FolderId ancestor, pst::FolderId folder) const {
+    for (pst::FolderId child : store_->model->Subfolders(ancestor))
+      if (child == folder || Contains(child, folder)) return true;
+    return false;
+  }
+
+  std::shared_ptr<Profile> profile_;
+  std::shared_ptr<StoreEntry> store_;
+  pst::FolderId id_ = 0;
+  bool root_;
+};
+
+// The subfolders of one folder.
+class SubfoldersImpl final : public ao::Folders {
+ public:
+  SubfoldersImpl(std::shared_ptr<Profile> profile, std::shared_ptr<StoreEntry> store, pst::FolderId parent)
+      : profile_(std::move(profile)), store_(std::move(store)), parent_(parent) {}
+
+  std::shared_ptr<ao::Folder> Add(const std::string& name, int type) override {
+    const char* cls = ContainerClassFor(type);
+    if (!cls) throw AutomationError("Folders.Add: " + std::to_string(type) + " is not a folder type.");
+    if (name.empty()) throw AutomationError("Folders.Add: a folder needs a name.");
+    RequireOpen(*store_);
+    return Guard("Cannot create the folder \"" + name + "\" in " + store_->Describe(), [&] {
+      auto& model = *store_->model;
+      for (pst::FolderId child : model.Subfolders(parent_))
+        if (SameName(model.FolderName(child), name))
+          throw AutomationError("Cannot create the folder \"" + name + "\": a folder of that name exists.");
+      pst::FolderId id = model.AddFolder(parent_, name, cls);
+      store_->dirty = true;
+      return std::make_shared<FolderImpl>(profile_, store_, id);
+    });
+  }
+
+  std::shared_ptr<ao::Folder> GetLast() override {
+    RequireOpen(*store_);
+    auto children = Guard("Cannot list the folders of " + store_->Describe(),
+                          [&] { return store_->model->Subfolders(parent_); });
+    if (children.empty()) return nullptr;
+    return std::make_shared<FolderImpl>(profile_, store_, children.back());
+  }
+
+ private:
+  std::shared_ptr<Profile> profile_;
+  std::shared_ptr<StoreEntry> store_;
+  pst::FolderId parent_;
+};
+
+std::shared_ptr<ao::Folders> FolderImpl::Folders() {
+  RequireOpen(*store_);
+  return std::make_shared<SubfoldersImpl>(profile_, store_, id_);
+}
+
+// The namespace's Folders: the roots of the default store and the stores attached.
+class StoreRootsImpl final : public ao::Folders {
+ public:
+  explicit StoreRootsImpl(std::shared_ptr<Profile> profile) : profile_(std::move(profile)) {}
+
+  std::shared_ptr<ao::Folder> Add(const std::string&, int) override {
+    throw AutomationError("A store is attached with AddStore, not created with Folders.Add.");
+  }
+
+  std::shared_ptr<ao::Folder> GetLast() override {
+    const auto& attached = profile_->Attached();
+    return std::make_shared<FolderImpl>(profile_, attached.empty() ? profile_->DefaultStore() : attached.back());
+  }
+
+ private:
+  std::shared_ptr<Profile> profile_;
+};
+
+class NamespaceImpl final : public ao::Namespace {
+ public:
+  explicit NamespaceImpl(std::shared_ptr<Profile> profile) : profile_(std::move(profile)) {}
+
+  void AddStore(const std::string& path) override { profile_->AddStore(path, StoreFormat::Unicode); }
+
+  void AddStoreEx(const std::string& path, std::int16_t type) override {
+    switch (type) {
+      case ao::olStoreDefault:
+      case ao::olStoreUnicode: profile_->AddStore(path, StoreFormat::Unicode); return;
+      case ao::olStoreANSI: profile_->AddStore(path, StoreFormat::Ansi); return;
+      default: throw AutomationError("AddStoreEx: " + std::to_string(type) + " is not a store type.");
+    }
+  }
+
+  void RemoveStore(ao::Folder& storeRoot) override {
+    auto* folder = dynamic_cast<FolderImpl*>(&storeRoot);
+    if (!folder || !folder->isRoot())
+      throw AutomationError("RemoveStore takes the top folder of a store attached to the profile.");
+    profile_->RemoveStore(folder->store());
+  }
+
+  std::shared_ptr<ao::Folders> Folders() override { return std::make_shared<StoreRootsImpl>(profile_); }
+
+  std::shared_ptr<ao::Folder> GetDefaultFolder(int folderType) override {
+    if (folderType != ao::olFolderContacts)
+      throw AutomationError("GetDefaultFolder: this Outlook keeps only the default contacts folder (10), not " +
+                            std::to_string(folderType) + ".");
+    return std::make_shared<FolderImpl>(profile_, profile_->DefaultStore(), profile_->DefaultContacts());
+  }
+
+ private:
+  std::shared_ptr<Profile> profile_;
+};
+
+class ApplicationImpl final : public ao::Application {
+ public:
+  ApplicationImpl() : profile_(Profile::Acquire()) {}
+
+  std::shared_ptr<ao::Namespace> GetNamespace(const std::string& type) override {
+    if (!SameName(type, "MAPI")) throw AutomationError("GetNamespace: \"" + type + "\" is not a namespace; use \"MAPI\".");
+    return std::make_shared<NamespaceImpl>(profile_);
+  }
+
+  std::string version() override { return kVersion; }
+
+ private:
+  std::shared_ptr<Profile> profile_;
+};
+
+}  // namespace
+
+std::shared_ptr<ao::Application> NewApplication() { return std::make_shared<ApplicationImpl>(); }
+
+void RegisterComponent() {
+  automation::Registry::Instance().Register(ao::kOutlookProgId,
+                                            [] { return std::static_pointer_cast<automation::Object>(NewApplication()); });
+}
+
+}  // namespace outlook

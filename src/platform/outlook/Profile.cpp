@@ -1,0 +1,317 @@
+#include "Profile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <system_error>
+
+#include "platform/automation/Automation.h"
+#include "platform/codepage/CodePage.h"
+
+namespace fs = std::filesystem;
+using automation::AutomationError;
+
+namespace outlook {
+
+fs::path ProfilePath() {
+  fs::path base;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg && fs::path(xdg).is_absolute()) {
+    base = xdg;
+  } else {
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) {
+      const passwd* pw = getpwuid(getuid());
+      home = pw && pw->pw_dir ? pw->pw_dir : "/tmp";
+    }
+    base = fs::path(home) / ".config";
+  }
+  return base / "addrivo" / "outlook-profile";
+}
+
+std::vector<AttachedStore> ReadProfile() { return detail::LoadProfileFile(ProfilePath()); }
+
+namespace detail {
+
+namespace {
+
+std::mutex g_profileMutex;
+std::weak_ptr<Profile> g_profile;
+
+std::string Escape(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (char c : s) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+// False for a dangling or unknown escape: the line is then not ours.
+bool Unescape(const std::string& s, std::string& out) {
+  out.clear();
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '\\') {
+      out += s[i];
+      continue;
+    }
+    if (++i == s.size()) return false;
+    switch (s[i]) {
+      case '\\': out += '\\'; break;
+      case 't': out += '\t'; break;
+      case 'n': out += '\n'; break;
+      case 'r': out += '\r'; break;
+      default: return false;
+    }
+  }
+  return true;
+}
+
+pst::Format ToPst(StoreFormat f) { return f == StoreFormat::Ansi ? pst::Format::Ansi : pst::Format::Unicode; }
+
+}  // namespace
+
+std::string StoreEntry::Describe() const {
+  if (IsDefault()) return "\"" + displayName + "\"";
+  return "\"" + displayName + "\" (" + path.string() + ")";
+}
+
+fs::path NormalPath(const fs::path& path) {
+  std::error_code ec;
+  fs::path abs = fs::absolute(path, ec);
+  if (ec) abs = path;
+  return abs.lexically_normal();
+}
+
+std::vector<AttachedStore> LoadProfileFile(const fs::path& file) {
+  std::vector<AttachedStore> stores;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return stores;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    const auto t1 = line.find('\t');
+    const auto t2 = t1 == std::string::npos ? t1 : line.find('\t', t1 + 1);
+    if (t2 == std::string::npos || line.find('\t', t2 + 1) != std::string::npos) continue;
+    AttachedStore s;
+    const std::string kind = line.substr(0, t1);
+    if (kind == "unicode") s.format = StoreFormat::Unicode;
+    else if (kind == "ansi") s.format = StoreFormat::Ansi;
+    else continue;
+    std::string name, path;
+    if (!Unescape(line.substr(t1 + 1, t2 - t1 - 1), name) || !Unescape(line.substr(t2 + 1), path) ||
+        path.empty())
+      continue;
+    s.displayName = std::move(name);
+    s.path = path;
+    stores.push_back(std::move(s));
+  }
+  return stores;
+}
+
+void SaveProfileFile(const fs::path& file, const std::vector<AttachedStore>& stores) {
+  std::string text = "# Addrivo's Outlook profile: the stores attached, one a line: format, display name, path\n";
+  for (const auto& s : stores) {
+    text += s.format == StoreFormat::Ansi ? "ansi" : "unicode";
+    text += '\t' + Escape(s.displayName) + '\t' + Escape(s.path.string()) + '\n';
+  }
+
+  auto fail = [&](const std::string& what, int err) {
+    throw AutomationError("Cannot save the Outlook profile " + file.string() + ": " + what + ": " +
+                          std::strerror(err));
+  };
+  std::error_code ec;
+  fs::create_directories(file.parent_path(), ec);
+  if (ec) fail("cannot create its folder", ec.value());
+
+  // Written beside the profile and renamed over it, so a crash leaves either
+  // the old profile or the new one, never a mix.
+  const fs::path tmp = file.string() + ".tmp-" + std::to_string(getpid());
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) fail("cannot create " + tmp.string(), errno);
+  const char* p = text.data();
+  std::size_t left = text.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int err = errno;
+      ::close(fd);
+      ::unlink(tmp.c_str());
+      fail("cannot write", err);
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    int err = errno;
+    ::unlink(tmp.c_str());
+    fail("cannot write", err);
+  }
+  if (::rename(tmp.c_str(), file.c_str()) != 0) {
+    int err = errno;
+    ::unlink(tmp.c_str());
+    fail("cannot replace it", err);
+  }
+}
+
+void UpdateProfileFile(const fs::path& file, const std::function<void(std::vector<AttachedStore>&)>& change) {
+  std::error_code ec;
+  fs::create_directories(file.parent_path(), ec);
+  // Other processes (the window and the command-line tool) share the file:
+  // read, change and write it under a lock so no one's change is lost.
+  const fs::path lockPath = file.string() + ".lock";
+  const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (lock < 0)
+    throw AutomationError("Cannot lock the Outlook profile " + file.string() + ": " + std::strerror(errno));
+  while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
+  }
+  try {
+    auto stores = LoadProfileFile(file);
+    change(stores);
+    SaveProfileFile(file, stores);
+  } catch (...) {
+    ::close(lock);
+    throw;
+  }
+  ::close(lock);
+}
+
+std::shared_ptr<Profile> Profile::Acquire() {
+  std::lock_guard lock(g_profileMutex);
+  if (auto live = g_profile.lock()) return live;
+  std::shared_ptr<Profile> profile;
+  try {
+    profile = std::make_shared<Profile>();
+  } catch (const AutomationError&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw AutomationError(std::string("Outlook cannot open its profile: ") + e.what());
+  }
+  g_profile = profile;
+  return profile;
+}
+
+Profile::Profile() {
+  default_ = std::make_shared<StoreEntry>();
+  default_->displayName = kNewStoreName;
+  default_->model = std::make_unique<pst::Store>(pst::Format::Unicode, kNewStoreName);
+  defaultContacts_ = default_->model->AddFolder(default_->model->TopOfPersonalFolders(),
+                                                kDefaultContactsName, "IPF.Contact");
+  for (auto& s : ReadProfile()) {
+    auto entry = std::make_shared<StoreEntry>();
+    entry->path = NormalPath(s.path);
+    entry->displayName = std::move(s.displayName);
+    entry->format = s.format;
+    attached_.push_back(std::move(entry));
+  }
+}
+
+Profile::~Profile() {
+  for (auto& [path, entry] : written_) {
+    if (!entry->dirty) continue;
+    try {
+      WriteStore(*entry);
+    } catch (...) {
+      // Nobody is left to tell; the file keeps what was last written.
+    }
+  }
+}
+
+void Profile::AddStore(const fs::path& rawPath, StoreFormat formatIfNew) {
+  if (rawPath.empty()) throw AutomationError("Cannot attach a personal folders file: no file name given.");
+  const fs::path path = NormalPath(rawPath);
+  for (const auto& e : attached_)
+    if (e->path == path) return;
+
+  std::shared_ptr<StoreEntry> entry;
+  std::error_code ec;
+  const auto status = fs::status(path, ec);
+  if (fs::exists(status)) {
+    auto it = written_.find(path);
+    if (!fs::is_regular_file(status) || it == written_.end())
+      throw AutomationError("Cannot open the personal folders file " + path.string() +
+                            ": only files this program created in this session can be attached.");
+    entry = it->second;
+    entry->displayName = entry->model->displayName();
+  } else {
+    entry = std::make_shared<StoreEntry>();
+    entry->path = path;
+    entry->displayName = kNewStoreName;
+    entry->format = formatIfNew;
+    try {
+      entry->model = std::make_unique<pst::Store>(ToPst(formatIfNew), kNewStoreName,
+                                                  codepage::SystemAnsiCodePage());
+    } catch (const std::exception& e) {
+      throw AutomationError("Cannot create the personal folders file " + path.string() + ": " + e.what());
+    }
+    WriteStore(*entry);
+    written_[path] = entry;
+  }
+
+  UpdateProfileFile(ProfilePath(), [&](std::vector<AttachedStore>& stores) {
+    std::erase_if(stores, [&](const AttachedStore& s) { return NormalPath(s.path) == path; });
+    stores.push_back({path, entry->displayName, entry->format});
+  });
+  attached_.push_back(entry);
+}
+
+void Profile::RemoveStore(const std::shared_ptr<StoreEntry>& entry) {
+  if (entry->IsDefault()) throw AutomationError("The default store " + entry->Describe() + " cannot be removed.");
+  auto it = std::find(attached_.begin(), attached_.end(), entry);
+  if (it == attached_.end())
+    throw AutomationError("The store " + entry->Describe() + " is not attached to the profile.");
+  if (entry->model) WriteStore(*entry);
+  UpdateProfileFile(ProfilePath(), [&](std::vector<AttachedStore>& stores) {
+    std::erase_if(stores, [&](const AttachedStore& s) { return NormalPath(s.path) == entry->path; });
+  });
+  attached_.erase(it);
+}
+
+void Profile::RenameStore(StoreEntry& entry, const std::string& name) {
+  if (!entry.model)
+    throw AutomationError("The store " + entry.Describe() + " is not open in this session.");
+  const std::string old = entry.displayName;
+  entry.model->Rename(name);
+  entry.displayName = name;
+  entry.dirty = true;
+  const bool listed = std::any_of(attached_.begin(), attached_.end(),
+                                  [&](const auto& e) { return e.get() == &entry; });
+  if (!listed) return;
+  try {
+    UpdateProfileFile(ProfilePath(), [&](std::vector<AttachedStore>& stores) {
+      for (auto& s : stores)
+        if (NormalPath(s.path) == entry.path) s.displayName = name;
+    });
+  } catch (...) {
+    entry.model->Rename(old);
+    entry.displayName = old;
+    throw;
+  }
+}
+
+void Profile::WriteStore(StoreEntry& entry) {
+  if (entry.IsDefault() || !entry.model) return;
+  try {
+    entry.model->Write(entry.path);
+  } catch (const std::exception& e) {
+    throw AutomationError("Cannot write the personal folders file " + entry.path.string() + ": " + e.what());
+  }
+  entry.dirty = false;
+}
+
+}  // namespace detail
+}  // namespace outlook

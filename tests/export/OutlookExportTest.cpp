@@ -1,0 +1,299 @@
+// The Outlook export against a recording Outlook and a scripted reader:
+// the exact calls, the failure path at every step, the progress protocol.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+
+#include "OutlookExportFakes.h"
+#include "export/OutlookExport.h"
+
+namespace {
+
+using exports::OutlookFormat;
+using namespace std::chrono;
+
+// 6 December 2026, 03:28:53 and 03:29:10 (UTC; the tests run in UTC).
+const system_clock::time_point kFirst = sys_days{December / 6 / 2026} + 3h + 28min + 53s;
+const system_clock::time_point kSecond = kFirst + 17s;
+
+exports::Clock TwoReadings() {
+  auto n = std::make_shared<int>(0);
+  return [n] { return (*n)++ == 0 ? kFirst : kSecond; };
+}
+
+struct RecordedProgress : exports::ExportProgress {
+  std::vector<std::string> prepared;
+  std::vector<std::int32_t> positions;
+  void Prepare(std::int32_t lower, std::int32_t upper, std::int32_t whole, double step) override {
+    prepared.push_back(std::to_string(lower) + "," + std::to_string(upper) + "," + std::to_string(whole) + "," +
+                       std::to_string(step));
+  }
+  void SetPosition(std::int32_t p) override { positions.push_back(p); }
+};
+
+// The contact item's properties in order, with the reader key each takes.
+const std::vector<std::pair<std::string, std::string>> kMapping{
+    {"FirstName", "Name"},
+    {"MiddleName", "MiddleName"},
+    {"LastName", "Surname"},
+    {"CompanyName", "CompanyName"},
+    {"BusinessTelephoneNumber", "BusinessPhone"},
+    {"BusinessFaxNumber", "BusinessFax"},
+    {"HomeTelephoneNumber", "HomePhone"},
+    {"HomeFaxNumber", "Fax"},
+    {"PagerNumber", "CellPhone"},
+    {"BusinessAddressStreet", "BusinessAddress"},
+    {"BusinessAddressCity", "City"},
+    {"BusinessAddressState", "Province"},
+    {"BusinessAddressPostalCode", "Postal"},
+    {"BusinessAddressCountry", "Country"},
+    {"HomeAddressStreet", "HomeAddress"},
+    {"HomeAddressCountry", "Country"},
+    {"Email1Address", "HomeEmail"},
+    {"WebPage", "CompanyURL"},
+    {"OfficeLocation", "OfficeLocation"},
+    {"body", "Comment"},
+};
+
+const char* kReads[] = {"Name", "MiddleName", "Surname", "HomeEmail", "CompanyName", "BusinessAddress",
+                        "City", "Postal", "Province", "Country", "OfficeLocation", "CompanyURL",
+                        "Department", "BusinessPhone", "BusinessFax", "HomeAddress", "Country",
+                        "HomePhone", "Fax", "CellPhone", "Comment"};
+
+const std::string kPst = "/out/family-06-12-2026-03-28-53.pst";
+const std::string kFolder = "WAB Contacts 06-12-2026 03:29:10";
+
+std::vector<std::string> ExpectedCalls(const std::string& attach, int contacts) {
+  std::vector<std::string> c{"create Outlook.Application",
+                             "app1.GetNamespace(MAPI)",
+                             "app1.version",
+                             "ns1." + attach,
+                             "ns1.Folders",
+                             "[ns1].Folders.GetLast",
+                             "[store " + kPst + "].Name=Windows Address Book Contacts",
+                             "ns1.RemoveStore([store " + kPst + "])",
+                             "app1.version",
+                             "ns1." + attach,
+                             "create Outlook.Application",
+                             "app2.GetNamespace(MAPI)",
+                             "ns2.GetDefaultFolder(10)",
+                             "[Contacts].Folders",
+                             "[Contacts].Folders.Add(" + kFolder + ",10)",
+                             "ns2.Folders",
+                             "[ns2].Folders.GetLast",
+                             "create warjo.wab",
+                             "reader.Open(/home/ann/Mail/Family.WAB)",
+                             "reader.GetCount"};
+  for (int i = 0; i < contacts; ++i) {
+    const std::string id = "c" + std::to_string(i) + ".";
+    c.push_back("reader.Select(" + std::to_string(i) + ")");
+    for (const char* key : kReads) c.push_back(std::string("reader.GetValue(") + key + ")");
+    c.insert(c.end(), {"[Contacts].Folders", "[Contacts].Folders.GetLast", "[" + kFolder + "].Items",
+                       "[" + kFolder + "].Items.Add"});
+    for (const auto& [property, key] : kMapping) c.push_back("item." + property + "=" + id + key);
+    c.push_back("item.Save");
+  }
+  c.insert(c.end(), {"[Contacts].Folders", "[Contacts].Folders.GetLast",
+                     "[" + kFolder + "].MoveTo([store " + kPst + "])"});
+  return c;
+}
+
+class OutlookExportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* tz = std::getenv("TZ");
+    savedTz_ = tz ? tz : "";
+    hadTz_ = tz != nullptr;
+    setenv("TZ", "UTC", 1);
+    tzset();
+  }
+  void TearDown() override {
+    if (hadTz_) setenv("TZ", savedTz_.c_str(), 1);
+    else unsetenv("TZ");
+    tzset();
+    EXPECT_EQ(fakes::LiveObjects(), 0) << "an Outlook or reader object was kept";
+  }
+
+  exports::OutlookExportResult Run(OutlookFormat format, exports::ExportProgress* progress = nullptr,
+                                   std::int64_t* counter = nullptr) {
+    exports::OutlookExportRequest r;
+    r.bookPath = bookPath;
+    r.outputFolder = "/out/";
+    r.format = format;
+    r.progress = progress;
+    r.progressCounter = counter;
+    r.now = TwoReadings();
+    return exports::RunOutlookExport(r);
+  }
+
+  std::shared_ptr<fakes::Recorder> rec = std::make_shared<fakes::Recorder>();
+  std::string bookPath = "/home/ann/Mail/Family.WAB";
+
+ private:
+  std::string savedTz_;
+  bool hadTz_ = false;
+};
+
+TEST_F(OutlookExportTest, OlderOutlookGetsAddStoreForBothOptions) {
+  rec->version = "10.0";
+  rec->contacts = fakes::NumberedBook(2);
+  for (auto format : {OutlookFormat::Ansi, OutlookFormat::Unicode}) {
+    rec->log.clear();
+    rec->apps = rec->namespaces = 0;
+    fakes::FakeComponents components(rec);
+    const auto result = Run(format);
+    ASSERT_TRUE(result.completed) << result.cause;
+    EXPECT_EQ(rec->log, ExpectedCalls("AddStore(" + kPst + ")", 2));
+    EXPECT_EQ(result.message, "2 Contacts Successfully Saved to Outlook\r\nFileName: " + kPst);
+    EXPECT_EQ(result.title, "Conversion Completed...");
+    EXPECT_EQ(result.saved, 2);
+    EXPECT_EQ(result.pstPath, kPst);
+  }
+}
+
+TEST_F(OutlookExportTest, NewerOutlookGetsTheStoreTypeOfTheChosenFormat) {
+  rec->contacts = fakes::NumberedBook(3);
+  struct Case {
+    const char* version;
+    OutlookFormat format;
+    const char* code;
+  };
+  for (const Case& c : {Case{"11.0.5608.5606", OutlookFormat::Ansi, "3"},
+                        Case{"12.0.4518.1014", OutlookFormat::Unicode, "2"},
+                        Case{"16.0.0.0", OutlookFormat::Ansi, "3"}}) {
+    rec->log.clear();
+    rec->apps = rec->namespaces = 0;
+    rec->version = c.version;
+    fakes::FakeComponents components(rec);
+    const auto result = Run(c.format);
+    ASSERT_TRUE(result.completed) << result.cause;
+    EXPECT_EQ(rec->log, ExpectedCalls("AddStoreEx(" + kPst + "," + c.code + ")", 3)) << c.version;
+    EXPECT_EQ(result.message, "3 Contacts Successfully Saved to Outlook\r\nFileName: " + kPst);
+  }
+}
+
+TEST_F(OutlookExportTest, EmptyBookStillMakesTheStoreAndTheFolder) {
+  fakes::FakeComponents components(rec);
+  RecordedProgress progress;
+  std::int64_t counter = 77;
+  const auto result = Run(OutlookFormat::Unicode, &progress, &counter);
+  ASSERT_TRUE(result.completed) << result.cause;
+  EXPECT_EQ(rec->log, ExpectedCalls("AddStoreEx(" + kPst + ",2)", 0));
+  EXPECT_EQ(result.message, "0 Contacts Successfully Saved to Outlook\r\nFileName: " + kPst);
+  EXPECT_EQ(progress.prepared, std::vector<std::string>{"0,0,0,0.000000"});
+  EXPECT_TRUE(progress.positions.empty());
+  EXPECT_EQ(counter, 1);
+}
+
+TEST_F(OutlookExportTest, AFailureAtAnyStepEndsTheRunWithTheMessageAndReleasesEverything) {
+  rec->contacts = fakes::NumberedBook(2);
+  long total = 0;
+  {
+    fakes::FakeComponents components(rec);
+    ASSERT_TRUE(Run(OutlookFormat::Unicode).completed);
+    total = rec->calls;
+  }
+  ASSERT_EQ(total, static_cast<long>(ExpectedCalls("x", 2).size()));
+  for (long k = 0; k < total; ++k) {
+    auto r = std::make_shared<fakes::Recorder>();
+    r->contacts = rec->contacts;
+    r->failAt = k;
+    fakes::FakeComponents components(r);
+    RecordedProgress progress;
+    exports::OutlookExportRequest req;
+    req.bookPath = "/home/ann/Mail/Family.WAB";
+    req.outputFolder = "/out";
+    req.progress = &progress;
+    req.now = TwoReadings();
+    const auto result = exports::RunOutlookExport(req);
+    SCOPED_TRACE("failing at call " + std::to_string(k) + ": " + r->log.back());
+    EXPECT_FALSE(result.completed);
+    EXPECT_EQ(result.message, "Outlook not installed or configured for a vaild profile.");
+    EXPECT_EQ(result.title, "Vantrel Software");
+    EXPECT_NE(result.cause.find("refused: "), std::string::npos) << result.cause;
+    EXPECT_EQ(r->calls, k + 1) << "the run went on after the failure";
+    EXPECT_EQ(fakes::LiveObjects(), 0);
+    // Saved contacts are counted on the bar only after they are saved.
+    EXPECT_EQ(progress.positions.size(), static_cast<std::size_t>(std::count(
+                                             r->log.begin(), r->log.end() - 1, std::string("item.Save"))));
+  }
+}
+
+TEST_F(OutlookExportTest, TheReaderGetsThePathWithoutSurroundingSpaces) {
+  bookPath = "  /home/ann/Mail/Family.WAB  ";
+  fakes::FakeComponents components(rec);
+  ASSERT_TRUE(Run(OutlookFormat::Unicode).completed);
+  EXPECT_NE(std::find(rec->log.begin(), rec->log.end(), "reader.Open(/home/ann/Mail/Family.WAB)"), rec->log.end());
+}
+
+TEST_F(OutlookExportTest, NoOutlookInstalledIsTheSameMessage) {
+  automation::ScopedRegistration none(automation::outlook::kOutlookProgId, nullptr);
+  automation::Registry::Instance().Unregister(automation::outlook::kOutlookProgId);
+  const auto result = Run(OutlookFormat::Ansi);
+  EXPECT_FALSE(result.completed);
+  EXPECT_EQ(result.message, "Outlook not installed or configured for a vaild profile.");
+  EXPECT_NE(result.cause.find("Outlook.Application"), std::string::npos);
+}
+
+TEST_F(OutlookExportTest, ProgressFollowsTheBarProtocol) {
+  rec->contacts = fakes::NumberedBook(250);
+  rec->logging = false;
+  fakes::FakeComponents components(rec);
+  RecordedProgress progress;
+  std::int64_t counter = 0;
+  ASSERT_TRUE(Run(OutlookFormat::Unicode, &progress, &counter).completed);
+  EXPECT_EQ(progress.prepared, std::vector<std::string>{"0,250,2,2.500000"});
+  ASSERT_EQ(progress.positions.size(), 250u);
+  for (int i = 0; i < 250; ++i) ASSERT_EQ(progress.positions[i], i + 1);
+  EXPECT_EQ(counter, 251);
+
+}
+
+TEST_F(OutlookExportTest, BooksBeyondSixteenBitsExportWhole) {
+  rec->contacts = fakes::NumberedBook(40000);
+  rec->logging = false;
+  fakes::FakeComponents components(rec);
+  RecordedProgress progress;
+  std::int64_t counter = 0;
+  const auto result = Run(OutlookFormat::Ansi, &progress, &counter);
+  ASSERT_TRUE(result.completed) << result.cause;
+  EXPECT_EQ(result.saved, 40000);
+  EXPECT_EQ(result.message.substr(0, 15), "40000 Contacts ");
+  ASSERT_EQ(progress.positions.size(), 40000u);
+  EXPECT_EQ(progress.positions[32767], 32768);
+  EXPECT_EQ(progress.positions.back(), 40000);
+  EXPECT_EQ(counter, 40001);
+}
+
+TEST_F(OutlookExportTest, OutputNameAndFolderName) {
+  using exports::OutlookOutputPath;
+  EXPECT_EQ(OutlookOutputPath("/home/ann/Mail/Family.WAB", "/out/", kFirst), kPst);
+  EXPECT_EQ(OutlookOutputPath("/home/ann/Mail/Family.WAB", "/out", kFirst), kPst);
+  EXPECT_EQ(OutlookOutputPath("/", "/", kFirst), "/-06-12-2026-03-28-53.pst");
+  // Whatever the ending, four characters go.
+  EXPECT_EQ(OutlookOutputPath("/m/book.dat", "/o/", kFirst), "/o/book-06-12-2026-03-28-53.pst");
+  // Every ".wab" is replaced, the folders of the book are dropped, and
+  // letters beyond ASCII are lowered too.
+  EXPECT_EQ(OutlookOutputPath("/M.WAB/\xc3\x89" "cole.wab.WAB", "/o/", kFirst),
+            "/o/\xc3\xa9" "cole.pst-06-12-2026-03-28-53.pst");
+  // Bytes that are not UTF-8 survive untouched.
+  EXPECT_EQ(OutlookOutputPath("/m/\xff" "A.wab", "/o/", kFirst), "/o/\xff" "a-06-12-2026-03-28-53.pst");
+  EXPECT_EQ(OutlookOutputPath("ab", "/o/", kFirst), "/o/-06-12-2026-03-28-53.pst");
+
+  EXPECT_EQ(exports::ContactsFolderName(kSecond), kFolder);
+  EXPECT_EQ(exports::ContactsFolderName(sys_days{January / 2 / 2027} + 9h + 5min + 7s),
+            "WAB Contacts 02-01-2027 09:05:07");
+}
+
+TEST_F(OutlookExportTest, VersionFamiliesAndStoreCodes) {
+  for (const char* v : {"10.0.6626", "9.0.0.8954", "11.0.8169.0", "11.0.6359.0", "10.0"})
+    EXPECT_TRUE(exports::IsOlderOutlook(v)) << v;
+  for (const char* v : {"11.0.5608.5606", "12.0.4518.1014", "16.0.0.0", ""})
+    EXPECT_FALSE(exports::IsOlderOutlook(v)) << v;
+  EXPECT_EQ(exports::StoreTypeCode(OutlookFormat::Ansi), 3);
+  EXPECT_EQ(exports::StoreTypeCode(OutlookFormat::Unicode), 2);
+}
+
+}  // namespace

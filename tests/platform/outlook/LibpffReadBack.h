@@ -1,0 +1,42 @@
+// Reads a .pst back with libpff, a reader nobody here wrote: the message
+// store's name and every folder with the string properties of its items.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace readback {
+
+// Property keys: "0x3a06" for a tagged property, "lid:0x8083" for a named
+// one with a numeric id. Values as UTF-8.
+using Properties = std::map<std::string, std::string>;
+
+struct FolderContent {
+  std::string path;  // "/Top of Personal Folders/WAB Contacts ..."
+  std::vector<Properties> items;
+};
+
+struct PstContent {
+  std::string storeName;
+  std::vector<FolderContent> folders;
+  const FolderContent* Find(const std::string& path) const;
+};
+
+// Where Outlook keeps each of the 20 contact-item properties the export
+// sets: its tag, or the named property Outlook uses for it.
+struct PropertyPlace {
+  const char* property;   // the item property ("FirstName", ...)
+  const char* readerKey;  // the reader key its value comes from
+  std::vector<std::string> places;
+};
+const std::vector<PropertyPlace>& ContactPropertyPlaces();
+
+// True when one of the property's places holds exactly `value`.
+bool HasProperty(const Properties& item, const PropertyPlace& where, const std::string& value);
+
+// Throws std::runtime_error with libpff's message when the file does not open.
+PstContent ReadWithLibpff(const std::filesystem::path& file, int asciiCodePage = 1252);
+
+}  // namespace readback
