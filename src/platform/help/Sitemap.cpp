@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <map>
 
+#include "platform/codepage/CodePage.h"
+
 namespace help {
 namespace {
 
@@ -16,22 +18,9 @@ std::string Lower(std::string s) {
 }
 
 void AppendUtf8(std::string& out, unsigned long cp) {
+  // Character references may name anything; what is no character shows as U+FFFD.
   if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
+  codepage::AppendUtf8(out, static_cast<char32_t>(cp));
 }
 
 std::string DecodeEntities(const std::string& s) {
