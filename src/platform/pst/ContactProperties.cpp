@@ -113,6 +113,11 @@ void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t
     p.Int32(0x3FDE, static_cast<std::uint32_t>(fmt.codePage));
   }
 
+  // Gender "unspecified", on every contact: some readers (libpst) take an
+  // item for a contact only once it holds a contact property with a value,
+  // and an empty text field has none, so a contact of empty fields alone
+  // would be passed over without it.
+  p.Int16(0x3A4D, 0);
   str(0x3A06, c.FirstName);
   str(0x3A44, c.MiddleName);
   str(0x3A11, c.LastName);

@@ -104,6 +104,14 @@ void PropertyList::Add(const PropValue& v) {
   }
 }
 
+void PropertyList::Int16(std::uint16_t id, std::uint16_t v) {
+  Entry e;
+  e.id = id;
+  e.type = kPtInt16;
+  e.inlineValue = v;
+  entries_.push_back(e);
+}
+
 void PropertyList::Int32(std::uint16_t id, std::uint32_t v) {
   Entry e;
   e.id = id;

@@ -64,6 +64,7 @@ class PropertyList {
   };
   void Clear() { entries_.clear(); data_.clear(); }
   void Add(const PropValue& v);
+  void Int16(std::uint16_t id, std::uint16_t v);
   void Int32(std::uint16_t id, std::uint32_t v);
   void Bool(std::uint16_t id, bool v);
   void Time(std::uint16_t id, std::uint64_t filetime);

@@ -237,11 +237,49 @@ TEST(PstReadersText, LongBodiesAndEmptyContactsReadBack) {
     std::string log = psttest::Run("readpst -cv -o " + ShellQuote(out.string()) + " " + ShellQuote(path.string()) + " 2>&1", &status);
     ASSERT_EQ(status, 0) << log;
     std::string v = testsupport::ReadFile(out / "F.contacts");
-    // readpst skips an item without a single contact field; the others are there.
-    EXPECT_EQ(psttest::CountLines(v, "BEGIN:VCARD"), 2u);
-    EXPECT_NE(log.find("2 items done, 1 items skipped"), std::string::npos) << log;
+    EXPECT_EQ(psttest::CountLines(v, "BEGIN:VCARD"), 3u);
+    EXPECT_NE(log.find("3 items done, 0 items skipped"), std::string::npos) << log;
     EXPECT_NE(v.find("Line 1000 of a long note"), std::string::npos);
     EXPECT_NE(v.find("FN:Solo\n"), std::string::npos);
+  }
+}
+
+TEST(PstReadersText, ContactWithoutAnyFieldIsStillListed) {
+  // libpst treats an item as a contact only once it has seen a contact
+  // property with a value, and it drops empty strings; a contact of nothing
+  // but empty fields must still be listed by it, not skipped.
+  testsupport::TempDir dir;
+  for (Format format : {Format::Ansi, Format::Unicode}) {
+    SCOPED_TRACE(Name(format));
+    pst::Store s(format, "Windows Address Book Contacts");
+    auto folder = s.AddFolder(s.TopOfPersonalFolders(), "F", "IPF.Contact");
+    s.AddContact(folder, pst::Contact{});
+    auto path = dir / (std::string(Name(format)) + ".pst");
+    s.Write(path);
+    ASSERT_TRUE(testsupport::CheckPstFile(path).ok());
+
+    auto store = ReadWithLibpff(path, psttest::ContactWanted());
+    const PffFolder* f = store.root.Find("Top of Personal Folders")->Find("F");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(f->items.size(), 1u);
+    EXPECT_EQ(f->items[0].text.at(0x001A), "IPM.Contact");
+
+    int status = 0;
+    std::string ls = psttest::Run("lspst " + ShellQuote(path.string()) + " 2>&1", &status);
+    EXPECT_EQ(status, 0) << ls;
+    // Nothing to file it under, so the line holds just the item type.
+    EXPECT_EQ(psttest::CountLines(ls, "Contact"), 1u) << ls;
+
+    auto out = dir / Name(format);
+    std::filesystem::create_directory(out);
+    std::string log = psttest::Run("readpst -r -t c -cv -o " + ShellQuote(out.string()) + " " +
+                                       ShellQuote(path.string()) + " 2>&1",
+                                   &status);
+    ASSERT_EQ(status, 0) << log;
+    EXPECT_NE(log.find("1 items done, 0 items skipped"), std::string::npos) << log;
+    auto vcards = out / "Windows Address Book Contacts" / "F" / "contacts";
+    ASSERT_TRUE(std::filesystem::exists(vcards)) << log;
+    EXPECT_EQ(psttest::CountLines(testsupport::ReadFile(vcards), "BEGIN:VCARD"), 1u);
   }
 }
 
