@@ -45,14 +45,20 @@ bool Walk(const std::string& bytes, std::uint32_t offset, Record* out, std::uint
   const std::uint64_t valuesStart = tagsStart + tagBytes;
   const std::uint64_t valuesEnd = valuesStart + dataLen;
   if (valuesStart > size || valuesEnd > size) return Fail(why, "record runs past the end of the file");
+  // Every value starts with its tag and a length: a count the value area
+  // cannot hold is damage, found before any room is made for it.
+  if (8ull * propCount > dataLen) return Fail(why, "more properties than the value area holds");
 
+  Property* props = nullptr;
   if (out) {
     out->offset = offset;
     out->size = static_cast<std::uint32_t>(valuesEnd - start);
     out->current = current == 1;
     out->kind = kind;
     out->recordId = recordId;
-    out->properties.clear();
+    // Bounded by the value area (eight bytes a property) just checked.
+    out->properties.resize(propCount);
+    props = out->properties.data();
   }
 
   std::uint64_t pos = valuesStart;
@@ -94,7 +100,7 @@ bool Walk(const std::string& bytes, std::uint32_t offset, Record* out, std::uint
       p.data = std::string_view(bytes.data() + dataStart, len);
       pos = dataStart + len;
     }
-    if (out) out->properties.push_back(p);
+    if (props) props[i] = p;
   }
   if (pos != valuesEnd) return Fail(why, "value area length does not match its values");
   return true;
@@ -236,7 +242,9 @@ std::optional<Record> WabFile::ReadRecord(std::uint32_t offset, std::string* why
 bool WabFile::ReadRecord(std::uint32_t offset, Record& out, std::string* why) const {
   // One record on its own: its walk is bounded by its own size.
   std::uint64_t budget = std::numeric_limits<std::uint64_t>::max();
-  return Walk(bytes_, offset, &out, &budget, why);
+  if (Walk(bytes_, offset, &out, &budget, why)) return true;
+  out.properties.clear();
+  return false;
 }
 
 std::string DecodeText(std::string_view bytes, bool unicode, int codePage) {
