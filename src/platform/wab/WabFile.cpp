@@ -1,6 +1,7 @@
 #include "WabFile.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -44,14 +45,20 @@ bool Walk(const std::string& bytes, std::uint32_t offset, Record* out, std::uint
   const std::uint64_t valuesStart = tagsStart + tagBytes;
   const std::uint64_t valuesEnd = valuesStart + dataLen;
   if (valuesStart > size || valuesEnd > size) return Fail(why, "record runs past the end of the file");
+  // Every value starts with its tag and a length: a count the value area
+  // cannot hold is damage, found before any room is made for it.
+  if (8ull * propCount > dataLen) return Fail(why, "more properties than the value area holds");
 
+  Property* props = nullptr;
   if (out) {
     out->offset = offset;
     out->size = static_cast<std::uint32_t>(valuesEnd - start);
     out->current = current == 1;
     out->kind = kind;
     out->recordId = recordId;
-    out->properties.clear();
+    // Bounded by the value area (eight bytes a property) just checked.
+    out->properties.resize(propCount);
+    props = out->properties.data();
   }
 
   std::uint64_t pos = valuesStart;
@@ -93,7 +100,7 @@ bool Walk(const std::string& bytes, std::uint32_t offset, Record* out, std::uint
       p.data = std::string_view(bytes.data() + dataStart, len);
       pos = dataStart + len;
     }
-    if (out) out->properties.push_back(p);
+    if (props) props[i] = p;
   }
   if (pos != valuesEnd) return Fail(why, "value area length does not match its values");
   return true;
@@ -235,26 +242,49 @@ std::optional<Record> WabFile::ReadRecord(std::uint32_t offset, std::string* why
 bool WabFile::ReadRecord(std::uint32_t offset, Record& out, std::string* why) const {
   // One record on its own: its walk is bounded by its own size.
   std::uint64_t budget = std::numeric_limits<std::uint64_t>::max();
-  return Walk(bytes_, offset, &out, &budget, why);
+  if (Walk(bytes_, offset, &out, &budget, why)) return true;
+  out.properties.clear();
+  return false;
 }
 
 std::string DecodeText(std::string_view bytes, bool unicode, int codePage) {
   if (unicode) {
-    std::size_t units = bytes.size() / 2;
-    for (std::size_t k = 0; k < units; ++k) {
-      if (bytes[2 * k] == 0 && bytes[2 * k + 1] == 0) {
-        units = k;
-        break;
+    // Most texts are plain ASCII: one pass copies those straight across,
+    // four code units at a time, and stops at the terminator. The first
+    // unit outside ASCII hands the whole text to the full decoder.
+    const std::size_t units = bytes.size() / 2;
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::string out(units, '\0');
+    std::size_t k = 0;
+    constexpr std::uint64_t kHighBits = 0xFF80FF80FF80FF80ull;  // non-ASCII in any unit
+    constexpr std::uint64_t kOnes = 0x0001000100010001ull;
+    constexpr std::uint64_t kTops = 0x8000800080008000ull;
+    for (; k + 4 <= units; k += 4) {
+      std::uint64_t w;
+      std::memcpy(&w, in + 2 * k, 8);
+      if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);  // units are little-endian
+      // Units are 0..0x7F here, so a unit's top bit after subtracting one
+      // marks a zero unit (or a borrow from a zero unit below it).
+      if ((w & kHighBits) != 0 || ((w - kOnes) & kTops) != 0) break;
+      out[k] = static_cast<char>(w);
+      out[k + 1] = static_cast<char>(w >> 16);
+      out[k + 2] = static_cast<char>(w >> 32);
+      out[k + 3] = static_cast<char>(w >> 48);
+    }
+    for (; k < units; ++k) {
+      const unsigned char lo = in[2 * k];
+      const unsigned char hi = in[2 * k + 1];
+      if ((lo | hi) == 0) break;
+      if (lo >= 0x80 || hi != 0) {
+        // Find the terminator, then decode everything before it.
+        std::size_t end = k + 1;
+        while (end < units && (in[2 * end] | in[2 * end + 1]) != 0) ++end;
+        return codepage::Utf16leToUtf8(bytes.substr(0, end * 2));
       }
+      out[k] = static_cast<char>(lo);
     }
-    // Most texts are plain ASCII: copy those straight across.
-    std::string ascii(units, '\0');
-    for (std::size_t k = 0; k < units; ++k) {
-      const auto lo = static_cast<unsigned char>(bytes[2 * k]);
-      if (lo >= 0x80 || bytes[2 * k + 1] != 0) return codepage::Utf16leToUtf8(bytes.substr(0, units * 2));
-      ascii[k] = static_cast<char>(lo);
-    }
-    return ascii;
+    out.resize(k);
+    return out;
   }
   const auto nul = bytes.find('\0');
   if (nul != std::string_view::npos) bytes = bytes.substr(0, nul);

@@ -102,6 +102,74 @@ bool IsUnicodeType(std::uint16_t type) {
   return (type & ~kMultiValued) == kTypeUnicode;
 }
 
+// Field slot of each property ID a field comes from, so Select finds a
+// property's field with one look-up instead of a scan of kFieldSources.
+// Every source ID lies in 0x3000..0x3AFF: the table covers that block.
+constexpr std::uint16_t kSourceBase = 0x3000;
+constexpr std::size_t kSourceSpan = 0xB00;
+constexpr std::int8_t kNoField = -1;
+
+constexpr std::array<std::int8_t, kSourceSpan> MakeFieldOfId() {
+  std::array<std::int8_t, kSourceSpan> t{};
+  for (auto& v : t) v = kNoField;
+  for (std::size_t k = 0; k < kFieldSources.size(); ++k) {
+    const std::size_t at = static_cast<std::size_t>(kFieldSources[k] - kSourceBase);
+    if (t[at] == kNoField) t[at] = static_cast<std::int8_t>(k);
+  }
+  return t;
+}
+constexpr auto kFieldOfId = MakeFieldOfId();
+
+constexpr bool SourcesFitTable() {
+  for (auto id : kFieldSources)
+    if (id < kSourceBase || static_cast<std::size_t>(id - kSourceBase) >= kSourceSpan) return false;
+  // Two fields from one ID would need more than one slot per ID.
+  for (std::size_t a = 0; a < kFieldSources.size(); ++a)
+    for (std::size_t b = a + 1; b < kFieldSources.size(); ++b)
+      if (kFieldSources[a] == kFieldSources[b]) return false;
+  return true;
+}
+static_assert(SourcesFitTable(), "field source IDs must be distinct and inside the look-up table");
+
+int FieldOfId(std::uint16_t id) {
+  const std::size_t at = static_cast<std::size_t>(id) - kSourceBase;  // wraps for IDs below the base
+  return at < kSourceSpan ? kFieldOfId[at] : kNoField;
+}
+
+// Reader keys by a hash of length, first and last character that is
+// collision-free over kReaderFieldKeys (checked below); a hit is then
+// confirmed by a full compare, so any other key still finds nothing.
+constexpr std::size_t kKeySlots = 64;
+
+constexpr std::size_t KeySlot(std::string_view key) {
+  return (key.size() + static_cast<unsigned char>(key.front()) +
+          12u * static_cast<unsigned char>(key.back())) %
+         kKeySlots;
+}
+
+constexpr std::array<std::int8_t, kKeySlots> MakeKeyTable() {
+  std::array<std::int8_t, kKeySlots> t{};
+  for (auto& v : t) v = kNoField;
+  for (std::size_t k = 0; k < automation::kReaderFieldKeys.size(); ++k)
+    t[KeySlot(automation::kReaderFieldKeys[k])] = static_cast<std::int8_t>(k);
+  return t;
+}
+constexpr auto kKeyTable = MakeKeyTable();
+
+constexpr bool KeyHashIsPerfect() {
+  for (std::size_t k = 0; k < automation::kReaderFieldKeys.size(); ++k)
+    if (kKeyTable[KeySlot(automation::kReaderFieldKeys[k])] != static_cast<std::int8_t>(k)) return false;
+  return true;
+}
+static_assert(KeyHashIsPerfect(), "two reader keys share a hash slot; change the hash");
+
+int FieldOfKey(std::string_view key) {
+  if (key.empty()) return kNoField;
+  const int k = kKeyTable[KeySlot(key)];
+  if (k == kNoField || automation::kReaderFieldKeys[static_cast<std::size_t>(k)] != key) return kNoField;
+  return k;
+}
+
 }  // namespace
 
 WabReader::WabReader() : WabReader(codepage::SystemAnsiCodePage()) {}
@@ -168,8 +236,8 @@ void WabReader::Select(std::int32_t index) {
         if (!display.present) display = t;
         continue;
       }
-      for (std::size_t k = 0; k < kFieldSources.size(); ++k)
-        if (kFieldSources[k] == id && !fields_[k].present) fields_[k] = t;
+      const int k = FieldOfId(id);
+      if (k != kNoField && !fields_[static_cast<std::size_t>(k)].present) fields_[static_cast<std::size_t>(k)] = t;
     } else if (id == kEmailList && IsTextList(p)) {
       if (!list) list = &p;
     } else if (id == kDefaultEmailIndex && p.type() == kTypeLong && p.data.size() == 4 && !defaultIndex) {
@@ -216,14 +284,10 @@ void WabReader::Select(std::int32_t index) {
 
 std::string WabReader::GetValue(const std::string& key) {
   if (!selected_) return {};
-  for (std::size_t k = 0; k < automation::kReaderFieldKeys.size(); ++k) {
-    const std::string_view candidate = automation::kReaderFieldKeys[k];
-    if (candidate.size() == key.size() && candidate[0] == key[0] && candidate == key) {
-      const Text& t = fields_[k];
-      return t.present ? DecodeText(t.bytes, t.unicode, codePage_) : std::string();
-    }
-  }
-  return {};
+  const int k = FieldOfKey(key);
+  if (k == kNoField) return {};
+  const Text& t = fields_[static_cast<std::size_t>(k)];
+  return t.present ? DecodeText(t.bytes, t.unicode, codePage_) : std::string();
 }
 
 void RegisterComponent() {

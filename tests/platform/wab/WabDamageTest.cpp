@@ -177,6 +177,14 @@ TEST(WabDamage, DamagedRecordsAreSkippedAndCounted) {
       {"tag list sizes disagree", [&](std::string& b) { Put32(b, bob + 24, Get32(b, bob + 24) + 4); }},
       {"property count too large", [&](std::string& b) { Put32(b, bob + 12, 0x3FFFFFFF); }},
       {"value area past the end", [&](std::string& b) { Put32(b, bob + 28, 0xFFFFFFF0u); }},
+      // A consistent tag list with far more tags than the value area has room for.
+      {"more properties than values", [&](std::string& b) {
+         const std::uint32_t n = Get32(b, bob + 12) + 16;
+         Put32(b, bob + 12, n);
+         Put32(b, bob + 20, 4 * n);
+         Put32(b, bob + 24, 4 * n);
+         Put32(b, bob + 28, 8);
+       }},
       {"value area one byte short", [&](std::string& b) { Put32(b, bob + 28, Get32(b, bob + 28) - 1); }},
       // Longer than its values: it would swallow the next record's header.
       {"value area longer than its values", [&](std::string& b) { Put32(b, bob + 28, Get32(b, bob + 28) + 4); }},

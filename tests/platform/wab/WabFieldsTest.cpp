@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/automation/AddressBookReader.h"
+#include "platform/codepage/CodePage.h"
 #include "platform/wab/WabReader.h"
 #include "support/TestData.h"
 #include "support/WabWriter.h"
@@ -244,6 +245,58 @@ TEST(WabFields, TerminatorsAndOddLengthsAreHandled) {
   EXPECT_EQ(Value(r, 1, "Surname"), "Cut");
   EXPECT_EQ(Value(r, 2, "Name"), "Ok");
   EXPECT_EQ(Value(r, 3, "Name"), "");
+}
+
+TEST(WabFields, TextDecodingAgreesWithTheFullDecoderAtEveryPosition) {
+  // ASCII runs are copied several units at a time: put the terminator, a
+  // non-ASCII unit and an odd byte at every place around those steps.
+  const auto utf16 = [](const std::u16string& s) {
+    std::string b;
+    for (char16_t c : s) {
+      b += static_cast<char>(c & 0xFF);
+      b += static_cast<char>(c >> 8);
+    }
+    return b;
+  };
+  for (std::size_t len = 0; len <= 13; ++len) {
+    std::u16string base;
+    for (std::size_t i = 0; i < len; ++i) base += static_cast<char16_t>('a' + i);
+    EXPECT_EQ(wab::DecodeText(utf16(base), true, 1252), std::string(base.begin(), base.end()));
+    EXPECT_EQ(wab::DecodeText(utf16(base) + "x", true, 1252), std::string(base.begin(), base.end()));
+    for (std::size_t at = 0; at < len; ++at) {
+      for (char16_t odd : {u'\0', u'\u00e9', u'\u0100', u'\u7f00', u'\u0080', u'\u4e2d'}) {
+        std::u16string s = base;
+        s[at] = odd;
+        const std::string bytes = utf16(s);
+        const std::size_t end = s.find(u'\0');
+        const std::string expected =
+            codepage::Utf16leToUtf8(std::string_view(bytes).substr(0, end == std::u16string::npos ? bytes.size() : end * 2));
+        EXPECT_EQ(wab::DecodeText(bytes, true, 1252), expected) << "length " << len << " at " << at;
+      }
+    }
+  }
+  // Whatever follows the terminator is never looked at as text.
+  EXPECT_EQ(wab::DecodeText(utf16(u"abcd") + std::string("\0\0\xff\xfe", 4), true, 1252), "abcd");
+}
+
+TEST(WabFields, OnlyExactKeysFindAField) {
+  Book book;
+  book.records.push_back(Contact(2, {Unicode(kGivenName, "G"), Unicode(kSurname, "S")}));
+  wab::WabReader r(1252);
+  OpenBook(r, book);
+  r.Select(0);
+  EXPECT_EQ(r.GetValue(""), "");
+  // Keys that differ from a real one only inside, in case, or by length.
+  for (auto key : kReaderFieldKeys) {
+    std::string inside(key);
+    inside[inside.size() / 2] ^= 0x01;
+    EXPECT_EQ(r.GetValue(inside), "") << inside;
+    EXPECT_EQ(r.GetValue(std::string(key) + "s"), "") << key;
+    EXPECT_EQ(r.GetValue(std::string(key.substr(0, key.size() - 1))), "") << key;
+  }
+  EXPECT_EQ(r.GetValue("NAME"), "");
+  EXPECT_EQ(r.GetValue("Name"), "G");
+  EXPECT_EQ(r.GetValue("Surname"), "S");
 }
 
 TEST(WabFields, LargeBooksFollowTheirDescriptors) {
