@@ -1,19 +1,22 @@
 #include "platform/help/ChmCheck.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <set>
+#include <string_view>
 #include <vector>
 
 namespace help {
 namespace {
 
-constexpr const char* kControlData = "::DataSpace/Storage/MSCompressed/ControlData";
-constexpr const char* kResetTable =
-    "::DataSpace/Storage/MSCompressed/Transform/{7FC28940-9D31-11D0-9B27-00A0C91E9C7C}/InstanceData/ResetTable";
-constexpr const char* kContent = "::DataSpace/Storage/MSCompressed/Content";
+// Lower case: see LookupKey.
+constexpr std::string_view kControlData = "::dataspace/storage/mscompressed/controldata";
+constexpr std::string_view kResetTable =
+    "::dataspace/storage/mscompressed/transform/{7fc28940-9d31-11d0-9b27-00a0c91e9c7c}/instancedata/resettable";
+constexpr std::string_view kContent = "::dataspace/storage/mscompressed/content";
 constexpr std::uint64_t kLzxFrame = 0x8000;       // decompressed bytes per block
 constexpr std::uint64_t kMaxBlockSlack = 6144;    // chmlib's buffer beyond one frame
 constexpr std::uint64_t kMaxPath = 512;           // chmlib's longest object name
@@ -27,7 +30,22 @@ std::uint64_t Le(const unsigned char* p, int bytes) {
 
 struct Object {
   std::uint64_t section = 0, offset = 0, length = 0;
+  bool operator==(const Object&) const = default;
+  // chmlib keeps the section in a C int and reads every section but 0
+  // through the decompressor.
+  bool Compressed() const { return static_cast<std::uint32_t>(section) != 0; }
 };
+
+// chmlib looks names up as C strings (up to the first NUL) ignoring ASCII
+// case, and takes the first match it meets; two entries with that same key
+// must therefore be the same object, or this check and chmlib would look at
+// different ones.
+std::string LookupKey(std::string_view name) {
+  std::string key(name.substr(0, name.find('\0')));
+  std::transform(key.begin(), key.end(), key.begin(),
+                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+  return key;
+}
 
 // The variable-length numbers of the directory: 7 bits a byte, high bit set
 // on every byte but the last. Fails rather than run past end.
@@ -90,40 +108,61 @@ class Checker {
   }
 
   // The listing chunks ("PMGL") form a chain from the first one; chmlib
-  // follows it to the end, so it must end, and every entry must fit its chunk.
+  // follows it to the end, so it must end.
   bool WalkListingChunks(std::int32_t first) {
     std::set<std::uint64_t> seen;
     for (std::int64_t n = first; n != -1;) {
       if (n < 0 || static_cast<std::uint64_t>(n) >= blocks_ || !seen.insert(static_cast<std::uint64_t>(n)).second)
         return false;
-      const unsigned char* chunk = Chunk(static_cast<std::uint64_t>(n));
-      if (std::memcmp(chunk, "PMGL", 4) != 0) return false;
-      const std::uint64_t free_space = Le(chunk + 4, 4);
-      if (free_space > block_length_ - 0x14) return false;
-      const unsigned char* p = chunk + 0x14;
-      const unsigned char* end = chunk + block_length_ - free_space;
-      while (p < end) {
-        std::uint64_t name_length = 0;
-        if (!ReadEncInt(p, end, &name_length) || name_length > kMaxPath ||
-            name_length > static_cast<std::uint64_t>(end - p))
-          return false;
-        const std::string name(reinterpret_cast<const char*>(p), name_length);
-        p += name_length;
-        Object object;
-        if (!ReadEncInt(p, end, &object.section) || !ReadEncInt(p, end, &object.offset) ||
-            !ReadEncInt(p, end, &object.length))
-          return false;
-        // Stored objects are read straight from the file: they must lie in it.
-        if (object.section == 0 &&
-            (object.offset > file_size_ || !Inside(data_offset_ + std::min(object.offset, file_size_), object.length)))
-          return false;
-        if (name == kControlData) control_ = object;
-        if (name == kResetTable) reset_ = object;
-        if (name == kContent) content_ = object;
-        if (object.section == 1) any_compressed_ = true;
-      }
-      n = static_cast<std::int32_t>(Le(chunk + 0x10, 4));
+      if (!CheckListingChunk(static_cast<std::uint64_t>(n))) return false;
+      n = static_cast<std::int32_t>(Le(Chunk(static_cast<std::uint64_t>(n)) + 0x10, 4));
     }
+    return true;
+  }
+
+  // Every entry of a listing chunk must fit it. chmlib reaches these chunks
+  // both along the chain and down the index, so each is checked once here
+  // whichever way it was found.
+  bool CheckListingChunk(std::uint64_t n) {
+    if (!listed_.insert(n).second) return true;
+    const unsigned char* chunk = Chunk(n);
+    if (std::memcmp(chunk, "PMGL", 4) != 0) return false;
+    const std::uint64_t free_space = Le(chunk + 4, 4);
+    if (free_space > block_length_ - 0x14) return false;
+    const unsigned char* p = chunk + 0x14;
+    const unsigned char* end = chunk + block_length_ - free_space;
+    while (p < end) {
+      std::uint64_t name_length = 0;
+      if (!ReadEncInt(p, end, &name_length) || name_length > kMaxPath ||
+          name_length > static_cast<std::uint64_t>(end - p))
+        return false;
+      const std::string key = LookupKey(std::string_view(reinterpret_cast<const char*>(p), name_length));
+      p += name_length;
+      Object object;
+      if (!ReadEncInt(p, end, &object.section) || !ReadEncInt(p, end, &object.offset) ||
+          !ReadEncInt(p, end, &object.length))
+        return false;
+      if (!object.Compressed()) {
+        // Stored objects are read straight from the file: they must lie in it.
+        if (object.offset > file_size_ || !Inside(data_offset_ + std::min(object.offset, file_size_), object.length))
+          return false;
+      } else if (object.length > 0) {
+        // Compressed ones must lie in the content the reset table describes.
+        if (object.offset > UINT64_MAX - object.length) return false;
+        compressed_end_ = std::max(compressed_end_, object.offset + object.length);
+      }
+      if (!Remember(key, kControlData, object, &control_) || !Remember(key, kResetTable, object, &reset_) ||
+          !Remember(key, kContent, object, &content_))
+        return false;
+    }
+    return true;
+  }
+
+  static bool Remember(const std::string& key, std::string_view wanted, const Object& object,
+                       std::optional<Object>* slot) {
+    if (key != wanted) return true;
+    if (*slot && !(**slot == object)) return false;  // two different objects under one name
+    *slot = object;
     return true;
   }
 
@@ -138,7 +177,10 @@ class Checker {
       if (n < 0 || static_cast<std::uint64_t>(n) >= blocks_ || !seen.insert(static_cast<std::uint64_t>(n)).second)
         return false;
       const unsigned char* chunk = Chunk(static_cast<std::uint64_t>(n));
-      if (std::memcmp(chunk, "PMGL", 4) == 0) continue;  // a leaf, already walked
+      if (std::memcmp(chunk, "PMGL", 4) == 0) {
+        if (!CheckListingChunk(static_cast<std::uint64_t>(n))) return false;
+        continue;
+      }
       if (std::memcmp(chunk, "PMGI", 4) != 0) return false;
       const std::uint64_t free_space = Le(chunk + 4, 4);
       if (free_space > block_length_ - 0x08) return false;
@@ -158,7 +200,7 @@ class Checker {
   }
 
   std::optional<std::vector<unsigned char>> ReadStored(const std::optional<Object>& object, std::uint64_t max) {
-    if (!object || object->section != 0 || object->length > max) return std::nullopt;
+    if (!object || object->Compressed() || object->length > max) return std::nullopt;
     std::vector<unsigned char> bytes(object->length);
     if (Fetch(data_offset_ + object->offset, bytes.data(), object->length) != object->length) return std::nullopt;
     return bytes;
@@ -166,10 +208,11 @@ class Checker {
 
   // chmlib sizes its buffers and divides by what the LZX control data and the
   // reset table say, and copies each compressed block into a buffer of one
-  // frame plus a little.
+  // frame plus a little. It does the division on opening as soon as these
+  // objects exist, whether or not anything is compressed.
   bool CompressionIsSound() {
-    if (!any_compressed_) return true;
-    if (!content_ || content_->section != 0) return false;
+    if (compressed_end_ == 0 && !control_ && !reset_ && !content_) return true;
+    if (!content_ || content_->Compressed()) return false;
     const auto control = ReadStored(control_, 0x100);
     const auto reset = ReadStored(reset_, 64u << 20);
     if (!control || !reset || control->size() < 0x18 || reset->size() < 0x28) return false;
@@ -191,6 +234,10 @@ class Checker {
     const std::uint64_t compressed_length = Le(r + 0x18, 8), block_length = Le(r + 0x20, 8);
     if (block_length != kLzxFrame || compressed_length > content_->length) return false;
     if (table_offset > reset->size() || block_count > (reset->size() - table_offset) / 8) return false;
+    // Past the last listed block chmlib would take a block's bounds from
+    // whatever follows the table; compressed objects must lie in the content.
+    const std::uint64_t uncompressed_length = Le(r + 0x10, 8);
+    if (compressed_end_ > uncompressed_length || uncompressed_length > block_count * kLzxFrame) return false;
     std::uint64_t previous = 0;
     for (std::uint64_t i = 0; i <= block_count; ++i) {
       const std::uint64_t start = i < block_count ? Le(r + table_offset + i * 8, 8) : compressed_length;
@@ -205,8 +252,9 @@ class Checker {
   std::uint64_t file_size_;
   std::uint64_t data_offset_ = 0, header_length_ = 0, block_length_ = 0, blocks_ = 0;
   std::vector<unsigned char> directory_;
+  std::set<std::uint64_t> listed_;  // listing chunks already checked
   std::optional<Object> control_, reset_, content_;
-  bool any_compressed_ = false;
+  std::uint64_t compressed_end_ = 0;  // the end of the furthest compressed object
 };
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
+#include <vector>
 
 #include "support/TestData.h"
 #include "platform/help/ChmFile.h"
@@ -31,6 +33,89 @@ void ReadEverything(const ChmFile& file) {
   for (const std::string& f : file.Files()) (void)file.Read(f);
   (void)file.Read(file.ContentsFile());
 }
+
+
+std::uint64_t Le(const std::string& s, std::size_t at, int bytes) {
+  std::uint64_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(s[at + i]);
+  return v;
+}
+
+// The built file's directory is one listing chunk; this reads its entries and
+// writes them back, so a test can rename, move or add objects the way a
+// damaged or hostile file would.
+struct Listing {
+  struct Entry {
+    std::string name;
+    std::uint64_t section, offset, length;
+  };
+  std::string file;
+  std::size_t chunk = 0, chunk_length = 0;
+  std::vector<Entry> entries;
+
+  explicit Listing(std::string bytes) : file(std::move(bytes)) {
+    const std::size_t itsp = Le(file, 0x48, 8);
+    chunk = itsp + Le(file, itsp + 0x08, 4);
+    chunk_length = Le(file, itsp + 0x10, 4);
+    EXPECT_EQ(Le(file, itsp + 0x2C, 4), 1u) << "expected a single listing chunk";
+    std::size_t p = chunk + 0x14;
+    const std::size_t end = chunk + chunk_length - Le(file, chunk + 4, 4);
+    auto number = [&] {
+      std::uint64_t v = 0;
+      unsigned char b;
+      do {
+        b = static_cast<unsigned char>(file[p++]);
+        v = (v << 7) | (b & 0x7F);
+      } while (b & 0x80);
+      return v;
+    };
+    while (p < end) {
+      Entry e;
+      const std::uint64_t n = number();
+      e.name = file.substr(p, n);
+      p += n;
+      e.section = number();
+      e.offset = number();
+      e.length = number();
+      entries.push_back(e);
+    }
+  }
+  Entry* Find(const std::string& name) {
+    for (auto& e : entries)
+      if (e.name == name) return &e;
+    ADD_FAILURE() << name;
+    return nullptr;
+  }
+  // Where an object appended to the file starts, as a stored object's offset.
+  std::uint64_t Append(const std::string& bytes) {
+    const std::uint64_t at = file.size() - Le(file, 0x58, 8);
+    file += bytes;
+    return at;
+  }
+  std::string Bytes() const {
+    std::string body;
+    auto number = [&body](std::uint64_t v) {
+      std::string out(1, static_cast<char>(v & 0x7F));
+      while (v >>= 7) out.insert(out.begin(), static_cast<char>(0x80 | (v & 0x7F)));
+      body += out;
+    };
+    for (const auto& e : entries) {
+      number(e.name.size());
+      body += e.name;
+      number(e.section);
+      number(e.offset);
+      number(e.length);
+    }
+    std::string out = file;
+    EXPECT_LE(body.size(), chunk_length - 0x14);
+    out.replace(chunk + 0x14, body.size(), body);
+    const std::uint32_t free_space = static_cast<std::uint32_t>(chunk_length - 0x14 - body.size());
+    for (int i = 0; i < 4; ++i) out[chunk + 4 + i] = static_cast<char>(free_space >> (8 * i));
+    return out;
+  }
+};
+
+constexpr const char* kControlData = "::DataSpace/Storage/MSCompressed/ControlData";
 
 }  // namespace
 
@@ -218,5 +303,94 @@ TEST(ChmFile, DamagedBytesAnywhereNeitherCrashNorHang) {
       ChmStatus status = ChmStatus::Ok;
       if (auto file = ChmFile::Open(path.string(), &status)) ReadEverything(*file);
     }
+  }
+}
+
+TEST(ChmFile, ObjectsChmlibWouldFindInsteadOfTheCheckedOnesAreRefused) {
+  // chmlib matches names ignoring case and up to a NUL, takes the first match,
+  // and divides by what the control data it finds says. Control data with no
+  // windows per reset, under a name chmlib takes for the real one and placed
+  // before it, would make it divide by zero on the first compressed page.
+  testsupport::TempDir dir;
+  const std::string chm = testsupport::ReadFile(BuiltHelp());
+  {
+    Listing check(chm);
+    ASSERT_FALSE(check.entries.empty());
+    ASSERT_TRUE(check.Find(kControlData));
+  }
+  const std::string bad_control("\x06\0\0\0LZXC\x02\0\0\0\x02\0\0\0\x02\0\0\0\0\0\0\0\0\0\0\0", 28);
+  const std::string names[] = {
+      kControlData,
+      "::dataspace/storage/mscompressed/controldata",
+      std::string(kControlData) + std::string("\0old", 4),
+  };
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    Listing listing(chm);
+    const std::uint64_t at = listing.Append(bad_control);
+    listing.entries.insert(listing.entries.begin(), {name, 0, at, bad_control.size()});
+    const fs::path path = dir / "Help.chm";
+    testsupport::WriteFile(path, listing.Bytes());
+    ChmStatus status = ChmStatus::Ok;
+    auto file = ChmFile::Open(path.string(), &status);
+    EXPECT_FALSE(file);
+    EXPECT_EQ(status, ChmStatus::NotHelpFile);
+    if (file) ReadEverything(*file);
+  }
+}
+
+TEST(ChmFile, DamagedCompressionObjectsAreRefusedEvenWithNothingCompressed) {
+  testsupport::TempDir dir;
+  const std::string chm = testsupport::ReadFile(BuiltHelp());
+  const std::size_t lzxc = chm.find("LZXC");
+  ASSERT_NE(lzxc, std::string::npos);
+
+  // chmlib computes its reset block count on opening from the control data:
+  // a window of zero divides by zero before any page is read. Sections other
+  // than 0 and 1 are compressed to chmlib too.
+  Listing listing(chm);
+  for (auto& e : listing.entries)
+    if (e.section == 1) e.section = 2;
+  std::string bytes = listing.Bytes();
+  for (int i = 0; i < 4; ++i) bytes[lzxc + 0x0C + i] = '\0';
+  const fs::path path = dir / "Help.chm";
+  testsupport::WriteFile(path, bytes);
+  ChmStatus status = ChmStatus::Ok;
+  EXPECT_FALSE(ChmFile::Open(path.string(), &status));
+  EXPECT_EQ(status, ChmStatus::NotHelpFile);
+}
+
+TEST(ChmFile, CompressedObjectsBeyondTheContentAreRefused) {
+  // Past the blocks the reset table lists, chmlib would read a block's bounds
+  // from the bytes after the table and copy that much into a fixed buffer.
+  testsupport::TempDir dir;
+  const std::string chm = testsupport::ReadFile(BuiltHelp());
+  const struct {
+    const char* name;
+    std::uint64_t section, before_end, length;
+  } cases[] = {
+      {"starts past the end", 1, 0, 100},
+      {"runs past the end", 1, 1000, 2000},
+      {"far past the end", 1, 0, 1u << 20},
+      {"section number wider than chmlib keeps", (1ull << 32) + 1, 0, 100},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Listing listing(chm);
+    Listing::Entry* page = listing.Find("/index.html");
+    ASSERT_TRUE(page);
+    std::uint64_t end = 0;  // of the compressed content
+    for (const auto& e : listing.entries)
+      if (e.section == 1) end = std::max(end, e.offset + e.length);
+    page->section = c.section;
+    page->offset = end - c.before_end;
+    page->length = c.length;
+    const fs::path path = dir / "Help.chm";
+    testsupport::WriteFile(path, listing.Bytes());
+    ChmStatus status = ChmStatus::Ok;
+    auto file = ChmFile::Open(path.string(), &status);
+    EXPECT_FALSE(file);
+    EXPECT_EQ(status, ChmStatus::NotHelpFile);
+    if (file) ReadEverything(*file);
   }
 }
