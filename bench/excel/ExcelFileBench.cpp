@@ -197,7 +197,7 @@ void BM_RawWrite(benchmark::State& state) {
   for (auto _ : state) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) std::abort();
-    // The same care ExcelFile takes: on disk before the name points at it.
+    // For reference: what waiting for the disk would add (ExcelFile does not).
     if (synced && (std::fflush(f) != 0 || fsync(fileno(f)) != 0)) std::abort();
     std::fclose(f);
   }

@@ -1,6 +1,6 @@
 // A buffered output file that appears under its name only when finished.
 // Bytes go to a temporary file beside the target; Commit() writes out the
-// buffer, syncs, and renames it over the target. Until then an existing
+// buffer and renames it over the target. Until then an existing
 // file of that name stays untouched, and a failure or an abandoned file
 // leaves nothing behind.
 #pragma once
