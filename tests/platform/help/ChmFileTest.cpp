@@ -117,6 +117,19 @@ struct Listing {
 
 constexpr const char* kControlData = "::DataSpace/Storage/MSCompressed/ControlData";
 
+
+// Writes bytes as a help file and expects the reader to refuse it; should it
+// open after all, everything is read, so a crash shows here and not later.
+void ExpectRefused(const testsupport::TempDir& dir, const std::string& bytes) {
+  const fs::path path = dir / "Help.chm";
+  testsupport::WriteFile(path, bytes);
+  ChmStatus status = ChmStatus::Ok;
+  auto file = ChmFile::Open(path.string(), &status);
+  EXPECT_FALSE(file);
+  EXPECT_EQ(status, ChmStatus::NotHelpFile);
+  if (file) ReadEverything(*file);
+}
+
 }  // namespace
 
 TEST(ChmFile, BuiltHelpFileCarriesItsProjectSettings) {
@@ -202,11 +215,7 @@ TEST(ChmFile, FilesThatAreNoHelpFileAreRecognised) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const fs::path path = dir / "Help.chm";
-    testsupport::WriteFile(path, c.bytes);
-    ChmStatus status = ChmStatus::Ok;
-    EXPECT_FALSE(ChmFile::Open(path.string(), &status));
-    EXPECT_EQ(status, ChmStatus::NotHelpFile);
+    ExpectRefused(dir, c.bytes);
   }
 }
 
@@ -252,11 +261,7 @@ TEST(ChmFile, SizesThatWouldExhaustMemoryAreRefused) {
     SCOPED_TRACE(c.name);
     std::string bad = chm;
     u32_at(bad, c.at, c.value);
-    const fs::path path = dir / "Help.chm";
-    testsupport::WriteFile(path, bad);
-    ChmStatus status = ChmStatus::Ok;
-    EXPECT_FALSE(ChmFile::Open(path.string(), &status));
-    EXPECT_EQ(status, ChmStatus::NotHelpFile);
+    ExpectRefused(dir, bad);
   }
 }
 
@@ -329,13 +334,7 @@ TEST(ChmFile, ObjectsChmlibWouldFindInsteadOfTheCheckedOnesAreRefused) {
     Listing listing(chm);
     const std::uint64_t at = listing.Append(bad_control);
     listing.entries.insert(listing.entries.begin(), {name, 0, at, bad_control.size()});
-    const fs::path path = dir / "Help.chm";
-    testsupport::WriteFile(path, listing.Bytes());
-    ChmStatus status = ChmStatus::Ok;
-    auto file = ChmFile::Open(path.string(), &status);
-    EXPECT_FALSE(file);
-    EXPECT_EQ(status, ChmStatus::NotHelpFile);
-    if (file) ReadEverything(*file);
+    ExpectRefused(dir, listing.Bytes());
   }
 }
 
@@ -353,11 +352,7 @@ TEST(ChmFile, DamagedCompressionObjectsAreRefusedEvenWithNothingCompressed) {
     if (e.section == 1) e.section = 2;
   std::string bytes = listing.Bytes();
   for (int i = 0; i < 4; ++i) bytes[lzxc + 0x0C + i] = '\0';
-  const fs::path path = dir / "Help.chm";
-  testsupport::WriteFile(path, bytes);
-  ChmStatus status = ChmStatus::Ok;
-  EXPECT_FALSE(ChmFile::Open(path.string(), &status));
-  EXPECT_EQ(status, ChmStatus::NotHelpFile);
+  ExpectRefused(dir, bytes);
 }
 
 TEST(ChmFile, CompressedObjectsBeyondTheContentAreRefused) {
@@ -385,12 +380,6 @@ TEST(ChmFile, CompressedObjectsBeyondTheContentAreRefused) {
     page->section = c.section;
     page->offset = end - c.before_end;
     page->length = c.length;
-    const fs::path path = dir / "Help.chm";
-    testsupport::WriteFile(path, listing.Bytes());
-    ChmStatus status = ChmStatus::Ok;
-    auto file = ChmFile::Open(path.string(), &status);
-    EXPECT_FALSE(file);
-    EXPECT_EQ(status, ChmStatus::NotHelpFile);
-    if (file) ReadEverything(*file);
+    ExpectRefused(dir, listing.Bytes());
   }
 }
