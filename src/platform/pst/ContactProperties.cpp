@@ -32,31 +32,65 @@ std::uint16_t NamedPropId(std::uint16_t lid) {
 
 namespace {
 
-std::string JoinNonEmpty(std::initializer_list<const std::string*> parts, const char* sep) {
-  std::string out;
+// Joins into out (replacing what it held), keeping its buffer.
+void JoinNonEmptyInto(std::string& out, std::initializer_list<const std::string*> parts,
+                      const char* sep) {
+  out.clear();
   for (const std::string* p : parts) {
     if (p->empty()) continue;
     if (!out.empty()) out += sep;
     out += *p;
   }
-  return out;
+}
+
+void FullNameInto(std::string& out, const Contact& c) {
+  JoinNonEmptyInto(out, {&c.FirstName, &c.MiddleName, &c.LastName}, " ");
+}
+
+std::uint32_t FileAsInto(std::string& out, std::string& given, const Contact& c) {
+  std::uint32_t id = 0x8017;  // "Last, First"
+  JoinNonEmptyInto(given, {&c.FirstName, &c.MiddleName}, " ");
+  if (!c.LastName.empty() && !given.empty()) {
+    out.assign(c.LastName);
+    out += ", ";
+    out += given;
+  } else if (!c.LastName.empty() || !given.empty()) {
+    out.assign(c.LastName.empty() ? given : c.LastName);
+  } else if (!c.CompanyName.empty()) {
+    out.assign(c.CompanyName);
+    id = 0x3A16;
+  } else if (!c.Email1Address.empty()) {
+    out.assign(c.Email1Address);
+    id = 0;
+  } else {
+    out.clear();
+    id = 0;
+  }
+  return id;
+}
+
+void BusinessAddressInto(std::string& out, std::string& line2, const Contact& c) {
+  JoinNonEmptyInto(line2,
+                   {&c.BusinessAddressCity, &c.BusinessAddressState, &c.BusinessAddressPostalCode},
+                   " ");
+  JoinNonEmptyInto(out, {&c.BusinessAddressStreet, &line2, &c.BusinessAddressCountry}, "\r\n");
+}
+
+void HomeAddressInto(std::string& out, const Contact& c) {
+  JoinNonEmptyInto(out, {&c.HomeAddressStreet, &c.HomeAddressCountry}, "\r\n");
 }
 
 }  // namespace
 
 std::string FullName(const Contact& c) {
-  return JoinNonEmpty({&c.FirstName, &c.MiddleName, &c.LastName}, " ");
+  std::string out;
+  FullNameInto(out, c);
+  return out;
 }
 
 std::string FileAs(const Contact& c, std::uint32_t* fileAsId) {
-  std::uint32_t id = 0x8017;  // "Last, First"
-  std::string out;
-  std::string given = JoinNonEmpty({&c.FirstName, &c.MiddleName}, " ");
-  if (!c.LastName.empty() && !given.empty()) out = c.LastName + ", " + given;
-  else if (!c.LastName.empty() || !given.empty()) out = c.LastName.empty() ? given : c.LastName;
-  else if (!c.CompanyName.empty()) { out = c.CompanyName; id = 0x3A16; }
-  else if (!c.Email1Address.empty()) { out = c.Email1Address; id = 0; }
-  else id = 0;
+  std::string out, given;
+  std::uint32_t id = FileAsInto(out, given, c);
   if (fileAsId) *fileAsId = id;
   return out;
 }
@@ -69,17 +103,20 @@ std::string DisplayName(const Contact& c) {
 }
 
 std::string BusinessAddress(const Contact& c) {
-  std::string line2 = JoinNonEmpty(
-      {&c.BusinessAddressCity, &c.BusinessAddressState, &c.BusinessAddressPostalCode}, " ");
-  return JoinNonEmpty({&c.BusinessAddressStreet, &line2, &c.BusinessAddressCountry}, "\r\n");
+  std::string out, line2;
+  BusinessAddressInto(out, line2, c);
+  return out;
 }
 
 std::string HomeAddress(const Contact& c) {
-  return JoinNonEmpty({&c.HomeAddressStreet, &c.HomeAddressCountry}, "\r\n");
+  std::string out;
+  HomeAddressInto(out, c);
+  return out;
 }
 
 void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t now,
-                           const Bytes& searchKey, PropertyList& p) {
+                           const std::uint8_t (&searchKey)[16], PropertyList& p,
+                           ContactScratch& scratch) {
   p.Clear();
   auto str = [&](std::uint16_t id, const std::string& v) {
     if (!v.empty()) p.String(id, v, fmt);
@@ -88,10 +125,12 @@ void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t
     if (!v.empty()) p.String(NamedPropId(lid), v, fmt);
   };
 
-  const std::string full = FullName(c);
-  const std::string display = !full.empty() ? full : !c.CompanyName.empty() ? c.CompanyName : c.Email1Address;
-  std::uint32_t fileAsId = 0;
-  const std::string fileAs = FileAs(c, &fileAsId);
+  std::string& full = scratch.full;
+  FullNameInto(full, c);
+  const std::string& display =
+      !full.empty() ? full : !c.CompanyName.empty() ? c.CompanyName : c.Email1Address;
+  const std::string& fileAs = scratch.fileAs;
+  const std::uint32_t fileAsId = FileAsInto(scratch.fileAs, scratch.given, c);
 
   p.String(0x001A, "IPM.Contact", fmt);
   str(0x0037, display);   // subject
@@ -107,7 +146,7 @@ void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t
   p.Int32(0x1080, 0x200);  // contact icon
   p.Time(0x3007, now);
   p.Time(0x3008, now);
-  p.Binary(0x300B, searchKey);
+  p.Raw(0x300B, kPtBinary, searchKey, sizeof searchKey);
   if (!fmt.unicode) {
     p.Int32(0x3FFD, static_cast<std::uint32_t>(fmt.codePage));
     p.Int32(0x3FDE, static_cast<std::uint32_t>(fmt.codePage));
@@ -145,8 +184,16 @@ void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t
   if (!c.Email1Address.empty()) {
     named(kLidEmail1EmailAddress, c.Email1Address);
     named(kLidEmail1AddressType, "SMTP");
-    named(kLidEmail1DisplayName,
-          full.empty() ? c.Email1Address : full + " (" + c.Email1Address + ")");
+    std::string& name = scratch.emailName;
+    if (full.empty()) {
+      name.assign(c.Email1Address);
+    } else {
+      name.assign(full);
+      name += " (";
+      name += c.Email1Address;
+      name += ')';
+    }
+    named(kLidEmail1DisplayName, name);
     named(kLidEmail1OriginalDisplayName, c.Email1Address);
     const std::uint8_t zero[4] = {};
     p.Raw(NamedPropId(kLidAbProviderEmailList), kPtMultiInt32, zero, 4);
@@ -154,8 +201,10 @@ void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t
   }
 
   // The business address, when there is one, is the mailing address.
-  const std::string work = BusinessAddress(c);
-  const std::string home = HomeAddress(c);
+  const std::string& work = scratch.work;
+  const std::string& home = scratch.home;
+  BusinessAddressInto(scratch.work, scratch.line2, c);
+  HomeAddressInto(scratch.home, c);
   named(kLidWorkAddress, work);
   named(kLidHomeAddress, home);
   if (!work.empty()) {
