@@ -57,26 +57,36 @@ namespace {
 // Appends text in the format's encoding. Most contact text is plain ASCII,
 // which the Windows ANSI code pages keep as is and UTF-16 just widens: done
 // directly in one pass, that saves most of the time a contact takes.
+bool IsAscii(std::string_view s) {
+  const char* p = s.data();
+  const std::size_t n = s.size();
+  std::uint64_t acc = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p + i, 8);
+    acc |= w;
+  }
+  for (; i < n; ++i) acc |= static_cast<std::uint8_t>(p[i]);
+  return (acc & 0x8080808080808080ull) == 0;
+}
+
 void AppendText(Bytes& out, std::string_view utf8, const LtpFormat& fmt) {
-  const std::size_t at = out.size();
   const bool asciiKept = fmt.unicode || (fmt.codePage >= 1250 && fmt.codePage <= 1258) ||
                          fmt.codePage == 874 || (fmt.codePage >= 932 && fmt.codePage <= 950);
-  if (asciiKept) {
-    out.resize(at + utf8.size() * (fmt.unicode ? 2 : 1));
-    std::uint8_t* d = out.data() + at;
-    std::size_t i = 0;
-    for (; i < utf8.size(); ++i) {
-      auto c = static_cast<std::uint8_t>(utf8[i]);
-      if (c >= 0x80) break;
-      if (fmt.unicode) {
-        d[2 * i] = c;
-        d[2 * i + 1] = 0;
-      } else {
-        d[i] = c;
-      }
+  if (asciiKept && IsAscii(utf8)) {
+    if (!fmt.unicode) {
+      AppendBytes(out, utf8);
+      return;
     }
-    if (i == utf8.size()) return;
-    out.resize(at);  // not plain ASCII after all
+    const std::size_t at = out.size();
+    out.resize(at + utf8.size() * 2);
+    std::uint8_t* d = out.data() + at;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+      d[2 * i] = static_cast<std::uint8_t>(utf8[i]);
+      d[2 * i + 1] = 0;
+    }
+    return;
   }
   if (fmt.unicode) AppendBytes(out, codepage::Utf8ToUtf16le(utf8));
   else AppendBytes(out, codepage::FromUtf8(utf8, fmt.codePage).bytes);
@@ -336,17 +346,20 @@ void PropertyContextBuilder::Build(const PropertyList& list, std::uint32_t& next
   if (!same) {
     lastIds_.resize(props.size());
     order_.resize(props.size());
-    for (std::size_t i = 0; i < props.size(); ++i) {
-      lastIds_[i] = props[i].id;
-      order_[i] = static_cast<std::uint32_t>(i);
-    }
-    std::sort(order_.begin(), order_.end(),
-              [&](std::uint32_t a, std::uint32_t b) { return props[a].id < props[b].id; });
-    for (std::size_t i = 1; i < order_.size(); ++i)
-      if (props[order_[i]].id == props[order_[i - 1]].id) {
+    for (std::size_t i = 0; i < props.size(); ++i) lastIds_[i] = props[i].id;
+    // Sorted as id << 16 | position: plain integers sort fastest.
+    if (props.size() > 0xFFFF) throw PstError("internal error: too many properties");
+    for (std::size_t i = 0; i < props.size(); ++i)
+      order_[i] = (static_cast<std::uint32_t>(props[i].id) << 16) | static_cast<std::uint32_t>(i);
+    std::sort(order_.begin(), order_.end());
+    for (std::size_t i = 1; i < order_.size(); ++i) {
+      if ((order_[i] >> 16) == (order_[i - 1] >> 16)) {
         lastIds_.clear();
         throw PstError("internal error: property set twice");
       }
+      order_[i - 1] &= 0xFFFF;
+    }
+    if (!order_.empty()) order_.back() &= 0xFFFF;
   }
   node.subnodes.clear();
   node.sharedBlock = 0;
