@@ -114,9 +114,20 @@ void PropertyList::Add(const PropValue& v) {
   }
 }
 
+namespace {
+
+// Where a value of n more bytes starts in a list's buffer; values are
+// counted in 32 bits, as the file itself counts them.
+std::uint32_t ValueOffset(const Bytes& data, std::size_t n) {
+  if (data.size() + n > 0xFFFFFFFFull) throw PstError("a value is too large to store");
+  return static_cast<std::uint32_t>(data.size());
+}
+
+}  // namespace
+
 void PropertyList::Copy(const PropertyList& from, const Entry& e) {
   Entry c = e;
-  c.offset = data_.size();
+  c.offset = ValueOffset(data_, e.size);
   data_.insert(data_.end(), from.data(e), from.data(e) + e.size);
   entries_.push_back(c);
 }
@@ -156,8 +167,8 @@ void PropertyList::Raw(std::uint16_t id, std::uint16_t type, const std::uint8_t*
   Entry e;
   e.id = id;
   e.type = type;
-  e.offset = data_.size();
-  e.size = n;
+  e.offset = ValueOffset(data_, n);
+  e.size = static_cast<std::uint32_t>(n);
   data_.insert(data_.end(), p, p + n);
   entries_.push_back(e);
 }
@@ -166,9 +177,9 @@ void PropertyList::String(std::uint16_t id, std::string_view utf8, const LtpForm
   Entry e;
   e.id = id;
   e.type = fmt.stringType();
-  e.offset = data_.size();
+  e.offset = ValueOffset(data_, utf8.size() * 2);
   AppendText(data_, utf8, fmt);
-  e.size = data_.size() - e.offset;
+  e.size = ValueOffset(data_, 0) - e.offset;
   entries_.push_back(e);
 }
 
@@ -347,25 +358,41 @@ void PropertyContextBuilder::Build(const PropertyList& list, std::uint32_t& next
     lastIds_.resize(props.size());
     order_.resize(props.size());
     for (std::size_t i = 0; i < props.size(); ++i) lastIds_[i] = props[i].id;
-    // Sorted as id << 16 | position: plain integers sort fastest.
     if (props.size() > 0xFFFF) throw PstError("internal error: too many properties");
-    for (std::size_t i = 0; i < props.size(); ++i)
-      order_[i] = (static_cast<std::uint32_t>(props[i].id) << 16) | static_cast<std::uint32_t>(i);
-    std::sort(order_.begin(), order_.end());
-    for (std::size_t i = 1; i < order_.size(); ++i) {
-      if ((order_[i] >> 16) == (order_[i - 1] >> 16)) {
-        lastIds_.clear();
-        throw PstError("internal error: property set twice");
-      }
-      order_[i - 1] &= 0xFFFF;
+    if (idBits_.empty()) {
+      idBits_.assign(1024, 0);
+      idWords_.assign(16, 0);
+      entryOf_.assign(0x10000, 0);
     }
-    if (!order_.empty()) order_.back() &= 0xFFFF;
+    bool twice = false;
+    for (std::size_t i = 0; i < props.size(); ++i) {
+      const std::uint16_t id = props[i].id;
+      const std::uint64_t bit = std::uint64_t{1} << (id & 63);
+      twice = twice || (idBits_[id >> 6] & bit);
+      idBits_[id >> 6] |= bit;
+      idWords_[id >> 12] |= std::uint64_t{1} << ((id >> 6) & 63);
+      entryOf_[id] = static_cast<std::uint16_t>(i);
+    }
+    std::size_t n = 0;
+    for (std::size_t s = 0; s < idWords_.size(); ++s) {
+      for (std::uint64_t words = idWords_[s]; words; words &= words - 1) {
+        const std::size_t w = s * 64 + static_cast<std::size_t>(__builtin_ctzll(words));
+        for (std::uint64_t bits = idBits_[w]; bits; bits &= bits - 1)
+          order_[n++] = entryOf_[w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits))];
+        idBits_[w] = 0;
+      }
+      idWords_[s] = 0;
+    }
+    if (twice) {
+      lastIds_.clear();
+      throw PstError("internal error: property set twice");
+    }
   }
   node.subnodes.clear();
   node.sharedBlock = 0;
   records_.resize(props.size() * 8);
   std::uint8_t* rec = records_.data();
-  for (std::uint32_t k : order_) {
+  for (std::uint16_t k : order_) {
     const PropertyList::Entry& p = props[k];
     std::uint32_t value = 0;
     if (IsInlineType(p.type)) {

@@ -60,7 +60,7 @@ class PropertyList {
   struct Entry {
     std::uint16_t id = 0, type = 0;
     std::uint32_t inlineValue = 0;
-    std::size_t offset = 0, size = 0;
+    std::uint32_t offset = 0, size = 0;  // in the list's value buffer
   };
   void Clear() { entries_.clear(); data_.clear(); }
   void Add(const PropValue& v);
@@ -138,7 +138,12 @@ class PropertyContextBuilder {
   HeapBuilder heap_;
   Bytes records_;
   std::vector<std::uint16_t> lastIds_;  // ids of the last list, in its order
-  std::vector<std::uint32_t> order_;    // that list's entries by id
+  std::vector<std::uint16_t> order_;    // that list's entries by id
+  // Sorting by marking ids in a bitmap of all 65,536 and reading the marks
+  // back in order: the words, a summary of which words are set, and each
+  // id's entry.
+  std::vector<std::uint64_t> idBits_, idWords_;
+  std::vector<std::uint16_t> entryOf_;
 };
 
 struct TableRow {
