@@ -5,27 +5,35 @@
 
 namespace pst::detail {
 
+namespace {
+
+constexpr std::array<std::uint16_t, 17> kNamedLids = {
+    kLidFileUnder,         kLidFileUnderId,          kLidWorkAddressStreet,
+    kLidWorkAddressCity,   kLidWorkAddressState,     kLidWorkAddressPostalCode,
+    kLidWorkAddressCountry, kLidEmail1EmailAddress,  kLidHtml,
+    kLidEmail1AddressType, kLidEmail1DisplayName,    kLidEmail1OriginalDisplayName,
+    kLidAbProviderEmailList, kLidAbProviderArrayType, kLidWorkAddress,
+    kLidHomeAddress,       kLidPostalAddressId,
+};
+
+// All our numeric names lie in 0x8000-0x80FF: their ids by their low byte,
+// worked out once at compile time as every contact looks them up.
+constexpr std::array<std::uint16_t, 256> kNamedIds = [] {
+  std::array<std::uint16_t, 256> t{};
+  for (std::size_t i = 0; i < kNamedLids.size(); ++i)
+    t[kNamedLids[i] & 0xFF] = static_cast<std::uint16_t>(0x8000 + i);
+  return t;
+}();
+
+}  // namespace
+
 const std::vector<std::uint16_t>& NamedLids() {
-  static const std::vector<std::uint16_t> lids = {
-      kLidFileUnder,         kLidFileUnderId,          kLidWorkAddressStreet,
-      kLidWorkAddressCity,   kLidWorkAddressState,     kLidWorkAddressPostalCode,
-      kLidWorkAddressCountry, kLidEmail1EmailAddress,  kLidHtml,
-      kLidEmail1AddressType, kLidEmail1DisplayName,    kLidEmail1OriginalDisplayName,
-      kLidAbProviderEmailList, kLidAbProviderArrayType, kLidWorkAddress,
-      kLidHomeAddress,       kLidPostalAddressId,
-  };
+  static const std::vector<std::uint16_t> lids(kNamedLids.begin(), kNamedLids.end());
   return lids;
 }
 
 std::uint16_t NamedPropId(std::uint16_t lid) {
-  // All our numeric names lie in 0x8000-0x80FF: a table by their low byte.
-  static const auto table = [] {
-    std::array<std::uint16_t, 256> t{};
-    const auto& lids = NamedLids();
-    for (std::size_t i = 0; i < lids.size(); ++i) t[lids[i] & 0xFF] = static_cast<std::uint16_t>(0x8000 + i);
-    return t;
-  }();
-  std::uint16_t id = (lid & 0xFF00) == 0x8000 ? table[lid & 0xFF] : 0;
+  std::uint16_t id = (lid & 0xFF00) == 0x8000 ? kNamedIds[lid & 0xFF] : 0;
   if (id == 0) throw PstError("internal error: unregistered named property");
   return id;
 }

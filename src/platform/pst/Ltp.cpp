@@ -1,6 +1,7 @@
 #include "platform/pst/Ltp.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "platform/codepage/CodePage.h"
@@ -82,8 +83,25 @@ void AppendText(Bytes& out, std::string_view utf8, const LtpFormat& fmt) {
     const std::size_t at = out.size();
     out.resize(at + utf8.size() * 2);
     std::uint8_t* d = out.data() + at;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-      d[2 * i] = static_cast<std::uint8_t>(utf8[i]);
+    const char* p = utf8.data();
+    const std::size_t n = utf8.size();
+    std::size_t i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+      // Eight characters at a time: spread their bytes apart with zeros.
+      auto widen = [](std::uint64_t x) {
+        x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
+        return (x | (x << 8)) & 0x00FF00FF00FF00FFull;
+      };
+      for (; i + 8 <= n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        const std::uint64_t lo = widen(w & 0xFFFFFFFFull), hi = widen(w >> 32);
+        std::memcpy(d + 2 * i, &lo, 8);
+        std::memcpy(d + 2 * i + 8, &hi, 8);
+      }
+    }
+    for (; i < n; ++i) {
+      d[2 * i] = static_cast<std::uint8_t>(p[i]);
       d[2 * i + 1] = 0;
     }
     return;
