@@ -174,16 +174,22 @@ typename NdbWriter<F>::Id NdbWriter<F>::EmitStream(const Stream& s) {
 template <class F>
 typename NdbWriter<F>::Id NdbWriter<F>::EmitSubnodes(const std::vector<Subnode>& subs) {
   if (subs.empty()) return 0;
-  struct Entry { std::uint32_t nid; Id data; Id sub; };
-  std::vector<Entry> entries;
-  entries.reserve(subs.size());
+  // One list per level of nesting, kept for the next node.
+  if (subnodeLists_.size() <= subnodeDepth_) subnodeLists_.emplace_back();
+  std::vector<SubnodeEntry>& entries = subnodeLists_[subnodeDepth_];
+  entries.clear();
+  ++subnodeDepth_;
+  struct Leave {
+    std::size_t& depth;
+    ~Leave() { --depth; }
+  } leave{subnodeDepth_};
   for (const auto& s : subs) {
     Id data = DataOf(s.content);
     Id sub = EmitSubnodes(s.content.subnodes);
     entries.push_back({s.nid, data, sub});
   }
   std::sort(entries.begin(), entries.end(),
-            [](const Entry& a, const Entry& b) { return a.nid < b.nid; });
+            [](const SubnodeEntry& a, const SubnodeEntry& b) { return a.nid < b.nid; });
   for (std::size_t i = 1; i < entries.size(); ++i)
     if (entries[i].nid == entries[i - 1].nid) throw PstError("internal error: duplicate subnode");
 
