@@ -126,12 +126,18 @@ void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t
                            const std::uint8_t (&searchKey)[16], PropertyList& p,
                            ContactScratch& scratch) {
   p.Clear();
+  // Many properties repeat a field or a derived text: each is converted
+  // once, and again() copies its bytes for the others.
+  constexpr std::size_t kNone = static_cast<std::size_t>(-1);
   auto str = [&](std::uint16_t id, const std::string& v) {
-    if (!v.empty()) p.String(id, v, fmt);
+    if (v.empty()) return kNone;
+    p.String(id, v, fmt);
+    return p.entries().size() - 1;
   };
-  auto named = [&](std::uint16_t lid, const std::string& v) {
-    if (!v.empty()) p.String(NamedPropId(lid), v, fmt);
+  auto again = [&](std::uint16_t id, std::size_t entry) {
+    if (entry != kNone) p.Repeat(id, entry);
   };
+  auto named = [&](std::uint16_t lid, const std::string& v) { return str(NamedPropId(lid), v); };
 
   std::string& full = scratch.full;
   FullNameInto(full, c);
@@ -141,10 +147,10 @@ void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t
   const std::uint32_t fileAsId = FileAsInto(scratch.fileAs, scratch.given, c);
 
   p.String(0x001A, "IPM.Contact", fmt);
-  str(0x0037, display);   // subject
-  str(0x0E1D, display);   // normalized subject
-  str(0x0070, display);   // conversation topic
-  str(0x3001, display);
+  const std::size_t subject = str(0x0037, display);
+  again(0x0E1D, subject);  // normalized subject
+  again(0x0070, subject);  // conversation topic
+  again(0x3001, subject);
   p.Int32(0x0017, 1);  // normal importance
   p.Int32(0x0036, 0);  // not sensitive
   p.Bool(0x0057, false);
@@ -174,24 +180,24 @@ void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t
   str(0x3A09, c.HomeTelephoneNumber);
   str(0x3A25, c.HomeFaxNumber);
   str(0x3A21, c.PagerNumber);
-  str(0x3A5D, c.HomeAddressStreet);
-  str(0x3A5A, c.HomeAddressCountry);
+  const std::size_t homeStreet = str(0x3A5D, c.HomeAddressStreet);
+  const std::size_t homeCountry = str(0x3A5A, c.HomeAddressCountry);
   str(0x3A19, c.OfficeLocation);
-  str(0x3A51, c.WebPage);
+  const std::size_t webPage = str(0x3A51, c.WebPage);
   str(0x1000, c.Body);
 
   named(kLidFileUnder, fileAs);
   p.Int32(NamedPropId(kLidFileUnderId), fileAsId);
-  named(kLidWorkAddressStreet, c.BusinessAddressStreet);
-  named(kLidWorkAddressCity, c.BusinessAddressCity);
-  named(kLidWorkAddressState, c.BusinessAddressState);
-  named(kLidWorkAddressPostalCode, c.BusinessAddressPostalCode);
-  named(kLidWorkAddressCountry, c.BusinessAddressCountry);
-  named(kLidHtml, c.WebPage);
+  const std::size_t workStreet = named(kLidWorkAddressStreet, c.BusinessAddressStreet);
+  const std::size_t workCity = named(kLidWorkAddressCity, c.BusinessAddressCity);
+  const std::size_t workState = named(kLidWorkAddressState, c.BusinessAddressState);
+  const std::size_t workPostalCode = named(kLidWorkAddressPostalCode, c.BusinessAddressPostalCode);
+  const std::size_t workCountry = named(kLidWorkAddressCountry, c.BusinessAddressCountry);
+  again(NamedPropId(kLidHtml), webPage);
 
   if (!c.Email1Address.empty()) {
-    named(kLidEmail1EmailAddress, c.Email1Address);
-    named(kLidEmail1AddressType, "SMTP");
+    const std::size_t email = named(kLidEmail1EmailAddress, c.Email1Address);
+    p.String(NamedPropId(kLidEmail1AddressType), "SMTP", fmt);
     std::string& name = scratch.emailName;
     if (full.empty()) {
       name.assign(c.Email1Address);
@@ -202,7 +208,7 @@ void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t
       name += ')';
     }
     named(kLidEmail1DisplayName, name);
-    named(kLidEmail1OriginalDisplayName, c.Email1Address);
+    again(NamedPropId(kLidEmail1OriginalDisplayName), email);
     const std::uint8_t zero[4] = {};
     p.Raw(NamedPropId(kLidAbProviderEmailList), kPtMultiInt32, zero, 4);
     p.Int32(NamedPropId(kLidAbProviderArrayType), 1);
@@ -213,21 +219,21 @@ void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t
   const std::string& home = scratch.home;
   BusinessAddressInto(scratch.work, scratch.line2, c);
   HomeAddressInto(scratch.home, c);
-  named(kLidWorkAddress, work);
-  named(kLidHomeAddress, home);
+  const std::size_t workAddress = named(kLidWorkAddress, work);
+  const std::size_t homeAddress = named(kLidHomeAddress, home);
   if (!work.empty()) {
     p.Int32(NamedPropId(kLidPostalAddressId), 2);
-    str(0x3A29, c.BusinessAddressStreet);
-    str(0x3A27, c.BusinessAddressCity);
-    str(0x3A28, c.BusinessAddressState);
-    str(0x3A2A, c.BusinessAddressPostalCode);
-    str(0x3A26, c.BusinessAddressCountry);
-    str(0x3A15, work);
+    again(0x3A29, workStreet);
+    again(0x3A27, workCity);
+    again(0x3A28, workState);
+    again(0x3A2A, workPostalCode);
+    again(0x3A26, workCountry);
+    again(0x3A15, workAddress);
   } else if (!home.empty()) {
     p.Int32(NamedPropId(kLidPostalAddressId), 1);
-    str(0x3A29, c.HomeAddressStreet);
-    str(0x3A26, c.HomeAddressCountry);
-    str(0x3A15, home);
+    again(0x3A29, homeStreet);
+    again(0x3A26, homeCountry);
+    again(0x3A15, homeAddress);
   } else {
     p.Int32(NamedPropId(kLidPostalAddressId), 0);
   }
