@@ -128,7 +128,8 @@ TableRow Writer::HierarchyRow(std::uint32_t nid, const FolderModel& f) const {
 
 void Writer::WriteEmptyTable(std::uint32_t nid, const std::vector<std::uint32_t>& cols,
                              std::uint32_t parent) {
-  out_.AddNode(nid, parent, BuildTableContext(ForFormat(cols, fmt_), TableRows{}, fmt_, nextLtpIndex_));
+  out_.AddNode(nid, parent,
+               BuildTableContext(ForFormat(cols, fmt_), TableRows{}, fmt_, nextLtpIndex_));
 }
 
 void Writer::WriteFolder(const Placed& pl) {
