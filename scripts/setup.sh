@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   clang libclang-rt-14-dev llvm
   # the program
-  qt6-base-dev libgl-dev libchm-dev fp-utils zlib1g-dev
+  qt6-base-dev libgl-dev libchm-dev fp-utils zlib1g-dev libdeflate-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-xlrd gnumeric

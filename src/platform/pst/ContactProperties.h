@@ -49,9 +49,16 @@ std::string DisplayName(const Contact& c);
 std::string BusinessAddress(const Contact& c);
 std::string HomeAddress(const Contact& c);
 
+// Text the item derives from the fields, kept from contact to contact so
+// that its buffers are reused.
+struct ContactScratch {
+  std::string full, given, fileAs, emailName, line2, work, home;
+};
+
 // Every property of the contact item, into out (cleared first). searchKey
 // is 16 random bytes.
 void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t now,
-                           const Bytes& searchKey, PropertyList& out);
+                           const std::uint8_t (&searchKey)[16], PropertyList& out,
+                           ContactScratch& scratch);
 
 }  // namespace pst::detail

@@ -1,12 +1,19 @@
 #include "platform/pst/Crc.h"
 
+#ifdef ADDRIVO_PST_LIBDEFLATE
+#include <libdeflate.h>
+#else
 #include <zlib.h>
+#endif
 
 namespace pst::detail {
 
-// zlib's crc32 inverts on entry and exit; starting it from all ones and
-// inverting its result gives the plain zero-started CRC the format uses.
+// Both libraries invert on entry and exit; starting them from all ones and
+// inverting their result gives the plain zero-started CRC the format uses.
 std::uint32_t Crc(const void* data, std::size_t size) {
+#ifdef ADDRIVO_PST_LIBDEFLATE
+  return ~libdeflate_crc32(0xFFFFFFFFu, data, size);
+#else
   uLong c = 0xFFFFFFFFUL;
   const auto* p = static_cast<const Bytef*>(data);
   while (size > 0) {
@@ -16,6 +23,7 @@ std::uint32_t Crc(const void* data, std::size_t size) {
     size -= chunk;
   }
   return static_cast<std::uint32_t>(~c);
+#endif
 }
 
 }  // namespace pst::detail

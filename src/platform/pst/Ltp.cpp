@@ -1,6 +1,7 @@
 #include "platform/pst/Ltp.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "platform/codepage/CodePage.h"
@@ -57,26 +58,53 @@ namespace {
 // Appends text in the format's encoding. Most contact text is plain ASCII,
 // which the Windows ANSI code pages keep as is and UTF-16 just widens: done
 // directly in one pass, that saves most of the time a contact takes.
+bool IsAscii(std::string_view s) {
+  const char* p = s.data();
+  const std::size_t n = s.size();
+  std::uint64_t acc = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p + i, 8);
+    acc |= w;
+  }
+  for (; i < n; ++i) acc |= static_cast<std::uint8_t>(p[i]);
+  return (acc & 0x8080808080808080ull) == 0;
+}
+
 void AppendText(Bytes& out, std::string_view utf8, const LtpFormat& fmt) {
-  const std::size_t at = out.size();
   const bool asciiKept = fmt.unicode || (fmt.codePage >= 1250 && fmt.codePage <= 1258) ||
                          fmt.codePage == 874 || (fmt.codePage >= 932 && fmt.codePage <= 950);
-  if (asciiKept) {
-    out.resize(at + utf8.size() * (fmt.unicode ? 2 : 1));
+  if (asciiKept && IsAscii(utf8)) {
+    if (!fmt.unicode) {
+      AppendBytes(out, utf8);
+      return;
+    }
+    const std::size_t at = out.size();
+    out.resize(at + utf8.size() * 2);
     std::uint8_t* d = out.data() + at;
+    const char* p = utf8.data();
+    const std::size_t n = utf8.size();
     std::size_t i = 0;
-    for (; i < utf8.size(); ++i) {
-      auto c = static_cast<std::uint8_t>(utf8[i]);
-      if (c >= 0x80) break;
-      if (fmt.unicode) {
-        d[2 * i] = c;
-        d[2 * i + 1] = 0;
-      } else {
-        d[i] = c;
+    if constexpr (std::endian::native == std::endian::little) {
+      // Eight characters at a time: spread their bytes apart with zeros.
+      auto widen = [](std::uint64_t x) {
+        x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
+        return (x | (x << 8)) & 0x00FF00FF00FF00FFull;
+      };
+      for (; i + 8 <= n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        const std::uint64_t lo = widen(w & 0xFFFFFFFFull), hi = widen(w >> 32);
+        std::memcpy(d + 2 * i, &lo, 8);
+        std::memcpy(d + 2 * i + 8, &hi, 8);
       }
     }
-    if (i == utf8.size()) return;
-    out.resize(at);  // not plain ASCII after all
+    for (; i < n; ++i) {
+      d[2 * i] = static_cast<std::uint8_t>(p[i]);
+      d[2 * i + 1] = 0;
+    }
+    return;
   }
   if (fmt.unicode) AppendBytes(out, codepage::Utf8ToUtf16le(utf8));
   else AppendBytes(out, codepage::FromUtf8(utf8, fmt.codePage).bytes);
@@ -102,6 +130,34 @@ void PropertyList::Add(const PropValue& v) {
   } else {
     Raw(v.id, v.type, v.data.data(), v.data.size());
   }
+}
+
+namespace {
+
+// Where a value of n more bytes starts in a list's buffer; values are
+// counted in 32 bits, as the file itself counts them.
+std::uint32_t ValueOffset(const Bytes& data, std::size_t n) {
+  if (data.size() + n > 0xFFFFFFFFull) throw PstError("a value is too large to store");
+  return static_cast<std::uint32_t>(data.size());
+}
+
+}  // namespace
+
+void PropertyList::Copy(const PropertyList& from, const Entry& e) {
+  Entry c = e;
+  c.offset = ValueOffset(data_, e.size);
+  data_.insert(data_.end(), from.data(e), from.data(e) + e.size);
+  entries_.push_back(c);
+}
+
+void PropertyList::Repeat(std::uint16_t id, std::size_t index) {
+  Entry e = entries_.at(index);
+  e.id = id;
+  const std::size_t from = e.offset;
+  e.offset = ValueOffset(data_, e.size);
+  data_.resize(data_.size() + e.size);  // before taking pointers: it may move
+  if (e.size) std::memcpy(data_.data() + e.offset, data_.data() + from, e.size);
+  entries_.push_back(e);
 }
 
 void PropertyList::Int16(std::uint16_t id, std::uint16_t v) {
@@ -139,8 +195,8 @@ void PropertyList::Raw(std::uint16_t id, std::uint16_t type, const std::uint8_t*
   Entry e;
   e.id = id;
   e.type = type;
-  e.offset = data_.size();
-  e.size = n;
+  e.offset = ValueOffset(data_, n);
+  e.size = static_cast<std::uint32_t>(n);
   data_.insert(data_.end(), p, p + n);
   entries_.push_back(e);
 }
@@ -149,9 +205,9 @@ void PropertyList::String(std::uint16_t id, std::string_view utf8, const LtpForm
   Entry e;
   e.id = id;
   e.type = fmt.stringType();
-  e.offset = data_.size();
+  e.offset = ValueOffset(data_, utf8.size() * 2);
   AppendText(data_, utf8, fmt);
-  e.size = data_.size() - e.offset;
+  e.size = ValueOffset(data_, 0) - e.offset;
   entries_.push_back(e);
 }
 
@@ -192,11 +248,16 @@ std::size_t HeapBuilder::HeaderSize(std::size_t page) {
 }
 
 void HeapBuilder::NewPage() {
-  Page p;
-  p.data.reserve(std::min<std::size_t>(maxBlock_, 2048));  // most heaps are small
-  p.starts.reserve(64);
-  p.data.resize(HeaderSize(pages_.size()), 0);
-  pages_.push_back(std::move(p));
+  if (used_ == pages_.size()) {
+    Page p;
+    p.data.reserve(std::min<std::size_t>(maxBlock_, 2048));  // most heaps are small
+    p.starts.reserve(64);
+    pages_.push_back(std::move(p));
+  }
+  Page& p = pages_[used_];
+  p.data.assign(HeaderSize(used_), 0);
+  p.starts.clear();
+  ++used_;
 }
 
 std::uint32_t HeapBuilder::Alloc(const std::uint8_t* data, std::size_t n) {
@@ -205,16 +266,22 @@ std::uint32_t HeapBuilder::Alloc(const std::uint8_t* data, std::size_t n) {
     std::size_t end = (p.data.size() + n + 1) & ~std::size_t{1};
     return end + 4 + 2 * (p.starts.size() + 2) <= maxBlock_ && p.starts.size() < 2047;
   };
-  if (!fits(pages_.back())) NewPage();
-  Page& p = pages_.back();
+  if (!fits(pages_[used_ - 1])) NewPage();
+  Page& p = pages_[used_ - 1];
   p.starts.push_back(static_cast<std::uint16_t>(p.data.size()));
   p.data.insert(p.data.end(), data, data + n);
-  return static_cast<std::uint32_t>(((pages_.size() - 1) << 16) | (p.starts.size() << 5));
+  return static_cast<std::uint32_t>(((used_ - 1) << 16) | (p.starts.size() << 5));
 }
 
 Stream HeapBuilder::Finish(std::uint32_t hidUserRoot) {
-  std::vector<std::uint8_t> levels(pages_.size());
-  for (std::size_t i = 0; i < pages_.size(); ++i) {
+  Stream s;
+  Finish(hidUserRoot, s);
+  return s;
+}
+
+void HeapBuilder::Finish(std::uint32_t hidUserRoot, Stream& out) {
+  levels_.assign(used_, 0);
+  for (std::size_t i = 0; i < used_; ++i) {
     Page& p = pages_[i];
     std::size_t end = p.data.size();
     std::size_t map = (end + 1) & ~std::size_t{1};
@@ -225,24 +292,24 @@ Stream HeapBuilder::Finish(std::uint32_t hidUserRoot) {
     for (std::size_t k = 0; k < p.starts.size(); ++k) Put16(m + 4 + 2 * k, p.starts[k]);
     Put16(m + 4 + 2 * p.starts.size(), static_cast<std::uint16_t>(end));
     Put16(p.data.data(), static_cast<std::uint16_t>(map));
-    levels[i] = FillLevel(maxBlock_ - p.data.size());
+    levels_[i] = FillLevel(maxBlock_ - p.data.size());
   }
-  auto packLevels = [&](std::uint8_t* out, std::size_t first, std::size_t count) {
-    for (std::size_t k = 0; k < count && first + k < levels.size(); ++k)
-      out[k / 2] |= static_cast<std::uint8_t>(levels[first + k] << (4 * (k % 2)));
+  auto packLevels = [&](std::uint8_t* dst, std::size_t first, std::size_t count) {
+    for (std::size_t k = 0; k < count && first + k < used_; ++k)
+      dst[k / 2] |= static_cast<std::uint8_t>(levels_[first + k] << (4 * (k % 2)));
   };
   std::uint8_t* h = pages_[0].data.data();
   h[2] = 0xEC;
   h[3] = clientSig_;
   Put32(h + 4, hidUserRoot);
   packLevels(h + 8, 0, 8);
-  for (std::size_t i = 8; i < pages_.size(); i += 128) packLevels(pages_[i].data.data() + 2, i, 128);
+  for (std::size_t i = 8; i < used_; i += 128) packLevels(pages_[i].data.data() + 2, i, 128);
 
-  Stream s;
-  s.blocks.reserve(pages_.size());
-  for (auto& p : pages_) s.blocks.push_back(std::move(p.data));
-  pages_.clear();
-  return s;
+  // The pages become the blocks; the blocks' old buffers become spare pages.
+  out.blocks.resize(used_);
+  for (std::size_t i = 0; i < used_; ++i) out.blocks[i].swap(pages_[i].data);
+  used_ = 0;
+  NewPage();
 }
 
 std::uint32_t BuildBth(HeapBuilder& heap, std::uint8_t cbKey, std::uint8_t cbEnt,
@@ -300,30 +367,73 @@ NodeContent BuildPropertyContext(std::vector<PropValue> props, const LtpFormat& 
   return BuildPropertyContext(list, fmt, nextLtpIndex);
 }
 
-NodeContent BuildPropertyContext(PropertyList& list, const LtpFormat& fmt,
+NodeContent BuildPropertyContext(const PropertyList& list, const LtpFormat& fmt,
                                  std::uint32_t& nextLtpIndex) {
-  auto& props = list.entries();
-  std::sort(props.begin(), props.end(),
-            [](const PropertyList::Entry& a, const PropertyList::Entry& b) { return a.id < b.id; });
-  for (std::size_t i = 1; i < props.size(); ++i)
-    if (props[i].id == props[i - 1].id) throw PstError("internal error: property set twice");
   NodeContent node;
-  HeapBuilder heap(0xBC, fmt.maxBlock);
-  Bytes records(props.size() * 8);
-  std::uint8_t* rec = records.data();
-  for (const auto& p : props) {
+  PropertyContextBuilder(fmt).Build(list, nextLtpIndex, node);
+  return node;
+}
+
+PropertyContextBuilder::PropertyContextBuilder(const LtpFormat& fmt)
+    : fmt_(fmt), heap_(0xBC, fmt.maxBlock) {}
+
+void PropertyContextBuilder::Build(const PropertyList& list, std::uint32_t& nextLtpIndex,
+                                   NodeContent& node) {
+  const auto& props = list.entries();
+  bool same = props.size() == lastIds_.size();
+  for (std::size_t i = 0; same && i < props.size(); ++i) same = props[i].id == lastIds_[i];
+  if (!same) {
+    lastIds_.resize(props.size());
+    order_.resize(props.size());
+    for (std::size_t i = 0; i < props.size(); ++i) lastIds_[i] = props[i].id;
+    if (props.size() > 0xFFFF) throw PstError("internal error: too many properties");
+    if (idBits_.empty()) {
+      idBits_.assign(1024, 0);
+      idWords_.assign(16, 0);
+      entryOf_.assign(0x10000, 0);
+    }
+    bool twice = false;
+    for (std::size_t i = 0; i < props.size(); ++i) {
+      const std::uint16_t id = props[i].id;
+      const std::uint64_t bit = std::uint64_t{1} << (id & 63);
+      twice = twice || (idBits_[id >> 6] & bit);
+      idBits_[id >> 6] |= bit;
+      idWords_[id >> 12] |= std::uint64_t{1} << ((id >> 6) & 63);
+      entryOf_[id] = static_cast<std::uint16_t>(i);
+    }
+    std::size_t n = 0;
+    for (std::size_t s = 0; s < idWords_.size(); ++s) {
+      for (std::uint64_t words = idWords_[s]; words; words &= words - 1) {
+        const std::size_t w = s * 64 + static_cast<std::size_t>(__builtin_ctzll(words));
+        for (std::uint64_t bits = idBits_[w]; bits; bits &= bits - 1)
+          order_[n++] = entryOf_[w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits))];
+        idBits_[w] = 0;
+      }
+      idWords_[s] = 0;
+    }
+    if (twice) {
+      lastIds_.clear();
+      throw PstError("internal error: property set twice");
+    }
+  }
+  node.subnodes.clear();
+  node.sharedBlock = 0;
+  records_.resize(props.size() * 8);
+  std::uint8_t* rec = records_.data();
+  for (std::uint16_t k : order_) {
+    const PropertyList::Entry& p = props[k];
     std::uint32_t value = 0;
     if (IsInlineType(p.type)) {
       value = p.inlineValue;
     } else if (p.size == 0) {
       value = 0;
     } else if (p.size <= HeapBuilder::kMaxAlloc) {
-      value = heap.Alloc(list.data(p), p.size);
+      value = heap_.Alloc(list.data(p), p.size);
     } else {
       std::uint32_t nid = MakeNid(++nextLtpIndex, kNidLtp);
       Subnode sub;
       sub.nid = nid;
-      sub.content.data = SplitStream(list.data(p), p.size, fmt.maxBlock);
+      sub.content.data = SplitStream(list.data(p), p.size, fmt_.maxBlock);
       node.subnodes.push_back(std::move(sub));
       value = nid;
     }
@@ -332,9 +442,8 @@ NodeContent BuildPropertyContext(PropertyList& list, const LtpFormat& fmt,
     Put32(rec + 4, value);
     rec += 8;
   }
-  std::uint32_t bth = BuildBth(heap, 2, 6, records);
-  node.data = heap.Finish(bth);
-  return node;
+  std::uint32_t bth = BuildBth(heap_, 2, 6, records_);
+  heap_.Finish(bth, node.data);
 }
 
 // --- table context ------------------------------------------------------------------
@@ -362,6 +471,18 @@ struct Column {
 
 NodeContent BuildTableContext(std::vector<std::uint32_t> tags, const std::vector<TableRow>& rows,
                               const LtpFormat& fmt, std::uint32_t& nextLtpIndex) {
+  TableRows flat;
+  flat.rows.reserve(rows.size());
+  for (const TableRow& row : rows) {
+    flat.rows.push_back({row.rowId, row.rowVer, flat.cells.entries().size(), row.cells.size()});
+    for (const PropValue& v : row.cells) flat.cells.Add(v);
+  }
+  return BuildTableContext(std::move(tags), flat, fmt, nextLtpIndex);
+}
+
+NodeContent BuildTableContext(std::vector<std::uint32_t> tags, const TableRows& table,
+                              const LtpFormat& fmt, std::uint32_t& nextLtpIndex) {
+  const std::vector<TableRows::Row>& rows = table.rows;
   tags.erase(std::remove_if(tags.begin(), tags.end(),
                             [](std::uint32_t t) { return t == kRowIdTag || t == kRowVerTag; }),
              tags.end());
@@ -388,6 +509,11 @@ NodeContent BuildTableContext(std::vector<std::uint32_t> tags, const std::vector
     end1 = off;
   }
   std::uint16_t rowSize = static_cast<std::uint16_t>(end1 + (cols.size() + 7) / 8);
+  // Columns by tag (the first of equal tags first), to find a cell's column.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> byTag;
+  for (std::size_t i = 0; i < cols.size(); ++i)
+    byTag.emplace_back(cols[i].tag, static_cast<std::uint32_t>(i));
+  std::sort(byTag.begin(), byTag.end());
 
   NodeContent node;
   HeapBuilder heap(0x7C, fmt.maxBlock);
@@ -396,32 +522,36 @@ NodeContent BuildTableContext(std::vector<std::uint32_t> tags, const std::vector
   std::vector<std::pair<std::uint32_t, std::uint32_t>> index;  // row id, row number
   index.reserve(rows.size());
   for (std::size_t r = 0; r < rows.size(); ++r) {
-    const TableRow& row = rows[r];
+    const TableRows::Row& row = rows[r];
     std::uint8_t* cell = matrix.data() + r * rowSize;
     std::uint8_t* ceb = cell + end1;
     Put32(cell, row.rowId);
     Put32(cell + 4, row.rowVer);
     ceb[0] |= 0xC0;
-    for (const auto& v : row.cells) {
-      auto it = std::find_if(cols.begin(), cols.end(),
-                             [&](const Column& c) { return c.tag == v.tag(); });
-      if (it == cols.end()) throw PstError("internal error: value for a missing column");
+    for (std::size_t k = row.first; k < row.first + row.count; ++k) {
+      const PropertyList::Entry& v = table.cells.entries()[k];
+      const std::uint32_t tag = (static_cast<std::uint32_t>(v.id) << 16) | v.type;
+      auto found = std::lower_bound(byTag.begin(), byTag.end(), std::make_pair(tag, 0u));
+      if (found == byTag.end() || found->first != tag)
+        throw PstError("internal error: value for a missing column");
+      const Column* it = &cols[found->second];
       std::uint8_t* d = cell + it->offset;
+      const std::uint8_t* data = table.cells.data(v);
       if (IsInlineType(v.type)) {
         if (it->size == 1) d[0] = static_cast<std::uint8_t>(v.inlineValue);
         else if (it->size == 2) Put16(d, static_cast<std::uint16_t>(v.inlineValue));
         else Put32(d, v.inlineValue);
       } else if (FixedSize(v.type)) {
-        std::memcpy(d, v.data.data(), std::min<std::size_t>(8, v.data.size()));
-      } else if (v.data.empty()) {
+        std::memcpy(d, data, std::min<std::size_t>(8, v.size));
+      } else if (v.size == 0) {
         Put32(d, 0);
-      } else if (v.data.size() <= HeapBuilder::kMaxAlloc) {
-        Put32(d, heap.Alloc(v.data));
+      } else if (v.size <= HeapBuilder::kMaxAlloc) {
+        Put32(d, heap.Alloc(data, v.size));
       } else {
         std::uint32_t nid = MakeNid(++nextLtpIndex, kNidLtp);
         Subnode sub;
         sub.nid = nid;
-        sub.content.data = SplitStream(v.data.data(), v.data.size(), fmt.maxBlock);
+        sub.content.data = SplitStream(data, v.size, fmt.maxBlock);
         node.subnodes.push_back(std::move(sub));
         Put32(d, nid);
       }

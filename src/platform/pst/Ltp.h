@@ -60,10 +60,14 @@ class PropertyList {
   struct Entry {
     std::uint16_t id = 0, type = 0;
     std::uint32_t inlineValue = 0;
-    std::size_t offset = 0, size = 0;
+    std::uint32_t offset = 0, size = 0;  // in the list's value buffer
   };
   void Clear() { entries_.clear(); data_.clear(); }
   void Add(const PropValue& v);
+  // Takes over one entry of another list, value and all.
+  void Copy(const PropertyList& from, const Entry& e);
+  // Adds property id with the type and value of entry `index` of this list.
+  void Repeat(std::uint16_t id, std::size_t index);
   void Int16(std::uint16_t id, std::uint16_t v);
   void Int32(std::uint16_t id, std::uint32_t v);
   void Bool(std::uint16_t id, bool v);
@@ -83,7 +87,8 @@ class PropertyList {
   Bytes data_;
 };
 
-// Builds a heap one page (= one block) at a time.
+// Builds a heap one page (= one block) at a time. After Finish it starts
+// over as a new empty heap, keeping its buffers for the next one.
 class HeapBuilder {
  public:
   static constexpr std::size_t kMaxAlloc = 3580;
@@ -91,6 +96,8 @@ class HeapBuilder {
   std::uint32_t Alloc(const std::uint8_t* p, std::size_t n);
   std::uint32_t Alloc(const Bytes& b) { return Alloc(b.data(), b.size()); }
   Stream Finish(std::uint32_t hidUserRoot);
+  // The same into out, whose block buffers are taken over for later heaps.
+  void Finish(std::uint32_t hidUserRoot, Stream& out);
 
  private:
   struct Page {
@@ -101,7 +108,9 @@ class HeapBuilder {
   void NewPage();
   std::uint8_t clientSig_;
   std::size_t maxBlock_;
-  std::vector<Page> pages_;
+  std::vector<Page> pages_;  // the first used_ are the heap's; the rest are spare
+  std::size_t used_ = 0;
+  std::vector<std::uint8_t> levels_;
 };
 
 // A B-tree on the heap over records key||data sorted by key; returns the
@@ -113,9 +122,31 @@ std::uint32_t BuildBth(HeapBuilder& heap, std::uint8_t cbKey, std::uint8_t cbEnt
 // from nextLtpIndex.
 NodeContent BuildPropertyContext(std::vector<PropValue> props, const LtpFormat& fmt,
                                  std::uint32_t& nextLtpIndex);
-// The same from a list, whose entries it sorts by property id.
-NodeContent BuildPropertyContext(PropertyList& props, const LtpFormat& fmt,
+NodeContent BuildPropertyContext(const PropertyList& props, const LtpFormat& fmt,
                                  std::uint32_t& nextLtpIndex);
+
+// Builds property bags one after another without allocating for each:
+// the heap, the records and the blocks of `out` are reused, and when a list
+// holds the same properties in the same order as the one before, their
+// sorted order is reused too.
+class PropertyContextBuilder {
+ public:
+  explicit PropertyContextBuilder(const LtpFormat& fmt);
+  // Replaces out with the bag of props.
+  void Build(const PropertyList& props, std::uint32_t& nextLtpIndex, NodeContent& out);
+
+ private:
+  const LtpFormat& fmt_;
+  HeapBuilder heap_;
+  Bytes records_;
+  std::vector<std::uint16_t> lastIds_;  // ids of the last list, in its order
+  std::vector<std::uint16_t> order_;    // that list's entries by id
+  // Sorting by marking ids in a bitmap of all 65,536 and reading the marks
+  // back in order: the words, a summary of which words are set, and each
+  // id's entry.
+  std::vector<std::uint64_t> idBits_, idWords_;
+  std::vector<std::uint16_t> entryOf_;
+};
 
 struct TableRow {
   std::uint32_t rowId = 0;
@@ -123,8 +154,21 @@ struct TableRow {
   std::vector<PropValue> cells;  // only columns of the table; absent = no value
 };
 
+// Many rows with all their cells side by side in one list, so that a large
+// table is gathered without an allocation per row or cell.
+struct TableRows {
+  struct Row {
+    std::uint32_t rowId = 0, rowVer = 0;
+    std::size_t first = 0, count = 0;  // its cells in `cells`
+  };
+  std::vector<Row> rows;
+  PropertyList cells;
+};
+
 // A table with the given columns (row id and row version are added).
 NodeContent BuildTableContext(std::vector<std::uint32_t> columns, const std::vector<TableRow>& rows,
+                              const LtpFormat& fmt, std::uint32_t& nextLtpIndex);
+NodeContent BuildTableContext(std::vector<std::uint32_t> columns, const TableRows& rows,
                               const LtpFormat& fmt, std::uint32_t& nextLtpIndex);
 
 }  // namespace pst::detail

@@ -70,7 +70,7 @@ class Writer {
   std::vector<PropValue> FolderProps(const FolderModel& f, std::size_t items) const;
   TableRow HierarchyRow(std::uint32_t nid, const FolderModel& f) const;
   Bytes EntryId(std::uint32_t nid) const;
-  Bytes RandomKey();
+  void RandomKey(std::uint8_t (&key)[16]);
 
   const StoreModel& store_;
   LtpFormat fmt_;
@@ -83,10 +83,8 @@ class Writer {
   std::uint32_t unique_ = 0;
 };
 
-Bytes Writer::RandomKey() {
-  Bytes k(16);
-  for (std::size_t i = 0; i < 16; i += 8) Put64(k.data() + i, rng_());
-  return k;
+void Writer::RandomKey(std::uint8_t (&key)[16]) {
+  for (std::size_t i = 0; i < 16; i += 8) Put64(key + i, rng_());
 }
 
 Bytes Writer::EntryId(std::uint32_t nid) const {
@@ -130,7 +128,8 @@ TableRow Writer::HierarchyRow(std::uint32_t nid, const FolderModel& f) const {
 
 void Writer::WriteEmptyTable(std::uint32_t nid, const std::vector<std::uint32_t>& cols,
                              std::uint32_t parent) {
-  out_.AddNode(nid, parent, BuildTableContext(ForFormat(cols, fmt_), {}, fmt_, nextLtpIndex_));
+  out_.AddNode(nid, parent,
+               BuildTableContext(ForFormat(cols, fmt_), TableRows{}, fmt_, nextLtpIndex_));
 }
 
 void Writer::WriteFolder(const Placed& pl) {
@@ -138,30 +137,41 @@ void Writer::WriteFolder(const Placed& pl) {
   const std::uint32_t index = pl.nid >> 5;
 
   // Items first: their contents-table rows copy what the items hold.
-  std::vector<TableRow> contents;
+  TableRows contents;
   if (f.contacts && !f.contacts->empty()) {
-    static const std::uint16_t kRowIds[] = {0x0017, 0x001A, 0x0036, 0x0037, 0x0057, 0x0058,
-                                            0x0070, 0x0E07, 0x0E08, 0x0E17, 0x3008};
+    // The item properties the contents table shows, by property id.
+    static const auto kInRow = [] {
+      std::vector<bool> v(0x10000, false);
+      for (std::uint16_t id : {0x0017, 0x001A, 0x0036, 0x0037, 0x0057, 0x0058, 0x0070, 0x0E07,
+                               0x0E08, 0x0E17, 0x3008})
+        v[id] = true;
+      return v;
+    }();
     // Every item's empty recipient table is the same block, shared as
     // Outlook shares the blocks of empty tables.
-    NodeContent recipients = BuildTableContext(ForFormat(kRecipientCols, fmt_), {}, fmt_,
+    NodeContent recipients = BuildTableContext(ForFormat(kRecipientCols, fmt_), TableRows{}, fmt_,
                                                nextLtpIndex_);
     std::uint64_t sharedRecipients = 0;
     std::size_t sharers = 0;
-    contents.reserve(f.contacts->size());
+    contents.rows.reserve(f.contacts->size());
     PropertyList props;
+    PropertyContextBuilder builder(fmt_);
+    ContactScratch scratch;
+    NodeContent item;
+    std::uint8_t searchKey[16];
     for (const Contact& c : *f.contacts) {
       std::uint32_t nid = MakeNid(++nextMessageIndex_, kNidNormalMessage);
-      ContactItemProperties(c, fmt_, store_.now, RandomKey(), props);
-      TableRow row;
+      RandomKey(searchKey);
+      ContactItemProperties(c, fmt_, store_.now, searchKey, props, scratch);
+      TableRows::Row row;
       row.rowId = nid;
       row.rowVer = ++unique_;
-      row.cells.reserve(std::size(kRowIds));
+      row.first = contents.cells.entries().size();
       for (const auto& e : props.entries())
-        if (std::find(std::begin(kRowIds), std::end(kRowIds), e.id) != std::end(kRowIds))
-          row.cells.push_back(props.Value(e));
-      contents.push_back(std::move(row));
-      NodeContent item = BuildPropertyContext(props, fmt_, nextLtpIndex_);
+        if (kInRow[e.id]) contents.cells.Copy(props, e);
+      row.count = contents.cells.entries().size() - row.first;
+      contents.rows.push_back(row);
+      builder.Build(props, nextLtpIndex_, item);
       if (sharers % kMaxSharers == 0) sharedRecipients = out_.AddSharedBlock(recipients.data);
       ++sharers;
       Subnode rt;

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <unistd.h>
+
 #include "platform/pst/Crc.h"
 #include "platform/pst/PstStore.h"
 
@@ -48,11 +50,22 @@ void FileSink::Write(std::uint64_t offset, const std::uint8_t* data, std::size_t
   pos_ += n;
 }
 
+// Written past the stream's buffer, which is emptied first, so that each
+// patched page costs one call and no seeks; pwrite leaves the file position
+// where the stream expects it.
 void FileSink::Patch(std::uint64_t offset, const std::uint8_t* data, std::size_t n) {
   errno = 0;
-  if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0) Fail("seek in");
-  if (std::fwrite(data, 1, n, file_) != n) Fail("write");
-  if (fseeko(file_, static_cast<off_t>(pos_), SEEK_SET) != 0) Fail("seek in");
+  if (std::fflush(file_) != 0) Fail("write");
+  const int fd = fileno(file_);
+  while (n > 0) {
+    errno = 0;
+    ssize_t done = ::pwrite(fd, data, n, static_cast<off_t>(offset));
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) Fail("write");
+    data += done;
+    offset += static_cast<std::uint64_t>(done);
+    n -= static_cast<std::size_t>(done);
+  }
 }
 
 // --- NdbWriter ---------------------------------------------------------------
@@ -161,16 +174,22 @@ typename NdbWriter<F>::Id NdbWriter<F>::EmitStream(const Stream& s) {
 template <class F>
 typename NdbWriter<F>::Id NdbWriter<F>::EmitSubnodes(const std::vector<Subnode>& subs) {
   if (subs.empty()) return 0;
-  struct Entry { std::uint32_t nid; Id data; Id sub; };
-  std::vector<Entry> entries;
-  entries.reserve(subs.size());
+  // One list per level of nesting, kept for the next node.
+  if (subnodeLists_.size() <= subnodeDepth_) subnodeLists_.emplace_back();
+  std::vector<SubnodeEntry>& entries = subnodeLists_[subnodeDepth_];
+  entries.clear();
+  ++subnodeDepth_;
+  struct Leave {
+    std::size_t& depth;
+    ~Leave() { --depth; }
+  } leave{subnodeDepth_};
   for (const auto& s : subs) {
     Id data = DataOf(s.content);
     Id sub = EmitSubnodes(s.content.subnodes);
     entries.push_back({s.nid, data, sub});
   }
   std::sort(entries.begin(), entries.end(),
-            [](const Entry& a, const Entry& b) { return a.nid < b.nid; });
+            [](const SubnodeEntry& a, const SubnodeEntry& b) { return a.nid < b.nid; });
   for (std::size_t i = 1; i < entries.size(); ++i)
     if (entries[i].nid == entries[i - 1].nid) throw PstError("internal error: duplicate subnode");
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,6 +62,7 @@ class NdbWriter {
   struct BbtEntry { Id bid; Id ib; std::uint16_t cb; std::uint16_t refs; };
   struct NbtEntry { std::uint32_t nid; Id data; Id sub; std::uint32_t parent; };
   struct Ref { Id key; Id bid; Id ib; };
+  struct SubnodeEntry { std::uint32_t nid; Id data; Id sub; };
 
   std::uint64_t Allocate(std::uint64_t size, std::uint64_t align);
   void MarkUsed(std::uint64_t offset, std::uint64_t size);
@@ -84,6 +86,8 @@ class NdbWriter {
   std::vector<BbtEntry> bbt_;
   std::vector<NbtEntry> nbt_;
   Bytes scratch_;
+  std::deque<std::vector<SubnodeEntry>> subnodeLists_;  // deque: nested levels keep their place
+  std::size_t subnodeDepth_ = 0;
 };
 
 extern template class NdbWriter<AnsiFormat>;

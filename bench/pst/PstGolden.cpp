@@ -1,0 +1,159 @@
+// Writes fixed stores (no clock, no randomness) in both formats, so that a
+// change meant only to speed the writer up can be checked byte for byte:
+//   pst_golden <directory>     writes golden_*.pst there; compare with cmp.
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/pst/Messaging.h"
+#include "platform/pst/NdbWriter.h"
+
+namespace {
+
+using namespace pst::detail;
+
+pst::Contact Generated(int i) {
+  const std::string n = std::to_string(i);
+  pst::Contact c;
+  c.FirstName = "Given" + n;
+  c.MiddleName = i % 3 ? "" : "M";
+  c.LastName = i % 7 ? "Family" + n : "";
+  c.CompanyName = i % 11 ? "Company " + std::to_string(i % 500) : "";
+  c.BusinessTelephoneNumber = "+1 555 100 " + n;
+  c.BusinessFaxNumber = i % 4 ? "" : "+1 555 200 " + n;
+  c.HomeTelephoneNumber = "+1 555 300 " + n;
+  c.HomeFaxNumber = i % 5 ? "" : "+1 555 400 " + n;
+  c.PagerNumber = "+1 555 500 " + n;
+  if (i % 13) {
+    c.BusinessAddressStreet = n + " Work Street";
+    c.BusinessAddressCity = "Worktown";
+    c.BusinessAddressState = "WS";
+    c.BusinessAddressPostalCode = "W" + n;
+    c.BusinessAddressCountry = "Workland";
+  }
+  c.HomeAddressStreet = n + " Home Road";
+  c.HomeAddressCountry = i % 2 ? "Homeland" : "";
+  c.Email1Address = i % 9 ? "person" + n + "@example.com" : "";
+  c.WebPage = "http://example.com/" + n;
+  c.OfficeLocation = "Room " + n;
+  c.Body = "Notes for contact " + n + ".\r\nMet at the conference; prefers e-mail.";
+  return c;
+}
+
+std::vector<pst::Contact> Odd() {
+  std::vector<pst::Contact> v;
+  v.emplace_back();  // nothing set at all
+  pst::Contact c;
+  c.CompanyName = "Only a company";
+  v.push_back(c);
+  c = {};
+  c.Email1Address = "only@example.com";
+  v.push_back(c);
+  c = {};
+  c.FirstName = "Jürgen";
+  c.LastName = "Müller-Lüdenscheidt";
+  c.HomeAddressStreet = "Straße 1";
+  c.HomeAddressCountry = "Österreich";
+  c.Body = "Grüße € ✓";
+  v.push_back(c);
+  for (std::size_t len : {3000u, 3581u, 8200u, 20000u, 100000u}) {
+    c = {};
+    c.LastName = "Long " + std::to_string(len);
+    c.Body.assign(len, 'x');
+    for (std::size_t k = 0; k < len; k += 97) c.Body[k] = static_cast<char>('a' + k % 26);
+    v.push_back(c);
+  }
+  return v;
+}
+
+template <class W>
+class Adapter : public NodeOutput {
+ public:
+  explicit Adapter(W& ndb) : ndb_(ndb) {}
+  void AddNode(std::uint32_t nid, std::uint32_t parent, const NodeContent& c) override {
+    ndb_.AddNode(nid, parent, c);
+  }
+  std::uint64_t AddSharedBlock(const Stream& s) override { return ndb_.AddSharedBlock(s); }
+
+ private:
+  W& ndb_;
+};
+
+void WriteOne(const std::filesystem::path& path, bool unicode, int codePage,
+              const std::vector<pst::Contact>& bulk, const std::vector<pst::Contact>& odd) {
+  const std::vector<pst::Contact> none;
+  std::map<int, FolderModel> f;
+  auto folder = [&](int id, FolderModel::Kind kind, std::string name, std::string cls,
+                    const std::vector<pst::Contact>* contacts) {
+    FolderModel& m = f[id];
+    m.kind = kind;
+    m.name = std::move(name);
+    m.containerClass = std::move(cls);
+    m.contacts = contacts;
+  };
+  folder(1, FolderModel::Kind::Root, "", "", &none);
+  folder(2, FolderModel::Kind::IpmSubtree, "Top of Personal Folders", "", &none);
+  folder(3, FolderModel::Kind::SearchRoot, "Search Root", "", &none);
+  folder(4, FolderModel::Kind::DeletedItems, "Deleted Items", "", &none);
+  folder(5, FolderModel::Kind::User, "WAB Contacts 06-12-2026 03:29:10", "IPF.Contact", &bulk);
+  folder(6, FolderModel::Kind::User, "Odd ones", "IPF.Contact", &odd);
+  folder(7, FolderModel::Kind::User, "Empty", "IPF.Note", &none);
+  f[1].children = {&f[2], &f[3]};
+  f[2].children = {&f[4], &f[5], &f[7]};
+  f[5].children = {&f[6]};
+
+  StoreModel model;
+  model.displayName = "Windows Address Book Contacts";
+  for (int i = 0; i < 16; ++i) model.recordKey.push_back(static_cast<std::uint8_t>(0x10 + 7 * i));
+  model.root = &f[1];
+  model.now = 0x01DCC0FFEE123456ull;
+
+  LtpFormat fmt;
+  fmt.unicode = unicode;
+  fmt.maxBlock = unicode ? UnicodeFormat::kMaxBlockData : AnsiFormat::kMaxBlockData;
+  fmt.rowIndexValue = unicode ? 4 : 2;
+  fmt.codePage = codePage;
+
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) throw std::runtime_error("cannot create " + path.string());
+  FileSink sink(file, path.string());
+  std::mt19937_64 rng(12345);
+  auto run = [&](auto& ndb) {
+    Adapter out(ndb);
+    HeaderInfo info = WriteMessaging(model, fmt, out, rng);
+    ndb.Finish(info);
+  };
+  if (unicode) {
+    NdbWriter<UnicodeFormat> ndb(sink);
+    run(ndb);
+  } else {
+    NdbWriter<AnsiFormat> ndb(sink);
+    run(ndb);
+  }
+  std::fclose(file);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: pst_golden <directory>\n");
+    return 1;
+  }
+  const std::filesystem::path dir = argv[1];
+  // As many items as an ANSI folder holds, so that the files pass the size
+  // where the free-map pages start; smaller ones for the other code pages.
+  std::vector<pst::Contact> bulk, some;
+  for (int i = 0; i < 32766; ++i) bulk.push_back(Generated(i));
+  some.assign(bulk.begin(), bulk.begin() + 3000);
+  const std::vector<pst::Contact> odd = Odd();
+  WriteOne(dir / "golden_unicode.pst", true, 1252, bulk, odd);
+  WriteOne(dir / "golden_ansi1252.pst", false, 1252, bulk, odd);
+  WriteOne(dir / "golden_ansi1251.pst", false, 1251, some, odd);
+  WriteOne(dir / "golden_ansi437.pst", false, 437, some, odd);
+  return 0;
+}

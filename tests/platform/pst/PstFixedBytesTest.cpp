@@ -1,0 +1,146 @@
+// The writer's output for a fixed store (no clock, no randomness), pinned by
+// size and checksum in both formats, so that work on the writer's speed
+// cannot change a byte unnoticed. The pinned values were taken from the
+// writer as it stood before that work. A deliberate change to the file
+// layout changes them too: check the new output with the readers first.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/pst/Crc.h"
+#include "platform/pst/Messaging.h"
+#include "platform/pst/NdbWriter.h"
+#include "support/TestData.h"
+
+namespace {
+
+using namespace pst::detail;
+
+template <class W>
+class Adapter : public NodeOutput {
+ public:
+  explicit Adapter(W& ndb) : ndb_(ndb) {}
+  void AddNode(std::uint32_t nid, std::uint32_t parent, const NodeContent& c) override {
+    ndb_.AddNode(nid, parent, c);
+  }
+  std::uint64_t AddSharedBlock(const Stream& s) override { return ndb_.AddSharedBlock(s); }
+
+ private:
+  W& ndb_;
+};
+
+// Writes a fixed store and returns its bytes: contacts of many shapes (empty
+// fields, long notes in subnodes, text beyond ASCII) and an empty folder.
+std::string FixedStoreBytes(const std::filesystem::path& path, bool unicode, int codePage) {
+  using namespace pst::detail;
+  std::vector<pst::Contact> contacts;
+  for (int i = 0; i < 120; ++i) {
+    const std::string n = std::to_string(i);
+    pst::Contact c;
+    c.FirstName = i % 6 ? "Given" + n : "";
+    c.MiddleName = i % 3 ? "" : "M";
+    c.LastName = i % 7 ? "Family" + n : "";
+    c.CompanyName = i % 5 ? "Company " + n : "";
+    c.BusinessTelephoneNumber = "+1 555 100 " + n;
+    c.HomeFaxNumber = i % 4 ? "" : "+1 555 400 " + n;
+    if (i % 2) {
+      c.BusinessAddressStreet = n + " Work Street";
+      c.BusinessAddressCity = "Worktown";
+      c.BusinessAddressPostalCode = "W" + n;
+    }
+    c.HomeAddressStreet = i % 3 ? n + " Home Road" : "";
+    c.HomeAddressCountry = "Homeland";
+    c.Email1Address = i % 9 ? "person" + n + "@example.com" : "";
+    c.WebPage = i % 2 ? "http://example.com/" + n : "";
+    c.Body = i % 10 ? "Notes " + n : std::string(3600 + 500 * i, static_cast<char>('a' + i % 26));
+    contacts.push_back(c);
+  }
+  pst::Contact c;
+  contacts.push_back(c);  // nothing set
+  c.FirstName = "J\xC3\xBCrgen";
+  c.LastName = "M\xC3\xBCller";
+  c.HomeAddressStreet = "Stra\xC3\x9F" "e 1";
+  c.Body = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC";
+  contacts.push_back(c);
+  const std::vector<pst::Contact> none;
+
+  std::map<int, FolderModel> f;
+  auto folder = [&](int id, FolderModel::Kind kind, std::string name, std::string cls,
+                    const std::vector<pst::Contact>* items) {
+    f[id].kind = kind;
+    f[id].name = std::move(name);
+    f[id].containerClass = std::move(cls);
+    f[id].contacts = items;
+  };
+  folder(1, FolderModel::Kind::Root, "", "", &none);
+  folder(2, FolderModel::Kind::IpmSubtree, "Top of Personal Folders", "", &none);
+  folder(3, FolderModel::Kind::SearchRoot, "Search Root", "", &none);
+  folder(4, FolderModel::Kind::DeletedItems, "Deleted Items", "", &none);
+  folder(5, FolderModel::Kind::User, "Contacts", "IPF.Contact", &contacts);
+  folder(6, FolderModel::Kind::User, "Empty", "IPF.Note", &none);
+  f[1].children = {&f[2], &f[3]};
+  f[2].children = {&f[4], &f[5]};
+  f[5].children = {&f[6]};
+  StoreModel model;
+  model.displayName = "Fixed";
+  for (int i = 0; i < 16; ++i) model.recordKey.push_back(static_cast<std::uint8_t>(3 * i + 1));
+  model.root = &f[1];
+  model.now = 0x01DCC0FFEE123456ull;
+  LtpFormat fmt;
+  fmt.unicode = unicode;
+  fmt.maxBlock = unicode ? UnicodeFormat::kMaxBlockData : AnsiFormat::kMaxBlockData;
+  fmt.rowIndexValue = unicode ? 4 : 2;
+  fmt.codePage = codePage;
+
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return {};
+  {
+    FileSink sink(file, path.string());
+    std::mt19937_64 rng(7);
+    auto run = [&](auto& ndb) {
+      Adapter out(ndb);
+      ndb.Finish(WriteMessaging(model, fmt, out, rng));
+    };
+    if (unicode) {
+      NdbWriter<UnicodeFormat> ndb(sink);
+      run(ndb);
+    } else {
+      NdbWriter<AnsiFormat> ndb(sink);
+      run(ndb);
+    }
+  }
+  std::fclose(file);
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct Pinned {
+  bool unicode;
+  int codePage;
+  std::size_t size;
+  std::uint32_t crc;
+};
+
+TEST(PstFixedBytes, OutputIsExactlyAsPinned) {
+  testsupport::TempDir dir;
+  const Pinned cases[] = {
+      {false, 1252, 779264, 0x716C69EA},
+      {true, 1252, 1033216, 0x3EA5F34A},
+      {false, 1251, 779264, 0x963D6FA7},
+  };
+  for (const Pinned& p : cases) {
+    SCOPED_TRACE(std::string(p.unicode ? "Unicode" : "ANSI ") + std::to_string(p.codePage));
+    const std::string bytes = FixedStoreBytes(dir / "fixed.pst", p.unicode, p.codePage);
+    EXPECT_EQ(bytes.size(), p.size);
+    EXPECT_EQ(Crc(bytes.data(), bytes.size()), p.crc);
+  }
+}
+
+}  // namespace
