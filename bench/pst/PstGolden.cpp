@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/pst/Messaging.h"
-#include "platform/pst/NdbWriter.h"
+#include "platform/pst/StoreFile.h"
 
 namespace {
 
@@ -70,19 +69,6 @@ std::vector<pst::Contact> Odd() {
   return v;
 }
 
-template <class W>
-class Adapter : public NodeOutput {
- public:
-  explicit Adapter(W& ndb) : ndb_(ndb) {}
-  void AddNode(std::uint32_t nid, std::uint32_t parent, const NodeContent& c) override {
-    ndb_.AddNode(nid, parent, c);
-  }
-  std::uint64_t AddSharedBlock(const Stream& s) override { return ndb_.AddSharedBlock(s); }
-
- private:
-  W& ndb_;
-};
-
 void WriteOne(const std::filesystem::path& path, bool unicode, int codePage,
               const std::vector<pst::Contact>& bulk, const std::vector<pst::Contact>& odd) {
   const std::vector<pst::Contact> none;
@@ -112,28 +98,13 @@ void WriteOne(const std::filesystem::path& path, bool unicode, int codePage,
   model.root = &f[1];
   model.now = 0x01DCC0FFEE123456ull;
 
-  LtpFormat fmt;
-  fmt.unicode = unicode;
-  fmt.maxBlock = unicode ? UnicodeFormat::kMaxBlockData : AnsiFormat::kMaxBlockData;
-  fmt.rowIndexValue = unicode ? 4 : 2;
-  fmt.codePage = codePage;
+  const LtpFormat fmt = FileFormat(unicode, codePage);
 
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) throw std::runtime_error("cannot create " + path.string());
   FileSink sink(file, path.string());
   std::mt19937_64 rng(12345);
-  auto run = [&](auto& ndb) {
-    Adapter out(ndb);
-    HeaderInfo info = WriteMessaging(model, fmt, out, rng);
-    ndb.Finish(info);
-  };
-  if (unicode) {
-    NdbWriter<UnicodeFormat> ndb(sink);
-    run(ndb);
-  } else {
-    NdbWriter<AnsiFormat> ndb(sink);
-    run(ndb);
-  }
+  SerializeStore(model, fmt, sink, rng);
   std::fclose(file);
 }
 

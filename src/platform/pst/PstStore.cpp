@@ -13,8 +13,7 @@
 #include <random>
 
 #include "platform/codepage/CodePage.h"
-#include "platform/pst/Messaging.h"
-#include "platform/pst/NdbWriter.h"
+#include "platform/pst/StoreFile.h"
 
 namespace pst {
 
@@ -167,29 +166,6 @@ FolderId Store::MoveFolder(FolderId folder, Store& to, FolderId newParent) {
 
 namespace {
 
-template <class F>
-class WriterOutput : public detail::NodeOutput {
- public:
-  explicit WriterOutput(detail::NdbWriter<F>& ndb) : ndb_(ndb) {}
-  void AddNode(std::uint32_t nid, std::uint32_t parent, const detail::NodeContent& c) override {
-    ndb_.AddNode(nid, parent, c);
-  }
-  std::uint64_t AddSharedBlock(const detail::Stream& s) override { return ndb_.AddSharedBlock(s); }
-
- private:
-  detail::NdbWriter<F>& ndb_;
-};
-
-template <class F>
-void Serialize(const detail::StoreModel& model, const detail::LtpFormat& fmt,
-               detail::FileSink& sink) {
-  detail::NdbWriter<F> ndb(sink);
-  WriterOutput<F> out(ndb);
-  std::mt19937_64 rng(std::random_device{}());
-  detail::HeaderInfo info = detail::WriteMessaging(model, fmt, out, rng);
-  ndb.Finish(info);
-}
-
 std::uint64_t NowFiletime() {
   using namespace std::chrono;
   auto since1970 = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
@@ -218,11 +194,7 @@ void Store::Write(const std::filesystem::path& path) const {
   model.root = &models[impl_->root];
   model.now = NowFiletime();
 
-  detail::LtpFormat fmt;
-  fmt.unicode = impl_->format == Format::Unicode;
-  fmt.maxBlock = fmt.unicode ? detail::UnicodeFormat::kMaxBlockData : detail::AnsiFormat::kMaxBlockData;
-  fmt.rowIndexValue = fmt.unicode ? 4 : 2;
-  fmt.codePage = impl_->codePage;
+  const detail::LtpFormat fmt = detail::FileFormat(impl_->format == Format::Unicode, impl_->codePage);
 
   // Written beside the target under a name of its own, then renamed over it.
   static std::atomic<unsigned> counter{0};
@@ -240,8 +212,8 @@ void Store::Write(const std::filesystem::path& path) const {
   std::setvbuf(file, nullptr, _IOFBF, 1 << 20);
   try {
     detail::FileSink sink(file, path.string());
-    if (fmt.unicode) Serialize<detail::UnicodeFormat>(model, fmt, sink);
-    else Serialize<detail::AnsiFormat>(model, fmt, sink);
+    std::mt19937_64 rng(std::random_device{}());
+    detail::SerializeStore(model, fmt, sink, rng);
   } catch (...) {
     std::fclose(file);
     ::unlink(tmp.c_str());

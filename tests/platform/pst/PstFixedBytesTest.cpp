@@ -15,26 +15,12 @@
 #include <vector>
 
 #include "platform/pst/Crc.h"
-#include "platform/pst/Messaging.h"
-#include "platform/pst/NdbWriter.h"
+#include "platform/pst/StoreFile.h"
 #include "support/TestData.h"
 
 namespace {
 
 using namespace pst::detail;
-
-template <class W>
-class Adapter : public NodeOutput {
- public:
-  explicit Adapter(W& ndb) : ndb_(ndb) {}
-  void AddNode(std::uint32_t nid, std::uint32_t parent, const NodeContent& c) override {
-    ndb_.AddNode(nid, parent, c);
-  }
-  std::uint64_t AddSharedBlock(const Stream& s) override { return ndb_.AddSharedBlock(s); }
-
- private:
-  W& ndb_;
-};
 
 // Writes a fixed store and returns its bytes: contacts of many shapes (empty
 // fields, long notes in subnodes, text beyond ASCII) and an empty folder.
@@ -93,28 +79,14 @@ std::string FixedStoreBytes(const std::filesystem::path& path, bool unicode, int
   for (int i = 0; i < 16; ++i) model.recordKey.push_back(static_cast<std::uint8_t>(3 * i + 1));
   model.root = &f[1];
   model.now = 0x01DCC0FFEE123456ull;
-  LtpFormat fmt;
-  fmt.unicode = unicode;
-  fmt.maxBlock = unicode ? UnicodeFormat::kMaxBlockData : AnsiFormat::kMaxBlockData;
-  fmt.rowIndexValue = unicode ? 4 : 2;
-  fmt.codePage = codePage;
+  const LtpFormat fmt = FileFormat(unicode, codePage);
 
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return {};
   {
     FileSink sink(file, path.string());
     std::mt19937_64 rng(7);
-    auto run = [&](auto& ndb) {
-      Adapter out(ndb);
-      ndb.Finish(WriteMessaging(model, fmt, out, rng));
-    };
-    if (unicode) {
-      NdbWriter<UnicodeFormat> ndb(sink);
-      run(ndb);
-    } else {
-      NdbWriter<AnsiFormat> ndb(sink);
-      run(ndb);
-    }
+    SerializeStore(model, fmt, sink, rng);
   }
   std::fclose(file);
   std::ifstream in(path, std::ios::binary);
