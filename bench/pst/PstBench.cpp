@@ -14,38 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "GeneratedContact.h"
 #include "platform/pst/PstStore.h"
 
 namespace {
 
 constexpr int kContacts = 32766;
 constexpr int kRuns = 3;
-
-pst::Contact Generated(int i) {
-  const std::string n = std::to_string(i);
-  pst::Contact c;
-  c.FirstName = "Given" + n;
-  c.MiddleName = i % 3 ? "" : "M";
-  c.LastName = "Family" + n;
-  c.CompanyName = "Company " + std::to_string(i % 500);
-  c.BusinessTelephoneNumber = "+1 555 100 " + n;
-  c.BusinessFaxNumber = i % 4 ? "" : "+1 555 200 " + n;
-  c.HomeTelephoneNumber = "+1 555 300 " + n;
-  c.HomeFaxNumber = i % 5 ? "" : "+1 555 400 " + n;
-  c.PagerNumber = "+1 555 500 " + n;
-  c.BusinessAddressStreet = n + " Work Street";
-  c.BusinessAddressCity = "Worktown";
-  c.BusinessAddressState = "WS";
-  c.BusinessAddressPostalCode = "W" + n;
-  c.BusinessAddressCountry = "Workland";
-  c.HomeAddressStreet = n + " Home Road";
-  c.HomeAddressCountry = "Homeland";
-  c.Email1Address = "person" + n + "@example.com";
-  c.WebPage = "http://example.com/" + n;
-  c.OfficeLocation = "Room " + n;
-  c.Body = "Notes for contact " + n + ".\r\nMet at the conference; prefers e-mail.";
-  return c;
-}
 
 double Seconds(std::chrono::steady_clock::duration d) {
   return std::chrono::duration<double>(d).count();
@@ -70,7 +45,7 @@ double CopySeconds(const std::filesystem::path& from, const std::filesystem::pat
 int RunOne(pst::Format format, const std::filesystem::path& file) {
   std::vector<pst::Contact> contacts;
   contacts.reserve(kContacts);
-  for (int i = 0; i < kContacts; ++i) contacts.push_back(Generated(i));
+  for (int i = 0; i < kContacts; ++i) contacts.push_back(GeneratedContact(i, false));
   auto t0 = std::chrono::steady_clock::now();
   pst::Store store(format, "Windows Address Book Contacts", 1252);
   auto folder = store.AddFolder(store.TopOfPersonalFolders(), "WAB Contacts 06-12-2026 03:29:10",

@@ -9,39 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "GeneratedContact.h"
 #include "platform/pst/StoreFile.h"
 
 namespace {
 
 using namespace pst::detail;
-
-pst::Contact Generated(int i) {
-  const std::string n = std::to_string(i);
-  pst::Contact c;
-  c.FirstName = "Given" + n;
-  c.MiddleName = i % 3 ? "" : "M";
-  c.LastName = i % 7 ? "Family" + n : "";
-  c.CompanyName = i % 11 ? "Company " + std::to_string(i % 500) : "";
-  c.BusinessTelephoneNumber = "+1 555 100 " + n;
-  c.BusinessFaxNumber = i % 4 ? "" : "+1 555 200 " + n;
-  c.HomeTelephoneNumber = "+1 555 300 " + n;
-  c.HomeFaxNumber = i % 5 ? "" : "+1 555 400 " + n;
-  c.PagerNumber = "+1 555 500 " + n;
-  if (i % 13) {
-    c.BusinessAddressStreet = n + " Work Street";
-    c.BusinessAddressCity = "Worktown";
-    c.BusinessAddressState = "WS";
-    c.BusinessAddressPostalCode = "W" + n;
-    c.BusinessAddressCountry = "Workland";
-  }
-  c.HomeAddressStreet = n + " Home Road";
-  c.HomeAddressCountry = i % 2 ? "Homeland" : "";
-  c.Email1Address = i % 9 ? "person" + n + "@example.com" : "";
-  c.WebPage = "http://example.com/" + n;
-  c.OfficeLocation = "Room " + n;
-  c.Body = "Notes for contact " + n + ".\r\nMet at the conference; prefers e-mail.";
-  return c;
-}
 
 std::vector<pst::Contact> Odd() {
   std::vector<pst::Contact> v;
@@ -119,7 +92,7 @@ int main(int argc, char** argv) {
   // As many items as an ANSI folder holds, so that the files pass the size
   // where the free-map pages start; smaller ones for the other code pages.
   std::vector<pst::Contact> bulk, some;
-  for (int i = 0; i < 32766; ++i) bulk.push_back(Generated(i));
+  for (int i = 0; i < 32766; ++i) bulk.push_back(GeneratedContact(i, true));
   some.assign(bulk.begin(), bulk.begin() + 3000);
   const std::vector<pst::Contact> odd = Odd();
   WriteOne(dir / "golden_unicode.pst", true, 1252, bulk, odd);
