@@ -20,6 +20,11 @@ int RunExport(const std::string& verb, const std::vector<std::string>& args);
 // pst-ansi | pst-unicode BOOK.wab OUTDIR: the Outlook export.
 int RunPstExport(const std::string& verb, const std::vector<std::string>& args);
 
+// vcard [--version 3.0|4.0] [--no-fold] | csv-outlook | csv-google | xlsx,
+// each [--force] BOOK.wab OUTDIR: the exports of the whole book.
+bool IsBookVerb(const std::string& verb);
+int RunBookExport(const std::string& verb, const std::vector<std::string>& args);
+
 // The usage text, for --help and usage errors.
 const char* UsageText();
 

@@ -21,6 +21,16 @@ const char* UsageText() {
          "  xls BOOK.wab OUTDIR         export every contact to an Excel workbook (.xls)\n"
          "  pst-ansi BOOK.wab OUTDIR    export to a new Outlook personal folders file, ANSI format\n"
          "  pst-unicode BOOK.wab OUTDIR export to a new Outlook personal folders file, Unicode format\n"
+         "  vcard [--version 3.0|4.0] [--no-fold] [--force] BOOK.wab OUTDIR\n"
+         "                              every contact and group as vCards (book.vcf), 3.0 unless\n"
+         "                              asked; --no-fold for importers that mishandle folded lines\n"
+         "  csv-outlook [--force] BOOK.wab OUTDIR\n"
+         "                              CSV with Outlook's English headers (book.csv)\n"
+         "  csv-google [--force] BOOK.wab OUTDIR\n"
+         "                              CSV with Google Contacts' headers (book.csv)\n"
+         "  xlsx [--force] BOOK.wab OUTDIR\n"
+         "                              every field into an Excel workbook (book.xlsx)\n"
+         "                              An existing output file is replaced only with --force.\n"
          "  --help                      show this text\n"
          "\n"
          "Exit status: 0 success, 1 failure (the message is on standard error), 2 usage error.\n";
@@ -45,6 +55,7 @@ int main(int argc, char** argv) {
     }
     if (verb == "list") return cli::RunList(args);
     if (verb == "pst-ansi" || verb == "pst-unicode") return cli::RunPstExport(verb, args);
+    if (cli::IsBookVerb(verb)) return cli::RunBookExport(verb, args);
     if (verb == "xls" || verb == "pst-ansi" || verb == "pst-unicode") return cli::RunExport(verb, args);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "addrivo-convert: %s\n", e.what());

@@ -180,14 +180,9 @@ void VCardWriter::CommonProperties(const wab::Contact& c, std::string& out) {
     raw("X-ANNIVERSARY", IsoDate(c.anniversary));
     if (c.gender != wab::Gender::Unspecified) raw("X-GENDER", c.gender == wab::Gender::Male ? "Male" : "Female");
     text("X-SPOUSE", c[Field::Spouse]);
-    if (!c.children.empty()) {
-      value_.clear();
-      for (std::size_t i = 0; i < c.children.size(); ++i) {
-        if (i) value_ += ',';
-        Text(value_, c.children[i]);
-      }
-      Line("X-CHILDREN", value_, out);
-    }
+    // One line per child: readers take an unknown property as one text,
+    // so a comma-separated list would come back as its first name only.
+    for (const auto& child : c.children) text("X-CHILDREN", child);
   }
   text("NOTE", c[Field::Notes]);
 }

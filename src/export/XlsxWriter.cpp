@@ -285,6 +285,8 @@ void WriteXlsx(const wab::Book& book, const std::string& path, ContactProgress& 
       }
       text = sheet.Text(c, column);
       if (text.empty()) continue;
+      // A cell breaks lines with LF alone; a CR would show as "_x000D_".
+      if (text.find('\r') != std::string::npos) text = UnixLineBreaks(text);
       sheet.FitCell(text);
       Check(worksheet_write_string(ws, row, col, text.c_str(), nullptr));
     }
