@@ -75,11 +75,22 @@ std::string StableUuid(const wab::Contact& c, bool isGroup) {
   // Version 8 (custom) in the time_hi field, the RFC 4122 variant bits.
   h = (h & ~0xF000ULL) | 0x8000ULL;
   lo = (lo & ~(0xC0ULL << 56)) | (0x80ULL << 56);
-  char text[37];
-  std::snprintf(text, sizeof text, "%08x-%04x-%04x-%04x-%012llx", static_cast<unsigned>(h >> 32),
-                static_cast<unsigned>((h >> 16) & 0xFFFF), static_cast<unsigned>(h & 0xFFFF),
-                static_cast<unsigned>(lo >> 48),
-                static_cast<unsigned long long>(lo & 0xFFFFFFFFFFFFULL));
+  // 8-4-4-4-12 hexadecimal digits.
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text(36, '-');
+  std::size_t at = 0;
+  auto put = [&](std::uint64_t bits, int digits) {
+    for (int i = digits - 1; i >= 0; --i) text[at++] = kHex[(bits >> (4 * i)) & 0xF];
+  };
+  put(h >> 32, 8);
+  ++at;
+  put(h >> 16, 4);
+  ++at;
+  put(h, 4);
+  ++at;
+  put(lo >> 48, 4);
+  ++at;
+  put(lo, 12);
   return text;
 }
 

@@ -34,23 +34,26 @@ std::string EmailType3(const std::string& type) {
 }  // namespace
 
 void AppendEscaped(std::string& out, std::string_view text, bool escapeSemicolon) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  const char* specials = escapeSemicolon ? "\\,;\r\n" : "\\,\r\n";
+  std::size_t from = 0;
+  // Runs of plain characters go over in one piece.
+  for (std::size_t i = text.find_first_of(specials); i != std::string_view::npos;
+       i = text.find_first_of(specials, from)) {
+    out.append(text.data() + from, i - from);
     const char c = text[i];
+    from = i + 1;
     switch (c) {
       case '\\': out += "\\\\"; break;
       case ',': out += "\\,"; break;
-      case ';':
-        if (escapeSemicolon) out += '\\';
-        out += ';';
-        break;
+      case ';': out += "\\;"; break;
       case '\r':
         out += "\\n";
-        if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        if (from < text.size() && text[from] == '\n') ++from;
         break;
-      case '\n': out += "\\n"; break;
-      default: out += c;
+      default: out += "\\n"; break;  // '\n'
     }
   }
+  out.append(text.data() + from, text.size() - from);
 }
 
 void AppendContentLine(std::string& out, std::string_view name, std::string_view value, bool fold) {

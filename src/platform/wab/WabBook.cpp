@@ -551,7 +551,10 @@ auto FindById(V& v, std::uint32_t id) -> decltype(v.data()) {
 
 template <typename T>
 void SortById(std::vector<T>& v) {
-  std::stable_sort(v.begin(), v.end(), [](const T& a, const T& b) { return a.id < b.id; });
+  const auto byId = [](const T& a, const T& b) { return a.id < b.id; };
+  // Records usually come in ID order already; moving every object through
+  // the sort's buffer costs more than reading them.
+  if (!std::is_sorted(v.begin(), v.end(), byId)) std::stable_sort(v.begin(), v.end(), byId);
 }
 
 // Obsolete copies of contacts whose record ID the index no longer lists:
