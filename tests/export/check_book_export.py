@@ -2,10 +2,11 @@
 """Reads an export of the whole book back with readers nobody here wrote and
 compares every field with the book as `addrivo-convert list --all` prints it.
 
-  check_book_export.py vcard3|vcard4|csv-outlook|csv-google|xlsx BOOK.jsonl FILE
+  check_book_export.py vcard3|vcard4|csv-outlook|csv-google|xlsx|xlsx-soffice BOOK.jsonl FILE
 
 vCard through python3-vobject, CSV through Python's csv module, .xlsx through
-python3-openpyxl. Prints one line per mismatch and exits 1 when there is any.
+python3-openpyxl and (xlsx-soffice, slow) LibreOffice Calc. Prints one line per mismatch and exits 1 when there is any, 77 when the
+reader is not installed.
 """
 import csv
 import json
@@ -174,11 +175,39 @@ def check_csv(layout, contacts, groups, path):
             expect(who + " Birthday", r["Birthday"], o.get("birthday", ""))
 
 
-def check_xlsx(contacts, groups, path):
-    import openpyxl
-    wb = openpyxl.load_workbook(path, read_only=True)
-    expect("sheets", wb.sheetnames, ["Contacts", "Groups"])
-    rows = list(wb["Contacts"].iter_rows(values_only=True))
+def soffice_rows(path):
+    """The first sheet as LibreOffice Calc saves it to UTF-8 CSV; None when
+    LibreOffice is not installed."""
+    import glob, os, shutil, subprocess, tempfile
+    soffice = shutil.which("soffice") or shutil.which("libreoffice")
+    if not soffice:
+        return None
+    with tempfile.TemporaryDirectory() as tmp:
+        profile = "file://" + os.path.join(tmp, "profile")
+        run = subprocess.run([soffice, "-env:UserInstallation=" + profile, "--headless", "--convert-to",
+                              "csv:Text - txt - csv (StarCalc):44,34,76,1", "--outdir", tmp, path],
+                             capture_output=True, text=True, timeout=300)
+        found = glob.glob(os.path.join(tmp, "*.csv"))
+        if run.returncode != 0 or not found:
+            problems.append(f"soffice failed ({run.returncode}): {run.stdout} {run.stderr}")
+            return []
+        with open(found[0], encoding="utf-8", newline="") as f:
+            return [[v if v != "" else None for v in r] for r in csv.reader(f)]
+
+
+def check_xlsx(contacts, groups, path, soffice=False):
+    if soffice:
+        rows = soffice_rows(path)
+        if rows is None:
+            print("LibreOffice is not installed")
+            sys.exit(77)
+        if not rows:
+            return
+    else:
+        import openpyxl
+        wb = openpyxl.load_workbook(path, read_only=True)
+        expect("sheets", wb.sheetnames, ["Contacts", "Groups"])
+        rows = list(wb["Contacts"].iter_rows(values_only=True))
     heads = list(rows[0])
     expect("rows", len(rows) - 1, len(contacts))
     col = {h: i for i, h in enumerate(heads)}
@@ -210,7 +239,11 @@ def check_xlsx(contacts, groups, path):
         expect(who + " Children", text(r[col["Children"]]), ", ".join(o.get("children", [])))
         expect(who + " Groups", text(r[col["Groups"]]), "; ".join(o.get("groups", [])))
         bday = r[col["Birthday"]]
-        expect(who + " Birthday", bday.strftime("%Y-%m-%d") if bday else "", o.get("birthday", ""))
+        if bday and not isinstance(bday, str):
+            bday = bday.strftime("%Y-%m-%d")
+        expect(who + " Birthday", bday or "", o.get("birthday", ""))
+    if soffice:
+        return
     grows = list(wb["Groups"].iter_rows(values_only=True))
     expect("Groups heading", list(grows[0]), ["Group", "Member", "Member's E-mail"])
     want = []
@@ -235,8 +268,8 @@ def main():
         check_vcard("3.0" if mode == "vcard3" else "4.0", contacts, groups, path)
     elif mode in ("csv-outlook", "csv-google"):
         check_csv(mode, contacts, groups, path)
-    elif mode == "xlsx":
-        check_xlsx(contacts, groups, path)
+    elif mode in ("xlsx", "xlsx-soffice"):
+        check_xlsx(contacts, groups, path, soffice=mode == "xlsx-soffice")
     else:
         sys.exit("unknown mode " + mode)
     for p in problems:
