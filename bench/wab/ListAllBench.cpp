@@ -4,6 +4,7 @@
 // the time of list. Figures only; nothing passes or fails here.
 //
 //   list_all_bench [COUNT]
+//   list_all_bench --write PATH [COUNT]   only write the book, for profiling
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -38,6 +39,10 @@ double Median(std::vector<double> v) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 3 && std::string(argv[1]) == "--write") {
+    testsupport::WriteGeneratedBook(argv[2], argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 32766);
+    return 0;
+  }
   const std::size_t count = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 32766;
   const std::filesystem::path tool =
       std::filesystem::absolute(argv[0]).parent_path() / "addrivo-convert";

@@ -364,3 +364,34 @@ TEST(WabBook, ReaderAnswersHomeCountryBesideTheDesignedKeys) {
 }
 
 }  // namespace
+
+namespace {
+
+// Contact by contact gives what the whole book holds, with folders and
+// groups already there at the first contact.
+TEST(WabBook, ReadingContactByContactGivesTheSameBook) {
+  for (bool recover : {false, true}) {
+    const std::string bytes = WriteBook(GroupsAndFolders());
+    const wab::WabFile file = wab::WabFile::Parse(bytes);
+    const wab::Book whole = wab::ReadBook(file, {recover, 1252});
+    std::vector<wab::Contact> seen;
+    const wab::Book streamed = wab::ReadBook(file, {recover, 1252}, [&](const wab::Book& b, const wab::Contact& c) {
+      EXPECT_EQ(b.folders.size(), 3u);
+      EXPECT_EQ(b.groups.size(), 2u);
+      seen.push_back(c);
+    });
+    EXPECT_TRUE(streamed.contacts.empty());
+    ASSERT_EQ(seen.size(), whole.contacts.size());
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+      EXPECT_EQ(seen[i].id, whole.contacts[i].id);
+      EXPECT_EQ(seen[i].displayName, whole.contacts[i].displayName);
+      EXPECT_EQ(seen[i].folder, whole.contacts[i].folder);
+      EXPECT_EQ(seen[i].groups, whole.contacts[i].groups);
+      EXPECT_EQ(seen[i].deleted, whole.contacts[i].deleted);
+    }
+    EXPECT_EQ(streamed.deletedRecovered, whole.deletedRecovered);
+    EXPECT_EQ(streamed.groups[0].members, whole.groups[0].members);
+  }
+}
+
+}  // namespace
