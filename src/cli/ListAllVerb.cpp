@@ -2,6 +2,7 @@
 #include <charconv>
 #include <cstdio>
 #include <string>
+#include <unordered_map>
 
 #include "JsonText.h"
 #include "Verbs.h"
@@ -104,7 +105,11 @@ void Card(std::string& out, const wab::Book& book, const wab::Contact& c, bool i
   if (c.deleted) out += ",\"deleted\":true";
 }
 
-void Members(std::string& out, const wab::Book& book, const wab::Group& g) {
+// Display names of the contacts that groups list, noted as the contacts
+// go by.
+using MemberNames = std::unordered_map<std::uint32_t, std::string>;
+
+void Members(std::string& out, const wab::Book& book, const MemberNames& names, const wab::Group& g) {
   if (g.members.empty()) return;
   Key(out, "members");
   out += '[';
@@ -113,10 +118,10 @@ void Members(std::string& out, const wab::Book& book, const wab::Group& g) {
     if (i) out += ',';
     switch (m.kind) {
       case wab::Member::Kind::Record: {
-        const wab::Contact* c = book.FindContact(m.id);
-        if (!c) c = book.FindGroup(m.id);
+        const wab::Group* group = book.FindGroup(m.id);
+        const auto name = names.find(m.id);
         out += "{\"id\":" + std::to_string(m.id) + ",\"displayName\":";
-        AppendJsonString(out, c ? c->displayName : std::string());
+        AppendJsonString(out, group ? group->displayName : name != names.end() ? name->second : std::string());
         out += '}';
         break;
       }
@@ -180,7 +185,7 @@ int RunListAll(const std::vector<std::string>& args) {
   }
   if (path.empty()) return Usage("list takes one address book");
 
-  const wab::Book book = wab::LoadBook(path, options);
+  // Contacts are written as they are read, so a large book is never held whole.
   std::string out;
   out.reserve(1 << 16);
   bool ok = true;
@@ -188,21 +193,31 @@ int RunListAll(const std::vector<std::string>& args) {
     out += "}\n";
     if (out.size() >= (1 << 16)) ok = Flush(out) && ok;
   };
-  for (const auto& f : book.folders) {
-    Head(out, "folder", f.id, f.displayName);
-    FolderName(out, "folder", book, f.parent);
-    FolderName(out, "parent", book, f.parent);
-    endLine();
-  }
-  for (const auto& c : book.contacts) {
+  bool foldersDone = false;
+  auto folders = [&](const wab::Book& book) {
+    foldersDone = true;
+    for (const auto& f : book.folders) {
+      Head(out, "folder", f.id, f.displayName);
+      FolderName(out, "folder", book, f.parent);
+      FolderName(out, "parent", book, f.parent);
+      endLine();
+    }
+  };
+  MemberNames names;
+  std::size_t contacts = 0;
+  const wab::Book book = wab::LoadBook(path, options, [&](const wab::Book& sofar, const wab::Contact& c) {
+    if (!foldersDone) folders(sofar);
+    ++contacts;
+    if (!c.groups.empty()) names.emplace(c.id, c.displayName);
     Head(out, "contact", c.id, c.displayName);
-    Card(out, book, c, false);
+    Card(out, sofar, c, false);
     endLine();
-  }
+  });
+  if (!foldersDone) folders(book);
   for (const auto& g : book.groups) {
     Head(out, "group", g.id, g.displayName);
     Card(out, book, g, true);
-    Members(out, book, g);
+    Members(out, book, names, g);
     endLine();
   }
   ok = Flush(out) && ok;
@@ -213,8 +228,8 @@ int RunListAll(const std::vector<std::string>& args) {
   std::fprintf(stderr,
                "addrivo-convert: %zu folder%s, %zu contact%s, %zu group%s, %u deleted recovered, "
                "%u damaged record%s skipped",
-               book.folders.size(), book.folders.size() == 1 ? "" : "s", book.contacts.size(),
-               book.contacts.size() == 1 ? "" : "s", book.groups.size(), book.groups.size() == 1 ? "" : "s",
+               book.folders.size(), book.folders.size() == 1 ? "" : "s", contacts, contacts == 1 ? "" : "s",
+               book.groups.size(), book.groups.size() == 1 ? "" : "s",
                book.deletedRecovered, book.skippedRecords, book.skippedRecords == 1 ? "" : "s");
   if (book.skippedProperties > 0)
     std::fprintf(stderr, ", %u propert%s of unknown type or shape skipped", book.skippedProperties,

@@ -321,9 +321,8 @@ bool ReadOneOff(std::string_view e, int codePage, Member& out) {
   return true;
 }
 
-// Everything of one record the model keeps, before links are resolved.
-struct Decoded {
-  Group object;  // contacts use only the Contact part
+// What a record says about other records, resolved once the whole book is read.
+struct Links {
   std::vector<std::uint32_t> subFolders;
   std::vector<Member> oneOffs;
   std::optional<std::uint32_t> folderLink;
@@ -335,14 +334,13 @@ class Decoder {
 
   std::uint32_t skippedProperties = 0;
 
-  // Decodes rec into out (reset first). Nothing in a record is fatal: a
-  // property of a type or shape the model does not read is counted.
-  void Decode(const Record& rec, Decoded& out) {
-    out.object = Group{};
+  // Decodes rec into c, a fresh object, and its member list. Nothing in a
+  // record is fatal: a property of a type or shape the model does not read
+  // is counted.
+  void Decode(const Record& rec, Contact& c, std::vector<Member>& members, Links& out) {
     out.subFolders.clear();
     out.oneOffs.clear();
     out.folderLink.reset();
-    Group& c = out.object;
     c.id = rec.recordId;
 
     const Property* list = nullptr;
@@ -445,7 +443,7 @@ class Decoder {
           case kSlotMembers:
           case kSlotOneOffMembers:
             used = p.type() == (kTypeBinary | kMultiValued) || p.type() == kTypeBinary;
-            if (used) ReadMembers(p, c.members, out.oneOffs);
+            if (used) ReadMembers(p, members, out.oneOffs);
             break;
           case kSlotFolderLink:
           case kSlotSubFolders:
@@ -549,19 +547,28 @@ auto FindById(V& v, std::uint32_t id) -> decltype(v.data()) {
   return it != v.end() && it->id == id ? &*it : nullptr;
 }
 
+// Record-id order. Books list their records by id already, so this is
+// mostly a check; otherwise each object moves once.
 template <typename T>
 void SortById(std::vector<T>& v) {
-  const auto byId = [](const T& a, const T& b) { return a.id < b.id; };
-  // Records usually come in ID order already; moving every object through
-  // the sort's buffer costs more than reading them.
-  if (!std::is_sorted(v.begin(), v.end(), byId)) std::stable_sort(v.begin(), v.end(), byId);
+  if (std::is_sorted(v.begin(), v.end(), [](const T& a, const T& b) { return a.id < b.id; })) return;
+  std::vector<std::pair<std::uint32_t, std::size_t>> order;
+  order.reserve(v.size());
+  for (std::size_t i = 0; i < v.size(); ++i) order.emplace_back(v[i].id, i);
+  std::stable_sort(order.begin(), order.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<T> sorted;
+  sorted.reserve(v.size());
+  for (const auto& o : order) sorted.push_back(std::move(v[o.second]));
+  v = std::move(sorted);
 }
 
 // Obsolete copies of contacts whose record ID the index no longer lists:
-// for each such ID the copy written last (greatest offset). The record area
+// for each such ID the copy written last (greatest offset), as (ID, offset)
+// in ID order. The record area
 // is walked copy by copy; bytes that hold no record (the tables, the map,
 // damage) are stepped over one at a time until a record header fits.
-std::vector<std::uint32_t> DeletedCopies(const WabFile& file) {
+std::vector<std::pair<std::uint32_t, std::uint32_t>> DeletedCopies(const WabFile& file) {
   const std::string& bytes = file.Bytes();
   const auto& tables = file.Tables();
 
@@ -611,11 +618,183 @@ std::vector<std::uint32_t> DeletedCopies(const WabFile& file) {
   // The last write of each ID wins; offsets grow along the walk.
   std::stable_sort(found.begin(), found.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::vector<std::uint32_t> offsets;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> last;
   for (std::size_t i = 0; i < found.size(); ++i)
-    if (i + 1 == found.size() || found[i + 1].first != found[i].first) offsets.push_back(found[i].second);
-  return offsets;
+    if (i + 1 == found.size() || found[i + 1].first != found[i].first) last.push_back(found[i]);
+  return last;
 }
+
+// Empties a contact for the next one, keeping the room its texts had.
+void Reset(Contact& c) {
+  c.id = 0;
+  c.displayName.clear();
+  for (auto& f : c.fields) f.clear();
+  c.emails.clear();
+  c.children.clear();
+  c.gender = Gender::Unspecified;
+  c.birthday = {};
+  c.anniversary = {};
+  c.modified.reset();
+  c.folder.reset();
+  c.groups.clear();
+  c.deleted = false;
+}
+
+// Reads a book in two passes over its records. The first decodes folders
+// and groups (few) and notes where each contact is; the second decodes the
+// contacts one by one in record-id order, each once, complete with its
+// folder and groups, for the caller to keep or to write out and forget.
+class BookReader {
+ public:
+  BookReader(const WabFile& file, const BookOptions& options)
+      : file_(file),
+        codePage_(options.codePage != 0 ? options.codePage : codepage::SystemAnsiCodePage()),
+        decoder_(file, codePage_) {
+    book.codePage = codePage_;
+    book.skippedRecords = file.Skipped();
+    for (const auto& e : file.Records()) {
+      switch (static_cast<RecordKind>(e.kind)) {
+        case RecordKind::Contact:
+          contacts_.push_back({e.recordId, e.offset, false});
+          break;
+        case RecordKind::Folder:
+        case RecordKind::Group:
+          ReadFolderOrGroup(e.offset);
+          break;
+        default:
+          ++book.skippedRecords;  // a kind of object nobody knows
+      }
+    }
+    if (options.recoverDeleted)
+      for (const auto& [id, offset] : DeletedCopies(file)) contacts_.push_back({id, offset, true});
+    // Live IDs are unique and recovered ones are not live: no ID twice.
+    std::sort(contacts_.begin(), contacts_.end(),
+              [](const ContactEntry& a, const ContactEntry& b) { return a.id < b.id; });
+    SortById(book.folders);
+    SortById(book.groups);
+    ResolveFolders();
+    ResolveMembers();
+  }
+
+  std::size_t ContactCount() const { return contacts_.size(); }
+
+  // Decodes every contact: slot() gives an empty contact to fill, done(c)
+  // receives it complete.
+  template <typename Slot, typename Done>
+  void ReadContacts(Slot&& slot, Done&& done) {
+    std::size_t fm = 0, m = 0;
+    for (const auto& e : contacts_) {
+      if (!file_.ReadRecord(e.offset, rec_)) {
+        ++book.skippedRecords;
+        continue;
+      }
+      Contact& c = slot();
+      scratchMembers_.clear();
+      decoder_.Decode(rec_, c, scratchMembers_, links_);
+      c.id = e.id;
+      c.deleted = e.recovered;
+      if (e.recovered) ++book.deletedRecovered;
+      // Its own folder link when that names a folder; else the folder listing it.
+      if (links_.folderLink && book.FindFolder(*links_.folderLink)) c.folder = links_.folderLink;
+      while (fm < contactFolders_.size() && contactFolders_[fm].first < c.id) ++fm;
+      if (!c.folder && fm < contactFolders_.size() && contactFolders_[fm].first == c.id)
+        c.folder = contactFolders_[fm].second;
+      while (m < memberships_.size() && memberships_[m].first < c.id) ++m;
+      for (; m < memberships_.size() && memberships_[m].first == c.id; ++m) c.groups.push_back(memberships_[m].second);
+      done(c);
+    }
+    book.skippedProperties = decoder_.skippedProperties;
+  }
+
+  Book book;  // folders and groups; contacts only as the caller keeps them
+
+ private:
+  struct ContactEntry {
+    std::uint32_t id;
+    std::uint32_t offset;
+    bool recovered;
+  };
+
+  void ReadFolderOrGroup(std::uint32_t offset) {
+    if (!file_.ReadRecord(offset, rec_)) {
+      ++book.skippedRecords;
+      return;
+    }
+    if (rec_.kind == static_cast<std::uint32_t>(RecordKind::Group)) {
+      Group& g = book.groups.emplace_back();
+      decoder_.Decode(rec_, g, g.members, links_);
+      g.folder = links_.folderLink;  // checked once every folder is known
+      for (auto& m : links_.oneOffs) g.members.push_back(std::move(m));
+      return;
+    }
+    Reset(scratch_);
+    scratchMembers_.clear();
+    decoder_.Decode(rec_, scratch_, scratchMembers_, links_);
+    Folder& f = book.folders.emplace_back();
+    f.id = rec_.recordId;
+    f.displayName = std::move(scratch_.displayName);
+    for (auto child : links_.subFolders) subFolders_.emplace_back(f.id, child);
+    for (const auto& m : scratchMembers_) folderMembers_.emplace_back(m.id, f.id);
+    if (links_.folderLink) ownLinks_.emplace_back(f.id, *links_.folderLink);
+  }
+
+  bool IsContact(std::uint32_t id) const {
+    return std::binary_search(contacts_.begin(), contacts_.end(), ContactEntry{id, 0, false},
+                              [](const ContactEntry& a, const ContactEntry& b) { return a.id < b.id; });
+  }
+
+  void ResolveFolders() {
+    // A folder's parent: its own link; else the folder whose sub-folder list names it.
+    for (const auto& [child, parent] : ownLinks_)
+      if (Folder* f = FindById(book.folders, child); f && parent != child && book.FindFolder(parent))
+        f->parent = parent;
+    for (const auto& [parent, child] : subFolders_)
+      if (Folder* f = FindById(book.folders, child); f && !f->parent && parent != child && book.FindFolder(parent))
+        f->parent = parent;
+    // Each object's folder: its own link when that names a folder; else the
+    // folder listing it (the first one, when several do).
+    for (auto& g : book.groups)
+      if (g.folder && !book.FindFolder(*g.folder)) g.folder.reset();
+    std::stable_sort(folderMembers_.begin(), folderMembers_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [object, folder] : folderMembers_) {
+      if (Group* g = FindById(book.groups, object)) {
+        if (!g->folder) g->folder = folder;
+      } else if (IsContact(object)) {
+        if (contactFolders_.empty() || contactFolders_.back().first != object)
+          contactFolders_.emplace_back(object, folder);
+      }
+    }
+  }
+
+  // Members naming a contact or group of the book stay records, the rest
+  // are missing; each contact's groups are noted for the second pass.
+  void ResolveMembers() {
+    for (const auto& g : book.groups)
+      for (const auto& m : g.members)
+        if (m.kind == Member::Kind::Record && IsContact(m.id)) memberships_.emplace_back(m.id, g.id);
+    for (auto& g : book.groups)
+      for (auto& m : g.members)
+        if (m.kind == Member::Kind::Record && !IsContact(m.id) && !book.FindGroup(m.id))
+          m.kind = Member::Kind::Missing;
+    std::sort(memberships_.begin(), memberships_.end());
+    memberships_.erase(std::unique(memberships_.begin(), memberships_.end()), memberships_.end());
+  }
+
+  const WabFile& file_;
+  int codePage_;
+  Decoder decoder_;
+  Record rec_;
+  Links links_;
+  Contact scratch_;                     // a folder's card, before it becomes a Folder
+  std::vector<Member> scratchMembers_;  // member lists of records that are not groups
+  std::vector<ContactEntry> contacts_;  // record-id order
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> subFolders_;     // (parent, child)
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> ownLinks_;       // (folder, its parent link)
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> folderMembers_;  // (object, folder)
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> contactFolders_;  // (contact, folder listing it)
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> memberships_;     // (contact, group)
+};
 
 }  // namespace
 
@@ -630,103 +809,32 @@ const Contact* Book::FindContact(std::uint32_t id) const { return FindById(conta
 const Group* Book::FindGroup(std::uint32_t id) const { return FindById(groups, id); }
 
 Book ReadBook(const WabFile& file, const BookOptions& options) {
-  Book book;
-  book.codePage = options.codePage != 0 ? options.codePage : codepage::SystemAnsiCodePage();
-  book.skippedRecords = file.Skipped();
-  Decoder decoder(file, book.codePage);
+  BookReader reader(file, options);
+  reader.book.contacts.reserve(reader.ContactCount());
+  reader.ReadContacts([&]() -> Contact& { return reader.book.contacts.emplace_back(); }, [](const Contact&) {});
+  return std::move(reader.book);
+}
 
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> subFolders;  // (parent, child)
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> folderLinks;  // (folder id, object id)
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> folderMembers;  // (folder id, object id)
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> ownLinks;  // (folder, its own parent link)
-  std::vector<Member> oneOffs;
-  Record rec;
-  Decoded d;
-
-  auto take = [&](std::uint32_t offset, bool recovered) {
-    if (!file.ReadRecord(offset, rec)) {
-      ++book.skippedRecords;
-      return;
-    }
-    decoder.Decode(rec, d);
-    Group& g = d.object;
-    switch (static_cast<RecordKind>(rec.kind)) {
-      case RecordKind::Folder: {
-        Folder f;
-        f.id = g.id;
-        f.displayName = std::move(g.displayName);
-        for (auto child : d.subFolders) subFolders.emplace_back(f.id, child);
-        for (const auto& m : g.members) folderMembers.emplace_back(f.id, m.id);
-        if (d.folderLink) ownLinks.emplace_back(f.id, *d.folderLink);
-        book.folders.push_back(std::move(f));
-        break;
-      }
-      case RecordKind::Group:
-        if (d.folderLink) folderLinks.emplace_back(*d.folderLink, g.id);
-        for (auto& m : d.oneOffs) g.members.push_back(std::move(m));
-        book.groups.push_back(std::move(g));
-        break;
-      case RecordKind::Contact: {
-        if (d.folderLink) folderLinks.emplace_back(*d.folderLink, g.id);
-        Contact& c = g;
-        c.deleted = recovered;
-        book.contacts.push_back(std::move(c));
-        break;
-      }
-      default:
-        ++book.skippedRecords;  // a kind of object nobody knows
-    }
-  };
-
-  for (const auto& entry : file.Records()) take(entry.offset, false);
-  if (options.recoverDeleted) {
-    const std::size_t before = book.contacts.size();
-    for (auto offset : DeletedCopies(file)) take(offset, true);
-    book.deletedRecovered = static_cast<std::uint32_t>(book.contacts.size() - before);
-  }
-  SortById(book.folders);
-  SortById(book.contacts);
-  SortById(book.groups);
-
-  // Folders: a folder's own link names its parent; else the folder whose
-  // sub-folder list names it.
-  for (const auto& [child, parent] : ownLinks)
-    if (Folder* f = FindById(book.folders, child); f && parent != child && book.FindFolder(parent))
-      f->parent = parent;
-  for (const auto& [parent, child] : subFolders)
-    if (Folder* f = FindById(book.folders, child); f && !f->parent && parent != child && book.FindFolder(parent))
-      f->parent = parent;
-
-  // Each object's folder: its own link; else the folder listing it.
-  auto setFolder = [&](std::uint32_t folder, std::uint32_t object, bool override) {
-    if (!book.FindFolder(folder)) return;
-    Contact* c = FindById(book.contacts, object);
-    if (!c) c = FindById(book.groups, object);
-    if (c && (override || !c->folder)) c->folder = folder;
-  };
-  for (const auto& [folder, object] : folderLinks) setFolder(folder, object, true);
-  for (const auto& [folder, object] : folderMembers) setFolder(folder, object, false);
-
-  // Group members: resolved to an object of the book, or marked missing;
-  // each contact learns the groups that list it.
-  for (auto& g : book.groups) {
-    for (auto& m : g.members) {
-      if (m.kind == Member::Kind::OneOff) continue;
-      Contact* c = FindById(book.contacts, m.id);
-      if (c) {
-        if (c->groups.empty() || c->groups.back() != g.id) c->groups.push_back(g.id);
-      } else if (!book.FindGroup(m.id)) {
-        m.kind = Member::Kind::Missing;
-      }
-    }
-  }
-  book.skippedProperties = decoder.skippedProperties;
-  return book;
+Book ReadBook(const WabFile& file, const BookOptions& options, const ContactVisitor& visit) {
+  BookReader reader(file, options);
+  Contact c;
+  reader.ReadContacts(
+      [&]() -> Contact& {
+        Reset(c);
+        return c;
+      },
+      [&](const Contact& done) { visit(reader.book, done); });
+  return std::move(reader.book);
 }
 
 Book LoadBook(const std::string& path, const BookOptions& options) {
   const WabFile file = OpenBookFile(path);
   return ReadBook(file, options);
+}
+
+Book LoadBook(const std::string& path, const BookOptions& options, const ContactVisitor& visit) {
+  const WabFile file = OpenBookFile(path);
+  return ReadBook(file, options, visit);
 }
 
 }  // namespace wab

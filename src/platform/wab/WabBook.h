@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -164,10 +165,20 @@ struct Book {
 // left out and counted.
 Book ReadBook(const WabFile& file, const BookOptions& options = {});
 
+// The same book with its contacts handed to visit one at a time, in
+// record-id order, instead of kept, for callers that write each contact out
+// and need not hold a large book in memory. visit also gets the book read so
+// far: its folders and groups (complete), no contacts. The contact passed is
+// reused after visit returns. The returned book holds no contacts.
+using ContactVisitor = std::function<void(const Book& book, const Contact& contact)>;
+Book ReadBook(const WabFile& file, const BookOptions& options, const ContactVisitor& visit);
+
 // Opens path and reads the whole book. Throws automation::AutomationError as
 // WabReader::Open does (the same messages: a missing or unreadable file is
 // named with its cause; a file that is not a book gives
 // automation::kNotAnAddressBook).
 Book LoadBook(const std::string& path, const BookOptions& options = {});
+// The same, contact by contact (see ReadBook above).
+Book LoadBook(const std::string& path, const BookOptions& options, const ContactVisitor& visit);
 
 }  // namespace wab

@@ -21,6 +21,7 @@ constexpr std::size_t kEmailField = 3;
 constexpr std::uint16_t kDisplayName = 0x3001;
 constexpr std::uint16_t kEmailList = 0x3A56;
 constexpr std::uint16_t kDefaultEmailIndex = 0x3A55;
+constexpr std::uint16_t kHomeCountryId = 0x3A5A;
 
 class FileCloser {
  public:
@@ -183,6 +184,7 @@ void WabReader::Reset() {
   selected_ = false;
   record_.properties.clear();
   fields_ = {};
+  homeCountry_ = {};
 }
 
 WabFile OpenBookFile(const std::string& path) {
@@ -233,6 +235,7 @@ std::int32_t WabReader::SkippedRecords() const {
 void WabReader::Select(std::int32_t index) {
   selected_ = false;
   fields_ = {};
+  homeCountry_ = {};
   if (index < 0 || static_cast<std::size_t>(index) >= contacts_.size())
     throw automation::AutomationError("Select: no contact " + std::to_string(index) + " (the book has " +
                                       std::to_string(contacts_.size()) + ")");
@@ -249,6 +252,10 @@ void WabReader::Select(std::int32_t index) {
       const Text t{p.data, IsUnicodeType(p.type()), true};
       if (id == kDisplayName) {
         if (!display.present) display = t;
+        continue;
+      }
+      if (id == kHomeCountryId) {
+        if (!homeCountry_.present) homeCountry_ = t;
         continue;
       }
       const int k = FieldOfId(id);
@@ -300,8 +307,8 @@ void WabReader::Select(std::int32_t index) {
 std::string WabReader::GetValue(const std::string& key) {
   if (!selected_) return {};
   const int k = FieldOfKey(key);
-  if (k == kNoField) return {};
-  const Text& t = fields_[static_cast<std::size_t>(k)];
+  if (k == kNoField && key != kHomeCountryKey) return {};
+  const Text& t = k == kNoField ? homeCountry_ : fields_[static_cast<std::size_t>(k)];
   return t.present ? DecodeText(t.bytes, t.unicode, codePage_) : std::string();
 }
 
