@@ -217,7 +217,7 @@ void CsvWriter::OutlookRow(const wab::Contact& c) {
   // only by it keeps it as the first name, and a display name the parts do
   // not spell goes into the notes.
   if (c[Field::GivenName].empty() && c[Field::MiddleName].empty() && c[Field::Surname].empty()) {
-    row_[Col<OutlookColumn("First Name")>()] = FormattedName(c);
+    row_[Col<OutlookColumn("First Name")>()] = c.displayName;
   } else if (!DisplayNameFromParts(c)) {
     notes.push_back("Display name: " + c.displayName);
     ++losses_.valuesInNotes;

@@ -143,7 +143,7 @@ def check_csv(layout, contacts, groups, path):
         if layout == "csv-outlook":
             given = o.get("givenName", "")
             if not (o.get("givenName") or o.get("middleName") or o.get("surname")):
-                given = formatted_name(o)
+                given = o.get("displayName", "")
             expect(who + " First Name", r["First Name"], given)
             expect(who + " Last Name", r["Last Name"], o.get("surname", ""))
             slots = [r["E-mail Address"], r["E-mail 2 Address"], r["E-mail 3 Address"]]
