@@ -97,6 +97,7 @@ int RunBookExport(const std::string& verb, const std::vector<std::string>& args)
   request.replace = [force](const std::string&) { return force; };
   TerminalProgress progress;
   if (isatty(STDERR_FILENO)) request.progress = &progress;
+  request.keepBookUntilExit = true;  // the process ends right after
 
   const exports::ExportResult result = exports::ExportBook(request);
   if (!result.completed) {

@@ -1,6 +1,8 @@
 #include "BookExport.h"
 
 #include <exception>
+#include <memory>
+#include <vector>
 
 #include "CsvWriter.h"
 #include "PathNames.h"
@@ -69,12 +71,22 @@ ExportResult ExportBook(const BookExportRequest& request) {
 
   // The book is read whole before anything is written, so a book that
   // cannot be read leaves no file behind.
-  wab::Book model;
+  auto loaded = std::make_unique<wab::Book>();
   try {
-    model = wab::LoadBook(book);
+    *loaded = wab::LoadBook(book);
   } catch (const std::exception& e) {
     return Failure(result, "The address book " + book + " could not be read: " + e.what());
   }
+  const wab::Book& model = *loaded;
+  // Held from a global, so leak checkers see it as reachable.
+  struct Keep {
+    std::unique_ptr<wab::Book>& book;
+    bool keep;
+    ~Keep() {
+      static auto* kept = new std::vector<std::unique_ptr<wab::Book>>;
+      if (keep) kept->push_back(std::move(book));
+    }
+  } keep{loaded, request.keepBookUntilExit};
 
   StagedOutput output;
   if (std::string error = output.Begin(result.outputPath, request.replace); !error.empty())

@@ -12,14 +12,20 @@ std::string Joined(const std::string& a, const std::string& b) {
   return a + " " + b;
 }
 
-// FNV-1a over the bytes, from a given starting value.
-std::uint64_t Fnv1a(std::string_view bytes, std::uint64_t hash) {
-  for (unsigned char c : bytes) {
-    hash ^= c;
-    hash *= 0x100000001b3ULL;
+// Two FNV-1a sums over the same bytes, from different starting values, in
+// one pass.
+struct Fnv2 {
+  std::uint64_t a = 0xcbf29ce484222325ULL, b = 0x84222325cbf29ce4ULL;
+  void Add(std::string_view bytes) {
+    for (unsigned char c : bytes) {
+      a = (a ^ c) * 0x100000001b3ULL;
+      b = (b ^ c) * 0x100000001b3ULL;
+    }
+    // A separator, so that "ab"+"c" and "a"+"bc" differ.
+    a = (a ^ 0x100) * 0x100000001b3ULL;
+    b = (b ^ 0x100) * 0x100000001b3ULL;
   }
-  return hash;
-}
+};
 
 // A 64-bit finaliser (splitmix64) so that near inputs differ in every bit.
 std::uint64_t Mix(std::uint64_t z) {
@@ -56,21 +62,15 @@ std::vector<const wab::EmailAddress*> EmailsDefaultFirst(const wab::Contact& c) 
 }
 
 std::string StableUuid(const wab::Contact& c, bool isGroup) {
-  std::string key = isGroup ? "group" : "contact";
-  key += '\0';
-  key += std::to_string(c.id);
-  key += '\0';
-  key += c.displayName;
-  key += '\0';
-  key += c[wab::Field::GivenName];
-  key += '\0';
-  key += c[wab::Field::Surname];
-  for (const auto& e : c.emails) {
-    key += '\0';
-    key += e.address;
-  }
-  const std::uint64_t hi = Mix(Fnv1a(key, 0xcbf29ce484222325ULL));
-  std::uint64_t lo = Mix(Fnv1a(key, 0x84222325cbf29ce4ULL) ^ hi);
+  Fnv2 sum;
+  sum.Add(isGroup ? "group" : "contact");
+  sum.Add(std::to_string(c.id));
+  sum.Add(c.displayName);
+  sum.Add(c[wab::Field::GivenName]);
+  sum.Add(c[wab::Field::Surname]);
+  for (const auto& e : c.emails) sum.Add(e.address);
+  const std::uint64_t hi = Mix(sum.a);
+  std::uint64_t lo = Mix(sum.b ^ hi);
   std::uint64_t h = hi;
   // Version 8 (custom) in the time_hi field, the RFC 4122 variant bits.
   h = (h & ~0xF000ULL) | 0x8000ULL;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <deque>
 
 namespace exports {
 namespace {
@@ -146,15 +147,31 @@ bool DisplayNameFromParts(const wab::Contact& c) {
 }  // namespace
 
 void AppendCsvField(std::string& out, std::string_view value) {
-  if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
+  // One table lookup a byte for the characters that need quotes.
+  static constexpr auto kQuoted = [] {
+    std::array<bool, 256> t{};
+    t[','] = t['"'] = t['\r'] = t['\n'] = true;
+    return t;
+  }();
+  bool quote = false;
+  for (unsigned char c : value)
+    if (kQuoted[c]) {
+      quote = true;
+      break;
+    }
+  if (!quote) {
     out += value;
     return;
   }
   out += '"';
-  for (char c : value) {
-    if (c == '"') out += '"';
-    out += c;
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] != '"') continue;
+    out.append(value.data() + from, i + 1 - from);
+    out += '"';
+    from = i + 1;
   }
+  out.append(value.data() + from, value.size() - from);
   out += '"';
 }
 
@@ -198,7 +215,8 @@ void CsvWriter::AppendHeader(std::string& out) const {
 }
 
 void CsvWriter::AppendContact(const wab::Contact& c, std::string& out) {
-  for (auto& v : row_) v.clear();
+  for (auto& v : row_) v = {};
+  owned_.clear();
   if (layout_ == CsvLayout::Outlook)
     OutlookRow(c);
   else
@@ -229,9 +247,9 @@ void CsvWriter::OutlookRow(const wab::Contact& c) {
     if (slot < kOutlookEmailSlots) {
       const std::size_t col = Col<OutlookColumn("E-mail Address")>() + slot * 3;
       row_[col] = e->address;
-      row_[col + 1] = e->type.empty() ? "SMTP" : e->type;
-      row_[col + 2] = FormattedName(c) == e->address ? e->address
-                                                     : FormattedName(c) + " (" + e->address + ")";
+      row_[col + 1] = e->type.empty() ? std::string_view("SMTP") : std::string_view(e->type);
+      const std::string name = FormattedName(c);
+      row_[col + 2] = name == e->address ? std::string_view(e->address) : Own(name + " (" + e->address + ")");
     } else {
       notes.push_back("E-mail: " + e->address);
       ++losses_.emailsInNotes;
@@ -243,24 +261,25 @@ void CsvWriter::OutlookRow(const wab::Contact& c) {
     notes.push_back(std::string(l.label) + ": " + c[l.field]);
     ++losses_.valuesInNotes;
   }
-  row_[Col<OutlookColumn("Birthday")>()] = UsDate(c.birthday);
-  row_[Col<OutlookColumn("Anniversary")>()] = UsDate(c.anniversary);
-  row_[Col<OutlookColumn("Children")>()] = Join(c.children, ", ");
-  row_[Col<OutlookColumn("Categories")>()] = Join(index_.GroupNames(c), ";");
+  if (IsCalendarDate(c.birthday)) row_[Col<OutlookColumn("Birthday")>()] = Own(UsDate(c.birthday));
+  if (IsCalendarDate(c.anniversary)) row_[Col<OutlookColumn("Anniversary")>()] = Own(UsDate(c.anniversary));
+  if (!c.children.empty()) row_[Col<OutlookColumn("Children")>()] = Own(Join(c.children, ", "));
+  if (!c.groups.empty()) row_[Col<OutlookColumn("Categories")>()] = Own(Join(index_.GroupNames(c), ";"));
   row_[Col<OutlookColumn("Gender")>()] = c.gender == wab::Gender::Male     ? "Male"
                                   : c.gender == wab::Gender::Female ? "Female"
                                                                     : "Unspecified";
   if (!notes.empty()) {
-    std::string& n = row_[Col<OutlookColumn("Notes")>()];
+    std::string n(row_[Col<OutlookColumn("Notes")>()]);
     if (!n.empty()) n += "\r\n\r\n";
     n += Join(notes, "\r\n");
+    row_[Col<OutlookColumn("Notes")>()] = Own(std::move(n));
   }
 }
 
 void CsvWriter::GoogleRow(const wab::Contact& c) {
   std::size_t col = 0;
-  auto put = [&](std::string value) { row_[col++] = std::move(value); };
-  put(FormattedName(c));
+  auto put = [&](std::string_view value) { row_[col++] = value; };
+  put(Own(FormattedName(c)));
   put(c[Field::GivenName]);
   put(c[Field::MiddleName]);
   put(c[Field::Surname]);
@@ -269,10 +288,10 @@ void CsvWriter::GoogleRow(const wab::Contact& c) {
   put(c[Field::Prefix]);
   put(c[Field::Suffix]);
   put(c[Field::Nickname]);
-  put(IsoDate(c.birthday));
+  put(Own(IsoDate(c.birthday)));
   put(c.gender == wab::Gender::Male ? "male" : c.gender == wab::Gender::Female ? "female" : "");
   put(c[Field::Notes]);
-  put(Join(index_.GroupNames(c), " ::: "));
+  put(c.groups.empty() ? std::string_view() : Own(Join(index_.GroupNames(c), " ::: ")));
 
   const std::size_t emailStart = col;
   for (const wab::EmailAddress* e : EmailsDefaultFirst(c)) {
@@ -302,7 +321,7 @@ void CsvWriter::GoogleRow(const wab::Contact& c) {
     for (const std::string* l : std::initializer_list<const std::string*>{&line2, &c[country]})
       if (!l->empty()) formatted += (formatted.empty() ? "" : "\r\n") + *l;
     put(type);
-    put(formatted);
+    put(Own(std::move(formatted)));
     put(c[street]);
     put(c[city]);
     put(c[region]);
@@ -338,7 +357,7 @@ void CsvWriter::GoogleRow(const wab::Contact& c) {
   col = relationStart + 2 * googleRelations_;
   if (IsCalendarDate(c.anniversary)) {
     put("Anniversary");
-    put(IsoDate(c.anniversary));
+    put(Own(IsoDate(c.anniversary)));
   } else {
     col += 2;
   }

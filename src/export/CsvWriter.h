@@ -10,6 +10,7 @@
 // and is counted. Plain C++, no Qt; never fails.
 #pragma once
 
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,7 +46,10 @@ class CsvWriter {
   CsvLayout layout_;
   std::vector<std::string> headers_;
   std::size_t googleEmails_ = 1, googlePhones_ = 1, googleRelations_ = 1;
-  std::vector<std::string> row_;
+  // The record's values: views of the contact's texts, or of owned_.
+  std::string_view Own(std::string text) { return owned_.emplace_back(std::move(text)); }
+  std::vector<std::string_view> row_;
+  std::deque<std::string> owned_;  // never moves its texts while the record is built
   ExportLosses losses_;
 };
 
