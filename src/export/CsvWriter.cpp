@@ -83,10 +83,12 @@ constexpr std::array<Labelled, 6> kOutlookInNotes{{
     {Field::PersonalWeb, "Personal web page"},
 }};
 
-// Google Contacts' header names as its "Google CSV" export writes them
-// (Google Contacts help, "Import or export contacts"; the same names are read
-// back by Google's importer and by the readers cited in the notes on contact
-// formats). Numbered groups of columns grow with the book.
+// Google Contacts' header names as its "Google CSV" export writes them:
+// "Given Name", "Family Name", "Group Membership" joined by " ::: ",
+// "E-mail N - Type"/"- Value", "Phone N - ...", "Website N - ..." (as quoted
+// in owncloud-archive/contacts#785 and #820, and as the public reader
+// github.com/azamatbayramov/GoogleCSVLoader looks them up). Numbered groups
+// of columns grow with the book.
 const char* GooglePhoneType(PhoneKind kind) {
   switch (kind) {
     case PhoneKind::WorkVoice: return "Work";
