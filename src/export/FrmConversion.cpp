@@ -246,7 +246,7 @@ void FrmConversion::CmdConversion_Click() {
   const bool bookFormat = !OptOutlook2K->isChecked() && !OptOutlook2K3->isChecked() && !OptExcel->isChecked();
   if (bookFormat)
     settings.setValue(QString::fromLatin1(kLastFormatKey), options_->checkedButton()->objectName());
-  else
+  else if (settings.contains(QString::fromLatin1(kLastFormatKey)))
     settings.remove(QString::fromLatin1(kLastFormatKey));
 
   if (!result.completed) {

@@ -112,6 +112,15 @@ TEST_P(RealBookOutside, OpensInAbookAndGnumeric) {
     text = testsupport::ReadFile(csv);
     for (const char* expected : {"枚岡", "勤務：市区町村", "フォルダ", "test@example.com"})
       EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+    if (verb == "xlsx") {
+      // Every sheet, one file each: the groups with their members.
+      ASSERT_EQ(RunCommand("LC_ALL=C.UTF-8 ssconvert -S " + ShellQuote(file.string()) + " " +
+                           ShellQuote((dir_ / "sheet.%s.csv").string()) + " >/dev/null 2>&1"),
+                0);
+      EXPECT_EQ(testsupport::ReadFile(dir_ / "sheet.Groups.csv"),
+                "Group,Member,\"Member's E-mail\"\n\"<\"\"123\"\">\",\"Folder 3\",\n"
+                "\"<\"\"123\"\">\",\"フォルダ Ⅱ\",\n\"<\"\"123\"\">\",\"フォルダ ①\",\nGr1,\"フォルダ ①\",\n");
+    }
   }
 }
 
