@@ -19,8 +19,8 @@
 #include "platform/automation/AddressBookReader.h"
 #include "platform/dialogs/Dialogs.h"
 #include "scan/ContactKey.h"
-#include "scan/ContactRecord.h"
 #include "scan/ProgressCounter.h"
+#include "scan/ScanBook.h"
 
 namespace app {
 namespace {
@@ -252,29 +252,26 @@ void FrmMain::CmdEnumerateNotes_Click() {
     auto reader = automation::Registry::Instance().Create<automation::AddressBookReader>(
         automation::kAddressBookReaderProgId);
     reader->Open(path.toStdString());
-    const std::int32_t count = reader->GetCount();
 
-    ProgBarScanNotes_->setMinimum(0);
-    ProgBarScanNotes_->setMaximum(count);
-    ProgBarScanNotes_->SetLargeChange(scan::LargeProgressStep(count));
-    ProgBarScanNotes_->SetScale(count / 100.0);
-    mnuSave_->setEnabled(true);
-    ProgressCounter = 1;
+    // The bar is set up, and the export entry offered, once the count is known.
+    class BarProgress final : public scan::ScanProgress {
+     public:
+      BarProgress(ScanProgressBar* bar, QAction* save) : bar_(bar), save_(save) {}
+      void Prepare(std::int32_t count) override {
+        bar_->setMinimum(0);
+        bar_->setMaximum(count);
+        bar_->SetLargeChange(scan::LargeProgressStep(count));
+        bar_->SetScale(count / 100.0);
+        save_->setEnabled(true);
+      }
+      // The position never exceeds the count, and the count fits an int.
+      void SetPosition(std::int64_t position) override { bar_->setValue(static_cast<int>(position)); }
 
-    scan::ContactKeyClock clock;
-    for (std::int32_t i = 0; i < count; ++i) {
-      reader->Select(i);
-      const QStringList fields = scan::ReadContactFields(*reader);
-      const QString key = clock.KeyNow(i);
-      const QString& name = fields[0];
-      tree_->AddNode(key, scan::DisplayText(name), scan::kImageContacts, scan::kNoImage, scan::GroupKeyFor(name));
-      scan::ContactTree::SetNodeRecordText(tree_->FindNode(key), scan::JoinRecord(fields));
-      tree_->Refresh();
-      tree_->ExpandRoot(true);
-      // The counter never exceeds count here, and count fits an int.
-      ProgBarScanNotes_->setValue(static_cast<int>(ProgressCounter));
-      ++ProgressCounter;
-    }
+     private:
+      ScanProgressBar* bar_;
+      QAction* save_;
+    } progress(ProgBarScanNotes_, mnuSave_);
+    scan::ScanBook(*reader, *tree_, &progress);
     reader.reset();
   } catch (const std::exception& e) {
     restore();
