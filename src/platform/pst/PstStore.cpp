@@ -13,6 +13,7 @@
 #include <random>
 
 #include "platform/codepage/CodePage.h"
+#include "platform/pst/PackedContacts.h"
 #include "platform/pst/StoreFile.h"
 
 namespace pst {
@@ -25,7 +26,7 @@ struct FolderData {
   std::string containerClass;
   FolderId parent = 0;
   std::vector<FolderId> children;
-  std::vector<Contact> contacts;
+  detail::PackedContacts contacts;
 };
 
 struct Store::Impl {
@@ -127,15 +128,18 @@ std::size_t Store::ContactCount(FolderId folder) const {
   return impl_->Get(folder).contacts.size();
 }
 
-const std::vector<Contact>& Store::Contacts(FolderId folder) const {
-  return impl_->Get(folder).contacts;
+std::vector<Contact> Store::Contacts(FolderId folder) const {
+  const detail::PackedContacts& packed = impl_->Get(folder).contacts;
+  std::vector<Contact> out(packed.size());
+  for (std::size_t i = 0; i < out.size(); ++i) packed.Unpack(i, out[i]);
+  return out;
 }
 
 void Store::AddContact(FolderId folder, const Contact& contact) {
   FolderData& f = impl_->Get(folder);
   if (f.kind == FolderModel::Kind::Root || f.kind == FolderModel::Kind::SearchRoot)
     throw PstError("items cannot be added to \"" + f.name + "\"");
-  f.contacts.push_back(contact);
+  f.contacts.Add(contact);
 }
 
 FolderId Store::MoveFolder(FolderId folder, Store& to, FolderId newParent) {
