@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 #include "platform/automation/AddressBookReader.h"
 #include "platform/wab/WabReader.h"
@@ -181,6 +182,20 @@ TEST(WabDamage, ABookCutShortWhileItIsReadFailsWithAMessage) {
     EXPECT_NE(error.find("cut short"), std::string::npos) << what << ": " << error;
     EXPECT_NE(error.find(path.string()), std::string::npos) << what << ": " << error;
   }
+}
+
+// Books stay mapped while their readers live; past the maps the SIGBUS guard
+// can watch, further books are read into memory and read the same.
+TEST(WabDamage, ManyBooksOpenAtOnceAllRead) {
+  testsupport::TempDir dir;
+  const auto path = dir / "five.wab";
+  WriteBookFile(path, FiveContacts());
+  std::vector<std::unique_ptr<wab::WabReader>> readers;
+  for (int i = 0; i < 100; ++i) {
+    readers.push_back(std::make_unique<wab::WabReader>(1252));
+    readers.back()->Open(path.string());
+  }
+  for (auto& r : readers) ASSERT_EQ(ReadAll(*r), (std::vector<std::string>{"Ann", "Bob", "Cyd", "Dee", "Eve"}));
 }
 
 TEST(WabDamage, ImpossibleTablesAreNotAnAddressBook) {
