@@ -39,12 +39,11 @@ inline constexpr std::uint32_t kIndexEntrySize = 8;   // table 0
 inline constexpr std::uint32_t kTextEntrySize = 68;   // tables 1..5
 inline constexpr std::uint32_t kRecordHeaderSize = 0x20;
 
-// The largest book opened. Offsets in a book are 32-bit, so no book passes
-// 4 GiB, but real ones stay far below that: a contact with every field the
-// reader knows filled in takes about 1.4 KiB (a generated book of 32,766
-// such contacts is 46 MB), and the index keeps a 32-bit signed count. A
-// gigabyte holds some 700,000 full contacts; anything larger is refused
-// before a byte of it is read.
+// The largest book opened. Record offsets are 32-bit, so the format allows
+// up to 4 GiB, but real books stay far below that: a contact with every
+// field the reader knows filled in takes about 1.4 KiB (a generated book of
+// 32,766 such contacts is 46 MB). A gigabyte holds some 700,000 full
+// contacts; anything larger is refused before a byte of it is read.
 inline constexpr std::uint64_t kMaxBookSize = 1ull << 30;
 
 // MAPI property types the decoder distinguishes.

@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <new>
 
