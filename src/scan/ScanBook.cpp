@@ -31,7 +31,8 @@ std::int32_t ScanBook(automation::AddressBookReader& reader, ContactTree& tree, 
   const std::int32_t count = reader.GetCount();
   if (progress) progress->Prepare(count);
   ProgressCounter = 1;
-  tree.Reserve(std::min<std::int32_t>(count, 1 << 20));  // a count is only a hint of the room needed
+  // The count is only a hint of the room needed: a reader may claim anything.
+  if (count > 0) tree.Reserve(std::min<std::int32_t>(count, 1 << 20));
 
   // Kept from contact to contact: the key strings, the values and the record.
   std::array<std::string, kRecordFieldCount> keys;

@@ -112,3 +112,21 @@ TEST(ScanBookFailure, ContactsAddedBeforeAFailureStayWithTheirRecords) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ScanBookCounts, ACountBelowZeroAddsNothing) {
+  FakeAddressBook reader;
+  reader.generatedCount = -1000000;
+  reader.value = [](std::int32_t, const std::string&) { return std::string("x"); };
+  QTreeWidget view;
+  scan::ContactTree tree(&view);
+  scan::PopulateDefaultTree(tree, {});
+  RecordingProgress progress(view);
+  EXPECT_EQ(scan::ScanBook(reader, tree, &progress), -1000000);
+  EXPECT_EQ(progress.events, (std::vector<std::string>{"Prepare:-1000000"}));
+  EXPECT_EQ(tree.NodeCount(), 28);
+  EXPECT_EQ(ProgressCounter, 1);
+}
+
+}  // namespace
