@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "Verbs.h"
 #include "platform/automation/AddressBookReader.h"
@@ -9,10 +10,16 @@ namespace cli {
 namespace {
 
 // JSON string body: quotes, backslash and control characters escaped;
-// everything else (UTF-8 included) passes through.
-void AppendJsonString(std::string& out, const std::string& text) {
+// everything else (UTF-8 included) passes through, in runs rather than one
+// character at a time.
+void AppendJsonString(std::string& out, std::string_view text) {
   out += '"';
-  for (unsigned char c : text) {
+  std::size_t run = 0;  // start of the characters not yet appended
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c != '"' && c != '\\' && c != 0x7F) continue;
+    out.append(text, run, i - run);
+    run = i + 1;
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
@@ -21,16 +28,14 @@ void AppendJsonString(std::string& out, const std::string& text) {
       case '\n': out += "\\n"; break;
       case '\r': out += "\\r"; break;
       case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20 || c == 0x7F) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04X", c);
-          out += buf;
-        } else {
-          out += static_cast<char>(c);
-        }
+      default: {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "\\u%04X", c);
+        out += buf;
+      }
     }
   }
+  out.append(text, run, text.size() - run);
   out += '"';
 }
 
@@ -52,18 +57,20 @@ int RunList(const std::vector<std::string>& args) {
       automation::kAddressBookReaderProgId);
   reader->Open(args[0]);
   const std::int32_t count = reader->GetCount();
+  // The keys as the reader takes them, made once for every contact.
+  std::vector<std::string> keys(automation::kReaderFieldKeys.begin(), automation::kReaderFieldKeys.end());
   std::string line;
   for (std::int32_t i = 0; i < count; ++i) {
     reader->Select(i);
     line.clear();
     line += '{';
     bool first = true;
-    for (auto key : automation::kReaderFieldKeys) {
+    for (std::size_t k = 0; k < keys.size(); ++k) {
       if (!first) line += ',';
       first = false;
-      AppendJsonString(line, std::string(key));
+      AppendJsonString(line, keys[k]);
       line += ':';
-      AppendJsonString(line, reader->GetValue(std::string(key)));
+      AppendJsonString(line, reader->GetValue(keys[k]));
     }
     line += "}\n";
     if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size()) break;
