@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <random>
 
 #include "platform/codepage/CodePage.h"
@@ -204,6 +205,10 @@ void Store::Write(const std::filesystem::path& path) const {
   static std::atomic<unsigned> counter{0};
   std::filesystem::path tmp = path;
   tmp += ".tmp" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+  // The stream's buffer, made here: given no buffer, glibc ignores the size
+  // asked for and writes a page at a time, one system call per 4 KiB.
+  constexpr std::size_t kBufferSize = 1 << 20;
+  const auto buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) throw PstError("cannot create " + path.string() + ": " + ErrnoText(errno));
   std::FILE* file = fdopen(fd, "wb");
@@ -213,7 +218,7 @@ void Store::Write(const std::filesystem::path& path) const {
     ::unlink(tmp.c_str());
     throw PstError("cannot create " + path.string() + ": " + ErrnoText(e));
   }
-  std::setvbuf(file, nullptr, _IOFBF, 1 << 20);
+  std::setvbuf(file, buffer.get(), _IOFBF, kBufferSize);
   try {
     detail::FileSink sink(file, path.string());
     std::mt19937_64 rng(std::random_device{}());
