@@ -1,6 +1,8 @@
-// Scanning a book of 32,766 contacts into the shown main window (offscreen),
-// with a reader that costs next to nothing: what the window itself costs.
-// Target: at most 1 s per scan.
+// Scanning a book of 32,766 contacts into the shown main window (offscreen):
+// - BM_ScanIntoWindow: with a reader that costs next to nothing, what the
+//   window itself costs;
+// - BM_ScanBookIntoWindow: the real reader on a generated book of that size,
+//   what the user waits for (the book in the page cache). Target: 0.3 s.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -10,6 +12,9 @@
 
 #include "app/FrmMain.h"
 #include "platform/automation/AddressBookReader.h"
+#include "platform/wab/WabReader.h"
+#include "support/TestData.h"
+#include "support/WabWriter.h"
 #include "support/qt/ScriptedDialogs.h"
 
 namespace {
@@ -62,6 +67,31 @@ void BM_ScanIntoWindow(benchmark::State& state) {
   state.counters["contacts"] = kContacts;
 }
 BENCHMARK(BM_ScanIntoWindow)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_ScanBookIntoWindow(benchmark::State& state) {
+  testsupport::TempDir dir;
+  const auto book = dir / "big.wab";
+  testsupport::WriteGeneratedBook(book, kContacts);
+  testsupport::ScriptedDialogs dialogs;
+  automation::ScopedRegistration reader(automation::kAddressBookReaderProgId, [] {
+    return std::static_pointer_cast<automation::Object>(std::make_shared<wab::WabReader>(1252));
+  });
+  app::FrmMain window;
+  window.show();
+  dialogs.openFileAnswers.push_back(QString::fromStdString(book.string()));
+  window.CmdBrowse_Click();
+  for (auto _ : state) {
+    state.PauseTiming();
+    window.PopulateDefaultTree();
+    dialogs.messages.clear();
+    state.ResumeTiming();
+    window.CmdEnumerateNotes_Click();
+  }
+  if (dialogs.messages.size() != 1 || window.Tree().NodeCount() != 28 + kContacts)
+    state.SkipWithError("the scan did not complete");
+  state.counters["contacts"] = kContacts;
+}
+BENCHMARK(BM_ScanBookIntoWindow)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 

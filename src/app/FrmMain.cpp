@@ -21,8 +21,8 @@
 #include "platform/wab/WabBook.h"
 #include "platform/wab/WabReader.h"
 #include "scan/ContactKey.h"
-#include "scan/ContactRecord.h"
 #include "scan/ProgressCounter.h"
+#include "scan/ScanBook.h"
 
 namespace app {
 namespace {
@@ -273,31 +273,30 @@ void FrmMain::CmdEnumerateNotes_Click() {
     auto reader = automation::Registry::Instance().Create<automation::AddressBookReader>(
         automation::kAddressBookReaderProgId);
     reader->Open(path.toStdString());
-    const std::int32_t count = reader->GetCount();
 
-    ProgBarScanNotes_->setMinimum(0);
-    ProgBarScanNotes_->setMaximum(count);
-    ProgBarScanNotes_->SetLargeChange(scan::LargeProgressStep(count));
-    ProgBarScanNotes_->SetScale(count / 100.0);
-    mnuSave_->setEnabled(true);
-    ProgressCounter = 1;
+    // The bar is set up, and the export entry offered, once the count is known.
+    class BarProgress final : public scan::ScanProgress {
+     public:
+      BarProgress(ScanProgressBar* bar, QAction* save, std::vector<QTreeWidgetItem*>* nodes)
+          : bar_(bar), save_(save), nodes_(nodes) {}
+      void Prepare(std::int32_t count) override {
+        bar_->setMinimum(0);
+        bar_->setMaximum(count);
+        bar_->SetLargeChange(scan::LargeProgressStep(count));
+        bar_->SetScale(count / 100.0);
+        save_->setEnabled(true);
+      }
+      // The position never exceeds the count, and the count fits an int.
+      void SetPosition(std::int64_t position) override { bar_->setValue(static_cast<int>(position)); }
+      void Added(std::int32_t, QTreeWidgetItem* node) override { nodes_->push_back(node); }
 
-    scan::ContactKeyClock clock;
+     private:
+      ScanProgressBar* bar_;
+      QAction* save_;
+      std::vector<QTreeWidgetItem*>* nodes_;
+    } progress(ProgBarScanNotes_, mnuSave_, &scannedNodes_);
     ForgetWholeBook();
-    for (std::int32_t i = 0; i < count; ++i) {
-      reader->Select(i);
-      const QStringList fields = scan::ReadContactFields(*reader);
-      const QString key = clock.KeyNow(i);
-      const QString& name = fields[0];
-      tree_->AddNode(key, scan::DisplayText(name), scan::kImageContacts, scan::kNoImage, scan::GroupKeyFor(name));
-      scan::ContactTree::SetNodeRecordText(tree_->FindNode(key), scan::JoinRecord(fields));
-      scannedNodes_.push_back(tree_->FindNode(key));
-      tree_->Refresh();
-      tree_->ExpandRoot(true);
-      // The counter never exceeds count here, and count fits an int.
-      ProgBarScanNotes_->setValue(static_cast<int>(ProgressCounter));
-      ++ProgressCounter;
-    }
+    const std::int32_t count = scan::ScanBook(*reader, *tree_, &progress);
     completed = AttachWholeBook(path, count, reader->SkippedRecords());
     reader.reset();
   } catch (const std::exception& e) {

@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "JsonText.h"
 #include "Verbs.h"
@@ -26,18 +27,20 @@ int RunList(const std::vector<std::string>& args) {
       automation::kAddressBookReaderProgId);
   reader->Open(args[0]);
   const std::int32_t count = reader->GetCount();
+  // The keys as the reader takes them, made once for every contact.
+  std::vector<std::string> keys(automation::kReaderFieldKeys.begin(), automation::kReaderFieldKeys.end());
   std::string line;
   for (std::int32_t i = 0; i < count; ++i) {
     reader->Select(i);
     line.clear();
     line += '{';
     bool first = true;
-    for (auto key : automation::kReaderFieldKeys) {
+    for (std::size_t k = 0; k < keys.size(); ++k) {
       if (!first) line += ',';
       first = false;
-      AppendJsonString(line, key);
+      AppendJsonString(line, keys[k]);
       line += ':';
-      AppendJsonString(line, reader->GetValue(std::string(key)));
+      AppendJsonString(line, reader->GetValue(keys[k]));
     }
     line += "}\n";
     if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size()) break;

@@ -21,7 +21,7 @@ QIcon ContactTree::Image(int index) const {
 }
 
 QTreeWidgetItem* ContactTree::AddNode(const QString& key, const QString& text, int image,
-                                      int selectedImage, const QString& parentKey) {
+                                      int selectedImage, const QString& parentKey, const QString& record) {
   QTreeWidgetItem* parent = nullptr;
   if (!parentKey.isEmpty()) {
     parent = FindNode(parentKey);
@@ -31,6 +31,7 @@ QTreeWidgetItem* ContactTree::AddNode(const QString& key, const QString& text, i
   node->setData(0, KeyRole, key);
   node->setData(0, ImageRole, image);
   node->setData(0, SelectedImageRole, selectedImage);
+  if (!record.isNull()) node->setData(0, RecordRole, record);
   QIcon icon = Image(image);
   if (selectedImage != kNoImage) {
     const QIcon selected = Image(selectedImage);

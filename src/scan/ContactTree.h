@@ -43,8 +43,9 @@ class ContactTree {
   // Adds a node under the node keyed parentKey (the empty key: top level).
   // Throws TreeError when no node has parentKey. A key already in use (a
   // repeated scan within the same second) is taken over by the new node.
+  // With a record, the node carries it from the start.
   QTreeWidgetItem* AddNode(const QString& key, const QString& text, int image, int selectedImage,
-                           const QString& parentKey);
+                           const QString& parentKey, const QString& record = QString());
   // The node with that key, or nullptr.
   QTreeWidgetItem* FindNode(const QString& key) const;
   static QString NodeKey(const QTreeWidgetItem* node);
@@ -55,6 +56,10 @@ class ContactTree {
   // stands, and keep the root open so every group is in sight.
   void Refresh();
   void ExpandRoot(bool expand);
+
+  // Makes room for that many more nodes, so a scan does not grow the key
+  // table step by step.
+  void Reserve(int moreNodes) { byKey_.reserve(byKey_.size() + moreNodes); }
 
   // Every node of the tree, contacts included.
   int NodeCount() const;

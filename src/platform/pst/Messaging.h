@@ -10,6 +10,7 @@
 
 #include "platform/pst/Ltp.h"
 #include "platform/pst/NdbWriter.h"
+#include "platform/pst/PackedContacts.h"
 #include "platform/pst/PstStore.h"
 
 namespace pst::detail {
@@ -20,7 +21,7 @@ struct FolderModel {
   std::string name;
   std::string containerClass;
   std::vector<const FolderModel*> children;
-  const std::vector<Contact>* contacts = nullptr;
+  ContactsView contacts;
 };
 
 struct StoreModel {

@@ -10,9 +10,11 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <random>
 
 #include "platform/codepage/CodePage.h"
+#include "platform/pst/PackedContacts.h"
 #include "platform/pst/StoreFile.h"
 
 namespace pst {
@@ -25,7 +27,7 @@ struct FolderData {
   std::string containerClass;
   FolderId parent = 0;
   std::vector<FolderId> children;
-  std::vector<Contact> contacts;
+  detail::PackedContacts contacts;
 };
 
 struct Store::Impl {
@@ -127,15 +129,18 @@ std::size_t Store::ContactCount(FolderId folder) const {
   return impl_->Get(folder).contacts.size();
 }
 
-const std::vector<Contact>& Store::Contacts(FolderId folder) const {
-  return impl_->Get(folder).contacts;
+std::vector<Contact> Store::Contacts(FolderId folder) const {
+  const detail::PackedContacts& packed = impl_->Get(folder).contacts;
+  std::vector<Contact> out(packed.size());
+  for (std::size_t i = 0; i < out.size(); ++i) packed.Unpack(i, out[i]);
+  return out;
 }
 
 void Store::AddContact(FolderId folder, const Contact& contact) {
   FolderData& f = impl_->Get(folder);
   if (f.kind == FolderModel::Kind::Root || f.kind == FolderModel::Kind::SearchRoot)
     throw PstError("items cannot be added to \"" + f.name + "\"");
-  f.contacts.push_back(contact);
+  f.contacts.Add(contact);
 }
 
 FolderId Store::MoveFolder(FolderId folder, Store& to, FolderId newParent) {
@@ -200,6 +205,10 @@ void Store::Write(const std::filesystem::path& path) const {
   static std::atomic<unsigned> counter{0};
   std::filesystem::path tmp = path;
   tmp += ".tmp" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+  // The stream's buffer, made here: given no buffer, glibc ignores the size
+  // asked for and writes a page at a time, one system call per 4 KiB.
+  constexpr std::size_t kBufferSize = 1 << 20;
+  const auto buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) throw PstError("cannot create " + path.string() + ": " + ErrnoText(errno));
   std::FILE* file = fdopen(fd, "wb");
@@ -209,7 +218,7 @@ void Store::Write(const std::filesystem::path& path) const {
     ::unlink(tmp.c_str());
     throw PstError("cannot create " + path.string() + ": " + ErrnoText(e));
   }
-  std::setvbuf(file, nullptr, _IOFBF, 1 << 20);
+  std::setvbuf(file, buffer.get(), _IOFBF, kBufferSize);
   try {
     detail::FileSink sink(file, path.string());
     std::mt19937_64 rng(std::random_device{}());

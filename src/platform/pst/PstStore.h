@@ -70,8 +70,9 @@ class Store {
   std::string FolderName(FolderId folder) const;
   std::string FolderContainerClass(FolderId folder) const;
   std::size_t ContactCount(FolderId folder) const;
-  // The folder's contacts in the order added; valid until the folder changes.
-  const std::vector<Contact>& Contacts(FolderId folder) const;
+  // A copy of the folder's contacts in the order added. The store keeps them
+  // packed (a contact costs about its text), so this unpacks every one.
+  std::vector<Contact> Contacts(FolderId folder) const;
 
   // Items go into any folder but the hidden root and the search root.
   void AddContact(FolderId folder, const Contact& contact);

@@ -155,7 +155,7 @@ constexpr NamedSource kNamedSources[] = {
 // entries; numeric names are U+0001 followed by the decimal LID.
 class NamedSlots {
  public:
-  explicit NamedSlots(const std::string& bytes) {
+  explicit NamedSlots(std::string_view bytes) {
     slots_.fill(kSlotNone);
     if (!Read(bytes)) {
       // No usable map: the numbers every known book uses.
@@ -166,7 +166,7 @@ class NamedSlots {
   std::uint8_t operator[](std::uint16_t id) const { return slots_[id - 0x8000u]; }
 
  private:
-  bool Read(const std::string& bytes) {
+  bool Read(std::string_view bytes) {
     if (bytes.size() < kHeaderSize) return false;
     const std::uint64_t used = Le32(bytes, 0x88), offset = Le32(bytes, 0x8C), groups = Le32(bytes, 0x90);
     if (used == 0 || groups == 0 || offset + used > bytes.size()) return false;
@@ -569,7 +569,7 @@ void SortById(std::vector<T>& v) {
 // is walked copy by copy; bytes that hold no record (the tables, the map,
 // damage) are stepped over one at a time until a record header fits.
 std::vector<std::pair<std::uint32_t, std::uint32_t>> DeletedCopies(const WabFile& file) {
-  const std::string& bytes = file.Bytes();
+  const std::string_view bytes = file.Bytes();
   const auto& tables = file.Tables();
 
   std::vector<std::uint32_t> live;  // every ID the index lists, readable or not

@@ -24,7 +24,7 @@ bool Fail(std::string* why, const char* text) {
 // Parses the record at offset. Every step of the walk spends one unit of
 // budget, so a crafted file whose index points many times into the same
 // long value area cannot make Parse quadratic.
-bool Walk(const std::string& bytes, std::uint32_t offset, Record* out, std::uint64_t* budget,
+bool Walk(std::string_view bytes, std::uint32_t offset, Record* out, std::uint64_t* budget,
           std::string* why) {
   const std::uint64_t size = bytes.size();
   const std::uint64_t start = offset;
@@ -106,7 +106,7 @@ bool Walk(const std::string& bytes, std::uint32_t offset, Record* out, std::uint
   return true;
 }
 
-TableDescriptor ReadDescriptor(const std::string& bytes, std::uint64_t at) {
+TableDescriptor ReadDescriptor(std::string_view bytes, std::uint64_t at) {
   return {U32(bytes, at), U32(bytes, at + 4), U32(bytes, at + 8), U32(bytes, at + 12)};
 }
 
@@ -131,8 +131,11 @@ const Property* Record::Find(std::uint16_t id) const {
   return nullptr;
 }
 
-WabFile WabFile::Parse(std::string bytes) {
+WabFile WabFile::Parse(std::string bytes) { return Parse(BookBytes(std::move(bytes))); }
+
+WabFile WabFile::Parse(BookBytes source) {
   WabFile f;
+  const std::string_view bytes = source.View();
   const std::uint64_t size = bytes.size();
   if (size < kSignature.size()) throw NotAnAddressBook("the file is too short to be an address book");
   if (std::memcmp(bytes.data(), kSignature.data(), kSignature.size()) == 0) {
@@ -142,9 +145,7 @@ WabFile WabFile::Parse(std::string bytes) {
   } else {
     throw NotAnAddressBook("the file does not start with an address book signature");
   }
-  // Offsets in the file are 32-bit: nothing beyond 4 GiB can belong to a book.
-  if (size > std::numeric_limits<std::uint32_t>::max())
-    throw NotAnAddressBook("the file is larger than an address book can be");
+  if (size > kMaxBookSize) throw NotAnAddressBook("the file is larger than an address book can be");
   if (size < kHeaderSize) throw NotAnAddressBook("the header is cut short");
 
   for (std::uint32_t t = 0; t < kTableCount; ++t) {
@@ -160,14 +161,15 @@ WabFile WabFile::Parse(std::string bytes) {
     }
     f.tables_[t] = d;
   }
-  f.bytes_ = std::move(bytes);
+  f.bytes_ = std::move(source);
+  const std::string_view book = f.bytes_.View();
 
   // Which index entries repeat a record ID already listed: the first wins.
   const TableDescriptor& index = f.tables_[0];
   std::vector<std::pair<std::uint32_t, std::uint32_t>> byId;  // (record ID, position)
   byId.reserve(index.count);
   for (std::uint32_t i = 0; i < index.count; ++i)
-    byId.emplace_back(U32(f.bytes_, index.offset + 8ull * i), i);
+    byId.emplace_back(U32(book, index.offset + 8ull * i), i);
   std::sort(byId.begin(), byId.end());
   std::vector<bool> duplicate(index.count, false);
   for (std::size_t k = 1; k < byId.size(); ++k)
@@ -175,34 +177,44 @@ WabFile WabFile::Parse(std::string bytes) {
   byId.clear();
   byId.shrink_to_fit();
 
+  // What the walk learnt of each record, so the list is made without
+  // touching the book again.
   struct Candidate {
-    std::uint32_t offset, end, position;
+    std::uint32_t offset, end, position, recordId, kind;
   };
   std::vector<Candidate> candidates;
-  std::vector<bool> usable(index.count, false);
   // A sound book walks each byte of its value areas once, at most one step
   // per four bytes; anything far beyond that is a crafted file.
   std::uint64_t budget = size / 2 + 4096;
+  // A mapped book is handed back a few megabytes at a time, so checking it
+  // never holds all of it.
+  constexpr std::uint64_t kReleaseBytes = 8u << 20;
+  std::uint64_t sinceRelease = 0;
   for (std::uint32_t i = 0; i < index.count; ++i) {
-    const std::uint32_t recordId = U32(f.bytes_, index.offset + 8ull * i);
-    const std::uint32_t offset = U32(f.bytes_, index.offset + 8ull * i + 4);
+    const std::uint32_t recordId = U32(book, index.offset + 8ull * i);
+    const std::uint32_t offset = U32(book, index.offset + 8ull * i + 4);
     if (duplicate[i]) {
       ++f.skipped_;
       continue;
     }
     // Cheap header checks first, so a wrong ID costs no walk.
     if (static_cast<std::uint64_t>(offset) + kRecordHeaderSize > size ||
-        U32(f.bytes_, offset) != 1 || U32(f.bytes_, offset + 8ull) != recordId) {
+        U32(book, offset) != 1 || U32(book, offset + 8ull) != recordId) {
       ++f.skipped_;
       continue;
     }
-    if (!Walk(f.bytes_, offset, nullptr, &budget, nullptr)) {
+    if (!Walk(book, offset, nullptr, &budget, nullptr)) {
       ++f.skipped_;
       continue;
     }
     const std::uint64_t end = static_cast<std::uint64_t>(offset) + kRecordHeaderSize +
-                              U32(f.bytes_, offset + 20ull) + U32(f.bytes_, offset + 28ull);
-    candidates.push_back({offset, static_cast<std::uint32_t>(end), i});
+                              U32(book, offset + 20ull) + U32(book, offset + 28ull);
+    candidates.push_back({offset, static_cast<std::uint32_t>(end), i, recordId, U32(book, offset + 4ull)});
+    sinceRelease += end - offset;
+    if (sinceRelease > kReleaseBytes) {
+      f.bytes_.Release();
+      sinceRelease = 0;
+    }
   }
   duplicate.clear();
   duplicate.shrink_to_fit();
@@ -219,17 +231,14 @@ WabFile WabFile::Parse(std::string bytes) {
       continue;
     }
     reach = c.end;
-    usable[c.position] = true;
-    ++keep;
+    candidates[keep++] = c;
   }
-  candidates.clear();
-  candidates.shrink_to_fit();
+  candidates.resize(keep);
+  // Back to record-index order.
+  std::sort(candidates.begin(), candidates.end(),
+            [](const Candidate& a, const Candidate& b) { return a.position < b.position; });
   f.records_.reserve(keep);
-  for (std::uint32_t i = 0; i < index.count; ++i) {
-    if (!usable[i]) continue;
-    const std::uint32_t offset = U32(f.bytes_, index.offset + 8ull * i + 4);
-    f.records_.push_back({U32(f.bytes_, offset + 8ull), offset, U32(f.bytes_, offset + 4ull)});
-  }
+  for (const auto& c : candidates) f.records_.push_back({c.recordId, c.offset, c.kind});
   return f;
 }
 
@@ -242,7 +251,7 @@ std::optional<Record> WabFile::ReadRecord(std::uint32_t offset, std::string* why
 bool WabFile::ReadRecord(std::uint32_t offset, Record& out, std::string* why) const {
   // One record on its own: its walk is bounded by its own size.
   std::uint64_t budget = std::numeric_limits<std::uint64_t>::max();
-  if (Walk(bytes_, offset, &out, &budget, why)) return true;
+  if (Walk(bytes_.View(), offset, &out, &budget, why)) return true;
   out.properties.clear();
   return false;
 }

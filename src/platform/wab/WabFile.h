@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/wab/BookBytes.h"
+
 namespace wab {
 
 // The 16 bytes a book starts with (the {8DCBCB9C-7513-11D2-...} GUID).
@@ -36,6 +38,13 @@ inline constexpr std::uint32_t kTableCount = 6;
 inline constexpr std::uint32_t kIndexEntrySize = 8;   // table 0
 inline constexpr std::uint32_t kTextEntrySize = 68;   // tables 1..5
 inline constexpr std::uint32_t kRecordHeaderSize = 0x20;
+
+// The largest book opened. Record offsets are 32-bit, so the format allows
+// up to 4 GiB, but real books stay far below that: a contact with every
+// field the reader knows filled in takes about 1.4 KiB (a generated book of
+// 32,766 such contacts is 46 MB). A gigabyte holds some 700,000 full
+// contacts; anything larger is refused before a byte of it is read.
+inline constexpr std::uint64_t kMaxBookSize = 1ull << 30;
 
 // MAPI property types the decoder distinguishes.
 inline constexpr std::uint16_t kTypeLong = 0x0003;
@@ -102,8 +111,15 @@ class WabFile {
   // records (two index entries claiming the same bytes) count as damaged.
   // Throws NotAnAddressBook.
   static WabFile Parse(std::string bytes);
+  // The same over bytes held either way (a mapped file or a string).
+  static WabFile Parse(BookBytes bytes);
 
-  const std::string& Bytes() const { return bytes_; }
+  std::string_view Bytes() const { return bytes_.View(); }
+  // False once a mapped file was found cut short under the program: what
+  // was read since may be zeros, and the book is to be reported damaged.
+  bool Intact() const { return bytes_.Intact(); }
+  // Hands a mapped file's pages back to the kernel (see BookBytes).
+  void ReleasePages() const { bytes_.Release(); }
   bool OldSignature() const { return oldSignature_; }
   const std::array<TableDescriptor, kTableCount>& Tables() const { return tables_; }
   // Live, readable records of every kind, in record-index order.
@@ -118,7 +134,7 @@ class WabFile {
   bool ReadRecord(std::uint32_t offset, Record& out, std::string* why = nullptr) const;
 
  private:
-  std::string bytes_;
+  BookBytes bytes_;
   bool oldSignature_ = false;
   std::array<TableDescriptor, kTableCount> tables_{};
   std::vector<IndexEntry> records_;

@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <new>
 
@@ -39,7 +38,13 @@ class FileCloser {
 }
 
 // The whole file, or AutomationError naming the file and the cause.
-std::string ReadWholeFile(const std::string& path) {
+//
+// The book is mapped rather than read: reading copies every byte into fresh
+// memory that the kernel zero-fills first, which cost more than decoding the
+// whole book. The map keeps every check the decoder makes (it sees a fixed
+// length, as it does a string) and BookBytes turns a file cut short under
+// us into a flag instead of a crash. A file that cannot be mapped is read.
+BookBytes MapBookFile(const std::string& path) {
   // O_NONBLOCK keeps a named pipe from blocking the open; it is refused below.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) FailOn("Cannot open the address book", path, errno);
@@ -50,12 +55,7 @@ std::string ReadWholeFile(const std::string& path) {
   if (!S_ISREG(st.st_mode))
     throw automation::AutomationError("Cannot open the address book \"" + path +
                                       "\": not a regular file");
-  // Offsets inside a book are 32-bit; a larger file cannot be one, and
-  // refusing it here keeps memory bounded.
-  constexpr std::uint64_t kLimit = std::numeric_limits<std::uint32_t>::max();
-  if (static_cast<std::uint64_t>(st.st_size) > kLimit)
-    throw automation::AutomationError(automation::kNotAnAddressBook);
-  // Look at the signature before reading everything, so opening some large
+  // Look at the signature before anything else, so opening some large
   // file that is not an address book costs no memory.
   char head[16];
   std::size_t got = 0;
@@ -71,15 +71,22 @@ std::string ReadWholeFile(const std::string& path) {
   if (got < sizeof head || (std::memcmp(head, kSignature.data(), sizeof head) != 0 &&
                             std::memcmp(head, kOldSignature.data(), sizeof head) != 0))
     throw automation::AutomationError(automation::kNotAnAddressBook);
+  const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
+  if (size > kMaxBookSize)
+    throw automation::AutomationError("Cannot open the address book \"" + path + "\": it is " +
+                                      std::to_string(size >> 20) + " MiB, larger than an address book can be (at most " +
+                                      std::to_string(kMaxBookSize >> 20) + " MiB)");
+
+  if (BookBytes mapped = BookBytes::Map(fd, static_cast<std::size_t>(size)); mapped.Mapped()) return mapped;
 
   std::string bytes;
   // One byte more than the file holds, so the end is seen without growing.
-  bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
+  bytes.resize(static_cast<std::size_t>(size) + 1);
   std::size_t have = 0;
   for (;;) {
     if (have == bytes.size()) {
       // The file may have grown since fstat; read on in small steps.
-      if (bytes.size() >= kLimit) throw automation::AutomationError(automation::kNotAnAddressBook);
+      if (bytes.size() > kMaxBookSize) throw automation::AutomationError(automation::kNotAnAddressBook);
       bytes.resize(bytes.size() + 65536);
     }
     ssize_t n = ::read(fd, bytes.data() + have, bytes.size() - have);
@@ -91,7 +98,12 @@ std::string ReadWholeFile(const std::string& path) {
     have += static_cast<std::size_t>(n);
   }
   bytes.resize(have);
-  return bytes;
+  return BookBytes(std::move(bytes));
+}
+
+[[noreturn]] void FailCutShort(const std::string& name) {
+  throw automation::AutomationError("Cannot read the address book \"" + name +
+                                    "\": the file was cut short while it was being read");
 }
 
 bool IsEmptyText(std::string_view bytes, bool unicode) {
@@ -179,6 +191,8 @@ WabReader::WabReader(int codePage) : codePage_(codePage) {}
 
 void WabReader::Reset() {
   file_.reset();
+  name_.clear();
+  sinceRelease_ = 0;
   contacts_.clear();
   contacts_.shrink_to_fit();
   selected_ = false;
@@ -189,7 +203,9 @@ void WabReader::Reset() {
 
 WabFile OpenBookFile(const std::string& path) {
   try {
-    return WabFile::Parse(ReadWholeFile(path));
+    WabFile file = WabFile::Parse(MapBookFile(path));
+    if (!file.Intact()) FailCutShort(path);
+    return file;
   } catch (const NotAnAddressBook&) {
     throw automation::AutomationError(automation::kNotAnAddressBook);
   } catch (const std::bad_alloc&) {
@@ -200,15 +216,16 @@ WabFile OpenBookFile(const std::string& path) {
 void WabReader::Open(const std::string& path) {
   Reset();
   try {
-    file_.emplace(OpenBookFile(path));
-  } catch (...) {
+    Load(MapBookFile(path), path);
+  } catch (const std::bad_alloc&) {
     Reset();
-    throw;
+    throw automation::AutomationError("Not enough memory to read the address book \"" + path + "\"");
   }
-  FindContacts();
 }
 
-void WabReader::OpenBytes(std::string bytes, const std::string& /*name*/) {
+void WabReader::OpenBytes(std::string bytes, const std::string& name) { Load(BookBytes(std::move(bytes)), name); }
+
+void WabReader::Load(BookBytes bytes, const std::string& name) {
   Reset();
   try {
     file_.emplace(WabFile::Parse(std::move(bytes)));
@@ -216,12 +233,17 @@ void WabReader::OpenBytes(std::string bytes, const std::string& /*name*/) {
     Reset();
     throw automation::AutomationError(automation::kNotAnAddressBook);
   }
-  FindContacts();
-}
-
-void WabReader::FindContacts() {
+  if (!file_->Intact()) {
+    Reset();
+    FailCutShort(name);
+  }
+  name_ = name;
   for (const auto& r : file_->Records())
     if (r.kind == static_cast<std::uint32_t>(RecordKind::Contact)) contacts_.push_back(r.offset);
+  // The whole book was just read; the pass over the contacts reads it again
+  // from the cache a part at a time (see Select).
+  file_->ReleasePages();
+  sinceRelease_ = 0;
 }
 
 std::int32_t WabReader::GetCount() {
@@ -240,7 +262,20 @@ void WabReader::Select(std::int32_t index) {
     throw automation::AutomationError("Select: no contact " + std::to_string(index) + " (the book has " +
                                       std::to_string(contacts_.size()) + ")");
   selected_ = true;
-  if (!file_->ReadRecord(contacts_[static_cast<std::size_t>(index)], record_)) return;  // checked by Open
+  const bool read = file_->ReadRecord(contacts_[static_cast<std::size_t>(index)], record_);
+  if (!file_->Intact()) {
+    selected_ = false;
+    fields_ = {};
+    FailCutShort(name_);
+  }
+  if (!read) return;  // checked by Open
+  // Only the records lately read stay mapped, so a long pass holds a few
+  // megabytes of the book, not all of it.
+  sinceRelease_ += record_.size;
+  if (sinceRelease_ > kResidentBytes) {
+    file_->ReleasePages();
+    sinceRelease_ = 0;
+  }
 
   // One pass: the first text property with each field's ID wins.
   Text display;
@@ -309,7 +344,10 @@ std::string WabReader::GetValue(const std::string& key) {
   const int k = FieldOfKey(key);
   if (k == kNoField && key != kHomeCountryKey) return {};
   const Text& t = k == kNoField ? homeCountry_ : fields_[static_cast<std::size_t>(k)];
-  return t.present ? DecodeText(t.bytes, t.unicode, codePage_) : std::string();
+  if (!t.present) return {};
+  std::string text = DecodeText(t.bytes, t.unicode, codePage_);
+  if (!file_->Intact()) FailCutShort(name_);
+  return text;
 }
 
 void RegisterComponent() {

@@ -35,8 +35,10 @@ class WabReader : public automation::AddressBookReader {
 
   // Throws automation::AutomationError: for a missing, unreadable or
   // non-regular file the message names the file and the cause; for a file
-  // that is not an address book it is exactly automation::kNotAnAddressBook.
-  // A failed Open leaves the reader empty.
+  // that is not an address book it is exactly automation::kNotAnAddressBook;
+  // a book larger than kMaxBookSize is refused, naming its size, before it
+  // is read. A failed Open leaves the reader empty. Select and GetValue
+  // throw AutomationError when the file is cut short while it is read.
   void Open(const std::string& path) override;
   // Open over bytes already in memory; name stands for the file in messages.
   void OpenBytes(std::string bytes, const std::string& name);
@@ -56,11 +58,16 @@ class WabReader : public automation::AddressBookReader {
     bool present = false;
   };
 
+  // Bytes of records read between two hand-backs of a mapped book's pages.
+  static constexpr std::size_t kResidentBytes = 8u << 20;
+
   void Reset();
-  void FindContacts();
+  void Load(BookBytes bytes, const std::string& name);
 
   int codePage_;
   std::optional<WabFile> file_;
+  std::string name_;  // the file, for messages
+  std::size_t sinceRelease_ = 0;
   std::vector<std::uint32_t> contacts_;  // record offsets, record-index order
   bool selected_ = false;
   Record record_;  // the selected contact, parsed; fields_ point into the file

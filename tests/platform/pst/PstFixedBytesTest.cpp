@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/pst/Crc.h"
+#include "platform/pst/PackedContacts.h"
 #include "platform/pst/StoreFile.h"
 #include "support/TestData.h"
 
@@ -24,7 +25,8 @@ using namespace pst::detail;
 
 // Writes a fixed store and returns its bytes: contacts of many shapes (empty
 // fields, long notes in subnodes, text beyond ASCII) and an empty folder.
-std::string FixedStoreBytes(const std::filesystem::path& path, bool unicode, int codePage) {
+// Packed, the contacts folder holds them as the store keeps them.
+std::string FixedStoreBytes(const std::filesystem::path& path, bool unicode, int codePage, bool packed = false) {
   using namespace pst::detail;
   std::vector<pst::Contact> contacts;
   for (int i = 0; i < 120; ++i) {
@@ -56,10 +58,11 @@ std::string FixedStoreBytes(const std::filesystem::path& path, bool unicode, int
   c.Body = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC";
   contacts.push_back(c);
   const std::vector<pst::Contact> none;
+  PackedContacts packedContacts;
+  for (const auto& c : contacts) packedContacts.Add(c);
 
   std::map<int, FolderModel> f;
-  auto folder = [&](int id, FolderModel::Kind kind, std::string name, std::string cls,
-                    const std::vector<pst::Contact>* items) {
+  auto folder = [&](int id, FolderModel::Kind kind, std::string name, std::string cls, ContactsView items) {
     f[id].kind = kind;
     f[id].name = std::move(name);
     f[id].containerClass = std::move(cls);
@@ -69,7 +72,8 @@ std::string FixedStoreBytes(const std::filesystem::path& path, bool unicode, int
   folder(2, FolderModel::Kind::IpmSubtree, "Top of Personal Folders", "", &none);
   folder(3, FolderModel::Kind::SearchRoot, "Search Root", "", &none);
   folder(4, FolderModel::Kind::DeletedItems, "Deleted Items", "", &none);
-  folder(5, FolderModel::Kind::User, "Contacts", "IPF.Contact", &contacts);
+  folder(5, FolderModel::Kind::User, "Contacts", "IPF.Contact",
+         packed ? ContactsView(&packedContacts) : ContactsView(&contacts));
   folder(6, FolderModel::Kind::User, "Empty", "IPF.Note", &none);
   f[1].children = {&f[2], &f[3]};
   f[2].children = {&f[4], &f[5]};
@@ -108,10 +112,13 @@ TEST(PstFixedBytes, OutputIsExactlyAsPinned) {
       {false, 1251, 779264, 0x963D6FA7},
   };
   for (const Pinned& p : cases) {
-    SCOPED_TRACE(std::string(p.unicode ? "Unicode" : "ANSI ") + std::to_string(p.codePage));
-    const std::string bytes = FixedStoreBytes(dir / "fixed.pst", p.unicode, p.codePage);
-    EXPECT_EQ(bytes.size(), p.size);
-    EXPECT_EQ(Crc(bytes.data(), bytes.size()), p.crc);
+    for (bool packed : {false, true}) {
+      SCOPED_TRACE(std::string(p.unicode ? "Unicode" : "ANSI ") + std::to_string(p.codePage) +
+                   (packed ? ", contacts packed" : ""));
+      const std::string bytes = FixedStoreBytes(dir / "fixed.pst", p.unicode, p.codePage, packed);
+      EXPECT_EQ(bytes.size(), p.size);
+      EXPECT_EQ(Crc(bytes.data(), bytes.size()), p.crc);
+    }
   }
 }
 

@@ -8,6 +8,7 @@
 
 #include "PstTestUtil.h"
 #include "platform/codepage/CodePage.h"
+#include "platform/pst/PackedContacts.h"
 #include "support/PstChecker.h"
 #include "support/TestData.h"
 
@@ -248,6 +249,33 @@ TEST(PstStore, AnsiTextUsesTheStoresCodePage) {
   EXPECT_EQ(props.at(0x3A11001E), "??");
   EXPECT_EQ(Le32(props.at(0x3FFD0003)), 1251u);
   EXPECT_EQ(f.Properties(0x21).at(0x3001001E), codepage::FromUtf8("Контакты", 1251).bytes);
+}
+
+// The store keeps contacts packed: every field of every contact comes back
+// as it went in, whatever its size and wherever the packing cut its chunks.
+TEST(PstStore, ContactsComeBackFieldForFieldFromThePackedList) {
+  using pst::detail::kContactFields;
+  std::vector<pst::Contact> given;
+  given.emplace_back();  // nothing set
+  for (int i = 0; i < 3000; ++i) {  // some 2 MB: several chunks
+    pst::Contact c;
+    for (std::size_t k = 0; k < kContactFields.size(); ++k)
+      c.*kContactFields[k] = "field " + std::to_string(k) + " of " + std::to_string(i) + (i % 7 ? "" : " \xC3\xA9\xE2\x82\xAC");
+    given.push_back(c);
+  }
+  pst::Contact huge;
+  huge.Body = std::string((1 << 20) + 17, 'x');  // larger than a chunk
+  huge.LastName = std::string(1, '\0') + "after a NUL";
+  given.insert(given.begin() + 1500, huge);
+
+  pst::Store store(Format::Unicode, "S");
+  const pst::FolderId folder = store.AddFolder(store.TopOfPersonalFolders(), "F", "IPF.Contact");
+  for (const auto& c : given) store.AddContact(folder, c);
+  const std::vector<pst::Contact> back = store.Contacts(folder);
+  ASSERT_EQ(back.size(), given.size());
+  for (std::size_t i = 0; i < given.size(); ++i)
+    for (std::size_t k = 0; k < kContactFields.size(); ++k)
+      ASSERT_EQ(back[i].*kContactFields[k], given[i].*kContactFields[k]) << "contact " << i << " field " << k;
 }
 
 TEST(PstStore, RenameAndMoveBetweenStoresReachTheFile) {

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 #include "platform/automation/AddressBookReader.h"
 #include "platform/wab/WabReader.h"
@@ -133,6 +134,68 @@ TEST(WabDamage, ALargeFileThatIsNotABookIsRefusedWithoutReadingIt) {
   EXPECT_EQ(OpenError(big.string()), kNotAnAddressBook);
   getrusage(RUSAGE_SELF, &after);
   EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "KiB of peak memory grew";
+}
+
+TEST(WabDamage, ABookLargerThanAnyRealOneIsRefusedWithItsSizeWithoutReadingIt) {
+  testsupport::TempDir dir;
+  const auto big = dir / "huge.wab";
+  testsupport::WriteFile(big, WriteBook(FiveContacts()));
+  std::filesystem::resize_file(big, wab::kMaxBookSize + 1);  // sparse: no disk used
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  const std::string e = OpenError(big.string());
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_NE(e.find(big.string()), std::string::npos) << e;
+  EXPECT_NE(e.find("1024 MiB, larger than an address book can be"), std::string::npos) << e;
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "KiB of peak memory grew";
+}
+
+// A book opened from its file is mapped, not copied: a file cut short while
+// the reader holds it must end the pass with a message naming the file, at
+// any point of the cut, and never with a crash.
+TEST(WabDamage, ABookCutShortWhileItIsReadFailsWithAMessage) {
+  testsupport::TempDir dir;
+  const auto original = dir / "original.wab";
+  testsupport::WriteGeneratedBook(original, 1500);  // some 2 MB: many pages
+  const std::uintmax_t size = std::filesystem::file_size(original);
+  const std::pair<const char*, std::uintmax_t> cuts[] = {
+      {"to its header", 0x94}, {"to half", size / 2}, {"by a quarter", size * 3 / 4}};
+  for (const auto& [what, keep] : cuts) {
+    const auto path = dir / "cut.wab";
+    std::filesystem::copy_file(original, path, std::filesystem::copy_options::overwrite_existing);
+    wab::WabReader r(1252);
+    r.Open(path.string());
+    const int count = r.GetCount();
+    ASSERT_EQ(count, 1500);
+    std::filesystem::resize_file(path, keep);
+    int read = 0;
+    std::string error;
+    try {
+      for (; read < count; ++read) {
+        r.Select(read);
+        for (auto k : kReaderFieldKeys) (void)r.GetValue(std::string(k));
+      }
+    } catch (const automation::AutomationError& e) {
+      error = e.what();
+    }
+    EXPECT_LT(read, count) << what;
+    EXPECT_NE(error.find("cut short"), std::string::npos) << what << ": " << error;
+    EXPECT_NE(error.find(path.string()), std::string::npos) << what << ": " << error;
+  }
+}
+
+// Books stay mapped while their readers live; past the maps the SIGBUS guard
+// can watch, further books are read into memory and read the same.
+TEST(WabDamage, ManyBooksOpenAtOnceAllRead) {
+  testsupport::TempDir dir;
+  const auto path = dir / "five.wab";
+  WriteBookFile(path, FiveContacts());
+  std::vector<std::unique_ptr<wab::WabReader>> readers;
+  for (int i = 0; i < 100; ++i) {
+    readers.push_back(std::make_unique<wab::WabReader>(1252));
+    readers.back()->Open(path.string());
+  }
+  for (auto& r : readers) ASSERT_EQ(ReadAll(*r), (std::vector<std::string>{"Ann", "Bob", "Cyd", "Dee", "Eve"}));
 }
 
 TEST(WabDamage, ImpossibleTablesAreNotAnAddressBook) {
