@@ -66,6 +66,10 @@ class FrmMain : public QMainWindow {
   void mnuAbout_Click();
   void mnuExit_Click();
 
+  // "addrivo BOOK.wab": the book is chosen as Browse chooses one and scanned
+  // at once; a missing or unreadable file gets the scan's usual message.
+  void OpenBook(const QString& path);
+
   // Builds the tree's skeleton: the root, "A" to "Z" and "Other".
   void PopulateDefaultTree();
 
@@ -79,6 +83,8 @@ class FrmMain : public QMainWindow {
   // Tells the user why a command failed, naming the file where there is one.
   void ReportFailure(const QString& text);
   void RunHook(const std::function<void(FrmMain&)>& hook);
+  // Puts a chosen book in the file box with a fresh tree, ready to scan.
+  void ChooseBook(const QString& path);
 
   QLineEdit* txtNotesDatabaseFile_ = nullptr;
   QPushButton* CmdBrowse_ = nullptr;
