@@ -1,6 +1,7 @@
 // What the program does at start: "addrivo BOOK.wab" chooses and scans the
 // book with the real reader (or shows the scan's usual failure and stays
 // usable), and the default size shows every tab caption of the detail view.
+#include <QApplication>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
