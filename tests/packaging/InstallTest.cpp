@@ -122,6 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
         Validator{"MimeEntry", "xmllint --noout %s", "mime/packages/" + kAppId + ".xml"},
         Validator{"ConverterManPage", "LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l %s >/dev/null",
                   "man/man1/addrivo-convert.1.gz"},
+        Validator{"ScalableIcon", "gdk-pixbuf-thumbnailer -s 48 %s /dev/null", "icons/hicolor/scalable/apps/addrivo.svg"},
         Validator{"ProgramManPage", "LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l %s >/dev/null",
                   "man/man1/addrivo.1.gz"}),
     [](const auto& info) { return std::string(info.param.name); });
