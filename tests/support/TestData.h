@@ -11,11 +11,12 @@ namespace testsupport {
 // ../shared/testdata beside the checkout (fixed when the build is configured).
 std::filesystem::path TestDataDir();
 
-// <TestDataDir()>/<relative>, for a sample made by another program. Call it
-// from a test body, fixture or helper it runs. When the file is missing the
-// current test stops at once: reported as skipped, with a message naming the
-// file and scripts/fetch-testdata.sh. Under CI (CI=true) a missing sample
-// fails the test instead, so coverage cannot drop unnoticed.
+// <TestDataDir()>/<relative>, for a sample made by another program. Only for
+// GoogleTest tests: call it from a test body, a fixture or a helper they run.
+// When the file is missing the current test stops at once, reported as
+// skipped with a message naming the file and scripts/fetch-testdata.sh. Under
+// CI (CI=true, or any value but "0" and "false") it fails instead, so
+// coverage cannot drop unnoticed.
 std::filesystem::path TestDataPath(const std::string& relative,
                                    std::source_location caller = std::source_location::current());
 
