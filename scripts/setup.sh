@@ -15,6 +15,10 @@ packages=(
   pff-tools libpff-dev libbfio-dev pst-utils libchm-bin
   libxlsxwriter-dev
   xvfb xauth locales
+  # installing and packaging: icons, validators of the desktop files, the .deb
+  qt6-svg-dev desktop-file-utils appstream libxml2-utils shared-mime-info libglib2.0-bin
+  libgdk-pixbuf2.0-bin librsvg2-common
+  man-db dpkg-dev lintian curl ca-certificates
   # slow checks only
   libreoffice-calc-nogui
 )

@@ -3,8 +3,17 @@
 # the engines under ASan + UBSan, and a short bounded run of every fuzz target.
 #   scripts/test.sh           everything (what CI runs)
 #   scripts/test.sh --quick   the default build's tests without the slow ones
+# Tests that read files made by other programs look in $ADDRIVO_TESTDATA, else
+# ../shared/testdata beside the checkout; without them they are skipped (see
+# scripts/fetch-testdata.sh), and under CI=true they fail.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+samples=${ADDRIVO_TESTDATA:-../shared/testdata}
+if ! bash scripts/fetch-testdata.sh --check "$samples" >/dev/null 2>&1; then
+  echo "test: outside samples missing in $samples: the tests that read them are skipped" >&2
+  echo "      (get them with scripts/fetch-testdata.sh; under CI=true they fail instead)" >&2
+fi
 
 quick=0
 [ "${1:-}" = "--quick" ] && quick=1

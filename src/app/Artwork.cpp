@@ -145,6 +145,16 @@ QPixmap SmallIcon(const QString& key, int size) {
   return draw ? Render(draw, size) : QPixmap();
 }
 
+bool DrawSmallIcon(QPainter& painter, const QString& key) {
+  const Drawing draw = DrawingFor(key);
+  if (!draw) return false;
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  draw(painter);
+  painter.restore();
+  return true;
+}
+
 QVector<QIcon> SmallIcons() {
   QVector<QIcon> list(kSmallIconCount);
   list[0] = IconOf(QStringLiteral("Notesico"));

@@ -174,6 +174,10 @@ ContactDetailView::ContactDetailView(QWidget* parent) : QGroupBox(QStringLiteral
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("OsenXPTab1"));
   tabs_->setFont(LabelFont());
+  // Every caption stays whole and in view: the tab bar's full width counts
+  // towards the window's least width instead of hiding behind scroll arrows.
+  tabs_->setUsesScrollButtons(false);
+  tabs_->setElideMode(Qt::ElideNone);
   QGridLayout* g = nullptr;
 
   QWidget* t = NewTab(tabs_, QStringLiteral("Business Address"), g);

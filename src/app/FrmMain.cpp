@@ -237,16 +237,25 @@ void FrmMain::CmdBrowse_Click() {
     ReportFailure(QStringLiteral("The address book file could not be chosen."));
     return;
   }
+  ChooseBook(chosen);
+}
+
+void FrmMain::ChooseBook(const QString& path) {
   PopulateDefaultTree();
   ProgBarScanNotes_->setValue(0);
   CmdContactsCreate_->setEnabled(false);
-  txtNotesDatabaseFile_->setText(chosen);
+  txtNotesDatabaseFile_->setText(path);
   if (!txtNotesDatabaseFile_->text().isEmpty()) {
     CmdEnumerateNotes_->setEnabled(true);
     LblRead_->show();
     ProgBarScanNotes_->show();
     mnuScan_->setEnabled(true);
   }
+}
+
+void FrmMain::OpenBook(const QString& path) {
+  ChooseBook(path);
+  if (!txtNotesDatabaseFile_->text().isEmpty()) CmdEnumerateNotes_Click();
 }
 
 void FrmMain::txtNotesDatabaseFile_Change() {

@@ -74,6 +74,10 @@ class FrmMain : public QMainWindow {
   // appear in the tree, marked, or disappear again.
   void mnuShowDeleted_Click();
 
+  // "addrivo BOOK.wab": the book is chosen as Browse chooses one and scanned
+  // at once; a missing or unreadable file gets the scan's usual message.
+  void OpenBook(const QString& path);
+
   // Builds the tree's skeleton: the root, "A" to "Z" and "Other".
   void PopulateDefaultTree();
 
@@ -94,6 +98,8 @@ class FrmMain : public QMainWindow {
   void ForgetWholeBook();
   // Shows the model's contact or group behind a node; false when it has none.
   bool ShowModelNode(QTreeWidgetItem* node);
+  // Puts a chosen book in the file box with a fresh tree, ready to scan.
+  void ChooseBook(const QString& path);
 
   QLineEdit* txtNotesDatabaseFile_ = nullptr;
   QPushButton* CmdBrowse_ = nullptr;

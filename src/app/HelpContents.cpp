@@ -1,11 +1,17 @@
 #include "app/HelpContents.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 
 #include "platform/help/HtmlHelp.h"
 
 QString HelpFilePath() {
-  return QCoreApplication::applicationDirPath() + QStringLiteral("/") + QStringLiteral("Help.chm");
+  const QString dir = QCoreApplication::applicationDirPath();
+  const QString beside = dir + QStringLiteral("/Help.chm");
+  const QString installed = QDir::cleanPath(dir + QStringLiteral("/../share/addrivo/Help.chm"));
+  if (!QFileInfo::exists(beside) && QFileInfo::exists(installed)) return installed;
+  return beside;
 }
 
 void ShowHelpContents(QWidget* owner) {

@@ -5,7 +5,9 @@
 
 class QWidget;
 
-// The program's folder, "/", then "Help.chm".
+// Help.chm beside the program (a build folder) when it is there, else the
+// installed one in ../share/addrivo/; the first when neither is there, so the
+// viewer names the place it looked first.
 QString HelpFilePath();
 
 // Opens the help file in the help viewer, owned by owner. A missing or

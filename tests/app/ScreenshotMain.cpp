@@ -76,7 +76,6 @@ int main(int argc, char** argv) {
   testsupport::ScriptedDialogs dialogs;
   dialogs.openFileAnswers.push_back(bookPath);
   app::FrmMain window;
-  window.resize(760, 660);
   window.show();
   window.CmdBrowse_Click();
   window.CmdEnumerateNotes_Click();

@@ -1,5 +1,7 @@
 #include "TestData.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -9,8 +11,36 @@
 
 namespace testsupport {
 
-std::filesystem::path TestDataPath(const std::string& relative) {
-  return std::filesystem::path(ADDRIVO_TESTDATA_DIR) / relative;
+std::filesystem::path TestDataDir() {
+  const char* chosen = std::getenv("ADDRIVO_TESTDATA");
+  return chosen && *chosen ? std::filesystem::path(chosen) : std::filesystem::path(ADDRIVO_TESTDATA_DIR);
+}
+
+std::string MissingSampleMessage(const std::string& relative) {
+  const std::filesystem::path dir = TestDataDir();
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(dir / relative, ec)) return {};
+  return "outside sample " + relative + " is missing from " + dir.string() +
+         (std::filesystem::is_directory(dir, ec) ? "" : " (no such folder)") +
+         "; get the samples with scripts/fetch-testdata.sh, or point ADDRIVO_TESTDATA at a folder that holds them";
+}
+
+std::filesystem::path TestDataPath(const std::string& relative, std::source_location caller) {
+  const std::string missing = MissingSampleMessage(relative);
+  if (missing.empty()) return TestDataDir() / relative;
+  // CI services set CI=true; "1" is common too. Only an unset, empty, "0"
+  // or "false" CI lets a sample be missing.
+  const std::string ci = std::getenv("CI") ? std::getenv("CI") : "";
+  const bool required = !ci.empty() && ci != "0" && ci != "false";
+  const auto kind = required ? ::testing::TestPartResult::kFatalFailure : ::testing::TestPartResult::kSkip;
+  const std::string text = required ? missing + " (CI=true: every sample is required)" : missing;
+  // Recorded as the caller's own skip or failure, then the test is left the
+  // way a fatal assertion in a helper leaves it: GoogleTest catches this
+  // exception type silently, the result already standing.
+  ::testing::internal::AssertHelper(kind, caller.file_name(), static_cast<int>(caller.line()), text.c_str()) =
+      ::testing::Message();
+  throw ::testing::AssertionException(
+      ::testing::TestPartResult(kind, caller.file_name(), static_cast<int>(caller.line()), text.c_str()));
 }
 
 TempDir::TempDir() {

@@ -2,12 +2,26 @@
 #pragma once
 
 #include <filesystem>
+#include <source_location>
 #include <string>
 
 namespace testsupport {
 
-// ../shared/testdata/<relative> beside the checkout.
-std::filesystem::path TestDataPath(const std::string& relative);
+// The folder of outside samples: $ADDRIVO_TESTDATA when set, else
+// ../shared/testdata beside the checkout (fixed when the build is configured).
+std::filesystem::path TestDataDir();
+
+// <TestDataDir()>/<relative>, for a sample made by another program. Only for
+// GoogleTest tests: call it from a test body, a fixture or a helper they run.
+// When the file is missing the current test stops at once, reported as
+// skipped with a message naming the file and scripts/fetch-testdata.sh. Under
+// CI (CI=true, or any value but "0" and "false") it fails instead, so
+// coverage cannot drop unnoticed.
+std::filesystem::path TestDataPath(const std::string& relative,
+                                   std::source_location caller = std::source_location::current());
+
+// The text TestDataPath reports for a missing sample; empty when it is there.
+std::string MissingSampleMessage(const std::string& relative);
 
 // A fresh empty folder, removed when the object goes away.
 class TempDir {
