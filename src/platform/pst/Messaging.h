@@ -21,6 +21,11 @@ struct FolderModel {
   std::string containerClass;
   std::vector<const FolderModel*> children;
   const std::vector<Contact>* contacts = nullptr;
+  const std::vector<ItemId>* contactIds = nullptr;  // beside contacts; may be absent
+  const std::vector<DistList>* distLists = nullptr;
+  std::size_t ItemCount() const {
+    return (contacts ? contacts->size() : 0) + (distLists ? distLists->size() : 0);
+  }
 };
 
 struct StoreModel {

@@ -26,7 +26,18 @@ struct FolderData {
   FolderId parent = 0;
   std::vector<FolderId> children;
   std::vector<Contact> contacts;
+  std::vector<ItemId> contactIds;  // beside contacts
+  std::vector<DistList> distLists;
+  std::vector<ItemId> distListIds;
 };
+
+namespace {
+// Handles unique in the process: items keep theirs when moved between stores.
+ItemId NewItemId() {
+  static std::atomic<ItemId> next{1};
+  return next++;
+}
+}  // namespace
 
 struct Store::Impl {
   Format format;
@@ -58,7 +69,11 @@ struct Store::Impl {
   // Copies a subtree in from another store, taking its items along.
   FolderId Adopt(FolderData&& src, FolderId parent, Impl& from) {
     FolderId id = Add(parent, src.kind, std::move(src.name), std::move(src.containerClass));
-    folders[id].contacts = std::move(src.contacts);
+    FolderData& f = folders[id];
+    f.contacts = std::move(src.contacts);
+    f.contactIds = std::move(src.contactIds);
+    f.distLists = std::move(src.distLists);
+    f.distListIds = std::move(src.distListIds);
     for (FolderId child : src.children) Adopt(std::move(from.Get(child)), id, from);
     return id;
   }
@@ -131,11 +146,30 @@ const std::vector<Contact>& Store::Contacts(FolderId folder) const {
   return impl_->Get(folder).contacts;
 }
 
-void Store::AddContact(FolderId folder, const Contact& contact) {
-  FolderData& f = impl_->Get(folder);
+namespace {
+FolderData& ItemFolder(FolderData& f) {
   if (f.kind == FolderModel::Kind::Root || f.kind == FolderModel::Kind::SearchRoot)
     throw PstError("items cannot be added to \"" + f.name + "\"");
+  return f;
+}
+}  // namespace
+
+ItemId Store::AddContact(FolderId folder, const Contact& contact) {
+  FolderData& f = ItemFolder(impl_->Get(folder));
   f.contacts.push_back(contact);
+  f.contactIds.push_back(NewItemId());
+  return f.contactIds.back();
+}
+
+ItemId Store::AddDistList(FolderId folder, const DistList& list) {
+  FolderData& f = ItemFolder(impl_->Get(folder));
+  f.distLists.push_back(list);
+  f.distListIds.push_back(NewItemId());
+  return f.distListIds.back();
+}
+
+const std::vector<DistList>& Store::DistLists(FolderId folder) const {
+  return impl_->Get(folder).distLists;
 }
 
 FolderId Store::MoveFolder(FolderId folder, Store& to, FolderId newParent) {
@@ -185,6 +219,8 @@ void Store::Write(const std::filesystem::path& path) const {
     m.name = f.name;
     m.containerClass = f.containerClass;
     m.contacts = &f.contacts;
+    m.contactIds = &f.contactIds;
+    m.distLists = &f.distLists;
   }
   for (const auto& [id, f] : impl_->folders)
     for (FolderId c : f.children) models[id].children.push_back(&models[c]);
