@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdio>
 #include <utility>
 
 #include "Profile.h"
@@ -53,7 +54,7 @@ void RequireOpen(const StoreEntry& store) {
 }
 
 using ContactField = std::string pst::Contact::*;
-constexpr std::array<std::pair<std::string_view, ContactField>, 20> kContactFields{{
+constexpr std::array<std::pair<std::string_view, ContactField>, 39> kContactFields{{
     {"FirstName", &pst::Contact::FirstName},
     {"MiddleName", &pst::Contact::MiddleName},
     {"LastName", &pst::Contact::LastName},
@@ -74,6 +75,25 @@ constexpr std::array<std::pair<std::string_view, ContactField>, 20> kContactFiel
     {"WebPage", &pst::Contact::WebPage},
     {"OfficeLocation", &pst::Contact::OfficeLocation},
     {"Body", &pst::Contact::Body},
+    {"MobileTelephoneNumber", &pst::Contact::MobileTelephoneNumber},
+    {"Department", &pst::Contact::Department},
+    {"JobTitle", &pst::Contact::JobTitle},
+    {"Title", &pst::Contact::Title},
+    {"Suffix", &pst::Contact::Suffix},
+    {"NickName", &pst::Contact::NickName},
+    {"Email1AddressType", &pst::Contact::Email1AddressType},
+    {"Email2Address", &pst::Contact::Email2Address},
+    {"Email2AddressType", &pst::Contact::Email2AddressType},
+    {"Email3Address", &pst::Contact::Email3Address},
+    {"Email3AddressType", &pst::Contact::Email3AddressType},
+    {"HomeAddressCity", &pst::Contact::HomeAddressCity},
+    {"HomeAddressState", &pst::Contact::HomeAddressState},
+    {"HomeAddressPostalCode", &pst::Contact::HomeAddressPostalCode},
+    {"PersonalHomePage", &pst::Contact::PersonalHomePage},
+    {"IMAddress", &pst::Contact::IMAddress},
+    {"Spouse", &pst::Contact::Spouse},
+    {"YomiFirstName", &pst::Contact::YomiFirstName},
+    {"YomiLastName", &pst::Contact::YomiLastName},
 }};
 
 // The exact spelling first: an export sets hundreds of thousands of properties.
@@ -85,6 +105,56 @@ ContactField Find(std::string_view name) {
   return nullptr;
 }
 
+// A comma-separated list as Outlook's Children and Categories take it.
+std::vector<std::string> SplitList(const std::string& value) {
+  std::vector<std::string> out;
+  std::size_t from = 0;
+  while (from <= value.size()) {
+    std::size_t to = value.find(',', from);
+    if (to == std::string::npos) to = value.size();
+    std::size_t b = value.find_first_not_of(' ', from);
+    std::size_t e = value.find_last_not_of(' ', to == 0 ? 0 : to - 1);
+    if (b != std::string::npos && b < to && e != std::string::npos && e >= b)
+      out.push_back(value.substr(b, e - b + 1));
+    from = to + 1;
+  }
+  return out;
+}
+
+pst::CalendarDate ParseDate(const std::string& name, const std::string& value) {
+  pst::CalendarDate d;
+  if (value.empty()) return d;
+  char dash1 = 0, dash2 = 0;
+  int used = 0;
+  if (std::sscanf(value.c_str(), "%4d%c%2d%c%2d%n", &d.year, &dash1, &d.month, &dash2, &d.day,
+                  &used) != 5 ||
+      dash1 != '-' || dash2 != '-' || static_cast<std::size_t>(used) != value.size() ||
+      d.year < 1601 || d.month < 1 || d.month > 12 || d.day < 1 || d.day > 31)
+    throw AutomationError("Type mismatch: ContactItem." + name + " takes a date (yyyy-mm-dd), not \"" +
+                          value + "\".");
+  return d;
+}
+
+// Sets what the field table does not hold; false for an unknown name.
+bool SetSpecial(pst::Contact& c, const std::string& name, const std::string& value) {
+  if (SameName(name, "Children")) {
+    c.Children = SplitList(value);
+  } else if (SameName(name, "Categories")) {
+    c.Categories = SplitList(value);
+  } else if (SameName(name, "Gender")) {
+    if (value != "0" && value != "1" && value != "2")
+      throw AutomationError("Type mismatch: ContactItem.Gender takes 0, 1 or 2, not \"" + value + "\".");
+    c.Gender = value[0] - '0';
+  } else if (SameName(name, "Birthday")) {
+    c.Birthday = ParseDate("Birthday", value);
+  } else if (SameName(name, "Anniversary")) {
+    c.Anniversary = ParseDate("Anniversary", value);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 class ContactItemImpl final : public ao::ContactItem {
  public:
   ContactItemImpl(std::shared_ptr<Profile> profile, std::shared_ptr<StoreEntry> store, pst::FolderId folder)
@@ -92,7 +162,13 @@ class ContactItemImpl final : public ao::ContactItem {
 
   void SetProperty(const std::string& name, const std::string& value) override {
     ContactField member = Find(name);
-    if (!member) throw AutomationError("Object doesn't support this property or method: ContactItem." + name);
+    if (!member) {
+      if (saved_) throw AutomationError("This Outlook cannot change a contact after it has been saved.");
+      if (!SetSpecial(contact_, name, value))
+        throw AutomationError("Object doesn't support this property or method: ContactItem." + name);
+      changed_ = true;
+      return;
+    }
     if (contact_.*member != value) changed_ = true;
     contact_.*member = value;
   }
@@ -102,20 +178,76 @@ class ContactItemImpl final : public ao::ContactItem {
     if (saved_ && !changed_) return;
     if (saved_) throw AutomationError("This Outlook cannot change a contact after it has been saved.");
     RequireOpen(*store_);
-    Guard("Cannot save the contact in " + store_->Describe(),
-          [&] { store_->model->AddContact(folder_, contact_); });
+    id_ = Guard("Cannot save the contact in " + store_->Describe(),
+                [&] { return store_->model->AddContact(folder_, contact_); });
     store_->dirty = true;
     saved_ = true;
     changed_ = false;
   }
+
+  const std::shared_ptr<StoreEntry>& store() const { return store_; }
+  // 0 until saved.
+  pst::ItemId id() const { return saved_ ? id_ : 0; }
 
  private:
   std::shared_ptr<Profile> profile_;
   std::shared_ptr<StoreEntry> store_;
   pst::FolderId folder_;
   pst::Contact contact_;
+  pst::ItemId id_ = 0;
   bool saved_ = false;
   bool changed_ = true;
+};
+
+class DistListItemImpl final : public ao::DistListItem {
+ public:
+  DistListItemImpl(std::shared_ptr<StoreEntry> store, pst::FolderId folder)
+      : store_(std::move(store)), folder_(folder) {}
+
+  void SetProperty(const std::string& name, const std::string& value) override {
+    RequireUnsaved();
+    if (SameName(name, "DLName")) list_.DLName = value;
+    else if (SameName(name, "Body")) list_.Body = value;
+    else if (SameName(name, "Categories")) list_.Categories = SplitList(value);
+    else throw AutomationError("Object doesn't support this property or method: DistListItem." + name);
+  }
+
+  void AddMember(ao::ContactItem& contact) override {
+    RequireUnsaved();
+    auto* item = dynamic_cast<ContactItemImpl*>(&contact);
+    if (!item || item->id() == 0)
+      throw AutomationError("DistListItem.AddMember: the member must be a contact saved in this Outlook.");
+    if (item->store() != store_)
+      throw AutomationError("DistListItem.AddMember: the contact is in another store.");
+    pst::DistListMember m;
+    m.contact = item->id();
+    list_.members.push_back(std::move(m));
+  }
+
+  void AddOneOffMember(const std::string& displayName, const std::string& address,
+                       const std::string& addressType) override {
+    RequireUnsaved();
+    if (address.empty()) throw AutomationError("DistListItem.AddMember: a member needs an address.");
+    list_.members.push_back(pst::DistListMember{0, displayName, address, addressType});
+  }
+
+  void Save() override {
+    RequireUnsaved();
+    RequireOpen(*store_);
+    Guard("Cannot save the distribution list in " + store_->Describe(),
+          [&] { store_->model->AddDistList(folder_, list_); });
+    store_->dirty = true;
+    saved_ = true;
+  }
+
+ private:
+  void RequireUnsaved() const {
+    if (saved_) throw AutomationError("This Outlook cannot change a distribution list after it has been saved.");
+  }
+  std::shared_ptr<StoreEntry> store_;
+  pst::FolderId folder_;
+  pst::DistList list_;
+  bool saved_ = false;
 };
 
 class FolderImpl;
@@ -128,6 +260,11 @@ class ItemsImpl final : public ao::Items {
   std::shared_ptr<ao::ContactItem> Add() override {
     RequireOpen(*store_);
     return std::make_shared<ContactItemImpl>(profile_, store_, folder_);
+  }
+
+  std::shared_ptr<ao::DistListItem> AddDistList() override {
+    RequireOpen(*store_);
+    return std::make_shared<DistListItemImpl>(store_, folder_);
   }
 
  private:

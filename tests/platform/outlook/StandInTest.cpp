@@ -136,7 +136,7 @@ TEST_F(StandInTest, ContactsSavedInTheDefaultFolderMoveIntoTheStoreAndAreWritten
     item->SetProperty(names[i], value);
     expected += "|" + value;
   }
-  EXPECT_THROW(item->SetProperty("MobileTelephoneNumber", "1"), AutomationError);
+  EXPECT_THROW(item->SetProperty("AssistantName", "1"), AutomationError);
   item->Save();
   contacts->Folders()->GetLast()->Items()->Add()->Save();  // a contact with nothing set
 
