@@ -10,6 +10,10 @@ namespace cli {
 // list BOOK.wab: one JSON object per contact, keys in reader order.
 int RunList(const std::vector<std::string>& args);
 
+// list --all [--deleted] [--codepage N] BOOK.wab: the whole book, one JSON
+// object a line (folders, contacts, groups), a summary on standard error.
+int RunListAll(const std::vector<std::string>& args);
+
 // xls | pst-ansi | pst-unicode BOOK.wab OUTDIR: the exports of the window.
 int RunExport(const std::string& verb, const std::vector<std::string>& args);
 

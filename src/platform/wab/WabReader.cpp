@@ -185,14 +185,25 @@ void WabReader::Reset() {
   fields_ = {};
 }
 
+WabFile OpenBookFile(const std::string& path) {
+  try {
+    return WabFile::Parse(ReadWholeFile(path));
+  } catch (const NotAnAddressBook&) {
+    throw automation::AutomationError(automation::kNotAnAddressBook);
+  } catch (const std::bad_alloc&) {
+    throw automation::AutomationError("Not enough memory to read the address book \"" + path + "\"");
+  }
+}
+
 void WabReader::Open(const std::string& path) {
   Reset();
   try {
-    OpenBytes(ReadWholeFile(path), path);
-  } catch (const std::bad_alloc&) {
+    file_.emplace(OpenBookFile(path));
+  } catch (...) {
     Reset();
-    throw automation::AutomationError("Not enough memory to read the address book \"" + path + "\"");
+    throw;
   }
+  FindContacts();
 }
 
 void WabReader::OpenBytes(std::string bytes, const std::string& /*name*/) {
@@ -203,6 +214,10 @@ void WabReader::OpenBytes(std::string bytes, const std::string& /*name*/) {
     Reset();
     throw automation::AutomationError(automation::kNotAnAddressBook);
   }
+  FindContacts();
+}
+
+void WabReader::FindContacts() {
   for (const auto& r : file_->Records())
     if (r.kind == static_cast<std::uint32_t>(RecordKind::Contact)) contacts_.push_back(r.offset);
 }

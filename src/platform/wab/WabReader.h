@@ -53,6 +53,7 @@ class WabReader : public automation::AddressBookReader {
   };
 
   void Reset();
+  void FindContacts();
 
   int codePage_;
   std::optional<WabFile> file_;
@@ -61,6 +62,11 @@ class WabReader : public automation::AddressBookReader {
   Record record_;  // the selected contact, parsed; fields_ point into the file
   std::array<Text, 20> fields_{};
 };
+
+// Reads and parses the book at path, failing as WabReader::Open documents
+// (AutomationError naming the file and cause, or kNotAnAddressBook). The
+// reader and the whole-book model both open files through it.
+WabFile OpenBookFile(const std::string& path);
 
 // Registers WabReader under "warjo.wab" in automation::Registry::Instance().
 void RegisterComponent();
