@@ -44,17 +44,27 @@ Properties ReadProperties(libpff_item_t* item) {
     std::uint32_t type = 0, valueType = 0;
     libpff_record_entry_get_entry_type(entry, &type, nullptr);
     libpff_record_entry_get_value_type(entry, &valueType, nullptr);
-    if (valueType == 0x001e || valueType == 0x001f) {
-      std::string key = Hex(type);
-      libpff_name_to_id_map_entry_t* named = nullptr;
-      if (libpff_record_entry_get_name_to_id_map_entry(entry, &named, nullptr) == 1 && named) {
-        std::uint8_t kind = 0;
-        std::uint32_t number = 0;
-        if (libpff_name_to_id_map_entry_get_type(named, &kind, nullptr) == 1 &&
-            kind == LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_NUMERIC &&
-            libpff_name_to_id_map_entry_get_number(named, &number, nullptr) == 1)
-          key = "lid:" + Hex(number);
+    std::string key = Hex(type);
+    libpff_name_to_id_map_entry_t* named = nullptr;
+    if (libpff_record_entry_get_name_to_id_map_entry(entry, &named, nullptr) == 1 && named) {
+      std::uint8_t kind = 0;
+      std::uint32_t number = 0;
+      std::size_t nameSize = 0;
+      if (libpff_name_to_id_map_entry_get_type(named, &kind, nullptr) == 1 &&
+          kind == LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_NUMERIC &&
+          libpff_name_to_id_map_entry_get_number(named, &number, nullptr) == 1) {
+        key = "lid:" + Hex(number);
+      } else if (libpff_name_to_id_map_entry_get_utf8_string_size(named, &nameSize, nullptr) == 1 &&
+                 nameSize > 1) {
+        std::string name(nameSize, '\0');
+        if (libpff_name_to_id_map_entry_get_utf8_string(named, reinterpret_cast<std::uint8_t*>(name.data()),
+                                                        nameSize, nullptr) == 1) {
+          name.resize(nameSize - 1);
+          key = "name:" + name;
+        }
       }
+    }
+    if (valueType == 0x001e || valueType == 0x001f) {
       std::size_t size = 0;
       std::string value;
       if (libpff_record_entry_get_data_as_utf8_string_size(entry, &size, nullptr) == 1 && size > 0) {
@@ -66,6 +76,22 @@ Properties ReadProperties(libpff_item_t* item) {
           value.clear();
       }
       props[key] = value;
+    } else {
+      // Other types as "x:" and their bytes in hex, as stored.
+      std::size_t size = 0;
+      std::string bytes;
+      if (libpff_record_entry_get_data_size(entry, &size, nullptr) == 1 && size > 0) {
+        bytes.resize(size);
+        if (libpff_record_entry_get_data(entry, reinterpret_cast<std::uint8_t*>(bytes.data()), size, nullptr) != 1)
+          bytes.clear();
+      }
+      std::string hex = "x:";
+      static const char* digits = "0123456789abcdef";
+      for (unsigned char b : bytes) {
+        hex += digits[b >> 4];
+        hex += digits[b & 15];
+      }
+      props[key] = hex;
     }
     libpff_record_entry_free(&entry, nullptr);
   }
@@ -116,7 +142,7 @@ const std::vector<PropertyPlace>& ContactPropertyPlaces() {
       {"BusinessFaxNumber", "BusinessFax", {"0x3a24"}},
       {"HomeTelephoneNumber", "HomePhone", {"0x3a09"}},
       {"HomeFaxNumber", "Fax", {"0x3a25"}},
-      {"PagerNumber", "CellPhone", {"0x3a21"}},
+      {"MobileTelephoneNumber", "CellPhone", {"0x3a1c"}},
       {"BusinessAddressStreet", "BusinessAddress", {"lid:0x8045", "0x3a29"}},
       {"BusinessAddressCity", "City", {"lid:0x8046", "0x3a27"}},
       {"BusinessAddressState", "Province", {"lid:0x8047", "0x3a28"}},
@@ -128,6 +154,7 @@ const std::vector<PropertyPlace>& ContactPropertyPlaces() {
       {"WebPage", "CompanyURL", {"lid:0x802b", "0x3a51"}},
       {"OfficeLocation", "OfficeLocation", {"0x3a19"}},
       {"Body", "Comment", {"0x1000"}},
+      {"Department", "Department", {"0x3a18"}},
   };
   return places;
 }

@@ -10,7 +10,8 @@
 namespace readback {
 
 // Property keys: "0x3a06" for a tagged property, "lid:0x8083" for a named
-// one with a numeric id. Values as UTF-8.
+// one with a numeric id, "name:Keywords" for one with a string name. Text
+// values as UTF-8; others as "x:" and their bytes in hex.
 using Properties = std::map<std::string, std::string>;
 
 struct FolderContent {
@@ -24,8 +25,9 @@ struct PstContent {
   const FolderContent* Find(const std::string& path) const;
 };
 
-// Where Outlook keeps each of the 20 contact-item properties the export
-// sets: its tag, or the named property Outlook uses for it.
+// Where Outlook keeps each of the designed contact-item properties the
+// export sets, and the department: its tag, or the named property Outlook
+// uses for it.
 struct PropertyPlace {
   const char* property;   // the item property ("FirstName", ...)
   const char* readerKey;  // the reader key its value comes from

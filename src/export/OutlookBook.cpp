@@ -1,0 +1,247 @@
+#include "export/OutlookBook.h"
+
+#include <cstdio>
+#include <functional>
+#include <set>
+
+#include "platform/wab/WabReader.h"
+
+namespace exports {
+
+namespace ao = automation::outlook;
+using wab::Field;
+
+std::unique_ptr<wab::Book> LoadWholeBook(automation::AddressBookReader& reader, const std::string& path) {
+  auto* real = dynamic_cast<wab::WabReader*>(&reader);
+  if (!real) return nullptr;
+  wab::BookOptions options;
+  options.codePage = real->CodePage();
+  return std::make_unique<wab::Book>(wab::LoadBook(path, options));
+}
+
+namespace {
+
+std::string DateText(const wab::Date& d) {
+  if (!d.valid()) return {};
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", d.year, d.month, d.day);
+  return buf;
+}
+
+// Outlook's lists are comma-separated: a comma inside one name would split it.
+std::string JoinList(const std::vector<std::string>& names) {
+  std::string out;
+  for (std::string n : names) {
+    for (char& ch : n)
+      if (ch == ',') ch = ';';
+    if (n.empty()) continue;
+    if (!out.empty()) out += ", ";
+    out += n;
+  }
+  return out;
+}
+
+}  // namespace
+
+void SetWholeContact(ao::ContactItem& item, const wab::Contact& c, const wab::Book& book,
+                     OutlookBookOutcome& outcome) {
+  auto set = [&](const char* property, const std::string& value) { item.SetProperty(property, value); };
+  set("Department", c[Field::Department]);
+
+  // The default address is e-mail 1 (the reader's HomeEmail, already set);
+  // the others follow in stored order, and those beyond the third go into
+  // the notes, a line each.
+  const wab::EmailAddress* first = c.DefaultEmail();
+  std::vector<const wab::EmailAddress*> others;
+  for (const auto& e : c.emails)
+    if (&e != first && !e.address.empty()) others.push_back(&e);
+  set("Email1AddressType", first ? first->type : std::string());
+  set("Email2Address", others.size() > 0 ? others[0]->address : std::string());
+  set("Email2AddressType", others.size() > 0 ? others[0]->type : std::string());
+  set("Email3Address", others.size() > 1 ? others[1]->address : std::string());
+  set("Email3AddressType", others.size() > 1 ? others[1]->type : std::string());
+
+  set("JobTitle", c[Field::JobTitle]);
+  set("Title", c[Field::Prefix]);
+  set("Suffix", c[Field::Suffix]);
+  set("NickName", c[Field::Nickname]);
+  set("HomeAddressCity", c[Field::HomeCity]);
+  set("HomeAddressState", c[Field::HomeState]);
+  set("HomeAddressPostalCode", c[Field::HomePostalCode]);
+  // The designed export gives the home address the business country, the
+  // only one the reader knows; the book knows the home one.
+  set("HomeAddressCountry", c[Field::HomeCountry]);
+  set("PagerNumber", c[Field::Pager]);
+  set("PersonalHomePage", c[Field::PersonalWeb]);
+  set("IMAddress", c[Field::Im]);
+  set("Spouse", c[Field::Spouse]);
+  set("Children", JoinList(c.children));
+  set("Gender", std::to_string(static_cast<int>(c.gender)));
+  set("Birthday", DateText(c.birthday));
+  set("Anniversary", DateText(c.anniversary));
+  set("YomiFirstName", c[Field::PhoneticGivenName]);
+  set("YomiLastName", c[Field::PhoneticSurname]);
+
+  std::vector<std::string> groups;
+  for (std::uint32_t id : c.groups)
+    if (const wab::Group* g = book.FindGroup(id)) groups.push_back(g->displayName);
+  set("Categories", JoinList(groups));
+
+  if (others.size() > 2) {
+    std::string body = c[Field::Notes];
+    for (std::size_t i = 2; i < others.size(); ++i) {
+      if (!body.empty()) body += "\r\n";
+      body += "E-mail: " + others[i]->address;
+      if (!others[i]->type.empty() && others[i]->type != "SMTP") body += " (" + others[i]->type + ")";
+      ++outcome.addressesInNotes;
+    }
+    set("Body", body);
+  }
+}
+
+namespace {
+
+std::string MatchKey(const std::string& name, const std::string& middle, const std::string& surname,
+                     const std::string& email) {
+  std::string k;
+  for (const std::string* s : {&name, &middle, &surname, &email}) {
+    k += *s;
+    k += '\x1f';
+  }
+  return k;
+}
+
+// What the reader hands out as Name for a contact: the given name, or the
+// display name when there is neither given name nor surname.
+std::string ReaderName(const wab::Contact& c) {
+  if (c[Field::GivenName].empty() && c[Field::Surname].empty()) return c.displayName;
+  return c[Field::GivenName];
+}
+
+std::string KeyOf(const wab::Contact& c) {
+  const wab::EmailAddress* e = c.DefaultEmail();
+  return MatchKey(ReaderName(c), c[Field::MiddleName], c[Field::Surname], e ? e->address : std::string());
+}
+
+}  // namespace
+
+BookMatcher::BookMatcher(const wab::Book& book) {
+  for (const wab::Contact& c : book.contacts)
+    if (!c.deleted) live_.push_back(&c);
+  used_.assign(live_.size(), false);
+  for (std::size_t i = 0; i < live_.size(); ++i) byKey_.emplace(KeyOf(*live_[i]), i);
+}
+
+const wab::Contact* BookMatcher::Match(std::int32_t index, const std::string& name,
+                                       const std::string& middle, const std::string& surname,
+                                       const std::string& email) {
+  const std::string key = MatchKey(name, middle, surname, email);
+  const auto at = static_cast<std::size_t>(index);
+  if (index >= 0 && at < live_.size() && !used_[at] && KeyOf(*live_[at]) == key) {
+    used_[at] = true;
+    return live_[at];
+  }
+  auto [b, e] = byKey_.equal_range(key);
+  const wab::Contact* best = nullptr;
+  std::size_t bestAt = 0;
+  for (auto it = b; it != e; ++it)
+    if (!used_[it->second] && (!best || it->second < bestAt)) {
+      best = live_[it->second];
+      bestAt = it->second;
+    }
+  if (best) used_[bestAt] = true;
+  return best;
+}
+
+OutlookFolderPlan::OutlookFolderPlan(const wab::Book& book, std::shared_ptr<ao::Folder> top)
+    : top_(std::move(top)) {
+  if (book.folders.size() <= 1) return;
+  // Parents before children; a parent that is missing or in a cycle puts the
+  // folder at the top.
+  std::set<std::uint32_t> placing;
+  std::map<std::shared_ptr<ao::Folder>, std::set<std::string>> taken;
+  std::function<std::shared_ptr<ao::Folder>(const wab::Folder&)> place = [&](const wab::Folder& f) {
+    if (auto it = folders_.find(f.id); it != folders_.end()) return it->second;
+    placing.insert(f.id);
+    std::shared_ptr<ao::Folder> parent = top_;
+    if (f.parent && !placing.count(*f.parent))
+      if (const wab::Folder* p = book.FindFolder(*f.parent)) parent = place(*p);
+    // Outlook refuses two subfolders of one name: later ones get a number.
+    std::string name = f.displayName.empty() ? "Folder" : f.displayName;
+    auto& names = taken[parent];
+    std::string unique = name;
+    for (int n = 2; names.count(unique); ++n) unique = name + " (" + std::to_string(n) + ")";
+    names.insert(unique);
+    auto made = parent->Folders()->Add(unique, ao::olFolderContacts);
+    if (!made) throw automation::AutomationError("Outlook returned no folder for \"" + unique + "\".");
+    folders_[f.id] = made;
+    placing.erase(f.id);
+    return made;
+  };
+  for (const wab::Folder& f : book.folders) place(f);
+}
+
+std::shared_ptr<ao::Folder> OutlookFolderPlan::For(const std::optional<std::uint32_t>& folder) const {
+  if (folder)
+    if (auto it = folders_.find(*folder); it != folders_.end()) return it->second;
+  return top_;
+}
+
+void ExportGroups(const wab::Book& book, const OutlookFolderPlan& folders,
+                  const std::unordered_map<std::uint32_t, std::shared_ptr<ao::ContactItem>>& saved,
+                  OutlookBookOutcome& outcome) {
+  for (const wab::Group& g : book.groups) {
+    if (g.deleted) continue;
+    auto list = folders.For(g.folder)->Items()->AddDistList();
+    if (!list) throw automation::AutomationError("Outlook returned no distribution list.");
+    list->SetProperty("DLName", g.displayName);
+    std::string body = g[Field::Notes];
+    for (const wab::Member& m : g.members) {
+      switch (m.kind) {
+        case wab::Member::Kind::Record:
+          if (auto it = saved.find(m.id); it != saved.end()) {
+            list->AddMember(*it->second);
+          } else if (const wab::Group* inner = book.FindGroup(m.id)) {
+            // Lists inside lists are not written; the member is named in the notes.
+            if (!body.empty()) body += "\r\n";
+            body += "Member group: " + inner->displayName;
+            ++outcome.nestedGroups;
+          } else {
+            ++outcome.membersLeftOut;
+          }
+          break;
+        case wab::Member::Kind::OneOff:
+          if (m.email.empty()) {
+            ++outcome.membersLeftOut;
+            break;
+          }
+          list->AddOneOffMember(m.displayName.empty() ? m.email : m.displayName, m.email, m.addressType);
+          break;
+        case wab::Member::Kind::Missing:
+          ++outcome.membersLeftOut;
+          break;
+      }
+    }
+    list->SetProperty("Body", body);
+    list->Save();
+    ++outcome.distributionLists;
+  }
+}
+
+std::string OutlookBookLines(const OutlookBookOutcome& o) {
+  std::string out;
+  if (o.distributionLists)
+    out += "\r\n" + std::to_string(o.distributionLists) + " Groups Saved as Distribution Lists";
+  if (o.addressesInNotes)
+    out += "\r\n" + std::to_string(o.addressesInNotes) +
+           " e-mail addresses beyond the third of their contact were put into its notes";
+  if (o.nestedGroups)
+    out += "\r\n" + std::to_string(o.nestedGroups) +
+           " groups inside groups were named in their list's notes, not made members";
+  if (o.membersLeftOut)
+    out += "\r\n" + std::to_string(o.membersLeftOut) +
+           " group members were left out: entries no longer in the book, or addresses without one";
+  return out;
+}
+
+}  // namespace exports
