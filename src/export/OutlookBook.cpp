@@ -69,9 +69,11 @@ void SetWholeContact(ao::ContactItem& item, const wab::Contact& c, const wab::Bo
   set("HomeAddressState", c[Field::HomeState]);
   set("HomeAddressPostalCode", c[Field::HomePostalCode]);
   // The designed export gives the home address the business country, the
-  // only one the reader knows; the book knows the home one.
-  set("HomeAddressCountry", c[Field::HomeCountry]);
+  // only one the reader knows; the book knows the home one when it has one.
+  if (!c[Field::HomeCountry].empty()) set("HomeAddressCountry", c[Field::HomeCountry]);
   set("PagerNumber", c[Field::Pager]);
+  // Outlook has no IP phone: its "other" number keeps it.
+  set("OtherTelephoneNumber", c[Field::IpPhone]);
   set("PersonalHomePage", c[Field::PersonalWeb]);
   set("IMAddress", c[Field::Im]);
   set("Spouse", c[Field::Spouse]);

@@ -33,9 +33,11 @@ std::unique_ptr<wab::Book> LoadWholeBook(automation::AddressBookReader& reader, 
 
 // The properties after the designed twenty, in this order: Department,
 // e-mail 1's type, e-mail 2 and 3 with their types, JobTitle, Title, Suffix,
-// NickName, the home address's city, state, postal code and country,
-// PagerNumber, PersonalHomePage, IMAddress, Spouse, Children, Gender,
-// Birthday, Anniversary, YomiFirstName, YomiLastName, Categories, and Body
+// NickName, the home address's city, state, postal code and country (when the book
+// has one),
+// PagerNumber, OtherTelephoneNumber (the IP phone), PersonalHomePage,
+// IMAddress, Spouse, Children, Gender, Birthday, Anniversary,
+// YomiFirstName, YomiLastName, Categories (the contact's groups), and Body
 // again when addresses beyond the third are added to the notes.
 void SetWholeContact(automation::outlook::ContactItem& item, const wab::Contact& contact,
                      const wab::Book& book, OutlookBookOutcome& outcome);

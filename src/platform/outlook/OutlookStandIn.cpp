@@ -54,7 +54,7 @@ void RequireOpen(const StoreEntry& store) {
 }
 
 using ContactField = std::string pst::Contact::*;
-constexpr std::array<std::pair<std::string_view, ContactField>, 39> kContactFields{{
+constexpr std::array<std::pair<std::string_view, ContactField>, 40> kContactFields{{
     {"FirstName", &pst::Contact::FirstName},
     {"MiddleName", &pst::Contact::MiddleName},
     {"LastName", &pst::Contact::LastName},
@@ -89,6 +89,7 @@ constexpr std::array<std::pair<std::string_view, ContactField>, 39> kContactFiel
     {"HomeAddressCity", &pst::Contact::HomeAddressCity},
     {"HomeAddressState", &pst::Contact::HomeAddressState},
     {"HomeAddressPostalCode", &pst::Contact::HomeAddressPostalCode},
+    {"OtherTelephoneNumber", &pst::Contact::OtherTelephoneNumber},
     {"PersonalHomePage", &pst::Contact::PersonalHomePage},
     {"IMAddress", &pst::Contact::IMAddress},
     {"Spouse", &pst::Contact::Spouse},

@@ -317,6 +317,7 @@ void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t
   }
 
   str(kTagMobileTelephoneNumber, c.MobileTelephoneNumber);
+  str(kTagOtherTelephoneNumber, c.OtherTelephoneNumber);
   str(kTagDepartmentName, c.Department);
   str(kTagTitle, c.JobTitle);
   str(kTagDisplayNamePrefix, c.Title);

@@ -67,6 +67,7 @@ enum Tag : std::uint16_t {
   kTagTitle = 0x3A17,
   kTagDepartmentName = 0x3A18,
   kTagMobileTelephoneNumber = 0x3A1C,
+  kTagOtherTelephoneNumber = 0x3A1F,
   kTagWeddingAnniversary = 0x3A41,
   kTagBirthday = 0x3A42,
   kTagDisplayNamePrefix = 0x3A45,

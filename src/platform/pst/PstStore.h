@@ -47,7 +47,7 @@ struct Contact {
   std::string MobileTelephoneNumber, Department, JobTitle, Title, Suffix, NickName;
   std::string Email1AddressType, Email2Address, Email2AddressType, Email3Address, Email3AddressType;
   std::string HomeAddressCity, HomeAddressState, HomeAddressPostalCode;
-  std::string PersonalHomePage, IMAddress, Spouse, YomiFirstName, YomiLastName;
+  std::string OtherTelephoneNumber, PersonalHomePage, IMAddress, Spouse, YomiFirstName, YomiLastName;
   std::vector<std::string> Children, Categories;
   int Gender = 0;  // Outlook's OlGender: 0 unspecified, 1 female, 2 male
   CalendarDate Birthday, Anniversary;  // stored as Outlook does: midnight UTC of the date

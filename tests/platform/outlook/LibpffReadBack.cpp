@@ -8,6 +8,36 @@
 
 namespace readback {
 
+std::string Hex(std::uint32_t v) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%04x", v);
+  return buf;
+}
+
+std::string Unhex(const std::string& value) {
+  std::string out;
+  for (std::size_t i = 2; i + 1 < value.size(); i += 2)
+    out += static_cast<char>(std::stoi(value.substr(i, 2), nullptr, 16));
+  return out;
+}
+
+std::vector<std::string> MultiValues(const std::string& v) {
+  std::vector<std::string> out;
+  if (v.size() < 4) return out;
+  auto u32 = [&](std::size_t at) {
+    std::uint32_t x = 0;
+    for (int k = 3; k >= 0; --k) x = (x << 8) | static_cast<unsigned char>(v[at + k]);
+    return x;
+  };
+  const std::uint32_t n = u32(0);
+  for (std::uint32_t i = 0; i < n && 8 + 4 * i <= v.size(); ++i) {
+    const std::size_t from = u32(4 + 4 * i), to = i + 1 < n ? u32(8 + 4 * i) : v.size();
+    if (from > to || to > v.size()) break;
+    out.push_back(v.substr(from, to - from));
+  }
+  return out;
+}
+
 namespace {
 
 [[noreturn]] void Fail(const std::string& what, libpff_error_t* error) {
@@ -24,11 +54,6 @@ struct ItemDeleter {
 };
 using Item = std::unique_ptr<libpff_item_t, ItemDeleter>;
 
-std::string Hex(std::uint32_t v) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%04x", v);
-  return buf;
-}
 
 Properties ReadProperties(libpff_item_t* item) {
   Properties props;
@@ -109,6 +134,8 @@ void Walk(libpff_item_t* folder, const std::string& path, PstContent& out) {
     if (libpff_folder_get_sub_message(folder, i, &raw, &error) != 1) Fail("sub message of " + path, error);
     Item message(raw);
     content.items.push_back(ReadProperties(message.get()));
+    std::uint32_t id = 0;
+    if (libpff_item_get_identifier(message.get(), &id, nullptr) == 1) content.items.back()["nid"] = Hex(id);
   }
   out.folders.push_back(std::move(content));
 

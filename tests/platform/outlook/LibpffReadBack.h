@@ -2,6 +2,7 @@
 // store's name and every folder with the string properties of its items.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -11,7 +12,8 @@ namespace readback {
 
 // Property keys: "0x3a06" for a tagged property, "lid:0x8083" for a named
 // one with a numeric id, "name:Keywords" for one with a string name. Text
-// values as UTF-8; others as "x:" and their bytes in hex.
+// values as UTF-8; others as "x:" and their bytes in hex. "nid" is the
+// item's node id, as Hex() writes it.
 using Properties = std::map<std::string, std::string>;
 
 struct FolderContent {
@@ -34,6 +36,13 @@ struct PropertyPlace {
   std::vector<std::string> places;
 };
 const std::vector<PropertyPlace>& ContactPropertyPlaces();
+
+// "0x" and the number in lower-case hex, as keys and node ids are written.
+std::string Hex(std::uint32_t v);
+// The bytes of an "x:" value.
+std::string Unhex(const std::string& value);
+// The values of a multi-valued binary or text, as stored.
+std::vector<std::string> MultiValues(const std::string& bytes);
 
 // True when one of the property's places holds exactly `value`.
 bool HasProperty(const Properties& item, const PropertyPlace& where, const std::string& value);
