@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake --preset default >/dev/null
-all=(excel_bench wab_bench pst_bench xls_export_bench outlook_export_bench bench_app_scan)
+all=(excel_bench wab_bench pst_bench pst_whole_bench xls_export_bench outlook_export_bench bench_app_scan)
 wanted=("$@")
 ((${#wanted[@]})) || wanted=("${all[@]}")
 cmake --build --preset default -j "$(nproc)" --target addrivo-convert "${wanted[@]}"
@@ -16,6 +16,7 @@ for b in "${wanted[@]}"; do
   echo "== $b"
   case "$b" in
     pst_bench) ./build/default/bin/pst_bench "$work" ;;
+    pst_whole_bench) ./build/default/bin/pst_whole_bench "$work" ;;
     bench_app_scan) QT_QPA_PLATFORM=offscreen ./build/default/bin/bench_app_scan ;;
     *) ./build/default/bin/"$b" ;;
   esac

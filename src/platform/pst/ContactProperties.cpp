@@ -49,14 +49,23 @@ std::uint16_t NamedPropId(std::uint16_t lid) {
 std::uint16_t KeywordsPropId() { return static_cast<std::uint16_t>(0x8000 + kNamedLids.size()); }
 
 Bytes MultiString(const std::vector<std::string>& values, const LtpFormat& fmt) {
-  std::vector<Bytes> encoded;
-  encoded.reserve(values.size());
-  for (const std::string& v : values) {
-    Bytes b = StringProp(0, v, fmt).data;
-    b.resize(b.size() + (fmt.unicode ? 2 : 1), 0);  // each value ends with its terminator
-    encoded.push_back(std::move(b));
+  // Each value converted once into one list, then laid out behind the offsets.
+  thread_local PropertyList encoded;
+  encoded.Clear();
+  for (const std::string& v : values) encoded.String(0, v, fmt);
+  const std::size_t terminator = fmt.unicode ? 2 : 1;
+  Bytes out;
+  Append32(out, static_cast<std::uint32_t>(values.size()));
+  std::uint32_t at = static_cast<std::uint32_t>(4 + 4 * values.size());
+  for (const auto& e : encoded.entries()) {
+    Append32(out, at);
+    at += static_cast<std::uint32_t>(e.size + terminator);
   }
-  return MultiBinary(encoded);
+  for (const auto& e : encoded.entries()) {
+    AppendBytes(out, encoded.data(e), e.size);
+    out.resize(out.size() + terminator, 0);  // each value ends with its terminator
+  }
+  return out;
 }
 
 Bytes MultiBinary(const std::vector<Bytes>& values) {

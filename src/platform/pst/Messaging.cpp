@@ -43,15 +43,14 @@ std::vector<std::uint32_t> ForFormat(std::vector<std::uint32_t> cols, const LtpF
 }
 
 // The item properties the contents table shows.
-bool InContentsRow(std::uint16_t id) {
-  static const auto kInRow = [] {
-    std::vector<bool> v(0x10000, false);
-    for (std::uint16_t i : {0x0017, 0x001A, 0x0036, 0x0037, 0x0057, 0x0058, 0x0070, 0x0E07, 0x0E08,
-                            0x0E17, 0x3008})
-      v[i] = true;
-    return v;
-  }();
-  return kInRow[id];
+constexpr bool InContentsRow(std::uint16_t id) {
+  switch (id) {
+    case 0x0017: case 0x001A: case 0x0036: case 0x0037: case 0x0057: case 0x0058: case 0x0070:
+    case 0x0E07: case 0x0E08: case 0x0E17: case 0x3008:
+      return true;
+    default:
+      return false;
+  }
 }
 
 // Reference counts are 16-bit: a shared block serves at most this many nodes.
@@ -108,6 +107,10 @@ class Writer {
 // Message nodes are numbered folder by folder, contacts then lists, in the
 // order WriteFolder writes them.
 void Writer::AssignItemNids() {
+  const bool lists = std::any_of(placed_.begin(), placed_.end(), [](const Placed& p) {
+    return p.folder->distLists && !p.folder->distLists->empty();
+  });
+  if (!lists) return;  // nothing names a contact
   std::uint32_t index = nextMessageIndex_;
   for (const Placed& pl : placed_) {
     const FolderModel& f = *pl.folder;
