@@ -88,7 +88,9 @@ int main(int argc, char** argv) {
   const std::string ours = ADDRIVO_BINARY_DIR "/bin/addrivo-convert";
 
   testsupport::TempDir dir;
-  const auto book = dir / "complete.wab";
+  // OUTLOOK_WHOLE_BENCH_BOOK: where to leave the book too, for profiling.
+  const char* keep = std::getenv("OUTLOOK_WHOLE_BENCH_BOOK");
+  const auto book = keep ? std::filesystem::path(keep) : dir / "complete.wab";
   testsupport::wab::Book b;
   for (std::size_t i = 0; i < contacts; ++i) b.records.push_back(CompleteContact(static_cast<std::uint32_t>(3 + i), i));
   testsupport::wab::WriteBookFile(book, b);

@@ -1,6 +1,7 @@
 #include "export/OutlookBook.h"
 
 #include <cstdio>
+#include <array>
 #include <functional>
 #include <set>
 
@@ -43,10 +44,32 @@ std::string JoinList(const std::vector<std::string>& names) {
 
 }  // namespace
 
+namespace {
+// The names as the late-bound calls take them, made once: a book of tens of
+// thousands of contacts sets each name that many times.
+enum Name {
+  kDepartment, kEmail1AddressType, kEmail2Address, kEmail2AddressType, kEmail3Address,
+  kEmail3AddressType, kJobTitle, kTitle, kSuffix, kNickName, kHomeAddressCity, kHomeAddressState,
+  kHomeAddressPostalCode, kHomeAddressCountry, kPagerNumber, kOtherTelephoneNumber,
+  kPersonalHomePage, kIMAddress, kSpouse, kChildren, kGender, kBirthday, kAnniversary,
+  kYomiFirstName, kYomiLastName, kCategories, kBody, kNameCount
+};
+const std::array<std::string, kNameCount>& Names() {
+  static const std::array<std::string, kNameCount> names{
+      "Department", "Email1AddressType", "Email2Address", "Email2AddressType", "Email3Address",
+      "Email3AddressType", "JobTitle", "Title", "Suffix", "NickName", "HomeAddressCity",
+      "HomeAddressState", "HomeAddressPostalCode", "HomeAddressCountry", "PagerNumber",
+      "OtherTelephoneNumber", "PersonalHomePage", "IMAddress", "Spouse", "Children", "Gender",
+      "Birthday", "Anniversary", "YomiFirstName", "YomiLastName", "Categories", "Body"};
+  return names;
+}
+}  // namespace
+
 void SetWholeContact(ao::ContactItem& item, const wab::Contact& c, const wab::Book& book,
                      OutlookBookOutcome& outcome) {
-  auto set = [&](const char* property, const std::string& value) { item.SetProperty(property, value); };
-  set("Department", c[Field::Department]);
+  const auto& names = Names();
+  auto set = [&](Name property, const std::string& value) { item.SetProperty(names[property], value); };
+  set(kDepartment, c[Field::Department]);
 
   // The default address is e-mail 1 (the reader's HomeEmail, already set);
   // the others follow in stored order, and those beyond the third go into
@@ -55,39 +78,40 @@ void SetWholeContact(ao::ContactItem& item, const wab::Contact& c, const wab::Bo
   std::vector<const wab::EmailAddress*> others;
   for (const auto& e : c.emails)
     if (&e != first && !e.address.empty()) others.push_back(&e);
-  set("Email1AddressType", first ? first->type : std::string());
-  set("Email2Address", others.size() > 0 ? others[0]->address : std::string());
-  set("Email2AddressType", others.size() > 0 ? others[0]->type : std::string());
-  set("Email3Address", others.size() > 1 ? others[1]->address : std::string());
-  set("Email3AddressType", others.size() > 1 ? others[1]->type : std::string());
+  static const std::string kNone;
+  set(kEmail1AddressType, first ? first->type : kNone);
+  set(kEmail2Address, others.size() > 0 ? others[0]->address : kNone);
+  set(kEmail2AddressType, others.size() > 0 ? others[0]->type : kNone);
+  set(kEmail3Address, others.size() > 1 ? others[1]->address : kNone);
+  set(kEmail3AddressType, others.size() > 1 ? others[1]->type : kNone);
 
-  set("JobTitle", c[Field::JobTitle]);
-  set("Title", c[Field::Prefix]);
-  set("Suffix", c[Field::Suffix]);
-  set("NickName", c[Field::Nickname]);
-  set("HomeAddressCity", c[Field::HomeCity]);
-  set("HomeAddressState", c[Field::HomeState]);
-  set("HomeAddressPostalCode", c[Field::HomePostalCode]);
+  set(kJobTitle, c[Field::JobTitle]);
+  set(kTitle, c[Field::Prefix]);
+  set(kSuffix, c[Field::Suffix]);
+  set(kNickName, c[Field::Nickname]);
+  set(kHomeAddressCity, c[Field::HomeCity]);
+  set(kHomeAddressState, c[Field::HomeState]);
+  set(kHomeAddressPostalCode, c[Field::HomePostalCode]);
   // The designed export gives the home address the business country, the
   // only one the reader knows; the book knows the home one when it has one.
-  if (!c[Field::HomeCountry].empty()) set("HomeAddressCountry", c[Field::HomeCountry]);
-  set("PagerNumber", c[Field::Pager]);
+  if (!c[Field::HomeCountry].empty()) set(kHomeAddressCountry, c[Field::HomeCountry]);
+  set(kPagerNumber, c[Field::Pager]);
   // Outlook has no IP phone: its "other" number keeps it.
-  set("OtherTelephoneNumber", c[Field::IpPhone]);
-  set("PersonalHomePage", c[Field::PersonalWeb]);
-  set("IMAddress", c[Field::Im]);
-  set("Spouse", c[Field::Spouse]);
-  set("Children", JoinList(c.children));
-  set("Gender", std::to_string(static_cast<int>(c.gender)));
-  set("Birthday", DateText(c.birthday));
-  set("Anniversary", DateText(c.anniversary));
-  set("YomiFirstName", c[Field::PhoneticGivenName]);
-  set("YomiLastName", c[Field::PhoneticSurname]);
+  set(kOtherTelephoneNumber, c[Field::IpPhone]);
+  set(kPersonalHomePage, c[Field::PersonalWeb]);
+  set(kIMAddress, c[Field::Im]);
+  set(kSpouse, c[Field::Spouse]);
+  set(kChildren, JoinList(c.children));
+  set(kGender, std::to_string(static_cast<int>(c.gender)));
+  set(kBirthday, DateText(c.birthday));
+  set(kAnniversary, DateText(c.anniversary));
+  set(kYomiFirstName, c[Field::PhoneticGivenName]);
+  set(kYomiLastName, c[Field::PhoneticSurname]);
 
   std::vector<std::string> groups;
   for (std::uint32_t id : c.groups)
     if (const wab::Group* g = book.FindGroup(id)) groups.push_back(g->displayName);
-  set("Categories", JoinList(groups));
+  set(kCategories, JoinList(groups));
 
   if (others.size() > 2) {
     std::string body = c[Field::Notes];
@@ -97,7 +121,7 @@ void SetWholeContact(ao::ContactItem& item, const wab::Contact& c, const wab::Bo
       if (!others[i]->type.empty() && others[i]->type != "SMTP") body += " (" + others[i]->type + ")";
       ++outcome.addressesInNotes;
     }
-    set("Body", body);
+    set(kBody, body);
   }
 }
 
@@ -131,19 +155,32 @@ BookMatcher::BookMatcher(const wab::Book& book) {
   for (const wab::Contact& c : book.contacts)
     if (!c.deleted) live_.push_back(&c);
   used_.assign(live_.size(), false);
-  for (std::size_t i = 0; i < live_.size(); ++i) byKey_.emplace(KeyOf(*live_[i]), i);
 }
+
+namespace {
+bool Agrees(const wab::Contact& c, const std::string& name, const std::string& middle,
+            const std::string& surname, const std::string& email) {
+  if (c[Field::MiddleName] != middle || c[Field::Surname] != surname) return false;
+  const bool nameless = c[Field::GivenName].empty() && c[Field::Surname].empty();
+  if ((nameless ? c.displayName : c[Field::GivenName]) != name) return false;
+  const wab::EmailAddress* e = c.DefaultEmail();
+  return e ? e->address == email : email.empty();
+}
+}  // namespace
 
 const wab::Contact* BookMatcher::Match(std::int32_t index, const std::string& name,
                                        const std::string& middle, const std::string& surname,
                                        const std::string& email) {
-  const std::string key = MatchKey(name, middle, surname, email);
+  // Reader and book list contacts in the same order unless the file's index
+  // says otherwise: compare in place first, and index the book only then.
   const auto at = static_cast<std::size_t>(index);
-  if (index >= 0 && at < live_.size() && !used_[at] && KeyOf(*live_[at]) == key) {
+  if (index >= 0 && at < live_.size() && !used_[at] && Agrees(*live_[at], name, middle, surname, email)) {
     used_[at] = true;
     return live_[at];
   }
-  auto [b, e] = byKey_.equal_range(key);
+  if (byKey_.empty())
+    for (std::size_t i = 0; i < live_.size(); ++i) byKey_.emplace(KeyOf(*live_[i]), i);
+  auto [b, e] = byKey_.equal_range(MatchKey(name, middle, surname, email));
   const wab::Contact* best = nullptr;
   std::size_t bestAt = 0;
   for (auto it = b; it != e; ++it)

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cstdio>
+#include <unordered_map>
 #include <utility>
 
 #include "Profile.h"
@@ -97,10 +97,20 @@ constexpr std::array<std::pair<std::string_view, ContactField>, 40> kContactFiel
     {"YomiLastName", &pst::Contact::YomiLastName},
 }};
 
-// The exact spelling first: an export sets hundreds of thousands of properties.
+// The exact spelling through a table made once: an export sets millions of
+// properties. Other spellings are matched without regard to case, after the
+// properties that are not plain text.
 ContactField Find(std::string_view name) {
-  for (const auto& [field, member] : kContactFields)
-    if (field == name) return member;
+  static const std::unordered_map<std::string_view, ContactField> exact = [] {
+    std::unordered_map<std::string_view, ContactField> m;
+    for (const auto& [field, member] : kContactFields) m.emplace(field, member);
+    return m;
+  }();
+  if (auto it = exact.find(name); it != exact.end()) return it->second;
+  return nullptr;
+}
+
+ContactField FindAnyCase(std::string_view name) {
   for (const auto& [field, member] : kContactFields)
     if (SameName(field, name)) return member;
   return nullptr;
@@ -125,12 +135,22 @@ std::vector<std::string> SplitList(const std::string& value) {
 pst::CalendarDate ParseDate(const std::string& name, const std::string& value) {
   pst::CalendarDate d;
   if (value.empty()) return d;
-  char dash1 = 0, dash2 = 0;
-  int used = 0;
-  if (std::sscanf(value.c_str(), "%4d%c%2d%c%2d%n", &d.year, &dash1, &d.month, &dash2, &d.day,
-                  &used) != 5 ||
-      dash1 != '-' || dash2 != '-' || static_cast<std::size_t>(used) != value.size() ||
-      d.year < 1601 || d.month < 1 || d.month > 12 || d.day < 1 || d.day > 31)
+  // yyyy-mm-dd, digits where digits belong.
+  auto number = [&](std::size_t at, std::size_t n) {
+    int v = 0;
+    for (std::size_t i = at; i < at + n; ++i) {
+      if (value[i] < '0' || value[i] > '9') return -1;
+      v = v * 10 + (value[i] - '0');
+    }
+    return v;
+  };
+  const bool shaped = value.size() == 10 && value[4] == '-' && value[7] == '-';
+  if (shaped) {
+    d.year = number(0, 4);
+    d.month = number(5, 2);
+    d.day = number(8, 2);
+  }
+  if (!shaped || d.year < 1601 || d.month < 1 || d.month > 12 || d.day < 1 || d.day > 31)
     throw AutomationError("Type mismatch: ContactItem." + name + " takes a date (yyyy-mm-dd), not \"" +
                           value + "\".");
   return d;
@@ -138,7 +158,7 @@ pst::CalendarDate ParseDate(const std::string& name, const std::string& value) {
 
 // Sets what the field table does not hold; false for an unknown name.
 bool SetSpecial(pst::Contact& c, const std::string& name, const std::string& value) {
-  if (SameName(name, "Children")) {
+  if (name == "Children" || SameName(name, "Children")) {
     c.Children = SplitList(value);
   } else if (SameName(name, "Categories")) {
     c.Categories = SplitList(value);
@@ -165,10 +185,12 @@ class ContactItemImpl final : public ao::ContactItem {
     ContactField member = Find(name);
     if (!member) {
       if (saved_) throw AutomationError("This Outlook cannot change a contact after it has been saved.");
-      if (!SetSpecial(contact_, name, value))
-        throw AutomationError("Object doesn't support this property or method: ContactItem." + name);
-      changed_ = true;
-      return;
+      if (SetSpecial(contact_, name, value)) {
+        changed_ = true;
+        return;
+      }
+      member = FindAnyCase(name);
+      if (!member) throw AutomationError("Object doesn't support this property or method: ContactItem." + name);
     }
     if (contact_.*member != value) changed_ = true;
     contact_.*member = value;
