@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake --preset default >/dev/null
-all=(excel_bench wab_bench pst_bench pst_whole_bench xls_export_bench outlook_export_bench bench_app_scan)
+all=(excel_bench wab_bench pst_bench pst_whole_bench xls_export_bench outlook_export_bench outlook_whole_bench
+     bench_app_scan)
 wanted=("$@")
 ((${#wanted[@]})) || wanted=("${all[@]}")
 cmake --build --preset default -j "$(nproc)" --target addrivo-convert "${wanted[@]}"
@@ -17,6 +18,15 @@ for b in "${wanted[@]}"; do
   case "$b" in
     pst_bench) ./build/default/bin/pst_bench "$work" ;;
     pst_whole_bench) ./build/default/bin/pst_whole_bench "$work" ;;
+    outlook_whole_bench)
+      # The reference: addrivo-convert as it was with the twenty designed
+      # fields only (ADDRIVO_REFERENCE: another commit to compare with).
+      ref="$work/reference"
+      mkdir -p "$ref"
+      git archive "${ADDRIVO_REFERENCE:-d90aa72}" | tar -x -C "$ref"
+      (cd "$ref" && cmake --preset default >/dev/null &&
+        cmake --build --preset default -j "$(nproc)" --target addrivo-convert >/dev/null)
+      ./build/default/bin/outlook_whole_bench "$ref/build/default/bin/addrivo-convert" ;;
     bench_app_scan) QT_QPA_PLATFORM=offscreen ./build/default/bin/bench_app_scan ;;
     *) ./build/default/bin/"$b" ;;
   esac

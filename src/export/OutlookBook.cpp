@@ -17,6 +17,8 @@ std::unique_ptr<wab::Book> LoadWholeBook(automation::AddressBookReader& reader, 
   if (!real) return nullptr;
   wab::BookOptions options;
   options.codePage = real->CodePage();
+  // The bytes the reader already holds: the same book, read once.
+  if (const wab::WabFile* file = real->File()) return std::make_unique<wab::Book>(wab::ReadBook(*file, options));
   return std::make_unique<wab::Book>(wab::LoadBook(path, options));
 }
 

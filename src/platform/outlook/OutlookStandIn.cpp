@@ -192,7 +192,8 @@ class ContactItemImpl final : public ao::ContactItem {
       member = FindAnyCase(name);
       if (!member) throw AutomationError("Object doesn't support this property or method: ContactItem." + name);
     }
-    if (contact_.*member != value) changed_ = true;
+    // After Save the item's values live in the store: any setting is a change.
+    if (saved_ || contact_.*member != value) changed_ = true;
     contact_.*member = value;
   }
 
@@ -202,7 +203,7 @@ class ContactItemImpl final : public ao::ContactItem {
     if (saved_) throw AutomationError("This Outlook cannot change a contact after it has been saved.");
     RequireOpen(*store_);
     id_ = Guard("Cannot save the contact in " + store_->Describe(),
-                [&] { return store_->model->AddContact(folder_, contact_); });
+                [&] { return store_->model->AddContact(folder_, std::move(contact_)); });
     store_->dirty = true;
     saved_ = true;
     changed_ = false;

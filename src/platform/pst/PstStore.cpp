@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include <utility>
 
 #include "platform/codepage/CodePage.h"
 #include "platform/pst/StoreFile.h"
@@ -155,8 +156,12 @@ FolderData& ItemFolder(FolderData& f) {
 }  // namespace
 
 ItemId Store::AddContact(FolderId folder, const Contact& contact) {
+  return AddContact(folder, Contact(contact));
+}
+
+ItemId Store::AddContact(FolderId folder, Contact&& contact) {
   FolderData& f = ItemFolder(impl_->Get(folder));
-  f.contacts.push_back(contact);
+  f.contacts.push_back(std::move(contact));
   f.contactIds.push_back(NewItemId());
   return f.contactIds.back();
 }

@@ -111,6 +111,7 @@ class Store {
 
   // Items go into any folder but the hidden root and the search root.
   ItemId AddContact(FolderId folder, const Contact& contact);
+  ItemId AddContact(FolderId folder, Contact&& contact);
   // A member naming a contact that is not in the store when it is written
   // is written as its one-off address.
   ItemId AddDistList(FolderId folder, const DistList& list);

@@ -74,6 +74,7 @@ ItemId Store::AddContact(FolderId folder, const Contact& contact) {
   impl_->At(folder).ids.push_back(next);
   return next++;
 }
+ItemId Store::AddContact(FolderId folder, Contact&& contact) { return AddContact(folder, contact); }
 ItemId Store::AddDistList(FolderId folder, const DistList& list) {
   impl_->At(folder).lists.push_back(list);
   return 0;
