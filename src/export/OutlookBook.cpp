@@ -68,9 +68,12 @@ const std::array<std::string, kNameCount>& Names() {
 }  // namespace
 
 void SetWholeContact(ao::ContactItem& item, const wab::Contact& c, const wab::Book& book,
-                     OutlookBookOutcome& outcome) {
+                     OutlookBookOutcome& outcome, const TextCheck& checkText) {
   const auto& names = Names();
-  auto set = [&](Name property, const std::string& value) { item.SetProperty(names[property], value); };
+  auto set = [&](Name property, const std::string& value) {
+    item.SetProperty(names[property], value);
+    if (checkText) checkText(value);
+  };
   set(kDepartment, c[Field::Department]);
 
   // The default address is e-mail 1 (the reader's HomeEmail, already set);
@@ -230,12 +233,16 @@ std::shared_ptr<ao::Folder> OutlookFolderPlan::For(const std::optional<std::uint
 
 void ExportGroups(const wab::Book& book, const OutlookFolderPlan& folders,
                   const std::unordered_map<std::uint32_t, std::shared_ptr<ao::ContactItem>>& saved,
-                  OutlookBookOutcome& outcome) {
+                  OutlookBookOutcome& outcome, const TextCheck& checkText) {
+  auto check = [&](const std::string& text) {
+    if (checkText) checkText(text);
+  };
   for (const wab::Group& g : book.groups) {
     if (g.deleted) continue;
     auto list = folders.For(g.folder)->Items()->AddDistList();
     if (!list) throw automation::AutomationError("Outlook returned no distribution list.");
     list->SetProperty("DLName", g.displayName);
+    check(g.displayName);
     std::string body = g[Field::Notes];
     for (const wab::Member& m : g.members) {
       switch (m.kind) {
@@ -256,6 +263,7 @@ void ExportGroups(const wab::Book& book, const OutlookFolderPlan& folders,
             ++outcome.membersLeftOut;
             break;
           }
+          // One-off entry ids hold Unicode text in either format: nothing to lose.
           list->AddOneOffMember(m.displayName.empty() ? m.email : m.displayName, m.email, m.addressType);
           break;
         case wab::Member::Kind::Missing:
@@ -264,6 +272,7 @@ void ExportGroups(const wab::Book& book, const OutlookFolderPlan& folders,
       }
     }
     list->SetProperty("Body", body);
+    check(body);
     list->Save();
     ++outcome.distributionLists;
   }

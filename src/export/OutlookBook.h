@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -39,8 +40,11 @@ std::unique_ptr<wab::Book> LoadWholeBook(automation::AddressBookReader& reader, 
 // IMAddress, Spouse, Children, Gender, Birthday, Anniversary,
 // YomiFirstName, YomiLastName, Categories (the contact's groups), and Body
 // again when addresses beyond the third are added to the notes.
+// checkText, when given, sees every text value set (as the export counts
+// the values an ANSI file's code page cannot hold).
+using TextCheck = std::function<void(const std::string&)>;
 void SetWholeContact(automation::outlook::ContactItem& item, const wab::Contact& contact,
-                     const wab::Book& book, OutlookBookOutcome& outcome);
+                     const wab::Book& book, OutlookBookOutcome& outcome, const TextCheck& checkText = {});
 
 // Finds the book's contact for each contact the reader hands out: the same
 // position when the names and address agree, else the first unused one
@@ -76,7 +80,7 @@ class OutlookFolderPlan {
 void ExportGroups(
     const wab::Book& book, const OutlookFolderPlan& folders,
     const std::unordered_map<std::uint32_t, std::shared_ptr<automation::outlook::ContactItem>>& saved,
-    OutlookBookOutcome& outcome);
+    OutlookBookOutcome& outcome, const TextCheck& checkText = {});
 
 // The completion message's lines for what the whole book added or could
 // not carry; empty when there is nothing to say.
