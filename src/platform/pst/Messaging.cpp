@@ -99,8 +99,13 @@ class Writer {
   std::uint32_t nextLtpIndex_ = 0x400;
   std::uint32_t unique_ = 0;
   // Where each contact will be, so that lists anywhere in the store can name it.
-  std::unordered_map<ItemId, std::uint32_t> contactNids_;
-  std::unordered_map<ItemId, const Contact*> contactOf_;
+  // What a list needs of each contact it may name: where it is, and its
+  // first address with the name it shows.
+  struct MemberTarget {
+    std::uint32_t nid = 0;
+    std::string address, addressType, displayName;
+  };
+  std::unordered_map<ItemId, MemberTarget> targets_;
   std::uint16_t highestNamedId_ = 0;
 };
 
@@ -114,14 +119,15 @@ void Writer::AssignItemNids() {
   std::uint32_t index = nextMessageIndex_;
   for (const Placed& pl : placed_) {
     const FolderModel& f = *pl.folder;
-    const std::size_t n = f.contacts ? f.contacts->size() : 0;
-    for (std::size_t i = 0; i < n; ++i) {
-      ++index;
-      if (f.contactIds && i < f.contactIds->size()) {
-        contactNids_[(*f.contactIds)[i]] = MakeNid(index, kNidNormalMessage);
-        contactOf_[(*f.contactIds)[i]] = &(*f.contacts)[i];
+    std::size_t i = 0;
+    if (f.contacts)
+      for (const Contact& c : *f.contacts) {
+        ++index;
+        if (f.contactIds && i < f.contactIds->size())
+          targets_[(*f.contactIds)[i]] = {MakeNid(index, kNidNormalMessage), c.Email1Address,
+                                          c.Email1AddressType, DisplayName(c)};
+        ++i;
       }
-    }
     if (f.distLists) index += static_cast<std::uint32_t>(f.distLists->size());
   }
 }
@@ -131,17 +137,17 @@ std::vector<ResolvedMember> Writer::ResolveMembers(const DistList& list) const {
   out.reserve(list.members.size());
   for (const DistListMember& m : list.members) {
     ResolvedMember r;
-    auto it = m.contact ? contactNids_.find(m.contact) : contactNids_.end();
+    auto it = m.contact ? targets_.find(m.contact) : targets_.end();
     std::string name = m.displayName, address = m.address, type = m.addressType;
-    if (it != contactNids_.end()) {
+    if (it != targets_.end()) {
       // The contact's own first address, as Outlook resolves a contact member.
-      const Contact& c = *contactOf_.at(m.contact);
-      if (!c.Email1Address.empty()) {
-        address = c.Email1Address;
-        type = c.Email1AddressType;
+      const MemberTarget& t = it->second;
+      if (!t.address.empty()) {
+        address = t.address;
+        type = t.addressType;
       }
-      if (name.empty()) name = DisplayName(c);
-      r.entryId = WrappedContactEntryId(EntryId(it->second));
+      if (name.empty()) name = t.displayName;
+      r.entryId = WrappedContactEntryId(EntryId(t.nid));
       r.oneOff = OneOffEntryId(name, type, address);
     } else {
       r.oneOff = OneOffEntryId(name, type, address);
