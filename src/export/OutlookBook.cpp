@@ -231,6 +231,20 @@ std::shared_ptr<ao::Folder> OutlookFolderPlan::For(const std::optional<std::uint
   return top_;
 }
 
+namespace {
+
+// [MS-OXOCNTC] 2.2.2.2.1: each of a list's two member lists must stay under
+// 15,000 bytes. What one member adds to the larger of them (its one-off
+// entry id of UTF-16 texts, or a 45-byte wrapped id, and its offset),
+// counted from the UTF-8 lengths, which are never shorter.
+constexpr std::size_t kMemberListLimit = 15000;
+std::size_t MemberBytes(const std::string& name, const std::string& type, const std::string& address) {
+  const std::size_t oneOff = 24 + 2 * (name.size() + (type.empty() ? 4 : type.size()) + address.size() + 3);
+  return 4 + (oneOff > 45 ? oneOff : 45);
+}
+
+}  // namespace
+
 void ExportGroups(const wab::Book& book, const OutlookFolderPlan& folders,
                   const std::unordered_map<std::uint32_t, std::shared_ptr<ao::ContactItem>>& saved,
                   OutlookBookOutcome& outcome, const TextCheck& checkText) {
@@ -239,16 +253,27 @@ void ExportGroups(const wab::Book& book, const OutlookFolderPlan& folders,
   };
   for (const wab::Group& g : book.groups) {
     if (g.deleted) continue;
-    auto list = folders.For(g.folder)->Items()->AddDistList();
-    if (!list) throw automation::AutomationError("Outlook returned no distribution list.");
-    list->SetProperty("DLName", g.displayName);
-    check(g.displayName);
     std::string body = g[Field::Notes];
+    // The members as they will be added, each with what it costs.
+    struct Pending {
+      std::shared_ptr<ao::ContactItem> contact;
+      const wab::Member* oneOff = nullptr;
+      std::size_t bytes = 0;
+    };
+    std::vector<Pending> pending;
     for (const wab::Member& m : g.members) {
       switch (m.kind) {
         case wab::Member::Kind::Record:
           if (auto it = saved.find(m.id); it != saved.end()) {
-            list->AddMember(*it->second);
+            // The name Outlook derives is one of these, never longer than all together.
+            const wab::Contact* c = book.FindContact(m.id);
+            const wab::EmailAddress* e = c ? c->DefaultEmail() : nullptr;
+            std::string names;
+            if (c)
+              for (Field f : {Field::Prefix, Field::GivenName, Field::MiddleName, Field::Surname, Field::Suffix,
+                              Field::Company})
+                names += (*c)[f] + " ";
+            pending.push_back({it->second, nullptr, MemberBytes(names, e ? e->type : "", e ? e->address : "")});
           } else if (const wab::Group* inner = book.FindGroup(m.id)) {
             // Lists inside lists are not written; the member is named in the notes.
             if (!body.empty()) body += "\r\n";
@@ -263,18 +288,42 @@ void ExportGroups(const wab::Book& book, const OutlookFolderPlan& folders,
             ++outcome.membersLeftOut;
             break;
           }
-          // One-off entry ids hold Unicode text in either format: nothing to lose.
-          list->AddOneOffMember(m.displayName.empty() ? m.email : m.displayName, m.email, m.addressType);
+          pending.push_back({nullptr, &m,
+                             MemberBytes(m.displayName.empty() ? m.email : m.displayName, m.addressType, m.email)});
           break;
         case wab::Member::Kind::Missing:
           ++outcome.membersLeftOut;
           break;
       }
     }
-    list->SetProperty("Body", body);
-    check(body);
-    list->Save();
-    ++outcome.distributionLists;
+    // One list, or as many as the members need: "Name", "Name (2)", ...
+    std::size_t next = 0;
+    int part = 1;
+    do {
+      auto list = folders.For(g.folder)->Items()->AddDistList();
+      if (!list) throw automation::AutomationError("Outlook returned no distribution list.");
+      const std::string name = part == 1 ? g.displayName : g.displayName + " (" + std::to_string(part) + ")";
+      list->SetProperty("DLName", name);
+      check(name);
+      for (std::size_t used = 4; next < pending.size() && (used + pending[next].bytes < kMemberListLimit || used == 4);
+           ++next) {
+        used += pending[next].bytes;
+        const Pending& p = pending[next];
+        if (p.contact) {
+          list->AddMember(*p.contact);
+        } else {
+          // One-off entry ids hold Unicode text in either format: nothing to lose.
+          list->AddOneOffMember(p.oneOff->displayName.empty() ? p.oneOff->email : p.oneOff->displayName,
+                                p.oneOff->email, p.oneOff->addressType);
+        }
+      }
+      list->SetProperty("Body", body);
+      check(body);
+      list->Save();
+      ++outcome.distributionLists;
+      if (part == 2) ++outcome.groupsSplit;
+      ++part;
+    } while (next < pending.size());
   }
 }
 
@@ -288,6 +337,9 @@ std::string OutlookBookLines(const OutlookBookOutcome& o) {
   if (o.nestedGroups)
     out += "\r\n" + std::to_string(o.nestedGroups) +
            " groups inside groups were named in their list's notes, not made members";
+  if (o.groupsSplit)
+    out += "\r\n" + std::to_string(o.groupsSplit) +
+           " groups were too large for one list and were split into several";
   if (o.membersLeftOut)
     out += "\r\n" + std::to_string(o.membersLeftOut) +
            " group members were left out: entries no longer in the book, or addresses without one";

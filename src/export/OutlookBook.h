@@ -26,6 +26,7 @@ struct OutlookBookOutcome {
   std::int64_t addressesInNotes = 0;  // e-mail addresses beyond the third, as lines of the notes
   std::int64_t membersLeftOut = 0;    // group members naming an entry no longer in the book
   std::int64_t nestedGroups = 0;      // group members that are groups: listed by name in the notes
+  std::int64_t groupsSplit = 0;       // groups written as several lists, each within Outlook's size
 };
 
 // The whole book behind a reader, when the reader is the real one; nothing
@@ -76,7 +77,9 @@ class OutlookFolderPlan {
 };
 
 // Each group as a distribution list in its folder; members that are
-// contacts point to the saved items (by the book's record id).
+// contacts point to the saved items (by the book's record id). A group whose
+// members would pass the size a list may hold becomes several lists,
+// "Name", "Name (2)", ...
 void ExportGroups(
     const wab::Book& book, const OutlookFolderPlan& folders,
     const std::unordered_map<std::uint32_t, std::shared_ptr<automation::outlook::ContactItem>>& saved,

@@ -169,6 +169,34 @@ TEST_F(OutlookBookTest, GroupsBecomeListsAndFoldersSubfolders) {
   EXPECT_NE(lines.find("\r\n2 group members were left out"), std::string::npos);
 }
 
+TEST_F(OutlookBookTest, AGroupTooLargeForOneListBecomesSeveralWithinOutlooksSize) {
+  wab::Book book;
+  wab::Group big;
+  big.id = 30;
+  big.displayName = "Big";
+  for (int i = 0; i < 300; ++i) {
+    const std::string a = "member" + std::to_string(1000 + i) + "@example.org";
+    big.members.push_back({wab::Member::Kind::OneOff, 0, a, a, "SMTP"});
+  }
+  book.groups = {big};
+  const auto e = Export(book);
+  EXPECT_EQ(e.outcome.groupsSplit, 1);
+  const auto* f = e.content.Find(e.top);
+  ASSERT_NE(f, nullptr);
+  std::size_t members = 0;
+  std::vector<std::string> names;
+  for (const auto& item : f->items) {
+    names.push_back(item.at("lid:0x8053"));
+    for (const char* list : {"lid:0x8055", "lid:0x8054"}) {
+      const std::string bytes = readback::Unhex(item.at(list));
+      EXPECT_LT(bytes.size(), 15000u) << names.back();
+    }
+    members += readback::MultiValues(readback::Unhex(item.at("lid:0x8055"))).size();
+  }
+  EXPECT_EQ(members, 300u);
+  EXPECT_EQ(names, (std::vector<std::string>{"Big", "Big (2)", "Big (3)"}));
+}
+
 TEST(BookMatcher, FindsEachReadersContactOnceWhateverTheOrder) {
   wab::Book book;
   book.contacts = {Person(1, "a", 1), Person(2, "b", 0), Person(3, "a", 1), Person(4, "", 0)};
