@@ -10,7 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake --preset default >/dev/null
-all=(whole_process_bench bench_app_scan excel_bench wab_bench list_all_bench pst_bench xls_export_bench book_export_bench outlook_export_bench)
+all=(whole_process_bench bench_app_scan excel_bench wab_bench list_all_bench pst_bench pst_whole_bench
+     xls_export_bench book_export_bench outlook_export_bench outlook_whole_bench)
 wanted=("$@")
 ((${#wanted[@]})) || wanted=("${all[@]}")
 cmake --build --preset default -j "$(nproc)" --target addrivo-convert "${wanted[@]}"
@@ -21,6 +22,16 @@ for b in "${wanted[@]}"; do
   echo "== $b"
   case "$b" in
     pst_bench) ./build/default/bin/pst_bench "$work" ;;
+    pst_whole_bench) ./build/default/bin/pst_whole_bench "$work" ;;
+    outlook_whole_bench)
+      # The reference: addrivo-convert as it was with the twenty designed
+      # fields only (ADDRIVO_REFERENCE: another commit to compare with).
+      ref="$work/reference"
+      mkdir -p "$ref"
+      git archive "${ADDRIVO_REFERENCE:-d90aa72}" | tar -x -C "$ref"
+      (cd "$ref" && cmake --preset default >/dev/null &&
+        cmake --build --preset default -j "$(nproc)" --target addrivo-convert >/dev/null)
+      ./build/default/bin/outlook_whole_bench "$ref/build/default/bin/addrivo-convert" ;;
     bench_app_scan) QT_QPA_PLATFORM=offscreen ./build/default/bin/bench_app_scan ;;
     *) ./build/default/bin/"$b" ;;
   esac

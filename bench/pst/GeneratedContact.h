@@ -35,3 +35,38 @@ inline pst::Contact GeneratedContact(int i, bool gaps) {
   c.Body = "Notes for contact " + n + ".\r\nMet at the conference; prefers e-mail.";
   return c;
 }
+
+// Every field the engine takes set, at the lengths of the generated ones:
+// the first twenty as GeneratedContact without gaps, then the rest.
+inline pst::Contact CompleteContact(int i) {
+  pst::Contact c = GeneratedContact(i, false);
+  const std::string n = std::to_string(i);
+  c.MiddleName = "M";
+  c.BusinessFaxNumber = "+1 555 200 " + n;
+  c.HomeFaxNumber = "+1 555 400 " + n;
+  c.MobileTelephoneNumber = "+1 555 600 " + n;
+  c.OtherTelephoneNumber = "+1 555 700 " + n;
+  c.Department = "Department " + std::to_string(i % 40);
+  c.JobTitle = "Engineer";
+  c.Title = "Dr.";
+  c.Suffix = "Jr.";
+  c.NickName = "Nick" + n;
+  c.Email2Address = "second" + n + "@example.org";
+  c.Email2AddressType = "SMTP";
+  c.Email3Address = "third" + n + "@example.net";
+  c.Email3AddressType = "SMTP";
+  c.HomeAddressCity = "Hometown";
+  c.HomeAddressState = "HS";
+  c.HomeAddressPostalCode = "H" + n;
+  c.PersonalHomePage = "http://home.example.com/" + n;
+  c.IMAddress = "im" + n + "@example.com";
+  c.Spouse = "Spouse" + n;
+  c.YomiFirstName = "yomi-given-" + n;
+  c.YomiLastName = "yomi-family-" + n;
+  c.Children = {"Child A" + n, "Child B" + n};
+  c.Categories = {"Group " + std::to_string(i % 50), "Everyone"};
+  c.Gender = 1 + i % 2;
+  c.Birthday = {1950 + i % 50, 1 + i % 12, 1 + i % 28};
+  c.Anniversary = {1980 + i % 40, 1 + (i + 5) % 12, 1 + (i + 9) % 28};
+  return c;
+}

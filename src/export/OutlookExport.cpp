@@ -4,11 +4,15 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "platform/automation/AddressBookReader.h"
 #include "platform/automation/Outlook.h"
+#include "OutlookBook.h"
 #include "PathNames.h"
 
 namespace exports {
@@ -65,7 +69,8 @@ constexpr std::array<const char*, kFieldCount> kReadOrder{
     "Postal", "Province", "Country", "OfficeLocation", "CompanyURL", "Department", "BusinessPhone",
     "BusinessFax", "HomeAddress", "HomeCountry", "HomePhone", "Fax", "CellPhone", "Comment"};
 
-// The contact item's properties in the order they are set, with their field.
+// The contact item's properties in the order they are set, with their field;
+// the department follows them.
 constexpr std::array<std::pair<const char*, Field>, 20> kItemProperties{{
     {"FirstName", kName},
     {"MiddleName", kMiddleName},
@@ -75,7 +80,8 @@ constexpr std::array<std::pair<const char*, Field>, 20> kItemProperties{{
     {"BusinessFaxNumber", kBusinessFax},
     {"HomeTelephoneNumber", kHomePhone},
     {"HomeFaxNumber", kFax},
-    {"PagerNumber", kCellPhone},
+    // The mobile number is Outlook's mobile, not its pager.
+    {"MobileTelephoneNumber", kCellPhone},
     {"BusinessAddressStreet", kBusinessAddress},
     {"BusinessAddressCity", kCity},
     {"BusinessAddressState", kProvince},
@@ -122,6 +128,7 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
   // Wider than 16 bits: books of 32,767 contacts and more export whole.
   std::int64_t privateCounter = 0;
   std::int64_t& counter = request.progressCounter ? *request.progressCounter : privateCounter;
+  OutlookBookOutcome bookOutcome;
 
   try {
     const auto& registry = automation::Registry::Instance();
@@ -153,6 +160,19 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
     auto reader = registry.Create<automation::AddressBookReader>(automation::kAddressBookReaderProgId);
     reader->Open(TrimSpaces(request.bookPath));
     const std::int32_t count = reader->GetCount();
+    // With the real reader, the whole book: every property, groups, folders.
+    const std::unique_ptr<wab::Book> book = LoadWholeBook(*reader, TrimSpaces(request.bookPath));
+    std::optional<BookMatcher> matcher;
+    std::optional<OutlookFolderPlan> folders;
+    std::unordered_map<std::uint32_t, std::shared_ptr<ao::ContactItem>> members;
+    std::unordered_set<std::uint32_t> memberIds;
+    if (book) {
+      matcher.emplace(*book);
+      folders.emplace(*book, Need(contacts->Folders()->GetLast(), "contacts folder"));
+      for (const wab::Group& g : book->groups)
+        for (const wab::Member& m : g.members)
+          if (m.kind == wab::Member::Kind::Record) memberIds.insert(m.id);
+    }
 
     if (request.progress) request.progress->Prepare(0, count, HundredthRoundedHalfEven(count), count / 100.0);
     counter = 1;
@@ -162,15 +182,24 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
     for (std::int32_t i = 0; i < count; ++i) {
       reader->Select(i);
       for (int f = 0; f < kFieldCount; ++f) values[f] = reader->GetValue(kReadOrder[f]);
-      item = Need(contacts->Folders()->GetLast(), "contacts folder")->Items()->Add();
+      auto folder = Need(contacts->Folders()->GetLast(), "contacts folder");
+      const wab::Contact* whole =
+          matcher ? matcher->Match(i, values[kName], values[kMiddleName], values[kSurname], values[kHomeEmail])
+                  : nullptr;
+      if (whole) folder = folders->For(whole->folder);
+      item = folder->Items()->Add();
       Need(item, "contact item");
       for (const auto& [property, field] : kItemProperties) item->SetProperty(property, values[field]);
+      if (whole) SetWholeContact(*item, *whole, *book, bookOutcome);
+      else item->SetProperty("Department", values[kDepartment]);
       item->Save();
+      if (whole && memberIds.count(whole->id)) members[whole->id] = item;
       ++result.saved;
       if (request.progress) request.progress->SetPosition(static_cast<std::int32_t>(counter));
       ++counter;
     }
 
+    if (book) ExportGroups(*book, *folders, members, bookOutcome);
     Need(contacts->Folders()->GetLast(), "contacts folder")->MoveTo(*destination);
     // Everything held goes with this scope: both applications and their
     // namespaces, the folders, the last item and the reader.
@@ -190,6 +219,7 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
 
   result.completed = true;
   result.message = std::to_string(result.saved) + " Contacts Successfully Saved to Outlook\r\nFileName: " + pstPath;
+  result.message += OutlookBookLines(bookOutcome);
   result.title = kCompletionTitle;
   return result;
 }

@@ -35,7 +35,7 @@ constexpr std::array<Column, 21> kColumns{{
     {"Business Country", "Country"},
     {"Business Phone Number", "BusinessPhone"},
     {"Business FAX", "BusinessFax"},
-    {"Business Pager", "CellPhone"},
+    {"Mobile Phone", "CellPhone"},
     {"Personal Street Address", "HomeAddress"},
     {"Personal Country", "HomeCountry"},  // a key beyond the designed 20
     {"Personal Phone Number", "HomePhone"},

@@ -14,7 +14,7 @@ const char* kHeadings[21] = {
     "First Name", "Middle Name", "Last Name", "Email", "Company", "Location", "Website",
     "Department", "Business Street Address", "Business City", "Business Zip/Postal Code",
     "Business State", "Business Country", "Business Phone Number", "Business FAX",
-    "Business Pager", "Personal Street Address", "Personal Country", "Personal Phone Number",
+    "Mobile Phone", "Personal Street Address", "Personal Country", "Personal Phone Number",
     "Personal FAX", "Comments"};
 
 Cell Text(int row, int col, std::string text, std::string expected = "\x01", int font = 0) {

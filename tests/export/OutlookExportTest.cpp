@@ -43,7 +43,7 @@ const std::vector<std::pair<std::string, std::string>> kMapping{
     {"BusinessFaxNumber", "BusinessFax"},
     {"HomeTelephoneNumber", "HomePhone"},
     {"HomeFaxNumber", "Fax"},
-    {"PagerNumber", "CellPhone"},
+    {"MobileTelephoneNumber", "CellPhone"},
     {"BusinessAddressStreet", "BusinessAddress"},
     {"BusinessAddressCity", "City"},
     {"BusinessAddressState", "Province"},
@@ -93,6 +93,7 @@ std::vector<std::string> ExpectedCalls(const std::string& attach, int contacts) 
     c.insert(c.end(), {"[Contacts].Folders", "[Contacts].Folders.GetLast", "[" + kFolder + "].Items",
                        "[" + kFolder + "].Items.Add"});
     for (const auto& [property, key] : kMapping) c.push_back("item." + property + "=" + id + key);
+    c.push_back("item.Department=" + id + "Department");
     c.push_back("item.Save");
   }
   c.insert(c.end(), {"[Contacts].Folders", "[Contacts].Folders.GetLast",

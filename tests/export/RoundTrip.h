@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 inline const char* const kHeadings[21] = {
     "First Name", "Middle Name", "Last Name", "Email", "Company", "Location", "Website", "Department",
     "Business Street Address", "Business City", "Business Zip/Postal Code", "Business State",
-    "Business Country", "Business Phone Number", "Business FAX", "Business Pager",
+    "Business Country", "Business Phone Number", "Business FAX", "Mobile Phone",
     "Personal Street Address", "Personal Country", "Personal Phone Number", "Personal FAX", "Comments"};
 // Reader key index (kReaderFieldKeys order) of each column; -1: the home
 // country, which generated books do not hold.

@@ -98,7 +98,7 @@ TEST_F(SpreadsheetExport, CallsReaderAndWriterInThisExactOrder) {
   const char* headings[] = {"First Name", "Middle Name", "Last Name", "Email", "Company", "Location",
                             "Website", "Department", "Business Street Address", "Business City",
                             "Business Zip/Postal Code", "Business State", "Business Country",
-                            "Business Phone Number", "Business FAX", "Business Pager",
+                            "Business Phone Number", "Business FAX", "Mobile Phone",
                             "Personal Street Address", "Personal Country", "Personal Phone Number",
                             "Personal FAX", "Comments"};
   for (int c = 1; c <= 21; ++c)

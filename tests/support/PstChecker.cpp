@@ -450,7 +450,9 @@ class Checker : public Base {
     std::uint64_t prev = 0;
     for (std::uint16_t i = 0; i < n; ++i) {
       const std::uint8_t* e = s.p + hdr + i * ent;
-      std::uint64_t nid = U ? U64(e) : U32(e);
+      // Only the low 32 bits are the id: Outlook leaves other bytes in the
+      // upper half of the Unicode entries' 8-byte field.
+      std::uint64_t nid = U32(e);
       if (i && nid <= prev) Error("subnode tree " + Hex(bid) + " out of order");
       prev = nid;
       if (s.p[1] == 0) {

@@ -16,6 +16,8 @@ inline constexpr const char* kOutlookProgId = "Outlook.Application";
 
 // OlDefaultFolders / OlItemType value for contacts.
 inline constexpr int olFolderContacts = 10;
+// OlItemType of a distribution list.
+inline constexpr int olDistributionListItem = 7;
 // OlStoreType codes for AddStoreEx.
 inline constexpr std::int16_t olStoreDefault = 1;
 inline constexpr std::int16_t olStoreUnicode = 2;
@@ -26,8 +28,22 @@ class Folder;
 class ContactItem : public Object {
  public:
   // Sets a property by its object-model name ("FirstName", ..., "body");
-  // an unknown name throws.
+  // an unknown name throws. Dates are given as "yyyy-mm-dd", Gender as
+  // OlGender's number, Children and Categories as comma-separated lists.
   virtual void SetProperty(const std::string& name, const std::string& value) = 0;
+  virtual void Save() = 0;
+};
+
+class DistListItem : public Object {
+ public:
+  // "DLName", "Body", "Categories"; an unknown name throws.
+  virtual void SetProperty(const std::string& name, const std::string& value) = 0;
+  // A saved contact of the same store as a member: its first e-mail
+  // address, as Outlook resolves a recipient to a contact.
+  virtual void AddMember(ContactItem& contact) = 0;
+  // An address that is no contact (Outlook's one-off recipient).
+  virtual void AddOneOffMember(const std::string& displayName, const std::string& address,
+                               const std::string& addressType) = 0;
   virtual void Save() = 0;
 };
 
@@ -35,6 +51,10 @@ class Items : public Object {
  public:
   // A new item of the folder's default kind: a contact in a contacts folder.
   virtual std::shared_ptr<ContactItem> Add() = 0;
+  // Items.Add(olDistributionListItem). An Outlook without lists refuses.
+  virtual std::shared_ptr<DistListItem> AddDistList() {
+    throw AutomationError("Items.Add: this Outlook cannot make distribution lists.");
+  }
 };
 
 class Folders : public Object {

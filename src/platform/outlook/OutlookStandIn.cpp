@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <unordered_map>
 #include <utility>
 
 #include "Profile.h"
@@ -53,7 +54,7 @@ void RequireOpen(const StoreEntry& store) {
 }
 
 using ContactField = std::string pst::Contact::*;
-constexpr std::array<std::pair<std::string_view, ContactField>, 20> kContactFields{{
+constexpr std::array<std::pair<std::string_view, ContactField>, 40> kContactFields{{
     {"FirstName", &pst::Contact::FirstName},
     {"MiddleName", &pst::Contact::MiddleName},
     {"LastName", &pst::Contact::LastName},
@@ -74,15 +75,105 @@ constexpr std::array<std::pair<std::string_view, ContactField>, 20> kContactFiel
     {"WebPage", &pst::Contact::WebPage},
     {"OfficeLocation", &pst::Contact::OfficeLocation},
     {"Body", &pst::Contact::Body},
+    {"MobileTelephoneNumber", &pst::Contact::MobileTelephoneNumber},
+    {"Department", &pst::Contact::Department},
+    {"JobTitle", &pst::Contact::JobTitle},
+    {"Title", &pst::Contact::Title},
+    {"Suffix", &pst::Contact::Suffix},
+    {"NickName", &pst::Contact::NickName},
+    {"Email1AddressType", &pst::Contact::Email1AddressType},
+    {"Email2Address", &pst::Contact::Email2Address},
+    {"Email2AddressType", &pst::Contact::Email2AddressType},
+    {"Email3Address", &pst::Contact::Email3Address},
+    {"Email3AddressType", &pst::Contact::Email3AddressType},
+    {"HomeAddressCity", &pst::Contact::HomeAddressCity},
+    {"HomeAddressState", &pst::Contact::HomeAddressState},
+    {"HomeAddressPostalCode", &pst::Contact::HomeAddressPostalCode},
+    {"OtherTelephoneNumber", &pst::Contact::OtherTelephoneNumber},
+    {"PersonalHomePage", &pst::Contact::PersonalHomePage},
+    {"IMAddress", &pst::Contact::IMAddress},
+    {"Spouse", &pst::Contact::Spouse},
+    {"YomiFirstName", &pst::Contact::YomiFirstName},
+    {"YomiLastName", &pst::Contact::YomiLastName},
 }};
 
-// The exact spelling first: an export sets hundreds of thousands of properties.
+// The exact spelling through a table made once: an export sets millions of
+// properties. Other spellings are matched without regard to case, after the
+// properties that are not plain text.
 ContactField Find(std::string_view name) {
-  for (const auto& [field, member] : kContactFields)
-    if (field == name) return member;
+  static const std::unordered_map<std::string_view, ContactField> exact = [] {
+    std::unordered_map<std::string_view, ContactField> m;
+    for (const auto& [field, member] : kContactFields) m.emplace(field, member);
+    return m;
+  }();
+  if (auto it = exact.find(name); it != exact.end()) return it->second;
+  return nullptr;
+}
+
+ContactField FindAnyCase(std::string_view name) {
   for (const auto& [field, member] : kContactFields)
     if (SameName(field, name)) return member;
   return nullptr;
+}
+
+// A comma-separated list as Outlook's Children and Categories take it.
+std::vector<std::string> SplitList(const std::string& value) {
+  std::vector<std::string> out;
+  std::size_t from = 0;
+  while (from <= value.size()) {
+    std::size_t to = value.find(',', from);
+    if (to == std::string::npos) to = value.size();
+    std::size_t b = value.find_first_not_of(' ', from);
+    std::size_t e = value.find_last_not_of(' ', to == 0 ? 0 : to - 1);
+    if (b != std::string::npos && b < to && e != std::string::npos && e >= b)
+      out.push_back(value.substr(b, e - b + 1));
+    from = to + 1;
+  }
+  return out;
+}
+
+pst::CalendarDate ParseDate(const std::string& name, const std::string& value) {
+  pst::CalendarDate d;
+  if (value.empty()) return d;
+  // yyyy-mm-dd, digits where digits belong.
+  auto number = [&](std::size_t at, std::size_t n) {
+    int v = 0;
+    for (std::size_t i = at; i < at + n; ++i) {
+      if (value[i] < '0' || value[i] > '9') return -1;
+      v = v * 10 + (value[i] - '0');
+    }
+    return v;
+  };
+  const bool shaped = value.size() == 10 && value[4] == '-' && value[7] == '-';
+  if (shaped) {
+    d.year = number(0, 4);
+    d.month = number(5, 2);
+    d.day = number(8, 2);
+  }
+  if (!shaped || d.year < 1601 || d.month < 1 || d.month > 12 || d.day < 1 || d.day > 31)
+    throw AutomationError("Type mismatch: ContactItem." + name + " takes a date (yyyy-mm-dd), not \"" +
+                          value + "\".");
+  return d;
+}
+
+// Sets what the field table does not hold; false for an unknown name.
+bool SetSpecial(pst::Contact& c, const std::string& name, const std::string& value) {
+  if (name == "Children" || SameName(name, "Children")) {
+    c.Children = SplitList(value);
+  } else if (SameName(name, "Categories")) {
+    c.Categories = SplitList(value);
+  } else if (SameName(name, "Gender")) {
+    if (value != "0" && value != "1" && value != "2")
+      throw AutomationError("Type mismatch: ContactItem.Gender takes 0, 1 or 2, not \"" + value + "\".");
+    c.Gender = value[0] - '0';
+  } else if (SameName(name, "Birthday")) {
+    c.Birthday = ParseDate("Birthday", value);
+  } else if (SameName(name, "Anniversary")) {
+    c.Anniversary = ParseDate("Anniversary", value);
+  } else {
+    return false;
+  }
+  return true;
 }
 
 class ContactItemImpl final : public ao::ContactItem {
@@ -92,8 +183,17 @@ class ContactItemImpl final : public ao::ContactItem {
 
   void SetProperty(const std::string& name, const std::string& value) override {
     ContactField member = Find(name);
-    if (!member) throw AutomationError("Object doesn't support this property or method: ContactItem." + name);
-    if (contact_.*member != value) changed_ = true;
+    if (!member) {
+      if (saved_) throw AutomationError("This Outlook cannot change a contact after it has been saved.");
+      if (SetSpecial(contact_, name, value)) {
+        changed_ = true;
+        return;
+      }
+      member = FindAnyCase(name);
+      if (!member) throw AutomationError("Object doesn't support this property or method: ContactItem." + name);
+    }
+    // After Save the item's values live in the store: any setting is a change.
+    if (saved_ || contact_.*member != value) changed_ = true;
     contact_.*member = value;
   }
 
@@ -102,20 +202,76 @@ class ContactItemImpl final : public ao::ContactItem {
     if (saved_ && !changed_) return;
     if (saved_) throw AutomationError("This Outlook cannot change a contact after it has been saved.");
     RequireOpen(*store_);
-    Guard("Cannot save the contact in " + store_->Describe(),
-          [&] { store_->model->AddContact(folder_, contact_); });
+    id_ = Guard("Cannot save the contact in " + store_->Describe(),
+                [&] { return store_->model->AddContact(folder_, std::move(contact_)); });
     store_->dirty = true;
     saved_ = true;
     changed_ = false;
   }
+
+  const std::shared_ptr<StoreEntry>& store() const { return store_; }
+  // 0 until saved.
+  pst::ItemId id() const { return saved_ ? id_ : 0; }
 
  private:
   std::shared_ptr<Profile> profile_;
   std::shared_ptr<StoreEntry> store_;
   pst::FolderId folder_;
   pst::Contact contact_;
+  pst::ItemId id_ = 0;
   bool saved_ = false;
   bool changed_ = true;
+};
+
+class DistListItemImpl final : public ao::DistListItem {
+ public:
+  DistListItemImpl(std::shared_ptr<StoreEntry> store, pst::FolderId folder)
+      : store_(std::move(store)), folder_(folder) {}
+
+  void SetProperty(const std::string& name, const std::string& value) override {
+    RequireUnsaved();
+    if (SameName(name, "DLName")) list_.DLName = value;
+    else if (SameName(name, "Body")) list_.Body = value;
+    else if (SameName(name, "Categories")) list_.Categories = SplitList(value);
+    else throw AutomationError("Object doesn't support this property or method: DistListItem." + name);
+  }
+
+  void AddMember(ao::ContactItem& contact) override {
+    RequireUnsaved();
+    auto* item = dynamic_cast<ContactItemImpl*>(&contact);
+    if (!item || item->id() == 0)
+      throw AutomationError("DistListItem.AddMember: the member must be a contact saved in this Outlook.");
+    if (item->store() != store_)
+      throw AutomationError("DistListItem.AddMember: the contact is in another store.");
+    pst::DistListMember m;
+    m.contact = item->id();
+    list_.members.push_back(std::move(m));
+  }
+
+  void AddOneOffMember(const std::string& displayName, const std::string& address,
+                       const std::string& addressType) override {
+    RequireUnsaved();
+    if (address.empty()) throw AutomationError("DistListItem.AddMember: a member needs an address.");
+    list_.members.push_back(pst::DistListMember{0, displayName, address, addressType});
+  }
+
+  void Save() override {
+    RequireUnsaved();
+    RequireOpen(*store_);
+    Guard("Cannot save the distribution list in " + store_->Describe(),
+          [&] { store_->model->AddDistList(folder_, list_); });
+    store_->dirty = true;
+    saved_ = true;
+  }
+
+ private:
+  void RequireUnsaved() const {
+    if (saved_) throw AutomationError("This Outlook cannot change a distribution list after it has been saved.");
+  }
+  std::shared_ptr<StoreEntry> store_;
+  pst::FolderId folder_;
+  pst::DistList list_;
+  bool saved_ = false;
 };
 
 class FolderImpl;
@@ -128,6 +284,11 @@ class ItemsImpl final : public ao::Items {
   std::shared_ptr<ao::ContactItem> Add() override {
     RequireOpen(*store_);
     return std::make_shared<ContactItemImpl>(profile_, store_, folder_);
+  }
+
+  std::shared_ptr<ao::DistListItem> AddDistList() override {
+    RequireOpen(*store_);
+    return std::make_shared<DistListItemImpl>(store_, folder_);
   }
 
  private:

@@ -7,13 +7,21 @@ namespace pst::detail {
 
 namespace {
 
-constexpr std::array<std::uint16_t, 17> kNamedLids = {
+// The first seventeen are those of the first twenty fields, in their first
+// order, so that their ids never change; later ones only ever go after.
+constexpr std::array<std::uint16_t, 35> kNamedLids = {
     kLidFileUnder,         kLidFileUnderId,          kLidWorkAddressStreet,
     kLidWorkAddressCity,   kLidWorkAddressState,     kLidWorkAddressPostalCode,
     kLidWorkAddressCountry, kLidEmail1EmailAddress,  kLidHtml,
     kLidEmail1AddressType, kLidEmail1DisplayName,    kLidEmail1OriginalDisplayName,
     kLidAbProviderEmailList, kLidAbProviderArrayType, kLidWorkAddress,
     kLidHomeAddress,       kLidPostalAddressId,
+    kLidEmail2DisplayName, kLidEmail2AddressType,    kLidEmail2EmailAddress,
+    kLidEmail2OriginalDisplayName, kLidEmail3DisplayName, kLidEmail3AddressType,
+    kLidEmail3EmailAddress, kLidEmail3OriginalDisplayName, kLidInstantMessagingAddress,
+    kLidYomiFirstName,     kLidYomiLastName,         kLidBirthdayLocal,
+    kLidWeddingAnniversaryLocal, kLidDistributionListChecksum, kLidDistributionListName,
+    kLidDistributionListOneOffMembers, kLidDistributionListMembers,
 };
 
 // All our numeric names lie in 0x8000-0x80FF: their ids by their low byte,
@@ -38,6 +46,55 @@ std::uint16_t NamedPropId(std::uint16_t lid) {
   return id;
 }
 
+std::uint16_t KeywordsPropId() { return static_cast<std::uint16_t>(0x8000 + kNamedLids.size()); }
+
+Bytes MultiString(const std::vector<std::string>& values, const LtpFormat& fmt) {
+  // Each value converted once into one list, then laid out behind the offsets.
+  thread_local PropertyList encoded;
+  encoded.Clear();
+  for (const std::string& v : values) encoded.String(0, v, fmt);
+  const std::size_t terminator = fmt.unicode ? 2 : 1;
+  Bytes out;
+  Append32(out, static_cast<std::uint32_t>(values.size()));
+  std::uint32_t at = static_cast<std::uint32_t>(4 + 4 * values.size());
+  for (const auto& e : encoded.entries()) {
+    Append32(out, at);
+    at += static_cast<std::uint32_t>(e.size + terminator);
+  }
+  for (const auto& e : encoded.entries()) {
+    AppendBytes(out, encoded.data(e), e.size);
+    out.resize(out.size() + terminator, 0);  // each value ends with its terminator
+  }
+  return out;
+}
+
+Bytes MultiBinary(const std::vector<Bytes>& values) {
+  Bytes out;
+  Append32(out, static_cast<std::uint32_t>(values.size()));
+  std::uint32_t at = static_cast<std::uint32_t>(4 + 4 * values.size());
+  for (const Bytes& v : values) {
+    Append32(out, at);
+    at += static_cast<std::uint32_t>(v.size());
+  }
+  for (const Bytes& v : values) AppendBytes(out, v.data(), v.size());
+  return out;
+}
+
+std::uint64_t DateFiletime(const CalendarDate& d) {
+  if (!d.valid() || d.month < 1 || d.month > 12 || d.day < 1 || d.day > 31 || d.year < 1601 ||
+      d.year > 9999)
+    return 0;
+  // Days from 1970-01-01 to the date in the proleptic Gregorian calendar.
+  const int y = d.year - (d.month <= 2 ? 1 : 0);
+  const int era = y / 400;
+  const int yoe = y - era * 400;
+  const int mp = (d.month + 9) % 12;
+  const int doy = (153 * mp + 2) / 5 + d.day - 1;
+  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  const std::int64_t days = static_cast<std::int64_t>(era) * 146097 + doe - 719468;
+  return static_cast<std::uint64_t>((days * 86400 + 11644473600LL) * 10000000LL);
+}
+
 namespace {
 
 // Joins into out (replacing what it held), keeping its buffer.
@@ -52,7 +109,7 @@ void JoinNonEmptyInto(std::string& out, std::initializer_list<const std::string*
 }
 
 void FullNameInto(std::string& out, const Contact& c) {
-  JoinNonEmptyInto(out, {&c.FirstName, &c.MiddleName, &c.LastName}, " ");
+  JoinNonEmptyInto(out, {&c.Title, &c.FirstName, &c.MiddleName, &c.LastName, &c.Suffix}, " ");
 }
 
 std::uint32_t FileAsInto(std::string& out, std::string& given, const Contact& c) {
@@ -84,8 +141,9 @@ void BusinessAddressInto(std::string& out, std::string& line2, const Contact& c)
   JoinNonEmptyInto(out, {&c.BusinessAddressStreet, &line2, &c.BusinessAddressCountry}, "\r\n");
 }
 
-void HomeAddressInto(std::string& out, const Contact& c) {
-  JoinNonEmptyInto(out, {&c.HomeAddressStreet, &c.HomeAddressCountry}, "\r\n");
+void HomeAddressInto(std::string& out, std::string& line2, const Contact& c) {
+  JoinNonEmptyInto(line2, {&c.HomeAddressCity, &c.HomeAddressState, &c.HomeAddressPostalCode}, " ");
+  JoinNonEmptyInto(out, {&c.HomeAddressStreet, &line2, &c.HomeAddressCountry}, "\r\n");
 }
 
 }  // namespace
@@ -117,8 +175,8 @@ std::string BusinessAddress(const Contact& c) {
 }
 
 std::string HomeAddress(const Contact& c) {
-  std::string out;
-  HomeAddressInto(out, c);
+  std::string out, line2;
+  HomeAddressInto(out, line2, c);
   return out;
 }
 
@@ -170,7 +228,7 @@ void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t
   // item for a contact only once it holds a contact property with a value,
   // and an empty text field has none, so a contact of empty fields alone
   // would be passed over without it.
-  p.Int16(0x3A4D, 0);
+  p.Int16(kTagGender, static_cast<std::uint16_t>(c.Gender));
   str(0x3A06, c.FirstName);
   str(0x3A44, c.MiddleName);
   str(0x3A11, c.LastName);
@@ -184,7 +242,10 @@ void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t
   const std::size_t homeCountry = str(0x3A5A, c.HomeAddressCountry);
   str(0x3A19, c.OfficeLocation);
   const std::size_t webPage = str(0x3A51, c.WebPage);
-  str(0x1000, c.Body);
+  str(kTagBody, c.Body);
+  const std::size_t homeCity = str(kTagHomeAddressCity, c.HomeAddressCity);
+  const std::size_t homeState = str(kTagHomeAddressStateOrProvince, c.HomeAddressState);
+  const std::size_t homePostalCode = str(kTagHomeAddressPostalCode, c.HomeAddressPostalCode);
 
   named(kLidFileUnder, fileAs);
   p.Int32(NamedPropId(kLidFileUnderId), fileAsId);
@@ -195,30 +256,53 @@ void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t
   const std::size_t workCountry = named(kLidWorkAddressCountry, c.BusinessAddressCountry);
   again(NamedPropId(kLidHtml), webPage);
 
-  if (!c.Email1Address.empty()) {
-    const std::size_t email = named(kLidEmail1EmailAddress, c.Email1Address);
-    p.String(NamedPropId(kLidEmail1AddressType), "SMTP", fmt);
+  // E-mail 1 to 3, each with its type and the names Outlook shows for it.
+  auto email = [&](const std::string& address, const std::string& type, std::uint16_t addressLid,
+                   std::uint16_t typeLid, std::uint16_t nameLid, std::uint16_t originalLid) {
+    if (address.empty()) return false;
+    const std::size_t entry = named(addressLid, address);
+    p.String(NamedPropId(typeLid), type.empty() ? std::string_view("SMTP") : std::string_view(type),
+             fmt);
     std::string& name = scratch.emailName;
     if (full.empty()) {
-      name.assign(c.Email1Address);
+      name.assign(address);
     } else {
       name.assign(full);
       name += " (";
-      name += c.Email1Address;
+      name += address;
       name += ')';
     }
-    named(kLidEmail1DisplayName, name);
-    again(NamedPropId(kLidEmail1OriginalDisplayName), email);
-    const std::uint8_t zero[4] = {};
-    p.Raw(NamedPropId(kLidAbProviderEmailList), kPtMultiInt32, zero, 4);
-    p.Int32(NamedPropId(kLidAbProviderArrayType), 1);
+    named(nameLid, name);
+    again(NamedPropId(originalLid), entry);
+    return true;
+  };
+  std::uint8_t present[12];
+  std::uint32_t count = 0, mask = 0;
+  if (email(c.Email1Address, c.Email1AddressType, kLidEmail1EmailAddress, kLidEmail1AddressType,
+            kLidEmail1DisplayName, kLidEmail1OriginalDisplayName)) {
+    Put32(present + 4 * count++, 0);
+    mask |= 1;
+  }
+  if (email(c.Email2Address, c.Email2AddressType, kLidEmail2EmailAddress, kLidEmail2AddressType,
+            kLidEmail2DisplayName, kLidEmail2OriginalDisplayName)) {
+    Put32(present + 4 * count++, 1);
+    mask |= 2;
+  }
+  if (email(c.Email3Address, c.Email3AddressType, kLidEmail3EmailAddress, kLidEmail3AddressType,
+            kLidEmail3DisplayName, kLidEmail3OriginalDisplayName)) {
+    Put32(present + 4 * count++, 2);
+    mask |= 4;
+  }
+  if (count) {
+    p.Raw(NamedPropId(kLidAbProviderEmailList), kPtMultiInt32, present, 4 * count);
+    p.Int32(NamedPropId(kLidAbProviderArrayType), mask);
   }
 
   // The business address, when there is one, is the mailing address.
   const std::string& work = scratch.work;
   const std::string& home = scratch.home;
   BusinessAddressInto(scratch.work, scratch.line2, c);
-  HomeAddressInto(scratch.home, c);
+  HomeAddressInto(scratch.home, scratch.line2, c);
   const std::size_t workAddress = named(kLidWorkAddress, work);
   const std::size_t homeAddress = named(kLidHomeAddress, home);
   if (!work.empty()) {
@@ -232,10 +316,45 @@ void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t
   } else if (!home.empty()) {
     p.Int32(NamedPropId(kLidPostalAddressId), 1);
     again(0x3A29, homeStreet);
+    again(0x3A27, homeCity);
+    again(0x3A28, homeState);
+    again(0x3A2A, homePostalCode);
     again(0x3A26, homeCountry);
     again(0x3A15, homeAddress);
   } else {
     p.Int32(NamedPropId(kLidPostalAddressId), 0);
+  }
+
+  str(kTagMobileTelephoneNumber, c.MobileTelephoneNumber);
+  str(kTagOtherTelephoneNumber, c.OtherTelephoneNumber);
+  str(kTagDepartmentName, c.Department);
+  str(kTagTitle, c.JobTitle);
+  str(kTagDisplayNamePrefix, c.Title);
+  str(kTagGeneration, c.Suffix);
+  str(kTagNickname, c.NickName);
+  str(kTagPersonalHomePage, c.PersonalHomePage);
+  str(kTagSpouseName, c.Spouse);
+  named(kLidInstantMessagingAddress, c.IMAddress);
+  named(kLidYomiFirstName, c.YomiFirstName);
+  named(kLidYomiLastName, c.YomiLastName);
+  const std::uint16_t multiText = fmt.unicode ? 0x101F : 0x101E;
+  if (!c.Children.empty()) {
+    const Bytes v = MultiString(c.Children, fmt);
+    p.Raw(kTagChildrensNames, multiText, v.data(), v.size());
+  }
+  if (!c.Categories.empty()) {
+    const Bytes v = MultiString(c.Categories, fmt);
+    p.Raw(KeywordsPropId(), multiText, v.data(), v.size());
+  }
+  // All-day dates, as Outlook keeps them: midnight UTC of the date, in the
+  // contact's property and in the local copy newer Outlooks read.
+  if (const std::uint64_t t = DateFiletime(c.Birthday)) {
+    p.Time(kTagBirthday, t);
+    p.Time(NamedPropId(kLidBirthdayLocal), t);
+  }
+  if (const std::uint64_t t = DateFiletime(c.Anniversary)) {
+    p.Time(kTagWeddingAnniversary, t);
+    p.Time(NamedPropId(kLidWeddingAnniversaryLocal), t);
   }
 
   // Roughly what the item's properties take, as Outlook reports it.

@@ -1,8 +1,11 @@
 #include "platform/pst/Messaging.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "platform/pst/ContactProperties.h"
+#include "platform/pst/Crc.h"
+#include "platform/pst/DistListProperties.h"
 
 namespace pst::detail {
 
@@ -39,6 +42,17 @@ std::vector<std::uint32_t> ForFormat(std::vector<std::uint32_t> cols, const LtpF
   return cols;
 }
 
+// The item properties the contents table shows.
+constexpr bool InContentsRow(std::uint16_t id) {
+  switch (id) {
+    case 0x0017: case 0x001A: case 0x0036: case 0x0037: case 0x0057: case 0x0058: case 0x0070:
+    case 0x0E07: case 0x0E08: case 0x0E17: case 0x3008:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Reference counts are 16-bit: a shared block serves at most this many nodes.
 constexpr std::size_t kMaxSharers = 60000;
 
@@ -61,6 +75,9 @@ class Writer {
   };
 
   void Assign(const FolderModel* f, std::uint32_t parentNid);
+  void AssignItemNids();
+  std::vector<ResolvedMember> ResolveMembers(const DistList& list) const;
+  void NoteNamedIds(const PropertyList& props);
   void WriteFolder(const Placed& p);
   void WriteEmptyTable(std::uint32_t nid, const std::vector<std::uint32_t>& cols,
                        std::uint32_t parent = 0);
@@ -81,7 +98,70 @@ class Writer {
   std::uint32_t nextMessageIndex_ = 0x10000;
   std::uint32_t nextLtpIndex_ = 0x400;
   std::uint32_t unique_ = 0;
+  // Where each contact will be, so that lists anywhere in the store can name it.
+  // What a list needs of each contact it may name: where it is, and its
+  // first address with the name it shows.
+  struct MemberTarget {
+    std::uint32_t nid = 0;
+    std::string address, addressType, displayName;
+  };
+  std::unordered_map<ItemId, MemberTarget> targets_;
+  std::uint16_t highestNamedId_ = 0;
 };
+
+// Message nodes are numbered folder by folder, contacts then lists, in the
+// order WriteFolder writes them.
+void Writer::AssignItemNids() {
+  const bool lists = std::any_of(placed_.begin(), placed_.end(), [](const Placed& p) {
+    return p.folder->distLists && !p.folder->distLists->empty();
+  });
+  if (!lists) return;  // nothing names a contact
+  std::uint32_t index = nextMessageIndex_;
+  for (const Placed& pl : placed_) {
+    const FolderModel& f = *pl.folder;
+    std::size_t i = 0;
+    if (f.contacts)
+      for (const Contact& c : *f.contacts) {
+        ++index;
+        if (f.contactIds && i < f.contactIds->size())
+          targets_[(*f.contactIds)[i]] = {MakeNid(index, kNidNormalMessage), c.Email1Address,
+                                          c.Email1AddressType, DisplayName(c)};
+        ++i;
+      }
+    if (f.distLists) index += static_cast<std::uint32_t>(f.distLists->size());
+  }
+}
+
+std::vector<ResolvedMember> Writer::ResolveMembers(const DistList& list) const {
+  std::vector<ResolvedMember> out;
+  out.reserve(list.members.size());
+  for (const DistListMember& m : list.members) {
+    ResolvedMember r;
+    auto it = m.contact ? targets_.find(m.contact) : targets_.end();
+    std::string name = m.displayName, address = m.address, type = m.addressType;
+    if (it != targets_.end()) {
+      // The contact's own first address, as Outlook resolves a contact member.
+      const MemberTarget& t = it->second;
+      if (!t.address.empty()) {
+        address = t.address;
+        type = t.addressType;
+      }
+      if (name.empty()) name = t.displayName;
+      r.entryId = WrappedContactEntryId(EntryId(t.nid));
+      r.oneOff = OneOffEntryId(name, type, address);
+    } else {
+      r.oneOff = OneOffEntryId(name, type, address);
+      r.entryId = r.oneOff;
+    }
+    out.push_back(std::move(r));
+  }
+  return out;
+}
+
+void Writer::NoteNamedIds(const PropertyList& props) {
+  for (const auto& e : props.entries())
+    if (e.id > highestNamedId_) highestNamedId_ = e.id;
+}
 
 void Writer::RandomKey(std::uint8_t (&key)[16]) {
   for (std::size_t i = 0; i < 16; i += 8) Put64(key + i, rng_());
@@ -122,7 +202,7 @@ std::vector<PropValue> Writer::FolderProps(const FolderModel& f, std::size_t ite
 TableRow Writer::HierarchyRow(std::uint32_t nid, const FolderModel& f) const {
   TableRow row;
   row.rowId = nid;
-  for (auto& v : FolderProps(f, f.contacts ? f.contacts->size() : 0)) row.cells.push_back(v);
+  for (auto& v : FolderProps(f, f.ItemCount())) row.cells.push_back(v);
   return row;
 }
 
@@ -139,14 +219,6 @@ void Writer::WriteFolder(const Placed& pl) {
   // Items first: their contents-table rows copy what the items hold.
   TableRows contents;
   if (f.contacts && !f.contacts->empty()) {
-    // The item properties the contents table shows, by property id.
-    static const auto kInRow = [] {
-      std::vector<bool> v(0x10000, false);
-      for (std::uint16_t id : {0x0017, 0x001A, 0x0036, 0x0037, 0x0057, 0x0058, 0x0070, 0x0E07,
-                               0x0E08, 0x0E17, 0x3008})
-        v[id] = true;
-      return v;
-    }();
     // Every item's empty recipient table is the same block, shared as
     // Outlook shares the blocks of empty tables.
     NodeContent recipients = BuildTableContext(ForFormat(kRecipientCols, fmt_), TableRows{}, fmt_,
@@ -163,12 +235,13 @@ void Writer::WriteFolder(const Placed& pl) {
       std::uint32_t nid = MakeNid(++nextMessageIndex_, kNidNormalMessage);
       RandomKey(searchKey);
       ContactItemProperties(c, fmt_, store_.now, searchKey, props, scratch);
+      NoteNamedIds(props);
       TableRows::Row row;
       row.rowId = nid;
       row.rowVer = ++unique_;
       row.first = contents.cells.entries().size();
       for (const auto& e : props.entries())
-        if (kInRow[e.id]) contents.cells.Copy(props, e);
+        if (InContentsRow(e.id)) contents.cells.Copy(props, e);
       row.count = contents.cells.entries().size() - row.first;
       contents.rows.push_back(row);
       builder.Build(props, nextLtpIndex_, item);
@@ -177,6 +250,32 @@ void Writer::WriteFolder(const Placed& pl) {
       Subnode rt;
       rt.nid = 0x692;  // the item's recipient table
       rt.content.sharedBlock = sharedRecipients;
+      item.subnodes.push_back(std::move(rt));
+      out_.AddNode(nid, pl.nid, item);
+    }
+  }
+  if (f.distLists && !f.distLists->empty()) {
+    NodeContent recipients = BuildTableContext(ForFormat(kRecipientCols, fmt_), TableRows{}, fmt_,
+                                               nextLtpIndex_);
+    PropertyList props;
+    std::uint8_t searchKey[16];
+    for (const DistList& list : *f.distLists) {
+      std::uint32_t nid = MakeNid(++nextMessageIndex_, kNidNormalMessage);
+      RandomKey(searchKey);
+      DistListItemProperties(list, ResolveMembers(list), fmt_, store_.now, searchKey, props);
+      NoteNamedIds(props);
+      TableRows::Row row;
+      row.rowId = nid;
+      row.rowVer = ++unique_;
+      row.first = contents.cells.entries().size();
+      for (const auto& e : props.entries())
+        if (InContentsRow(e.id)) contents.cells.Copy(props, e);
+      row.count = contents.cells.entries().size() - row.first;
+      contents.rows.push_back(row);
+      NodeContent item = BuildPropertyContext(props, fmt_, nextLtpIndex_);
+      Subnode rt;
+      rt.nid = 0x692;
+      rt.content = recipients;
       item.subnodes.push_back(std::move(rt));
       out_.AddNode(nid, pl.nid, item);
     }
@@ -198,7 +297,7 @@ void Writer::WriteFolder(const Placed& pl) {
     hierarchy.push_back(std::move(row));
   }
 
-  std::size_t items = f.contacts ? f.contacts->size() : 0;
+  std::size_t items = f.ItemCount();
   out_.AddNode(pl.nid, pl.parentNid,
                BuildPropertyContext(FolderProps(f, items), fmt_, nextLtpIndex_));
   out_.AddNode(MakeNid(index, kNidHierarchyTable), 0,
@@ -220,28 +319,50 @@ void Writer::WriteStoreNodes() {
   out_.AddNode(kNidMessageStore, 0, BuildPropertyContext(std::move(p), fmt_, nextLtpIndex_));
 }
 
-// The name-to-id map: one GUID, one numeric name per property we use, and
-// the hash buckets that find them.
+// The name-to-id map: one GUID, the names up to the highest one the items
+// use (numeric ones in the address set, then "Keywords" of the public
+// strings), and the hash buckets that find them. [MS-PST] 2.4.7
 void Writer::WriteNameMap() {
   constexpr std::uint32_t kBuckets = 251;
-  constexpr std::uint16_t kGuidIndex = 3;  // the first GUID of the stream
+  constexpr std::uint16_t kGuidIndex = 3;          // the first GUID of the stream
+  constexpr std::uint16_t kPublicStringsIndex = 2;  // PS_PUBLIC_STRINGS, predefined
   const auto& lids = NamedLids();
-  Bytes entries;
+  // Stores of the first twenty fields keep exactly the map they always had.
+  std::size_t names = lids.size() > 17 ? 17 : lids.size();
+  if (highestNamedId_ >= 0x8000 + names) names = highestNamedId_ - 0x8000 + 1u;
+  Bytes entries, strings;
   std::vector<Bytes> buckets(kBuckets);
-  for (std::size_t i = 0; i < lids.size(); ++i) {
+  for (std::size_t i = 0; i < names; ++i) {
     Bytes rec;
-    Append32(rec, lids[i]);
-    Append16(rec, static_cast<std::uint16_t>(kGuidIndex << 1));
+    std::uint32_t key;
+    std::uint16_t guidField;
+    if (i < lids.size()) {
+      key = lids[i];
+      guidField = static_cast<std::uint16_t>(kGuidIndex << 1);
+      Append32(rec, key);
+    } else {
+      // The string name: its offset in the string stream here, its CRC in the bucket.
+      Bytes name;
+      for (const char16_t* c = kKeywordsName; *c; ++c) Append16(name, static_cast<std::uint16_t>(*c));
+      key = Crc(name.data(), name.size());
+      guidField = static_cast<std::uint16_t>((kPublicStringsIndex << 1) | 1);
+      Append32(rec, static_cast<std::uint32_t>(strings.size()));
+      Append32(strings, static_cast<std::uint32_t>(name.size()));
+      AppendBytes(strings, name.data(), name.size());
+      while (strings.size() % 4) strings.push_back(0);
+    }
+    Append16(rec, guidField);
     Append16(rec, static_cast<std::uint16_t>(i));
     AppendBytes(entries, rec.data(), rec.size());
-    std::uint32_t b = (lids[i] ^ (kGuidIndex << 1)) % kBuckets;
+    Put32(rec.data(), key);
+    std::uint32_t b = (key ^ guidField) % kBuckets;
     AppendBytes(buckets[b], rec.data(), rec.size());
   }
   std::vector<PropValue> p;
   p.push_back(Int32Prop(0x0001, kBuckets));
   p.push_back(BinaryProp(0x0002, Bytes(std::begin(kPsetidAddress), std::end(kPsetidAddress))));
   p.push_back(BinaryProp(0x0003, entries));
-  p.push_back(BinaryProp(0x0004, {}));
+  p.push_back(BinaryProp(0x0004, strings));
   for (std::uint32_t b = 0; b < kBuckets; ++b)
     if (!buckets[b].empty())
       p.push_back(BinaryProp(static_cast<std::uint16_t>(0x1000 + b), buckets[b]));
@@ -273,6 +394,7 @@ void Writer::WriteSearchNodes() {
 
 HeaderInfo Writer::Run() {
   Assign(store_.root, 0);
+  AssignItemNids();
   for (const Placed& p : placed_) WriteFolder(p);
   WriteStoreNodes();
   WriteNameMap();

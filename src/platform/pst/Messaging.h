@@ -22,6 +22,11 @@ struct FolderModel {
   std::string containerClass;
   std::vector<const FolderModel*> children;
   ContactsView contacts;
+  const std::vector<ItemId>* contactIds = nullptr;  // beside contacts; may be absent
+  const std::vector<DistList>* distLists = nullptr;
+  std::size_t ItemCount() const {
+    return (contacts ? contacts->size() : 0) + (distLists ? distLists->size() : 0);
+  }
 };
 
 struct StoreModel {

@@ -17,15 +17,26 @@
 
 namespace pst::detail {
 
-// Every field of Contact, in declaration order. A field added to Contact
-// without its place here is a compile error (see the check in the .cpp).
-inline constexpr std::array<std::string Contact::*, 20> kContactFields{
+// Every text field of Contact, in declaration order. A field added to
+// Contact without its place here (or in the lists below) is a compile error
+// (see the check in the .cpp).
+inline constexpr std::array<std::string Contact::*, 40> kContactFields{
     &Contact::FirstName, &Contact::MiddleName, &Contact::LastName, &Contact::CompanyName,
     &Contact::BusinessTelephoneNumber, &Contact::BusinessFaxNumber, &Contact::HomeTelephoneNumber,
     &Contact::HomeFaxNumber, &Contact::PagerNumber, &Contact::BusinessAddressStreet,
     &Contact::BusinessAddressCity, &Contact::BusinessAddressState, &Contact::BusinessAddressPostalCode,
     &Contact::BusinessAddressCountry, &Contact::HomeAddressStreet, &Contact::HomeAddressCountry,
-    &Contact::Email1Address, &Contact::WebPage, &Contact::OfficeLocation, &Contact::Body};
+    &Contact::Email1Address, &Contact::WebPage, &Contact::OfficeLocation, &Contact::Body,
+    &Contact::MobileTelephoneNumber, &Contact::Department, &Contact::JobTitle, &Contact::Title,
+    &Contact::Suffix, &Contact::NickName, &Contact::Email1AddressType, &Contact::Email2Address,
+    &Contact::Email2AddressType, &Contact::Email3Address, &Contact::Email3AddressType,
+    &Contact::HomeAddressCity, &Contact::HomeAddressState, &Contact::HomeAddressPostalCode,
+    &Contact::OtherTelephoneNumber, &Contact::PersonalHomePage, &Contact::IMAddress, &Contact::Spouse,
+    &Contact::YomiFirstName, &Contact::YomiLastName};
+// The lists of texts, and the whole numbers (gender, then the two dates).
+inline constexpr std::array<std::vector<std::string> Contact::*, 2> kContactLists{&Contact::Children,
+                                                                                 &Contact::Categories};
+inline constexpr std::size_t kContactNumbers = 7;
 
 class PackedContacts {
  public:

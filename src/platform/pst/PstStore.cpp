@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <utility>
 
 #include "platform/codepage/CodePage.h"
 #include "platform/pst/PackedContacts.h"
@@ -28,7 +29,18 @@ struct FolderData {
   FolderId parent = 0;
   std::vector<FolderId> children;
   detail::PackedContacts contacts;
+  std::vector<ItemId> contactIds;  // beside contacts
+  std::vector<DistList> distLists;
+  std::vector<ItemId> distListIds;
 };
+
+namespace {
+// Handles unique in the process: items keep theirs when moved between stores.
+ItemId NewItemId() {
+  static std::atomic<ItemId> next{1};
+  return next++;
+}
+}  // namespace
 
 struct Store::Impl {
   Format format;
@@ -60,7 +72,11 @@ struct Store::Impl {
   // Copies a subtree in from another store, taking its items along.
   FolderId Adopt(FolderData&& src, FolderId parent, Impl& from) {
     FolderId id = Add(parent, src.kind, std::move(src.name), std::move(src.containerClass));
-    folders[id].contacts = std::move(src.contacts);
+    FolderData& f = folders[id];
+    f.contacts = std::move(src.contacts);
+    f.contactIds = std::move(src.contactIds);
+    f.distLists = std::move(src.distLists);
+    f.distListIds = std::move(src.distListIds);
     for (FolderId child : src.children) Adopt(std::move(from.Get(child)), id, from);
     return id;
   }
@@ -136,11 +152,35 @@ std::vector<Contact> Store::Contacts(FolderId folder) const {
   return out;
 }
 
-void Store::AddContact(FolderId folder, const Contact& contact) {
-  FolderData& f = impl_->Get(folder);
+namespace {
+FolderData& ItemFolder(FolderData& f) {
   if (f.kind == FolderModel::Kind::Root || f.kind == FolderModel::Kind::SearchRoot)
     throw PstError("items cannot be added to \"" + f.name + "\"");
+  return f;
+}
+}  // namespace
+
+ItemId Store::AddContact(FolderId folder, const Contact& contact) {
+  FolderData& f = ItemFolder(impl_->Get(folder));
   f.contacts.Add(contact);
+  f.contactIds.push_back(NewItemId());
+  return f.contactIds.back();
+}
+
+// The store packs the contact's bytes either way; nothing is gained by moving.
+ItemId Store::AddContact(FolderId folder, Contact&& contact) {
+  return AddContact(folder, static_cast<const Contact&>(contact));
+}
+
+ItemId Store::AddDistList(FolderId folder, const DistList& list) {
+  FolderData& f = ItemFolder(impl_->Get(folder));
+  f.distLists.push_back(list);
+  f.distListIds.push_back(NewItemId());
+  return f.distListIds.back();
+}
+
+const std::vector<DistList>& Store::DistLists(FolderId folder) const {
+  return impl_->Get(folder).distLists;
 }
 
 FolderId Store::MoveFolder(FolderId folder, Store& to, FolderId newParent) {
@@ -190,6 +230,8 @@ void Store::Write(const std::filesystem::path& path) const {
     m.name = f.name;
     m.containerClass = f.containerClass;
     m.contacts = &f.contacts;
+    m.contactIds = &f.contactIds;
+    m.distLists = &f.distLists;
   }
   for (const auto& [id, f] : impl_->folders)
     for (FolderId c : f.children) models[id].children.push_back(&models[c]);

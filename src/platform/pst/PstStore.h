@@ -24,9 +24,16 @@ class PstError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A calendar date as entered, with no time of day and no time zone.
+struct CalendarDate {
+  int year = 0;  // 0: not set
+  int month = 0, day = 0;
+  bool valid() const { return year != 0; }
+};
+
 // The contact fields the Outlook object model exposes, by their Outlook names.
 // Empty means "not set". The engine derives the properties Outlook keeps in
-// step (display name, file-as, subject, e-mail display name, full addresses).
+// step (display name, file-as, subject, e-mail display names, full addresses).
 struct Contact {
   std::string FirstName, MiddleName, LastName, CompanyName;
   std::string BusinessTelephoneNumber, BusinessFaxNumber, HomeTelephoneNumber, HomeFaxNumber,
@@ -36,6 +43,35 @@ struct Contact {
   std::string HomeAddressStreet, HomeAddressCountry;
   std::string Email1Address, WebPage, OfficeLocation;
   std::string Body;
+  // Beyond the first twenty. An empty address type is "SMTP".
+  std::string MobileTelephoneNumber, Department, JobTitle, Title, Suffix, NickName;
+  std::string Email1AddressType, Email2Address, Email2AddressType, Email3Address, Email3AddressType;
+  std::string HomeAddressCity, HomeAddressState, HomeAddressPostalCode;
+  std::string OtherTelephoneNumber, PersonalHomePage, IMAddress, Spouse, YomiFirstName, YomiLastName;
+  std::vector<std::string> Children, Categories;
+  int Gender = 0;  // Outlook's OlGender: 0 unspecified, 1 female, 2 male
+  CalendarDate Birthday, Anniversary;  // stored as Outlook does: midnight UTC of the date
+};
+
+// Items are named by handles unique in the process, so that they stay
+// valid when their folder moves to another store.
+using ItemId = std::uint64_t;
+
+// A member of a distribution list: a contact of the same store (its first
+// e-mail address), or, when contact is 0, a one-off address.
+struct DistListMember {
+  ItemId contact = 0;
+  std::string displayName;  // as the member shows in the list
+  std::string address;
+  std::string addressType;  // empty: "SMTP"
+};
+
+// A personal distribution list (Outlook's DistListItem).
+struct DistList {
+  std::string DLName;
+  std::string Body;
+  std::vector<std::string> Categories;
+  std::vector<DistListMember> members;
 };
 
 // Folders are named by handles that stay valid for the life of their store,
@@ -75,7 +111,12 @@ class Store {
   std::vector<Contact> Contacts(FolderId folder) const;
 
   // Items go into any folder but the hidden root and the search root.
-  void AddContact(FolderId folder, const Contact& contact);
+  ItemId AddContact(FolderId folder, const Contact& contact);
+  ItemId AddContact(FolderId folder, Contact&& contact);
+  // A member naming a contact that is not in the store when it is written
+  // is written as its one-off address.
+  ItemId AddDistList(FolderId folder, const DistList& list);
+  const std::vector<DistList>& DistLists(FolderId folder) const;
 
   // Moves a folder with all its items and subfolders to newParent in `to`
   // (which may be this store). Returns the folder's handle in `to`.

@@ -49,6 +49,9 @@ class WabReader : public automation::AddressBookReader {
   std::int32_t SkippedRecords() const override;
 
   int CodePage() const { return codePage_; }
+  // The open file, for reading the whole book without opening it again;
+  // nullptr when nothing is open.
+  const WabFile* File() const { return file_ ? &*file_ : nullptr; }
   void SetCodePage(int codePage) { codePage_ = codePage; }
 
  private:

@@ -2,6 +2,7 @@
 // the files read back with libpff.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <regex>
 
 #include "LibpffReadBack.h"
@@ -24,11 +25,11 @@ struct Outcome {
 
 class PstVerbTest : public ::testing::Test {
  protected:
-  Outcome Convert(const std::string& args) {
+  Outcome Convert(const std::string& args, const std::string& locale = "C") {
     const auto errFile = work / "stderr.txt";
     Outcome r;
-    r.status = RunCommand("env XDG_CONFIG_HOME=" + ShellQuote(config.path().string()) +
-                              " LC_ALL=C " ADDRIVO_BINARY_DIR "/bin/addrivo-convert " + args + " 2>" +
+    r.status = RunCommand("env XDG_CONFIG_HOME=" + ShellQuote(config.path().string()) + " LC_ALL=" + locale +
+                              " " ADDRIVO_BINARY_DIR "/bin/addrivo-convert " + args + " 2>" +
                               ShellQuote(errFile.string()),
                           &r.out);
     r.err = testsupport::ReadFile(errFile);
@@ -61,7 +62,8 @@ TEST_F(PstVerbTest, GeneratedBookInBothFormats) {
     std::smatch m;
     ASSERT_TRUE(std::regex_match(r.out, m, std::regex(std::to_string(n) +
                                                       " Contacts Successfully Saved to Outlook\nFileName: (.*/"
-                                                      "generated-\\d\\d-\\d\\d-\\d{4}-\\d\\d-\\d\\d-\\d\\d\\.pst)\n")))
+                                                      "generated-\\d\\d-\\d\\d-\\d{4}-\\d\\d-\\d\\d-\\d\\d\\.pst)\n"
+                                                      "1 Groups Saved as Distribution Lists\n")))
         << r.out;
     const std::filesystem::path pst = m[1].str();
     ASSERT_TRUE(std::filesystem::exists(pst));
@@ -73,7 +75,9 @@ TEST_F(PstVerbTest, GeneratedBookInBothFormats) {
     const auto content = readback::ReadWithLibpff(pst);
     EXPECT_EQ(content.storeName, "Windows Address Book Contacts");
     const auto& folder = ContactsFolder(content);
-    ASSERT_EQ(folder.items.size(), static_cast<std::size_t>(n));
+    // The book's one group is a list after the contacts.
+    ASSERT_EQ(folder.items.size(), static_cast<std::size_t>(n) + 1);
+    EXPECT_EQ(folder.items[n].at("0x001a"), "IPM.DistList");
     // Items keep the order they were saved in.
     for (int i = 0; i < n; ++i) {
       const auto values = testsupport::GeneratedContactValues(i);
@@ -95,23 +99,143 @@ TEST_F(PstVerbTest, GeneratedBookInBothFormats) {
       << profile;
 }
 
+// The whole real book: every property of its main contact, both groups as
+// lists whose members are the exported contacts, and its folder tree; ANSI
+// in code page 932, which holds every character of this book.
 TEST_F(PstVerbTest, RealBookInBothFormats) {
   const auto book = testsupport::TestDataPath("wab/HiraokaTaro.WAB");
+  const std::string main = "\xe3\x83\xa1\xe3\x82\xa4\xe3\x83\xb3 \xe3\x83\xa6\xe3\x83\xbc\xe3\x82\xb6\xe3\x83\xbc "
+                           "\xe3\x81\xae\xe9\x80\xa3\xe7\xb5\xa1\xe5\x85\x88";  // メイン ユーザー の連絡先
+  const std::string folder1 = "\xe3\x83\x95\xe3\x82\xa9\xe3\x83\xab\xe3\x83\x80\xe2\x91\xa0";  // フォルダ①
   for (const std::string verb : {"pst-ansi", "pst-unicode"}) {
     SCOPED_TRACE(verb);
+    const bool ansi = verb == "pst-ansi";
     const auto out = work / verb;
     std::filesystem::create_directory(out);
-    const Outcome r = Convert(verb + " " + ShellQuote(book.string()) + " " + ShellQuote(out.string()));
+    const Outcome r = Convert(verb + " " + ShellQuote(book.string()) + " " + ShellQuote(out.string()),
+                              ansi ? "ja_JP.UTF-8" : "C");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("4 Contacts Successfully Saved to Outlook\nFileName: " + out.string() + "/hiraokataro-", 0),
               0u)
         << r.out;
+    EXPECT_NE(r.out.find("\n2 Groups Saved as Distribution Lists\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n1 e-mail addresses beyond the third"), std::string::npos) << r.out;
     std::filesystem::path pst;
     for (const auto& e : std::filesystem::directory_iterator(out)) pst = e.path();
     const auto check = testsupport::CheckPstFile(pst);
     EXPECT_TRUE(check.ok()) << check.Report();
-    EXPECT_EQ(ContactsFolder(readback::ReadWithLibpff(pst)).items.size(), 4u);
+
+    const auto content = readback::ReadWithLibpff(pst, ansi ? 932 : 1252);
+    const std::string top = ContactsFolder(content).path;
+    EXPECT_TRUE(ContactsFolder(content).items.empty());
+    const auto* mainFolder = content.Find(top + "/" + main);
+    ASSERT_NE(mainFolder, nullptr);
+    for (const std::string& sub : {folder1, std::string("\xe3\x83\x95\xe3\x82\xa9\xe3\x83\xab\xe3\x83\x80\xe2\x91\xa1"),
+                                  std::string("\xe3\x83\x95\xe3\x82\xa9\xe3\x83\xab\xe3\x83\x80\xe2\x91\xa2")}) {
+      const auto* f = content.Find(top + "/" + main + "/" + sub);
+      ASSERT_NE(f, nullptr) << sub;
+      EXPECT_FALSE(f->items.empty()) << sub;
+    }
+
+    // The main contact, property by property (named ones resolved through the map).
+    const readback::Properties* taro = nullptr;
+    const readback::Properties* list123 = nullptr;
+    for (const auto& item : mainFolder->items) {
+      if (item.count("0x3a06") && item.at("0x3a06") == "\xe5\xa4\xaa\xe9\x83\x8e") taro = &item;  // 太郎
+      if (item.count("0x001a") && item.at("0x001a") == "IPM.DistList") list123 = &item;
+    }
+    ASSERT_NE(taro, nullptr);
+    const std::vector<std::pair<std::string, std::string>> expected{
+        {"0x3a11", "\xe6\x9e\x9a\xe5\xb2\xa1"},  // 枚岡
+        {"0x3a45", "\xe3\x81\x95\xe3\x82\x93"},  // さん
+        {"0x3a4f", "\xe3\x81\xb2\xe3\x82\x89\xe3\x81\x8a\xe3\x81\x8b\xe3\x81\x95\xe3\x82\x93"},
+        {"lid:0x802c", "\xe3\x81\x9f\xe3\x82\x8d\xe3\x81\x86"},
+        {"lid:0x802d", "\xe3\x81\xb2\xe3\x82\x89\xe3\x81\x8a\xe3\x81\x8b"},
+        {"lid:0x8083", "test@example.com"},
+        {"lid:0x8093", "test@example.org"},
+        {"lid:0x80a3", "test@example.net"},
+        {"lid:0x8082", "SMTP"},
+        {"lid:0x8062", "im@example.org"},
+        {"0x3a1c", "PHONE"},
+        {"0x3a09", "TEL"},
+        {"0x3a25", "FAX"},
+        {"0x3a50", "http://example.com"},
+        {"lid:0x802b", "http://example.org/corp"},
+        {"0x3a21", "\xe5\x8b\xa4\xe5\x8b\x99\xef\xbc\x9aphone"},
+        {"0x3a1f", "\xe5\x8b\xa4\xe5\x8b\x99\xef\xbc\x9aIPphone"},
+        {"0x3a18", "\xe5\x8b\xa4\xe5\x8b\x99\xef\xbc\x9a\xe9\x83\xa8\xe7\xbd\xb2"},
+        {"0x3a17", "\xe5\x8b\xa4\xe5\x8b\x99\xef\xbc\x9a\xe5\xbd\xb9\xe8\x81\xb7"},
+        {"0x3a5a", "\xe5\x9b\xbd"},
+        {"0x3a59", "\xe5\xb8\x82\xe5\x8c\xba\xe7\x94\xba\xe6\x9d\x91"},
+        {"0x3a48", "\xe9\x85\x8d\xe5\x81\xb6\xe8\x80\x85"},
+        {"0x3a4d", "x:0100"},
+        // 2014-09-29 and -30 at midnight UTC.
+        {"0x3a42", "x:0000e54f78dbcf01"},
+        {"0x3a41", "x:00c04e7a41dccf01"},
+    };
+    for (const auto& [key, value] : expected) {
+      auto it = taro->find(key);
+      ASSERT_NE(it, taro->end()) << key;
+      EXPECT_EQ(it->second, value) << key;
+    }
+    EXPECT_EQ(readback::MultiValues(readback::Unhex(taro->at("0x3a58"))).size(), 5u);
+    const std::string& notes = taro->at("0x1000");
+    EXPECT_EQ(notes.substr(notes.size() - 24), "\r\nE-mail: im@example.org");
+
+    // The lists: members resolve to the exported contacts; a contact's
+    // groups are its categories.
+    std::map<std::string, const readback::Properties*> byNid;
+    std::map<std::string, std::string> givenByNid;
+    for (const auto& f : content.folders)
+      for (const auto& item : f.items) {
+        byNid[item.at("nid")] = &item;
+        if (item.count("0x3a06")) givenByNid[item.at("nid")] = item.at("0x3a06");
+      }
+    ASSERT_NE(list123, nullptr);
+    auto memberNames = [&](const readback::Properties& list) {
+      std::vector<std::string> names;
+      for (const std::string& m : readback::MultiValues(readback::Unhex(list.at("lid:0x8055")))) {
+        EXPECT_EQ(m.size(), 45u);
+        EXPECT_EQ(static_cast<unsigned char>(m[20]), 0xC3u);
+        std::uint32_t nid = 0;
+        for (int k = 3; k >= 0; --k) nid = (nid << 8) | static_cast<unsigned char>(m[41 + k]);
+        names.push_back(givenByNid[readback::Hex(nid)]);
+      }
+      return names;
+    };
+    EXPECT_EQ(list123->at("lid:0x8053"), "<\"123\">");
+    EXPECT_EQ(memberNames(*list123),
+              (std::vector<std::string>{"3", "\xe2\x85\xa1", "\xe2\x91\xa0"}));  // 3, Ⅱ, ①
+    EXPECT_EQ(list123->at("0x1000"), "Gr:memo\r\nmemo2\r\nmemo33");
+    const auto* gr1Folder = content.Find(top + "/" + main + "/" + folder1);
+    const readback::Properties* gr1 = nullptr;
+    for (const auto& item : gr1Folder->items)
+      if (item.at("0x001a") == "IPM.DistList") gr1 = &item;
+    ASSERT_NE(gr1, nullptr);
+    EXPECT_EQ(gr1->at("0x3001"), "Gr1");
+    EXPECT_EQ(memberNames(*gr1), std::vector<std::string>{"\xe2\x91\xa0"});
+    for (const auto& item : gr1Folder->items) {
+      if (item.at("0x001a") == "IPM.Contact") {
+        EXPECT_EQ(readback::MultiValues(readback::Unhex(item.at("name:Keywords"))).size(), 2u);
+      }
+    }
+
+    // libpst reads the contacts in their folders.
+    TempDir cards;
     std::string text;
+    ASSERT_EQ(RunCommand(std::string("readpst -q -r -cv -8 ") + (ansi ? "-C cp932 " : "") + "-o " +
+                         ShellQuote(cards.path().string()) + " " + ShellQuote(pst.string())),
+              0);
+    std::string vcards;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(cards.path()))
+      if (entry.is_regular_file()) vcards += testsupport::ReadFile(entry.path());
+    // (libpst leaves 8-bit text in the file's code page: only ASCII lines are compared.)
+    for (const char* line : {"BDAY:2014-09-29T00:00:00Z", "TEL;TYPE=cell,voice:PHONE", "EMAIL:test@example.net"})
+      EXPECT_NE(vcards.find(line), std::string::npos) << line << "\n" << vcards;
+    if (!ansi) {
+      EXPECT_NE(vcards.find("NICKNAME:\xe3\x81\xb2\xe3\x82\x89\xe3\x81\x8a\xe3\x81\x8b\xe3\x81\x95\xe3\x82\x93"),
+                std::string::npos);
+    }
     ASSERT_EQ(RunCommand("lspst " + ShellQuote(pst.string()), &text), 0);
     EXPECT_NE(text.find("Contact\t"), std::string::npos) << text;
   }

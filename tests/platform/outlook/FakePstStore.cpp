@@ -15,6 +15,8 @@ struct Store::Impl {
     FolderId parent = 0;
     std::vector<FolderId> children;
     std::vector<Contact> contacts;
+    std::vector<ItemId> ids;
+    std::vector<DistList> lists;
   };
   Format format;
   std::string name;
@@ -24,7 +26,7 @@ struct Store::Impl {
 
   FolderId Make(FolderId parent, std::string n, std::string c) {
     FolderId id = next++;
-    nodes[id] = Node{std::move(n), std::move(c), parent, {}, {}};
+    nodes[id] = Node{std::move(n), std::move(c), parent, {}, {}, {}, {}};
     if (parent) nodes.at(parent).children.push_back(id);
     return id;
   }
@@ -66,7 +68,18 @@ FolderId Store::AddFolder(FolderId parent, std::string name, std::string contain
 std::vector<FolderId> Store::Subfolders(FolderId folder) const { return impl_->At(folder).children; }
 std::string Store::FolderName(FolderId folder) const { return impl_->At(folder).name; }
 std::size_t Store::ContactCount(FolderId folder) const { return impl_->At(folder).contacts.size(); }
-void Store::AddContact(FolderId folder, const Contact& contact) { impl_->At(folder).contacts.push_back(contact); }
+ItemId Store::AddContact(FolderId folder, const Contact& contact) {
+  static ItemId next = 1;
+  impl_->At(folder).contacts.push_back(contact);
+  impl_->At(folder).ids.push_back(next);
+  return next++;
+}
+ItemId Store::AddContact(FolderId folder, Contact&& contact) { return AddContact(folder, contact); }
+ItemId Store::AddDistList(FolderId folder, const DistList& list) {
+  impl_->At(folder).lists.push_back(list);
+  return 0;
+}
+const std::vector<DistList>& Store::DistLists(FolderId folder) const { return impl_->At(folder).lists; }
 
 FolderId Store::MoveFolder(FolderId folder, Store& to, FolderId newParent) {
   Impl::Node node = impl_->At(folder);
@@ -75,6 +88,8 @@ FolderId Store::MoveFolder(FolderId folder, Store& to, FolderId newParent) {
   siblings.erase(std::find(siblings.begin(), siblings.end(), folder));
   FolderId id = to.impl_->Make(newParent, node.name, node.cls);
   to.impl_->At(id).contacts = node.contacts;
+  to.impl_->At(id).ids = node.ids;
+  to.impl_->At(id).lists = node.lists;
   for (FolderId child : node.children) MoveFolder(child, to, id);
   impl_->nodes.erase(folder);
   return id;
@@ -98,6 +113,12 @@ void Store::Write(const std::filesystem::path& path) const {
             &c.BusinessAddressPostalCode, &c.BusinessAddressCountry, &c.HomeAddressStreet,
             &c.HomeAddressCountry, &c.Email1Address, &c.WebPage, &c.OfficeLocation, &c.Body})
         text += "|" + *f;
+      text += "\n";
+    }
+    for (const DistList& l : node.lists) {
+      text += "distlist=" + p + "|" + l.DLName + "|" + l.Body;
+      for (const DistListMember& m : l.members)
+        text += m.contact ? "|#" + std::to_string(m.contact) : "|" + m.displayName + " <" + m.address + ">";
       text += "\n";
     }
   }

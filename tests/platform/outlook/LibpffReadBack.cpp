@@ -8,6 +8,36 @@
 
 namespace readback {
 
+std::string Hex(std::uint32_t v) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%04x", v);
+  return buf;
+}
+
+std::string Unhex(const std::string& value) {
+  std::string out;
+  for (std::size_t i = 2; i + 1 < value.size(); i += 2)
+    out += static_cast<char>(std::stoi(value.substr(i, 2), nullptr, 16));
+  return out;
+}
+
+std::vector<std::string> MultiValues(const std::string& v) {
+  std::vector<std::string> out;
+  if (v.size() < 4) return out;
+  auto u32 = [&](std::size_t at) {
+    std::uint32_t x = 0;
+    for (int k = 3; k >= 0; --k) x = (x << 8) | static_cast<unsigned char>(v[at + k]);
+    return x;
+  };
+  const std::uint32_t n = u32(0);
+  for (std::uint32_t i = 0; i < n && 8 + 4 * i <= v.size(); ++i) {
+    const std::size_t from = u32(4 + 4 * i), to = i + 1 < n ? u32(8 + 4 * i) : v.size();
+    if (from > to || to > v.size()) break;
+    out.push_back(v.substr(from, to - from));
+  }
+  return out;
+}
+
 namespace {
 
 [[noreturn]] void Fail(const std::string& what, libpff_error_t* error) {
@@ -24,11 +54,6 @@ struct ItemDeleter {
 };
 using Item = std::unique_ptr<libpff_item_t, ItemDeleter>;
 
-std::string Hex(std::uint32_t v) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%04x", v);
-  return buf;
-}
 
 Properties ReadProperties(libpff_item_t* item) {
   Properties props;
@@ -44,17 +69,27 @@ Properties ReadProperties(libpff_item_t* item) {
     std::uint32_t type = 0, valueType = 0;
     libpff_record_entry_get_entry_type(entry, &type, nullptr);
     libpff_record_entry_get_value_type(entry, &valueType, nullptr);
-    if (valueType == 0x001e || valueType == 0x001f) {
-      std::string key = Hex(type);
-      libpff_name_to_id_map_entry_t* named = nullptr;
-      if (libpff_record_entry_get_name_to_id_map_entry(entry, &named, nullptr) == 1 && named) {
-        std::uint8_t kind = 0;
-        std::uint32_t number = 0;
-        if (libpff_name_to_id_map_entry_get_type(named, &kind, nullptr) == 1 &&
-            kind == LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_NUMERIC &&
-            libpff_name_to_id_map_entry_get_number(named, &number, nullptr) == 1)
-          key = "lid:" + Hex(number);
+    std::string key = Hex(type);
+    libpff_name_to_id_map_entry_t* named = nullptr;
+    if (libpff_record_entry_get_name_to_id_map_entry(entry, &named, nullptr) == 1 && named) {
+      std::uint8_t kind = 0;
+      std::uint32_t number = 0;
+      std::size_t nameSize = 0;
+      if (libpff_name_to_id_map_entry_get_type(named, &kind, nullptr) == 1 &&
+          kind == LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_NUMERIC &&
+          libpff_name_to_id_map_entry_get_number(named, &number, nullptr) == 1) {
+        key = "lid:" + Hex(number);
+      } else if (libpff_name_to_id_map_entry_get_utf8_string_size(named, &nameSize, nullptr) == 1 &&
+                 nameSize > 1) {
+        std::string name(nameSize, '\0');
+        if (libpff_name_to_id_map_entry_get_utf8_string(named, reinterpret_cast<std::uint8_t*>(name.data()),
+                                                        nameSize, nullptr) == 1) {
+          name.resize(nameSize - 1);
+          key = "name:" + name;
+        }
       }
+    }
+    if (valueType == 0x001e || valueType == 0x001f) {
       std::size_t size = 0;
       std::string value;
       if (libpff_record_entry_get_data_as_utf8_string_size(entry, &size, nullptr) == 1 && size > 0) {
@@ -66,6 +101,22 @@ Properties ReadProperties(libpff_item_t* item) {
           value.clear();
       }
       props[key] = value;
+    } else {
+      // Other types as "x:" and their bytes in hex, as stored.
+      std::size_t size = 0;
+      std::string bytes;
+      if (libpff_record_entry_get_data_size(entry, &size, nullptr) == 1 && size > 0) {
+        bytes.resize(size);
+        if (libpff_record_entry_get_data(entry, reinterpret_cast<std::uint8_t*>(bytes.data()), size, nullptr) != 1)
+          bytes.clear();
+      }
+      std::string hex = "x:";
+      static const char* digits = "0123456789abcdef";
+      for (unsigned char b : bytes) {
+        hex += digits[b >> 4];
+        hex += digits[b & 15];
+      }
+      props[key] = hex;
     }
     libpff_record_entry_free(&entry, nullptr);
   }
@@ -83,6 +134,8 @@ void Walk(libpff_item_t* folder, const std::string& path, PstContent& out) {
     if (libpff_folder_get_sub_message(folder, i, &raw, &error) != 1) Fail("sub message of " + path, error);
     Item message(raw);
     content.items.push_back(ReadProperties(message.get()));
+    std::uint32_t id = 0;
+    if (libpff_item_get_identifier(message.get(), &id, nullptr) == 1) content.items.back()["nid"] = Hex(id);
   }
   out.folders.push_back(std::move(content));
 
@@ -116,7 +169,7 @@ const std::vector<PropertyPlace>& ContactPropertyPlaces() {
       {"BusinessFaxNumber", "BusinessFax", {"0x3a24"}},
       {"HomeTelephoneNumber", "HomePhone", {"0x3a09"}},
       {"HomeFaxNumber", "Fax", {"0x3a25"}},
-      {"PagerNumber", "CellPhone", {"0x3a21"}},
+      {"MobileTelephoneNumber", "CellPhone", {"0x3a1c"}},
       {"BusinessAddressStreet", "BusinessAddress", {"lid:0x8045", "0x3a29"}},
       {"BusinessAddressCity", "City", {"lid:0x8046", "0x3a27"}},
       {"BusinessAddressState", "Province", {"lid:0x8047", "0x3a28"}},
@@ -128,6 +181,7 @@ const std::vector<PropertyPlace>& ContactPropertyPlaces() {
       {"WebPage", "CompanyURL", {"lid:0x802b", "0x3a51"}},
       {"OfficeLocation", "OfficeLocation", {"0x3a19"}},
       {"Body", "Comment", {"0x1000"}},
+      {"Department", "Department", {"0x3a18"}},
   };
   return places;
 }

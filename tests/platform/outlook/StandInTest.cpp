@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <regex>
 
 #include "platform/automation/Automation.h"
 #include "platform/outlook/OutlookStandIn.h"
@@ -136,7 +137,7 @@ TEST_F(StandInTest, ContactsSavedInTheDefaultFolderMoveIntoTheStoreAndAreWritten
     item->SetProperty(names[i], value);
     expected += "|" + value;
   }
-  EXPECT_THROW(item->SetProperty("MobileTelephoneNumber", "1"), AutomationError);
+  EXPECT_THROW(item->SetProperty("AssistantName", "1"), AutomationError);
   item->Save();
   contacts->Folders()->GetLast()->Items()->Add()->Save();  // a contact with nothing set
 
@@ -154,6 +155,66 @@ TEST_F(StandInTest, ContactsSavedInTheDefaultFolderMoveIntoTheStoreAndAreWritten
   EXPECT_TRUE(Contains(file, "contact=/Top of Personal Folders/WAB Contacts 06-12-2026 03:29:10" +
                                  std::string(20, '|') + "\n"));
   EXPECT_EQ(destination->Folders()->GetLast()->Name(), "WAB Contacts 06-12-2026 03:29:10");
+}
+
+TEST_F(StandInTest, PropertiesBeyondTheTwentyTakeTheirOwnKindOfValue) {
+  auto ns = Mapi();
+  ns->AddStoreEx((out / "p.pst").string(), ao::olStoreUnicode);
+  auto folder = ns->Folders()->GetLast()->Folders()->Add("C", ao::olFolderContacts);
+  struct Row {
+    const char* name;
+    const char* value;
+    bool accepted;
+  };
+  const Row rows[] = {
+      {"MobileTelephoneNumber", "+1 555", true}, {"department", "Sales", true},
+      {"Email3AddressType", "X400", true},       {"Children", "Ann, Bob,,", true},
+      {"Categories", "", true},                   {"Gender", "2", true},
+      {"Gender", "male", false},                  {"Gender", "3", false},
+      {"Birthday", "1970-01-31", true},           {"Birthday", "", true},
+      {"Birthday", "31/01/1970", false},          {"Anniversary", "2001-02-30x", false},
+      {"Anniversary", "1600-01-01", false},       {"AssistantName", "x", false},
+  };
+  for (const Row& r : rows) {
+    auto item = folder->Items()->Add();
+    if (r.accepted) {
+      EXPECT_NO_THROW(item->SetProperty(r.name, r.value)) << r.name << "=" << r.value;
+      EXPECT_NO_THROW(item->Save());
+    } else {
+      EXPECT_THROW(item->SetProperty(r.name, r.value), AutomationError) << r.name << "=" << r.value;
+    }
+  }
+  auto saved = folder->Items()->Add();
+  saved->Save();
+  EXPECT_THROW(saved->SetProperty("Children", "Late"), AutomationError);
+}
+
+TEST_F(StandInTest, ListsTakeSavedContactsOfTheirStoreAndOneOffAddresses) {
+  auto ns = Mapi();
+  const auto pst = out / "l.pst";
+  ns->AddStoreEx(pst.string(), ao::olStoreUnicode);
+  auto root = ns->Folders()->GetLast();
+  auto folder = root->Folders()->Add("C", ao::olFolderContacts);
+  auto contact = folder->Items()->Add();
+  contact->SetProperty("FirstName", "Ann");
+  auto list = folder->Items()->AddDistList();
+  EXPECT_THROW(list->AddMember(*contact), AutomationError);  // not saved yet
+  contact->Save();
+  auto elsewhere = ns->GetDefaultFolder(ao::olFolderContacts)->Items()->Add();
+  elsewhere->Save();
+  EXPECT_THROW(list->AddMember(*elsewhere), AutomationError);  // another store
+  EXPECT_THROW(list->AddOneOffMember("Nobody", "", "SMTP"), AutomationError);
+  EXPECT_THROW(list->SetProperty("Members", "x"), AutomationError);
+  list->SetProperty("DLName", "Team");
+  list->SetProperty("Body", "notes");
+  list->AddMember(*contact);
+  list->AddOneOffMember("Out", "out@example.org", "SMTP");
+  list->Save();
+  EXPECT_THROW(list->AddOneOffMember("Late", "late@example.org", ""), AutomationError);
+  ns->RemoveStore(*root);
+  const std::string file = ReadFile(pst);
+  EXPECT_TRUE(std::regex_search(file, std::regex("distlist=/Top of Personal Folders/C\\|Team\\|notes\\|#[0-9]+\\|Out <out@example.org>\n")))
+      << file;
 }
 
 TEST_F(StandInTest, MisusesAreAutomationErrorsThatNameTheCause) {

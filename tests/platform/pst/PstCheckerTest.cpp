@@ -15,12 +15,15 @@ using testsupport::CheckPstBytes;
 using testsupport::CheckPstFile;
 
 TEST(PstChecker, AcceptsOutlooksOwnFiles) {
-  for (const char* name : {"pst/Empty-unicode.pst", "pst/test_unicode.pst", "pst/test_ansi.pst"}) {
+  for (const char* name :
+       {"pst/Empty-unicode.pst", "pst/test_unicode.pst", "pst/test_ansi.pst", "pst/dist-list.pst"}) {
     auto r = CheckPstFile(testsupport::TestDataPath(name));
     EXPECT_TRUE(r.ok()) << name << "\n" << r.Report();
     EXPECT_GT(r.nodes, 40u) << name;
     EXPECT_EQ(r.amaps, 1u) << name;
-    EXPECT_EQ(r.unreferencedBlocks, 0u) << name;
+    // The file Outlook edited (a contact and a list added, items deleted)
+    // keeps one block no node uses, its count at 1: one more than its uses.
+    EXPECT_EQ(r.unreferencedBlocks, std::string(name) == "pst/dist-list.pst" ? 1u : 0u) << name;
   }
   EXPECT_FALSE(CheckPstFile(testsupport::TestDataPath("pst/test_ansi.pst")).unicode);
   EXPECT_TRUE(CheckPstFile(testsupport::TestDataPath("pst/test_unicode.pst")).unicode);

@@ -261,6 +261,11 @@ TEST(PstStore, ContactsComeBackFieldForFieldFromThePackedList) {
     pst::Contact c;
     for (std::size_t k = 0; k < kContactFields.size(); ++k)
       c.*kContactFields[k] = "field " + std::to_string(k) + " of " + std::to_string(i) + (i % 7 ? "" : " \xC3\xA9\xE2\x82\xAC");
+    c.Children.assign(static_cast<std::size_t>(i % 4), "child of " + std::to_string(i));
+    c.Categories = {"group " + std::to_string(i % 5)};
+    c.Gender = i % 3;
+    c.Birthday = {1900 + i % 120, 1 + i % 12, 1 + i % 28};
+    c.Anniversary = {2000, 2, 29};
     given.push_back(c);
   }
   pst::Contact huge;
@@ -273,9 +278,15 @@ TEST(PstStore, ContactsComeBackFieldForFieldFromThePackedList) {
   for (const auto& c : given) store.AddContact(folder, c);
   const std::vector<pst::Contact> back = store.Contacts(folder);
   ASSERT_EQ(back.size(), given.size());
-  for (std::size_t i = 0; i < given.size(); ++i)
+  for (std::size_t i = 0; i < given.size(); ++i) {
     for (std::size_t k = 0; k < kContactFields.size(); ++k)
       ASSERT_EQ(back[i].*kContactFields[k], given[i].*kContactFields[k]) << "contact " << i << " field " << k;
+    ASSERT_EQ(back[i].Children, given[i].Children) << "contact " << i;
+    ASSERT_EQ(back[i].Categories, given[i].Categories) << "contact " << i;
+    ASSERT_EQ(back[i].Gender, given[i].Gender) << "contact " << i;
+    ASSERT_EQ(back[i].Birthday.day, given[i].Birthday.day) << "contact " << i;
+    ASSERT_EQ(back[i].Anniversary.month, given[i].Anniversary.month) << "contact " << i;
+  }
 }
 
 TEST(PstStore, RenameAndMoveBetweenStoresReachTheFile) {

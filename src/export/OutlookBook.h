@@ -1,0 +1,92 @@
+// The Outlook export beyond the designed twenty properties: with the whole
+// book read (wab::Book), each contact item gets every property Outlook has a
+// place for, the groups become distribution lists, and a book of several
+// folders gets one subfolder each. The same calls would drive a real Outlook.
+// No Qt.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/automation/AddressBookReader.h"
+#include "platform/automation/Outlook.h"
+#include "platform/wab/WabBook.h"
+
+namespace exports {
+
+// What could not travel as such, for the completion message.
+struct OutlookBookOutcome {
+  std::int64_t distributionLists = 0;
+  std::int64_t addressesInNotes = 0;  // e-mail addresses beyond the third, as lines of the notes
+  std::int64_t membersLeftOut = 0;    // group members naming an entry no longer in the book
+  std::int64_t nestedGroups = 0;      // group members that are groups: listed by name in the notes
+  std::int64_t groupsSplit = 0;       // groups written as several lists, each within Outlook's size
+};
+
+// The whole book behind a reader, when the reader is the real one; nothing
+// for any other reader (a test's fake), which keeps the twenty properties.
+std::unique_ptr<wab::Book> LoadWholeBook(automation::AddressBookReader& reader, const std::string& path);
+
+// The properties after the designed twenty, in this order: Department,
+// e-mail 1's type, e-mail 2 and 3 with their types, JobTitle, Title, Suffix,
+// NickName, the home address's city, state, postal code and country (when the book
+// has one),
+// PagerNumber, OtherTelephoneNumber (the IP phone), PersonalHomePage,
+// IMAddress, Spouse, Children, Gender, Birthday, Anniversary,
+// YomiFirstName, YomiLastName, Categories (the contact's groups), and Body
+// again when addresses beyond the third are added to the notes.
+// checkText, when given, sees every text value set (as the export counts
+// the values an ANSI file's code page cannot hold).
+using TextCheck = std::function<void(const std::string&)>;
+void SetWholeContact(automation::outlook::ContactItem& item, const wab::Contact& contact,
+                     const wab::Book& book, OutlookBookOutcome& outcome, const TextCheck& checkText = {});
+
+// Finds the book's contact for each contact the reader hands out: the same
+// position when the names and address agree, else the first unused one
+// that agrees.
+class BookMatcher {
+ public:
+  explicit BookMatcher(const wab::Book& book);
+  // name .. email are the reader's Name, MiddleName, Surname and HomeEmail.
+  const wab::Contact* Match(std::int32_t index, const std::string& name, const std::string& middle,
+                            const std::string& surname, const std::string& email);
+
+ private:
+  std::vector<const wab::Contact*> live_;
+  std::vector<bool> used_;
+  std::unordered_multimap<std::string, std::size_t> byKey_;
+};
+
+// The book's folders as subfolders of `top` (nested as in the book) when it
+// has more than one; otherwise everything stays in `top`.
+class OutlookFolderPlan {
+ public:
+  OutlookFolderPlan(const wab::Book& book, std::shared_ptr<automation::outlook::Folder> top);
+  // Where an item of that book folder goes.
+  std::shared_ptr<automation::outlook::Folder> For(const std::optional<std::uint32_t>& folder) const;
+
+ private:
+  std::shared_ptr<automation::outlook::Folder> top_;
+  std::map<std::uint32_t, std::shared_ptr<automation::outlook::Folder>> folders_;
+};
+
+// Each group as a distribution list in its folder; members that are
+// contacts point to the saved items (by the book's record id). A group whose
+// members would pass the size a list may hold becomes several lists,
+// "Name", "Name (2)", ...
+void ExportGroups(
+    const wab::Book& book, const OutlookFolderPlan& folders,
+    const std::unordered_map<std::uint32_t, std::shared_ptr<automation::outlook::ContactItem>>& saved,
+    OutlookBookOutcome& outcome, const TextCheck& checkText = {});
+
+// The completion message's lines for what the whole book added or could
+// not carry; empty when there is nothing to say.
+std::string OutlookBookLines(const OutlookBookOutcome& outcome);
+
+}  // namespace exports
