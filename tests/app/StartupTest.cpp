@@ -64,7 +64,7 @@ TEST_P(OpenBookAtStart, ScansAtOnceOrShowsTheScansFailureAndStaysUsable) {
   testsupport::WriteGeneratedBook(other, 3);
   BrowseAndScan(QString::fromStdString(other.string()));
   ASSERT_EQ(dialogs.messages.size(), 2u);
-  EXPECT_EQ(dialogs.messages[1].text, QStringLiteral("Windows Address Book Scan Completed"));
+  EXPECT_TRUE(dialogs.messages[1].text.startsWith(QStringLiteral("Windows Address Book Scan Completed")));
   EXPECT_EQ(ContactNodes().size(), 3u);
 }
 
