@@ -1,6 +1,5 @@
 // vcard | csv-outlook | csv-google | xlsx [OPTIONS] BOOK.wab OUTDIR: the
 // exports of the whole book, as the conversion dialog runs them.
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "Verbs.h"
+#include "platform/os/Os.h"
 #include "export/BookExport.h"
 
 namespace cli {
@@ -96,7 +96,7 @@ int RunBookExport(const std::string& verb, const std::vector<std::string>& args)
   // Without --force an existing file is never replaced.
   request.replace = [force](const std::string&) { return force; };
   TerminalProgress progress;
-  if (isatty(STDERR_FILENO)) request.progress = &progress;
+  if (os::StderrIsTerminal()) request.progress = &progress;
   request.keepBookUntilExit = true;  // the process ends right after
 
   const exports::ExportResult result = exports::ExportBook(request);

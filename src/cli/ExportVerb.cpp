@@ -2,9 +2,9 @@
 // the dialog, through the very same export functions.
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 #include "Verbs.h"
+#include "platform/os/Os.h"
 #include "export/PathNames.h"
 #include "export/SpreadsheetExport.h"
 
@@ -47,7 +47,7 @@ int RunXls(const std::vector<std::string>& args) {
     return 2;
   }
   TerminalProgress terminal;
-  exports::ExportProgress* progress = isatty(STDERR_FILENO) ? &terminal : nullptr;
+  exports::ExportProgress* progress = os::StderrIsTerminal() ? &terminal : nullptr;
   const auto result =
       exports::ExportToSpreadsheet(args[0], exports::WithTrailingSeparator(args[1]), progress);
   if (!result.completed) {

@@ -1,6 +1,5 @@
 // pst-ansi | pst-unicode BOOK.wab OUTDIR: the Outlook export of the
 // conversion dialog, as if its ANSI or Unicode option were chosen.
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "Verbs.h"
+#include "platform/os/Os.h"
 #include "export/OutlookExport.h"
 #include "export/PathNames.h"
 
@@ -63,7 +63,7 @@ int RunPstExport(const std::string& verb, const std::vector<std::string>& args) 
   request.bookPath = book;
   request.outputFolder = exports::WithTrailingSeparator(outdir);
   request.format = verb == "pst-ansi" ? exports::OutlookFormat::Ansi : exports::OutlookFormat::Unicode;
-  if (isatty(STDERR_FILENO)) request.progress = &progress;
+  if (os::StderrIsTerminal()) request.progress = &progress;
 
   const exports::OutlookExportResult result = exports::RunOutlookExport(request);
   if (!result.completed) {

@@ -1,12 +1,10 @@
 #include "excel/OutputFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+
+#include "platform/os/Os.h"
 
 namespace excel {
 namespace {
@@ -28,18 +26,18 @@ Status OutputFile::StatusFromErrno(int err) {
   switch (err) {
     case ENOENT: case ENOTDIR: return 76;              // path not found
     case EACCES: case EPERM: case EROFS: return 70;    // permission denied
-    case ENOSPC: case EFBIG: case EDQUOT: return 61;   // disk full
+    case ENOSPC: case EFBIG: return 61;                // disk full
     case EIO: return 57;                               // device I/O error
     case EMFILE: case ENFILE: return 67;               // too many files
-    default: return 75;                                // path/file access error
+    default:                                           // path/file access error
+      return err == os::kQuotaExceeded ? 61 : 75;
   }
 }
 
 Status OutputFile::Open(const std::string& target) {
   Abandon();
   if (target.empty() || target.back() == '/') return StatusFromErrno(ENOENT);
-  struct stat st;
-  if (::stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return StatusFromErrno(EISDIR);
+  if (os::FileInfo st; os::StatPath(target, st) && st.directory) return StatusFromErrno(EISDIR);
 
   // A hidden name beside the target, so the rename stays on one file system.
   static std::atomic<unsigned> counter{0};
@@ -47,9 +45,9 @@ Status OutputFile::Open(const std::string& target) {
   auto seed = static_cast<unsigned>(
       std::chrono::steady_clock::now().time_since_epoch().count());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string candidate = stem + std::to_string(::getpid()) + "-" +
+    std::string candidate = stem + std::to_string(os::ProcessId()) + "-" +
                             std::to_string(seed ^ counter.fetch_add(1)) + ".tmp";
-    int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    int fd = os::CreateNew(candidate, 0666);
     if (fd >= 0) {
       fd_ = fd;
       temp_ = std::move(candidate);
@@ -65,16 +63,7 @@ Status OutputFile::Open(const std::string& target) {
 }
 
 void OutputFile::WriteOut(const char* data, std::size_t n) {
-  while (n > 0 && error_ == 0) {
-    ssize_t w = ::write(fd_, data, n);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      error_ = StatusFromErrno(errno);
-      return;
-    }
-    data += w;
-    n -= static_cast<std::size_t>(w);
-  }
+  if (n > 0 && error_ == 0 && os::Write(fd_, data, n) < 0) error_ = StatusFromErrno(errno);
 }
 
 void OutputFile::Drain() {
@@ -102,19 +91,19 @@ Status OutputFile::Commit() {
   // and waiting for the disk took a fifth of a whole export. Surviving a
   // power cut right after the export is left to the file system, as for the
   // .pst files and any plain copy.
-  if (::close(fd_) != 0 && error_ == 0) error_ = StatusFromErrno(errno);
+  if (os::Close(fd_) != 0 && error_ == 0) error_ = StatusFromErrno(errno);
   fd_ = -1;
-  if (error_ == 0 && ::rename(temp_.c_str(), target_.c_str()) != 0)
-    error_ = StatusFromErrno(errno);
-  if (error_ != 0) ::unlink(temp_.c_str());
+  if (error_ == 0)
+    if (const int err = os::RenameOver(temp_, target_)) error_ = StatusFromErrno(err);
+  if (error_ != 0) os::Remove(temp_);
   temp_.clear();
   return error_;
 }
 
 void OutputFile::Abandon() {
   if (fd_ < 0) return;
-  ::close(fd_);
-  ::unlink(temp_.c_str());
+  os::Close(fd_);
+  os::Remove(temp_);
   fd_ = -1;
   temp_.clear();
   used_ = 0;

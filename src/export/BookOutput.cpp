@@ -1,37 +1,14 @@
 #include "BookOutput.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
+
+#include "platform/os/Os.h"
 
 namespace exports {
 namespace {
 
 std::string Cause(int err) { return std::strerror(err); }
-
-bool Exists(const std::string& path) {
-  struct stat st{};
-  return lstat(path.c_str(), &st) == 0;
-}
-
-// Renames from over to only when to does not exist, atomically where the
-// file system can.
-int RenameNoReplace(const std::string& from, const std::string& to) {
-  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS) return errno;
-  // File systems without the flag: a hard link fails on an existing name.
-  if (link(from.c_str(), to.c_str()) == 0) {
-    unlink(from.c_str());
-    return 0;
-  }
-  if (errno == EEXIST) return EEXIST;
-  if (Exists(to)) return EEXIST;
-  return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
-}
 
 }  // namespace
 
@@ -39,40 +16,25 @@ std::string StagedOutput::Begin(const std::string& target, const ReplaceConsent&
   Abandon();
   target_ = target;
   replacing_ = false;
-  struct stat st{};
-  if (stat(target.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return target + " is a folder.";
+  if (os::FileInfo st; os::StatPath(target, st)) {
+    if (st.directory) return target + " is a folder.";
     if (!consent || !consent(target)) return target + " already exists and was not replaced.";
     replacing_ = true;
   }
   const auto slash = target.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-  std::string pattern = (slash == std::string::npos ? std::string() : folder) + ".addrivo-XXXXXX";
-  fd_ = mkostemp(pattern.data(), O_CLOEXEC);
+  fd_ = os::CreateTemporary((slash == std::string::npos ? std::string() : folder) + ".addrivo-", temp_);
   if (fd_ < 0) {
     const int err = errno;
     return "The file could not be created in " + folder + ": " + Cause(err) + ".";
   }
-  temp_ = pattern;
-  fchmod(fd_, 0644);
   error_ = 0;
   return {};
 }
 
 void StagedOutput::Write(const std::string& bytes) {
   if (fd_ < 0 || error_) return;
-  const char* p = bytes.data();
-  std::size_t left = bytes.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd_, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      error_ = errno;
-      return;
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
+  if (os::Write(fd_, bytes.data(), bytes.size()) < 0) error_ = errno;
 }
 
 std::string StagedOutput::Commit() {
@@ -81,19 +43,20 @@ std::string StagedOutput::Commit() {
   // A file that replaces one the user had reaches the disk before the old
   // one goes; a new file needs no such wait.
   if (!err && replacing_) {
-    const int fd = fd_ >= 0 ? fd_ : open(temp_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || fsync(fd) != 0) err = errno;
-    if (fd >= 0 && fd != fd_) close(fd);
+    const int fd = fd_ >= 0 ? fd_ : os::OpenForReading(temp_);
+    if (fd < 0) err = errno;
+    else err = os::Flush(fd);
+    if (fd >= 0 && fd != fd_) os::Close(fd);
   }
   if (fd_ >= 0) {
-    if (close(fd_) != 0 && !err) err = errno;
+    if (os::Close(fd_) != 0 && !err) err = errno;
     fd_ = -1;
   }
   if (!err) {
     if (replacing_) {
-      if (rename(temp_.c_str(), target_.c_str()) != 0) err = errno;
+      err = os::RenameOver(temp_, target_);
     } else {
-      err = RenameNoReplace(temp_, target_);
+      err = os::RenameNoReplace(temp_, target_);
       if (err == EEXIST) {
         Abandon();
         return target_ + " appeared while the export ran and was not replaced.";
@@ -110,11 +73,11 @@ std::string StagedOutput::Commit() {
 
 void StagedOutput::Abandon() {
   if (fd_ >= 0) {
-    close(fd_);
+    os::Close(fd_);
     fd_ = -1;
   }
   if (!temp_.empty()) {
-    unlink(temp_.c_str());
+    os::Remove(temp_);
     temp_.clear();
   }
 }

@@ -14,6 +14,7 @@
 #include "platform/automation/Outlook.h"
 #include "OutlookBook.h"
 #include "PathNames.h"
+#include "platform/os/Os.h"
 
 namespace exports {
 
@@ -24,9 +25,7 @@ namespace {
 
 std::tm LocalTime(std::chrono::system_clock::time_point when) {
   const std::time_t t = std::chrono::system_clock::to_time_t(when);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  return tm;
+  return os::LocalTime(t);
 }
 
 std::string Format(const char* pattern, const std::tm& tm) {

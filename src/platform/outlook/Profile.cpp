@@ -1,10 +1,5 @@
 #include "Profile.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <pwd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -15,25 +10,30 @@
 
 #include "platform/automation/Automation.h"
 #include "platform/codepage/CodePage.h"
+#include "platform/os/Os.h"
 
 namespace fs = std::filesystem;
 using automation::AutomationError;
 
 namespace outlook {
+namespace {
+
+std::string Utf8Name(const fs::path& p) {
+  const auto u = p.u8string();
+  return {u.begin(), u.end()};
+}
+
+}  // namespace
 
 fs::path ProfilePath() {
-  fs::path base;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg && fs::path(xdg).is_absolute()) {
-    base = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (!home || !*home) {
-      const passwd* pw = getpwuid(getuid());
-      home = pw && pw->pw_dir ? pw->pw_dir : "/tmp";
-    }
-    base = fs::path(home) / ".config";
-  }
-  return base / "addrivo" / "outlook-profile";
+  // A profile in a shared folder such as /tmp could be read or replaced by
+  // anyone: without a folder of the user's own there is no profile.
+  const std::string base = os::ConfigFolder();
+  if (base.empty())
+    throw AutomationError(
+        "Outlook cannot keep its profile: no configuration folder of the user's own is set "
+        "($XDG_CONFIG_HOME or $HOME; %APPDATA% on Windows).");
+  return fs::path(os::Native(base)) / "addrivo" / "outlook-profile";
 }
 
 std::vector<AttachedStore> ReadProfile() { return detail::LoadProfileFile(ProfilePath()); }
@@ -139,32 +139,32 @@ void SaveProfileFile(const fs::path& file, const std::vector<AttachedStore>& sto
 
   // Written beside the profile and renamed over it, so a crash leaves either
   // the old profile or the new one, never a mix.
-  const fs::path tmp = file.string() + ".tmp-" + std::to_string(getpid());
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) fail("cannot create " + tmp.string(), errno);
-  const char* p = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int err = errno;
-      ::close(fd);
-      ::unlink(tmp.c_str());
-      fail("cannot write", err);
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
+  // Only a new file of our own is written: never one a link points to.
+  const std::string target = Utf8Name(file);
+  const std::string tmp = target + ".tmp-" + std::to_string(os::ProcessId());
+  int fd = os::CreateNew(tmp, 0600);
+  if (fd < 0 && errno == EEXIST) {
+    // Left by a run of the same number that was killed; ours to remove, as
+    // writers hold the profile's lock.
+    os::Remove(tmp);
+    fd = os::CreateNew(tmp, 0600);
   }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+  if (fd < 0) fail("cannot create " + tmp, errno);
+  if (os::Write(fd, text.data(), text.size()) < 0) {
     int err = errno;
-    ::unlink(tmp.c_str());
+    os::Close(fd);
+    os::Remove(tmp);
     fail("cannot write", err);
   }
-  if (::rename(tmp.c_str(), file.c_str()) != 0) {
-    int err = errno;
-    ::unlink(tmp.c_str());
-    fail("cannot replace it", err);
+  int err = os::Flush(fd);
+  if (os::Close(fd) != 0 && err == 0) err = errno;
+  if (err != 0) {
+    os::Remove(tmp);
+    fail("cannot write", err);
+  }
+  if (const int e = os::RenameOver(tmp, target)) {
+    os::Remove(tmp);
+    fail("cannot replace it", e);
   }
 }
 
@@ -173,21 +173,22 @@ void UpdateProfileFile(const fs::path& file, const std::function<void(std::vecto
   fs::create_directories(file.parent_path(), ec);
   // Other processes (the window and the command-line tool) share the file:
   // read, change and write it under a lock so no one's change is lost.
-  const fs::path lockPath = file.string() + ".lock";
-  const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  const int lock = os::OpenOrCreate(Utf8Name(file) + ".lock", 0600);
   if (lock < 0)
     throw AutomationError("Cannot lock the Outlook profile " + file.string() + ": " + std::strerror(errno));
-  while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
+  if (const int err = os::LockExclusive(lock)) {
+    os::Close(lock);
+    throw AutomationError("Cannot lock the Outlook profile " + file.string() + ": " + std::strerror(err));
   }
   try {
     auto stores = LoadProfileFile(file);
     change(stores);
     SaveProfileFile(file, stores);
   } catch (...) {
-    ::close(lock);
+    os::Close(lock);
     throw;
   }
-  ::close(lock);
+  os::Close(lock);
 }
 
 std::shared_ptr<Profile> Profile::Acquire() {

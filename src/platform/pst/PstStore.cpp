@@ -1,8 +1,5 @@
 #include "platform/pst/PstStore.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -15,6 +12,7 @@
 #include <utility>
 
 #include "platform/codepage/CodePage.h"
+#include "platform/os/Os.h"
 #include "platform/pst/PackedContacts.h"
 #include "platform/pst/StoreFile.h"
 
@@ -245,47 +243,47 @@ void Store::Write(const std::filesystem::path& path) const {
 
   // Written beside the target under a name of its own, then renamed over it.
   static std::atomic<unsigned> counter{0};
-  std::filesystem::path tmp = path;
-  tmp += ".tmp" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+  const auto name8 = path.u8string();
+  const std::string target(name8.begin(), name8.end());
+  const std::string tmp = target + ".tmp" + std::to_string(os::ProcessId()) + "-" + std::to_string(counter++);
   // The stream's buffer, made here: given no buffer, glibc ignores the size
   // asked for and writes a page at a time, one system call per 4 KiB.
   constexpr std::size_t kBufferSize = 1 << 20;
   const auto buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) throw PstError("cannot create " + path.string() + ": " + ErrnoText(errno));
+  int fd = os::CreateNew(tmp, 0666);
+  if (fd < 0) throw PstError("cannot create " + target + ": " + ErrnoText(errno));
   std::FILE* file = fdopen(fd, "wb");
   if (!file) {
     int e = errno;
-    ::close(fd);
-    ::unlink(tmp.c_str());
-    throw PstError("cannot create " + path.string() + ": " + ErrnoText(e));
+    os::Close(fd);
+    os::Remove(tmp);
+    throw PstError("cannot create " + target + ": " + ErrnoText(e));
   }
   std::setvbuf(file, buffer.get(), _IOFBF, kBufferSize);
   try {
-    detail::FileSink sink(file, path.string());
+    detail::FileSink sink(file, target);
     std::mt19937_64 rng(std::random_device{}());
     detail::SerializeStore(model, fmt, sink, rng);
   } catch (...) {
     std::fclose(file);
-    ::unlink(tmp.c_str());
+    os::Remove(tmp);
     throw;
   }
   errno = 0;
   if (std::fflush(file) != 0) {
     int e = errno;
     std::fclose(file);
-    ::unlink(tmp.c_str());
-    throw PstError("cannot write " + path.string() + ": " + ErrnoText(e));
+    os::Remove(tmp);
+    throw PstError("cannot write " + target + ": " + ErrnoText(e));
   }
   if (std::fclose(file) != 0) {
     int e = errno;
-    ::unlink(tmp.c_str());
-    throw PstError("cannot write " + path.string() + ": " + ErrnoText(e));
+    os::Remove(tmp);
+    throw PstError("cannot write " + target + ": " + ErrnoText(e));
   }
-  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-    int e = errno;
-    ::unlink(tmp.c_str());
-    throw PstError("cannot replace " + path.string() + ": " + ErrnoText(e));
+  if (const int e = os::RenameOver(tmp, target)) {
+    os::Remove(tmp);
+    throw PstError("cannot replace " + target + ": " + ErrnoText(e));
   }
 }
 

@@ -1,0 +1,17 @@
+# The engine tests of a cross build: each needs nothing but the engine and
+# the test book writers.
+set(t ${CMAKE_CURRENT_SOURCE_DIR})
+addrivo_add_gtest(codepage_test SOURCES ${t}/platform/codepage/CodePageTest.cpp
+  ${t}/platform/codepage/AnsiEncoderTest.cpp LIBS addrivo_codepage)
+addrivo_add_gtest(automation_test SOURCES ${t}/platform/automation/AutomationTest.cpp LIBS addrivo_automation)
+addrivo_add_gtest(excel_test SOURCES ${t}/excel/ExcelFileTest.cpp ${t}/excel/ValueTextTest.cpp
+  LIBS addrivo_excel addrivo_testsupport)
+addrivo_add_gtest(wab_test SOURCES ${t}/platform/wab/WabRealBookTest.cpp ${t}/platform/wab/WabFieldsTest.cpp
+  ${t}/platform/wab/WabDamageTest.cpp ${t}/platform/wab/WabBookTest.cpp LIBS addrivo_wab addrivo_testsupport)
+addrivo_add_gtest(export_core_test SOURCES ${t}/export/SpreadsheetExportTest.cpp
+  LIBS addrivo_export_core addrivo_testsupport)
+addrivo_add_gtest(outlook_export_test SOURCES ${t}/export/OutlookExportTest.cpp ${t}/export/OutlookExportFakes.cpp
+  LIBS addrivo_export_core)
+addrivo_add_gtest(book_writers_test SOURCES ${t}/export/BookWritersTest.cpp LIBS addrivo_book_export addrivo_testsupport)
+addrivo_add_gtest(outlook_standin_test SOURCES ${t}/platform/outlook/StandInTest.cpp
+  ${t}/platform/outlook/FakePstStore.cpp LIBS addrivo_outlook_core addrivo_testsupport)
