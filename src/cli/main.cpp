@@ -14,11 +14,15 @@ const char* UsageText() {
   return "Usage: addrivo-convert VERB ARGUMENTS\n"
          "\n"
          "  list BOOK.wab               print every contact as one JSON object a line\n"
-         "  xls BOOK.wab OUTDIR         export every contact to an Excel workbook (.xls)\n"
+         "  xls [--force] BOOK.wab OUTDIR\n"
+         "                              export every contact to an Excel workbook (.xls);\n"
+         "                              --force replaces a workbook of that name\n"
          "  pst-ansi BOOK.wab OUTDIR    export to a new Outlook personal folders file, ANSI format\n"
          "  pst-unicode BOOK.wab OUTDIR export to a new Outlook personal folders file, Unicode format\n"
          "  --help                      show this text\n"
          "\n"
+         "Whatever could not travel (characters the code page lacks, values shortened,\n"
+         "damaged records skipped) is named in the message and on standard error.\n"
          "Exit status: 0 success, 1 failure (the message is on standard error), 2 usage error.\n";
 }
 

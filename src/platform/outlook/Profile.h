@@ -44,7 +44,8 @@ class Profile {
   // Attaches path, creating and writing it in the format given when missing.
   // Attaching a store that is attached already does nothing.
   void AddStore(const std::filesystem::path& path, StoreFormat formatIfNew);
-  // Writes the store's file, then detaches it.
+  // Writes the store's file, then detaches it (also when the write failed,
+  // which is then thrown).
   void RemoveStore(const std::shared_ptr<StoreEntry>& entry);
   void RenameStore(StoreEntry& entry, const std::string& name);
   // Writes a store's file if it has one; engine failures become AutomationError.
@@ -58,7 +59,8 @@ class Profile {
   std::map<std::filesystem::path, std::shared_ptr<StoreEntry>> written_;
 };
 
-// Reading and writing the profile file.
+// Reading and writing the profile file. Lines that are not a store's
+// (comments, lines of other versions) are kept verbatim by every save.
 std::vector<AttachedStore> LoadProfileFile(const std::filesystem::path& file);
 void SaveProfileFile(const std::filesystem::path& file, const std::vector<AttachedStore>& stores);
 // Reads the file, applies change and writes it back, holding a lock that
