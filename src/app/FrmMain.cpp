@@ -16,6 +16,7 @@
 
 #include "Artwork.h"
 #include "ContactDetailView.h"
+#include "export/Completion.h"
 #include "platform/automation/AddressBookReader.h"
 #include "platform/dialogs/Dialogs.h"
 #include "scan/ContactKey.h"
@@ -248,14 +249,17 @@ void FrmMain::CmdEnumerateNotes_Click() {
     ProgBarScanNotes_->SetScale(barScale);
   };
 
+  exports::LossReport skipped;
   try {
     auto reader = automation::Registry::Instance().Create<automation::AddressBookReader>(
         automation::kAddressBookReaderProgId);
     reader->Open(path.toStdString());
     const std::int32_t count = reader->GetCount();
+    skipped.skippedRecords = reader->SkippedRecords();
 
     ProgBarScanNotes_->setMinimum(0);
-    ProgBarScanNotes_->setMaximum(count);
+    // An empty book gives an empty bar, not Qt's "busy" animation of 0..0.
+    ProgBarScanNotes_->setMaximum(count > 0 ? count : 1);
     ProgBarScanNotes_->SetLargeChange(scan::LargeProgressStep(count));
     ProgBarScanNotes_->SetScale(count / 100.0);
     mnuSave_->setEnabled(true);
@@ -290,8 +294,10 @@ void FrmMain::CmdEnumerateNotes_Click() {
     return;
   }
 
-  dialogs::Current().ShowMessage(this, QStringLiteral("Windows Address Book Scan Completed"), kMessageTitle,
-                                 dialogs::MessageIcon::Information);
+  // Damaged records the reader left out are named, not lost in silence.
+  QString completed = QStringLiteral("Windows Address Book Scan Completed");
+  for (const auto& line : skipped.Lines()) completed += QLatin1Char('\n') + QString::fromStdString(line);
+  dialogs::Current().ShowMessage(this, completed, kMessageTitle, dialogs::MessageIcon::Information);
   CmdContactsCreate_->setEnabled(true);
   CmdEnumerateNotes_->setEnabled(false);
   LblRead_->hide();

@@ -39,8 +39,10 @@ class BarProgress : public ExportProgress {
  public:
   explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
   void Prepare(std::int32_t lower, std::int32_t upper, std::int32_t, double) override {
+    // An empty book gives an empty bar: a range of 0..0 would make Qt show
+    // its "busy" animation instead.
     bar_->setMinimum(lower);
-    bar_->setMaximum(upper);
+    bar_->setMaximum(upper > lower ? upper : lower + 1);
     shownPercent_ = -1;
   }
   void SetPosition(std::int32_t position) override {
@@ -187,11 +189,16 @@ void FrmConversion::CmdConversion_Click() {
     result = ExportToOutlook(book, out, OptOutlook2K3->isChecked() ? OutlookFormat::Unicode : OutlookFormat::Ansi,
                              &progress);
   } else if (OptExcel->isChecked()) {
-    result = ExportToSpreadsheet(book, out, &progress, writerFactory_);
+    const ReplaceConsent ask = [this](const std::string& path) {
+      return dialogs::Current().AskYesNo(this, QString::fromStdString(ReplaceQuestion(path)),
+                                         QStringLiteral("Conversion Options"));
+    };
+    result = ExportToSpreadsheet(book, out, &progress, writerFactory_, ask);
   } else {
     return;
   }
 
+  if (result.declined) return;  // the user kept the file; nothing was written
   if (!result.completed) {
     dialogs::Current().ShowMessage(this, QString::fromStdString(result.message),
                                    QString::fromLatin1(kFailureTitle), dialogs::MessageIcon::Information);
