@@ -324,21 +324,11 @@ void Profile::RemoveStore(const std::shared_ptr<StoreEntry>& entry) {
   auto it = std::find(attached_.begin(), attached_.end(), entry);
   if (it == attached_.end())
     throw AutomationError("The store " + entry->Describe() + " is not attached to the profile.");
-  // Detached even when the file cannot be written: the failure is still
-  // reported, but the profile never keeps a store its caller gave up.
-  std::exception_ptr writeFailure;
-  if (entry->model) {
-    try {
-      WriteStore(*entry);
-    } catch (...) {
-      writeFailure = std::current_exception();
-    }
-  }
+  if (entry->model) WriteStore(*entry);
   UpdateProfileFile(ProfilePath(), [&](std::vector<AttachedStore>& stores) {
     std::erase_if(stores, [&](const AttachedStore& s) { return NormalPath(s.path) == entry->path; });
   });
   attached_.erase(it);
-  if (writeFailure) std::rethrow_exception(writeFailure);
 }
 
 void Profile::RenameStore(StoreEntry& entry, const std::string& name) {

@@ -44,8 +44,7 @@ class Profile {
   // Attaches path, creating and writing it in the format given when missing.
   // Attaching a store that is attached already does nothing.
   void AddStore(const std::filesystem::path& path, StoreFormat formatIfNew);
-  // Writes the store's file, then detaches it (also when the write failed,
-  // which is then thrown).
+  // Writes the store's file, then detaches it.
   void RemoveStore(const std::shared_ptr<StoreEntry>& entry);
   void RenameStore(StoreEntry& entry, const std::string& name);
   // Writes a store's file if it has one; engine failures become AutomationError.
