@@ -124,7 +124,7 @@ int NewFile::LinkUnder(const std::string& name) {
 int NewFile::Commit() {
   if (fd_ < 0) return EBADF;
   int err = 0;
-  const bool replacing = existing_ == Existing::Replace && Exists(target_);
+  bool replacing = existing_ == Existing::Replace && Exists(target_);
   // Only a replaced file needs to reach the disk before its name does:
   // otherwise a crash could leave an empty file where the user's was.
   if (replacing && ::fsync(fd_) != 0) err = errno;
@@ -132,10 +132,14 @@ int NewFile::Commit() {
   if (err == 0 && unnamed_) {
     if (!replacing) {
       err = LinkUnder(target_);  // never replaces: EEXIST when taken
-      if (err == EEXIST && existing_ == Existing::Replace) err = -1;  // appeared meanwhile
+      if (err == EEXIST && existing_ == Existing::Replace) {  // appeared meanwhile
+        replacing = true;
+        err = ::fsync(fd_) == 0 ? 0 : errno;
+      }
     }
-    if (replacing || err == -1) {
-      err = 0;
+    // To replace, the file gets a hidden name first and is renamed over the
+    // target: no moment without a file under the target's name.
+    if (err == 0 && replacing) {
       static std::atomic<unsigned> counter{0};
       for (int attempt = 0; attempt < 100; ++attempt) {
         temp_ = folder_ + kTempPrefix + std::to_string(::getpid()) + "-u" +

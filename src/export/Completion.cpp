@@ -26,19 +26,18 @@ std::string WithThousands(std::int64_t n) {
 std::vector<std::string> LossReport::Lines() const {
   std::vector<std::string> lines;
   if (lostCharacterValues > 0)
-    lines.push_back(WithThousands(lostCharacterValues) +
-                    (lostCharacterValues == 1 ? " value had" : " values had") +
+    lines.push_back(WithThousands(lostCharacterValues) + (lostCharacterValues == 1 ? " value had" : " values had") +
                     " characters that code page " + std::to_string(codePage) +
                     " cannot hold; they were written as \"?\". The Unicode formats keep every character.");
-  if (shortenedValues > 0)
-    lines.push_back(WithThousands(shortenedValues) +
-                    (shortenedValues == 1 ? " value was longer than a cell holds (" : " values were longer than a cell holds (") +
-                    std::to_string(shortenLimitBytes) + " bytes) and " +
-                    (shortenedValues == 1 ? "was" : "were") + " shortened.");
+  if (shortenedValues > 0) {
+    const bool one = shortenedValues == 1;
+    lines.push_back(WithThousands(shortenedValues) + (one ? " value was" : " values were") +
+                    " longer than a cell holds (" + std::to_string(shortenLimitBytes) + " bytes) and " +
+                    (one ? "was" : "were") + " shortened.");
+  }
   if (skippedRecords > 0)
-    lines.push_back(WithThousands(skippedRecords) +
-                    (skippedRecords == 1 ? " damaged record of the address book was" : " damaged records of the address book were") +
-                    " skipped.");
+    lines.push_back(WithThousands(skippedRecords) + (skippedRecords == 1 ? " damaged record" : " damaged records") +
+                    " of the address book " + (skippedRecords == 1 ? "was" : "were") + " skipped.");
   return lines;
 }
 

@@ -201,7 +201,9 @@ TEST_F(MainWindowTest, ScanCallsTheReaderInOrderAndAdvancesTheBarOncePerContact)
 
 TEST_F(MainWindowTest, EmptyBookCompletesWithNoContactsAndTheExportAvailable) {
   BrowseAndScan();
-  EXPECT_EQ(Bar()->maximum(), 0);
+  // An empty bar, not Qt's "busy" animation of a 0..0 range.
+  EXPECT_EQ(Bar()->maximum(), 1);
+  EXPECT_EQ(Bar()->value(), 0);
   EXPECT_EQ(Bar()->LargeChange(), 0);
   EXPECT_DOUBLE_EQ(Bar()->Scale(), 0.0);
   EXPECT_EQ(ProgressCounter, 1);
@@ -209,6 +211,18 @@ TEST_F(MainWindowTest, EmptyBookCompletesWithNoContactsAndTheExportAvailable) {
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_EQ(dialogs.messages[0].text, kCompleted);
   EXPECT_EQ(State(), (WindowState{false, true, true, true, false, false, 0, 28, QStringLiteral("/books/family.wab")}));
+}
+
+TEST_F(MainWindowTest, DamagedRecordsTheReaderSkippedAreNamedInTheCompletion) {
+  fake.reader->contacts = {Person("Ann"), Person("Bob")};
+  for (const auto& [skipped, line] : {std::pair{1, "\n1 damaged record of the address book was skipped."},
+                                      std::pair{3, "\n3 damaged records of the address book were skipped."}}) {
+    dialogs.messages.clear();
+    fake.reader->skipped = skipped;
+    BrowseAndScan();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, kCompleted + QString::fromLatin1(line));
+  }
 }
 
 TEST_F(MainWindowTest, ContactsJoinTheGroupOfTheirInitialUnderTrimmedNames) {

@@ -78,11 +78,6 @@ const SafetyCase kCases[] = {
        EXPECT_EQ(ModeOf(d / "book.xls"), 0644u);
        EXPECT_EQ(Names(d), std::vector<std::string>{"book.xls"});
      }},
-    {"ANewFileGetsTheUmasksMode",
-     [](const fs::path& d) {
-       EXPECT_EQ(Write(d / "new.xls", "new", Existing::Keep), 0);
-       EXPECT_EQ(ModeOf(d / "new.xls"), 0644u);
-     }},
     {"ALongNameNeedsNoLongerTemporaryName",
      [](const fs::path& d) {
        const std::string name = std::string(251, 'a') + ".xls";
@@ -96,17 +91,6 @@ const SafetyCase kCases[] = {
        excel::ExcelFile book(1252);
        EXPECT_EQ(book.CreateFile(target.string()), excel::status::kNameTooLong);
        EXPECT_TRUE(Names(d).empty());
-     }},
-    {"AnAbandonedFileLeavesNothing",
-     [](const fs::path& d) {
-       Mine(d / "book.xls");
-       {
-         NewFile f;
-         ASSERT_EQ(f.Open((d / "book.xls").string()), 0);
-         ASSERT_EQ(::write(f.fd(), "x", 1), 1);
-       }
-       EXPECT_EQ(testsupport::ReadFile(d / "book.xls"), "mine");
-       EXPECT_EQ(Names(d), std::vector<std::string>{"book.xls"});
      }},
     {"TemporariesOfAKilledRunAreRemovedByTheNext",
      [](const fs::path& d) {

@@ -66,6 +66,14 @@ void MineAt(const fs::path& file) {
   fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
 }
 
+// A book of three contacts whose second one is damaged.
+void DamagedBook(const fs::path& d) {
+  testsupport::wab::Layout layout;
+  std::string bytes = testsupport::wab::WriteBook(testsupport::GeneratedBook(3), &layout);
+  bytes[layout.recordOffsets[2] + 16] = 0x21;  // the second contact's header
+  testsupport::WriteFile(d / "book.wab", bytes);
+}
+
 std::size_t Count(const fs::path& dir, const std::string& ext) {
   std::size_t n = 0;
   for (const auto& e : fs::directory_iterator(dir)) n += e.path().extension() == ext;
@@ -114,23 +122,11 @@ const ExitCase kExitCases[] = {
      // A book name without ".wab" gets ".xls" added: 253 + 4 bytes.
      [](const fs::path& d) { fs::copy_file(d / "book.wab", d / std::string(253, 'n')); },
      std::string("xls DIR/") + std::string(253, 'n') + " DIR", 1, "the file name is too long", nullptr},
-    {"DamagedRecordsAreNamedByTheWorkbookExport",
-     [](const fs::path& d) {
-       testsupport::wab::Layout layout;
-       std::string bytes = testsupport::wab::WriteBook(testsupport::GeneratedBook(3), &layout);
-       bytes[layout.recordOffsets[2] + 16] = 0x21;  // the second contact's header
-       testsupport::WriteFile(d / "book.wab", bytes);
-     },
-     "xls BOOK DIR", 0, "1 damaged record of the address book was skipped.",
+    {"DamagedRecordsAreNamedByTheWorkbookExport", DamagedBook, "xls BOOK DIR", 0,
+     "1 damaged record of the address book was skipped.",
      [](const fs::path&, const std::string& out) { EXPECT_NE(out.find("2 Contacts"), std::string::npos) << out; }},
-    {"DamagedRecordsAreNamedByTheOutlookExport",
-     [](const fs::path& d) {
-       testsupport::wab::Layout layout;
-       std::string bytes = testsupport::wab::WriteBook(testsupport::GeneratedBook(3), &layout);
-       bytes[layout.recordOffsets[2] + 16] = 0x21;
-       testsupport::WriteFile(d / "book.wab", bytes);
-     },
-     "pst-ansi BOOK DIR", 0, "1 damaged record of the address book was skipped.", nullptr},
+    {"DamagedRecordsAreNamedByTheOutlookExport", DamagedBook, "pst-ansi BOOK DIR", 0,
+     "1 damaged record of the address book was skipped.", nullptr},
 };
 
 class ExportVerbExit : public ::testing::TestWithParam<ExitCase> {};

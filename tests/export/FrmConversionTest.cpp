@@ -274,7 +274,7 @@ TEST_F(ConversionDialog, ReadsTheBookPathWhenStartIsPressed) {
   Find<QPushButton>(form.get(), "CmdConversion")->click();
   ASSERT_FALSE(log.empty());
   EXPECT_EQ(log[0], "Open(/later/Другая.WAB)");
-  EXPECT_EQ(log[2], "CreateFile(" + dir.path().string() + "/другая.xls )");
+  EXPECT_EQ(log[2], "CreateFile(" + dir.path().string() + "/другая.xls)");  // no blank from the path
 }
 
 TEST_F(ConversionDialog, CompletionHidesTheDialogAndASecondShowingFindsItsState) {

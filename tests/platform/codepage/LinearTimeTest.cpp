@@ -7,7 +7,6 @@
 #include <functional>
 #include <string>
 
-#include "platform/codepage/AnsiEncoder.h"
 #include "platform/codepage/CodePage.h"
 
 namespace {
@@ -39,13 +38,9 @@ const TimedCase kCases[] = {
     // A lead byte followed by ASCII: each one is a cut double-byte character.
     {"CutLeadBytesIn932", [] { return codepage::ToUtf8(Repeat("\x81" "a", kMegabyte), 932).size(); },
      kMegabyte},
-    {"MixedBytesIn1252", [] { return codepage::ToUtf8(Repeat("a\x81\xE9", kMegabyte), 1252).size(); },
-     kMegabyte},
     {"CharactersThePageLacks",
      [] { return codepage::FromUtf8(Repeat("\xE3\x81\x82", kMegabyte), 1252).replaced; }, kMegabyte / 3},
     {"MalformedUtf8", [] { return codepage::FromUtf8(std::string(kMegabyte, '\xC3'), 1252).replaced; }, kMegabyte},
-    {"LostCharactersCounted",
-     [] { return std::size_t{codepage::AnsiEncoder(932).Loses(Repeat("\xC3\xA9", kMegabyte))}; }, 0},
     {"UnpairedSurrogates", [] { return codepage::Utf16leToUtf8(Repeat(std::string("\x00\xD8", 2), kMegabyte)).size(); },
      kMegabyte},
 };

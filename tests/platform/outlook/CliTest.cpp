@@ -61,7 +61,11 @@ TEST_F(PstVerbTest, GeneratedBookInBothFormats) {
     std::smatch m;
     ASSERT_TRUE(std::regex_match(r.out, m, std::regex(std::to_string(n) +
                                                       " Contacts Successfully Saved to Outlook\nFileName: (.*/"
-                                                      "generated-\\d\\d-\\d\\d-\\d{4}-\\d\\d-\\d\\d-\\d\\d\\.pst)\n")))
+                                                      "generated-\\d\\d-\\d\\d-\\d{4}-\\d\\d-\\d\\d-\\d\\d\\.pst)\n" +
+                                                      // The generated names go beyond code page 1252.
+                                                      (verb == "pst-ansi" ? "\\d+ values had characters that code "
+                                                                            "page 1252 cannot hold.*\n"
+                                                                          : ""))))
         << r.out;
     const std::filesystem::path pst = m[1].str();
     ASSERT_TRUE(std::filesystem::exists(pst));
