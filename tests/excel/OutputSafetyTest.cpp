@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 
 #include "excel/ExcelFile.h"
 #include "excel/OutputFile.h"
@@ -60,6 +61,7 @@ struct SafetyCase {
   const char* name;
   std::function<void(const fs::path& dir)> check;
 };
+void PrintTo(const SafetyCase& c, std::ostream* os) { *os << c.name; }
 
 const SafetyCase kCases[] = {
     {"AFileThatMayNotBeReplacedIsKept",

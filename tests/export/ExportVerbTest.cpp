@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <ostream>
 
 #include "support/TestData.h"
 #include "support/WabWriter.h"
@@ -52,6 +53,7 @@ struct ExitCase {
   std::string err;
   std::function<void(const std::filesystem::path& dir, const std::string& out)> after;
 };
+void PrintTo(const ExitCase& c, std::ostream* os) { *os << c.name; }
 
 namespace fs = std::filesystem;
 

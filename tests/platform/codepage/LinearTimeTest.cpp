@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "platform/codepage/CodePage.h"
@@ -20,6 +21,7 @@ struct TimedCase {
   std::function<std::size_t()> run;
   std::size_t expectedAtLeast;
 };
+void PrintTo(const TimedCase& c, std::ostream* os) { *os << c.name; }
 
 std::string Repeat(const std::string& unit, std::size_t bytes) {
   std::string s;

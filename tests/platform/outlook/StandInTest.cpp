@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <ostream>
 
 #include "platform/automation/Automation.h"
 #include "platform/outlook/OutlookStandIn.h"
@@ -278,6 +279,7 @@ struct ProfileCase {
   const char* name;
   std::function<void(const std::filesystem::path& config, const std::filesystem::path& out)> check;
 };
+void PrintTo(const ProfileCase& c, std::ostream* os) { *os << c.name; }
 
 const ProfileCase kProfileCases[] = {
     {"LinesItDoesNotKnowAreKeptVerbatim",
