@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -240,12 +241,23 @@ std::string ToUtf8(std::string_view bytes, int codePage) {
     outp = out.data() + used;
     outLeft = out.size() - used;
   };
+  // iconv is handed a window of the input at a time, so that no call (nor a
+  // checker wrapped around it) looks at more than a window however many
+  // bytes are rejected.
+  constexpr std::size_t kWindow = 4096;
   while (inLeft > 0) {
-    if (iconv(cd, &in, &inLeft, &outp, &outLeft) != static_cast<std::size_t>(-1)) break;
+    std::size_t window = std::min(inLeft, kWindow);
+    const std::size_t before = window;
+    const bool last = window == inLeft;
+    const std::size_t r = iconv(cd, &in, &window, &outp, &outLeft);
+    inLeft -= before - window;
+    if (r != static_cast<std::size_t>(-1)) continue;
     if (errno == E2BIG) {  // cannot happen with 4 bytes per input byte, but never overrun
       grow();
       continue;
     }
+    // A character cut by the window's end: the next window starts with it.
+    if (errno == EINVAL && !last && window < before) continue;
     // EILSEQ or EINVAL: one bad byte (or a cut double-byte lead) becomes U+FFFD.
     if (outLeft < 3) grow();
     static constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";
