@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake --preset default >/dev/null
-all=(excel_bench wab_bench pst_bench xls_export_bench outlook_export_bench bench_app_scan)
+all=(excel_bench wab_bench list_all_bench pst_bench xls_export_bench book_export_bench outlook_export_bench bench_app_scan)
 wanted=("$@")
 ((${#wanted[@]})) || wanted=("${all[@]}")
 cmake --build --preset default -j "$(nproc)" --target addrivo-convert "${wanted[@]}"

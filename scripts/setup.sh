@@ -11,7 +11,7 @@ packages=(
   qt6-base-dev libgl-dev libchm-dev fp-utils zlib1g-dev libdeflate-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
-  python3 python3-xlrd gnumeric
+  python3 python3-xlrd gnumeric python3-vobject python3-openpyxl abook
   pff-tools libpff-dev libbfio-dev pst-utils libchm-bin
   libxlsxwriter-dev
   xvfb xauth locales

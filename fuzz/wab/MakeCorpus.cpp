@@ -49,5 +49,28 @@ int main(int argc, char** argv) {
   texts.records.push_back(Contact(4, {Unicode(kGivenName, "   "), MvUnicode(kEmailAddresses, {"", "x@y"}),
                                       Long(kDefaultAddressIndex, 5)}));
   WriteBookFile(dir / "texts.wab", texts);
+
+  // Nested folders, a group with a dangling member and a one-off entry, a
+  // deleted contact, and the property types the model decodes.
+  Book whole;
+  whole.capacity = 6;
+  Record root = Folder(2, "Root", {3});
+  root.properties.push_back(RawList(Tag(0x8005, kBinary | kMv), {FolderLink(4).elements[0]}));
+  whole.records.push_back(root);
+  Record sub = Folder(4, "Sub", {});
+  sub.properties.push_back(FolderLink(2));
+  whole.records.push_back(sub);
+  whole.records.push_back(Contact(3, {Unicode(kDisplayName, "Ann"), FolderLink(4), MvUnicode(0x3A58, {"Kid"}),
+                                      Raw(Tag(0x3A4D, kI2), std::string("\x01\x00", 2)),
+                                      SysTime(0x3A42, 130560000000000000ull), Unicode(0x800A, "ip"),
+                                      RawList(Tag(0x3A60, 0x1003), {std::string(4, '\x01')})}));
+  Record group = Group(5, "Friends", {3, 99});
+  const std::string oneOff = std::string(4, '\0') +
+                             "\x81\x2B\x1F\xA4\xBE\xA3\x10\x19\x9D\x6E\x00\xDD\x01\x0F\x54\x02" +
+                             std::string("\0\0\x01\x00", 4) + std::string("Bo\0SMTP\0bo@example.org\0", 23);
+  group.properties.push_back(RawList(Tag(0x8009, kBinary | kMv), {oneOff}));
+  whole.records.push_back(group);
+  whole.records.push_back(Obsolete(Contact(6, {Unicode(kDisplayName, "Gone"), FolderLink(4)})));
+  WriteBookFile(dir / "whole-book.wab", whole);
   return 0;
 }

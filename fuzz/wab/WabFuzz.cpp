@@ -1,10 +1,12 @@
-// Any bytes through Open, GetCount, every Select and every GetValue: the
-// reader must fail with AutomationError or read, never crash or hang.
+// Any bytes through Open, GetCount, every Select and every GetValue, then
+// through the whole-book model with deleted contacts recovered: the reader
+// must fail with AutomationError or read, never crash or hang.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "platform/automation/AddressBookReader.h"
+#include "platform/wab/WabBook.h"
 #include "platform/wab/WabReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -15,12 +17,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const automation::AutomationError&) {
     return 0;
   }
+  {
+    const wab::Book book = wab::ReadBook(wab::WabFile::Parse(std::string(reinterpret_cast<const char*>(data), size)),
+                                         {true, size % 2 ? 932 : 1252});
+    volatile std::size_t objects = book.folders.size() + book.contacts.size() + book.groups.size();
+    for (const auto& g : book.groups) objects = objects + g.members.size();
+    (void)objects;
+  }
   const std::int32_t count = reader.GetCount();
   volatile std::size_t total = 0;
   for (std::int32_t i = 0; i < count; ++i) {
     reader.Select(i);
     for (auto key : automation::kReaderFieldKeys) total = total + reader.GetValue(std::string(key)).size();
     total = total + reader.GetValue("Country").size();
+    total = total + reader.GetValue("HomeCountry").size();
   }
   (void)reader.SkippedRecords();
   return 0;

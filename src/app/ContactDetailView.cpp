@@ -3,12 +3,16 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QDate>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "Artwork.h"
+#include "platform/wab/WabBook.h"
 #include "scan/ContactRecord.h"
 
 namespace app {
@@ -47,6 +51,35 @@ QPlainTextEdit* MultiLineBox(const char* name, QWidget* parent, int rows) {
   box->setMinimumHeight(box->fontMetrics().lineSpacing() * rows + 10);
   if (rows <= 2) box->setMaximumHeight(box->minimumHeight() + box->fontMetrics().lineSpacing());
   return box;
+}
+
+QListWidget* SmallList(const char* name, QWidget* parent) {
+  auto* list = new QListWidget(parent);
+  list->setObjectName(QLatin1String(name));
+  list->setFont(BoxFont());
+  list->setMaximumHeight(list->fontMetrics().lineSpacing() * 4 + 8);
+  list->hide();
+  return list;
+}
+
+QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+QString DateText(const wab::Date& d) {
+  if (!d.valid()) return {};
+  return QLocale().toString(QDate(d.year, d.month, d.day), QLocale::ShortFormat);
+}
+
+// "Folder: X" and "Groups: a, b" for whatever the object has.
+QString PlaceText(const wab::Book& book, const wab::Contact& c) {
+  QStringList parts;
+  if (c.deleted) parts << QStringLiteral("Deleted contact");
+  if (c.folder)
+    if (const wab::Folder* f = book.FindFolder(*c.folder)) parts << QStringLiteral("Folder: ") + Text(f->displayName);
+  QStringList groups;
+  for (auto id : c.groups)
+    if (const wab::Group* g = book.FindGroup(id)) groups << Text(g->displayName);
+  if (!groups.isEmpty()) parts << QStringLiteral("Groups: ") + groups.join(QStringLiteral(", "));
+  return parts.join(QStringLiteral("    "));
 }
 
 // Label and box side by side in a four-column grid (label, box, label, box).
@@ -124,6 +157,18 @@ ContactDetailView::ContactDetailView(QWidget* parent) : QGroupBox(QStringLiteral
   pal.setColor(QPalette::Text, QColor(0, 0, 255));
   email->setPalette(pal);
   names->addWidget(email, 3, 0, 1, 3);
+  // Beyond the designed view: every address of the contact (or a group's
+  // members) and where the contact belongs, shown only when there is some.
+  lstEmails_ = SmallList("lstEmails", this);
+  names->addWidget(lstEmails_, 4, 0, 1, 3);
+  lstGroupMembers_ = SmallList("lstGroupMembers", this);
+  names->addWidget(lstGroupMembers_, 5, 0, 1, 3);
+  lblContactPlace_ = new QLabel(this);
+  lblContactPlace_->setObjectName(QStringLiteral("lblContactPlace"));
+  lblContactPlace_->setFont(LabelFont());
+  lblContactPlace_->setTextFormat(Qt::PlainText);
+  lblContactPlace_->setWordWrap(true);
+  names->addWidget(lblContactPlace_, 6, 0, 1, 3);
   outer->addLayout(names);
 
   tabs_ = new QTabWidget(this);
@@ -211,6 +256,101 @@ void ContactDetailView::ShowRecord(const QString& recordText) {
   // A record this program stored always has 21 parts; a shorter one empties
   // the boxes it does not reach rather than leaving another contact's values.
   for (std::size_t i = 0; i < mapped_.size(); ++i) SetBoxText(mapped_[i], parts.value(static_cast<qsizetype>(i)));
+  // What only the whole-book model fills is emptied, so nothing of the
+  // contact shown before stays.
+  for (const char* name : UnfilledBoxNames()) SetBoxText(Box(name), QString());
+  lstEmails_->clear();
+  lstEmails_->hide();
+  lstGroupMembers_->clear();
+  lstGroupMembers_->hide();
+  lblContactPlace_->clear();
+  mapped_[3]->setToolTip(QString());
+}
+
+QStringList ContactDetailView::RecordFields(const wab::Contact& c) {
+  using wab::Field;
+  auto f = [&](Field field) { return Text(c[field]); };
+  // The designed first name falls back to the display name when the
+  // contact has neither a given name nor a surname.
+  QString name = f(Field::GivenName);
+  if (name.isEmpty() && c[Field::Surname].empty()) name = Text(c.displayName);
+  const wab::EmailAddress* email = c.DefaultEmail();
+  return {name,
+          f(Field::MiddleName),
+          f(Field::Surname),
+          email ? Text(email->address) : QString(),
+          f(Field::Company),
+          f(Field::BusinessStreet),
+          f(Field::BusinessCity),
+          f(Field::BusinessPostalCode),
+          f(Field::BusinessState),
+          f(Field::BusinessCountry),
+          f(Field::Office),
+          f(Field::BusinessWeb),
+          f(Field::Department),
+          f(Field::BusinessPhone),
+          f(Field::BusinessFax),
+          f(Field::Mobile),
+          f(Field::HomeStreet),
+          f(Field::HomeCountry),
+          f(Field::HomePhone),
+          f(Field::HomeFax),
+          f(Field::Notes)};
+}
+
+void ContactDetailView::ShowContact(const wab::Book& book, const wab::Contact& c, const QString& recordText) {
+  using wab::Field;
+  ShowRecord(recordText.isEmpty() ? scan::JoinRecord(RecordFields(c)) : recordText);
+  const std::pair<const char*, Field> extra[] = {
+      {"txtJobTitle", Field::JobTitle},       {"txtBusinessPager", Field::Pager},
+      {"txtBusinessIPPhone", Field::IpPhone}, {"txtHomeCity", Field::HomeCity},
+      {"txtHomeState", Field::HomeState},     {"txtHomeZip", Field::HomePostalCode},
+      {"txtSpouse", Field::Spouse},           {"txtHomeCellPhone", Field::Mobile},
+      {"txtHomeCountry", Field::HomeCountry}};
+  for (const auto& [box, field] : extra) SetBoxText(Box(box), Text(c[field]));
+  QStringList children;
+  for (const auto& child : c.children) children << Text(child);
+  SetBoxText(Box("txtChildren"), children.join(QStringLiteral(", ")));
+  SetBoxText(Box("txtBirthday"), DateText(c.birthday));
+  SetBoxText(Box("txtAnniversary"), DateText(c.anniversary));
+
+  // The e-mail box keeps the default address; the list shows them all.
+  if (c.emails.size() > 1) {
+    QStringList all;
+    for (const auto& e : c.emails)
+      all << Text(e.address) + (e.isDefault ? QStringLiteral("  (default)") : QString());
+    lstEmails_->addItems(all);
+    lstEmails_->show();
+    mapped_[3]->setToolTip(all.join(u'\n'));
+  }
+  lblContactPlace_->setText(PlaceText(book, c));
+}
+
+void ContactDetailView::ShowGroup(const wab::Book& book, const wab::Group& g) {
+  ShowContact(book, g, QString());
+  lblTopName_->setText(Text(g.displayName));
+  QStringList members;
+  for (const auto& m : g.members) {
+    switch (m.kind) {
+      case wab::Member::Kind::Record: {
+        const wab::Contact* c = book.FindContact(m.id);
+        if (!c) c = book.FindGroup(m.id);
+        members << (c ? Text(c->displayName) : QString());
+        break;
+      }
+      case wab::Member::Kind::Missing:
+        members << QStringLiteral("(a deleted entry, record %1)").arg(m.id);
+        break;
+      case wab::Member::Kind::OneOff:
+        members << Text(m.displayName) + QStringLiteral(" <") + Text(m.email) + u'>';
+        break;
+    }
+  }
+  lstGroupMembers_->addItems(members);
+  lstGroupMembers_->setVisible(true);
+  const QString place = lblContactPlace_->text();
+  lblContactPlace_->setText(QStringLiteral("Group of %1 member%2").arg(members.size()).arg(members.size() == 1 ? "" : "s") +
+                            (place.isEmpty() ? QString() : QStringLiteral("    ") + place));
 }
 
 }  // namespace app

@@ -9,8 +9,15 @@
 
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPlainTextEdit;
 class QTabWidget;
+
+namespace wab {
+struct Book;
+struct Contact;
+struct Group;
+}  // namespace wab
 
 namespace app {
 
@@ -23,13 +30,26 @@ class ContactDetailView : public QGroupBox {
   // the root or a group node: the view then keeps what it showed.
   void ShowRecord(const QString& recordText);
 
+  // Shows a contact with everything the whole-book model holds: the boxes
+  // from recordText (the model's own fields when it is empty, as for a
+  // deleted contact), then the boxes the record does not reach, the home
+  // country, every e-mail address, the folder and the groups.
+  void ShowContact(const wab::Book& book, const wab::Contact& contact, const QString& recordText);
+  // Shows a group: its name, its own fields and its members.
+  void ShowGroup(const wab::Book& book, const wab::Group& group);
+
+  // The 21 record positions of a contact of the model, as the scan would
+  // have read them.
+  static QStringList RecordFields(const wab::Contact& contact);
+
   // "First Middle Last", or "First Last" without a middle name; nothing is
   // trimmed, so an empty first name leaves a leading space.
   static QString HeaderName(const QStringList& parts);
 
   // The boxes that receive record positions 0 to 20, in position order.
   static const std::array<const char*, 21>& MappedBoxNames();
-  // The 11 boxes no field ever reaches.
+  // The 11 boxes the designed record never reaches; only the whole-book
+  // model (ShowContact) fills them.
   static const std::array<const char*, 11>& UnfilledBoxNames();
 
   // The text of a box of the view, single- or multi-line.
@@ -43,6 +63,9 @@ class ContactDetailView : public QGroupBox {
   QLabel* lblTopName_ = nullptr;
   QTabWidget* tabs_ = nullptr;
   std::array<QWidget*, 21> mapped_{};
+  QListWidget* lstEmails_ = nullptr;        // every address, the default marked
+  QListWidget* lstGroupMembers_ = nullptr;  // a group's members
+  QLabel* lblContactPlace_ = nullptr;       // folder and groups
 };
 
 }  // namespace app

@@ -16,9 +16,10 @@
 
 #include "Artwork.h"
 #include "ContactDetailView.h"
-#include "export/Completion.h"
 #include "platform/automation/AddressBookReader.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/wab/WabBook.h"
+#include "platform/wab/WabReader.h"
 #include "scan/ContactKey.h"
 #include "scan/ContactRecord.h"
 #include "scan/ProgressCounter.h"
@@ -69,6 +70,16 @@ class Banner : public QWidget {
 };
 
 QString CauseOf(const std::exception& e) { return QString::fromUtf8(e.what()); }
+
+// What a node stands for in the whole-book model (record IDs), beside the
+// roles the contact tree keeps.
+constexpr int kContactIdRole = Qt::UserRole + 16;
+constexpr int kGroupIdRole = Qt::UserRole + 17;
+const QString kGroupsKey = QStringLiteral("Groups");
+
+QString Plural(std::size_t n, const char* one, const char* many) {
+  return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
 
 }  // namespace
 
@@ -186,6 +197,13 @@ void FrmMain::BuildMenus() {
   file->addSeparator()->setObjectName(QStringLiteral("mnuSep"));
   mnuExit_ = entry(file, "mnuExit", QStringLiteral("Exit"), true, &FrmMain::mnuExit_Click);
 
+  QMenu* view = menuBar()->addMenu(QStringLiteral("View"));
+  view->setObjectName(QStringLiteral("mnuView"));
+  mnuShowDeleted_ = entry(view, "mnuShowDeleted", QStringLiteral("Show deleted contacts"), true,
+                          &FrmMain::mnuShowDeleted_Click);
+  mnuShowDeleted_->setCheckable(true);
+  mnuShowDeleted_->setChecked(false);
+
   QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
   help->setObjectName(QStringLiteral("mnuHelp"));
   mnuContents_ = entry(help, "mnuContents", QStringLiteral("Contents..."), true, &FrmMain::mnuContents_Click);
@@ -198,6 +216,7 @@ void FrmMain::Form_Load() {
 }
 
 void FrmMain::PopulateDefaultTree() {
+  ForgetWholeBook();
   if (smallIcons_.isEmpty()) smallIcons_ = SmallIcons();
   scan::PopulateDefaultTree(*tree_, smallIcons_);
 }
@@ -249,7 +268,7 @@ void FrmMain::CmdEnumerateNotes_Click() {
     ProgBarScanNotes_->SetScale(barScale);
   };
 
-  exports::LossReport skipped;
+  QString completed;
   try {
     auto reader = automation::Registry::Instance().Create<automation::AddressBookReader>(
         automation::kAddressBookReaderProgId);
@@ -266,6 +285,7 @@ void FrmMain::CmdEnumerateNotes_Click() {
     ProgressCounter = 1;
 
     scan::ContactKeyClock clock;
+    ForgetWholeBook();
     for (std::int32_t i = 0; i < count; ++i) {
       reader->Select(i);
       const QStringList fields = scan::ReadContactFields(*reader);
@@ -273,12 +293,14 @@ void FrmMain::CmdEnumerateNotes_Click() {
       const QString& name = fields[0];
       tree_->AddNode(key, scan::DisplayText(name), scan::kImageContacts, scan::kNoImage, scan::GroupKeyFor(name));
       scan::ContactTree::SetNodeRecordText(tree_->FindNode(key), scan::JoinRecord(fields));
+      scannedNodes_.push_back(tree_->FindNode(key));
       tree_->Refresh();
       tree_->ExpandRoot(true);
       // The counter never exceeds count here, and count fits an int.
       ProgBarScanNotes_->setValue(static_cast<int>(ProgressCounter));
       ++ProgressCounter;
     }
+    completed = AttachWholeBook(path, count, reader->SkippedRecords());
     reader.reset();
   } catch (const std::exception& e) {
     restore();
@@ -294,9 +316,6 @@ void FrmMain::CmdEnumerateNotes_Click() {
     return;
   }
 
-  // Damaged records the reader left out are named, not lost in silence.
-  QString completed = QStringLiteral("Windows Address Book Scan Completed");
-  for (const auto& line : skipped.Lines()) completed += QLatin1Char('\n') + QString::fromStdString(line);
   dialogs::Current().ShowMessage(this, completed, kMessageTitle, dialogs::MessageIcon::Information);
   CmdContactsCreate_->setEnabled(true);
   CmdEnumerateNotes_->setEnabled(false);
@@ -328,7 +347,94 @@ void FrmMain::ContactsTreeView_NodeClick(QTreeWidgetItem* node) {
   // Looked up by its key the node finds itself, except when a second scan
   // within the same second reused the key: the clicked node's own record is
   // the one to show either way.
+  if (ShowModelNode(node)) return;
   detail_->ShowRecord(scan::ContactTree::NodeRecordText(node));
+}
+
+void FrmMain::ForgetWholeBook() {
+  book_.reset();
+  scannedNodes_.clear();
+  deletedNodes_.clear();
+}
+
+QString FrmMain::AttachWholeBook(const QString& path, std::int32_t contacts, std::int32_t damaged) {
+  std::shared_ptr<wab::Book> book;
+  std::vector<std::uint32_t> scanOrder;  // record IDs of the contacts, in the order the scan read them
+  try {
+    const wab::WabFile file = wab::OpenBookFile(path.toStdString());
+    wab::BookOptions options;
+    options.recoverDeleted = true;
+    book = std::make_shared<wab::Book>(wab::ReadBook(file, options));
+    for (const auto& r : file.Records())
+      if (r.kind == static_cast<std::uint32_t>(wab::RecordKind::Contact)) scanOrder.push_back(r.recordId);
+  } catch (...) {
+    // The designed scan has its contacts already; without the model the
+    // window shows what the reader gave, as it always did.
+    book.reset();
+  }
+  std::vector<QTreeWidgetItem*> nodes;
+  nodes.swap(scannedNodes_);
+
+  QString text = QStringLiteral("Windows Address Book Scan Completed\n\n") +
+                 Plural(static_cast<std::size_t>(contacts), "contact", "contacts");
+  if (book) {
+    if (scanOrder.size() == nodes.size())
+      for (std::size_t i = 0; i < nodes.size(); ++i)
+        if (nodes[i]) nodes[i]->setData(0, kContactIdRole, scanOrder[i]);
+    if (!book->groups.empty()) {
+      tree_->AddNode(kGroupsKey, kGroupsKey, scan::kImageCardTransfer, scan::kNoImage, scan::kRootKey);
+      for (const auto& g : book->groups) {
+        const QString key = QStringLiteral("Group %1").arg(g.id);
+        tree_->AddNode(key, QString::fromStdString(g.displayName), scan::kImageContacts, scan::kNoImage, kGroupsKey);
+        tree_->FindNode(key)->setData(0, kGroupIdRole, g.id);
+      }
+    }
+    for (const auto& c : book->contacts) {
+      if (!c.deleted) continue;
+      const QString name = ContactDetailView::RecordFields(c).value(0);
+      const QString key = QStringLiteral("Deleted %1").arg(c.id);
+      QTreeWidgetItem* node = tree_->AddNode(key, scan::DisplayText(name) + QStringLiteral(" (deleted)"),
+                                             scan::kImageContacts, scan::kNoImage, scan::GroupKeyFor(name));
+      node->setData(0, kContactIdRole, c.id);
+      node->setForeground(0, QBrush(Qt::gray));
+      QFont italic = node->font(0);
+      italic.setItalic(true);
+      node->setFont(0, italic);
+      node->setHidden(!mnuShowDeleted_->isChecked());
+      deletedNodes_.push_back(node);
+    }
+    tree_->ExpandRoot(true);
+    book_ = std::move(book);
+    text += QStringLiteral(", ") + Plural(book_->groups.size(), "group", "groups");
+  }
+  text += QStringLiteral(", ") + Plural(static_cast<std::size_t>(damaged), "damaged record", "damaged records") +
+          QStringLiteral(" skipped.");
+  if (book_ && book_->deletedRecovered > 0)
+    text += QStringLiteral("\n") +
+            Plural(book_->deletedRecovered, "deleted contact can", "deleted contacts can") +
+            QStringLiteral(" be shown with View > Show deleted contacts.");
+  return text;
+}
+
+void FrmMain::mnuShowDeleted_Click() {
+  for (QTreeWidgetItem* node : deletedNodes_) node->setHidden(!mnuShowDeleted_->isChecked());
+}
+
+bool FrmMain::ShowModelNode(QTreeWidgetItem* node) {
+  if (!book_) return false;
+  if (const QVariant id = node->data(0, kGroupIdRole); id.isValid()) {
+    if (const wab::Group* g = book_->FindGroup(id.toUInt())) {
+      detail_->ShowGroup(*book_, *g);
+      return true;
+    }
+  }
+  if (const QVariant id = node->data(0, kContactIdRole); id.isValid()) {
+    if (const wab::Contact* c = book_->FindContact(id.toUInt())) {
+      detail_->ShowContact(*book_, *c, scan::ContactTree::NodeRecordText(node));
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace app

@@ -6,6 +6,7 @@
 #include <QProgressBar>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "scan/ContactTree.h"
 
@@ -16,6 +17,10 @@ class QMenu;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+
+namespace wab {
+struct Book;
+}
 
 namespace app {
 
@@ -65,6 +70,9 @@ class FrmMain : public QMainWindow {
   void mnuContents_Click();
   void mnuAbout_Click();
   void mnuExit_Click();
+  // View > Show deleted contacts: the deleted contacts the book still holds
+  // appear in the tree, marked, or disappear again.
+  void mnuShowDeleted_Click();
 
   // Builds the tree's skeleton: the root, "A" to "Z" and "Other".
   void PopulateDefaultTree();
@@ -79,6 +87,13 @@ class FrmMain : public QMainWindow {
   // Tells the user why a command failed, naming the file where there is one.
   void ReportFailure(const QString& text);
   void RunHook(const std::function<void(FrmMain&)>& hook);
+  // The whole-book model beside the designed scan: reads the book again
+  // into the model, ties the scanned nodes to its contacts, adds the groups
+  // and the (hidden) deleted contacts, and returns the completion message.
+  QString AttachWholeBook(const QString& path, std::int32_t contacts, std::int32_t damaged);
+  void ForgetWholeBook();
+  // Shows the model's contact or group behind a node; false when it has none.
+  bool ShowModelNode(QTreeWidgetItem* node);
 
   QLineEdit* txtNotesDatabaseFile_ = nullptr;
   QPushButton* CmdBrowse_ = nullptr;
@@ -94,8 +109,12 @@ class FrmMain : public QMainWindow {
   QAction* mnuExit_ = nullptr;
   QAction* mnuContents_ = nullptr;
   QAction* mnuAbout_ = nullptr;
+  QAction* mnuShowDeleted_ = nullptr;
   QVector<QIcon> smallIcons_;
   std::unique_ptr<scan::ContactTree> tree_;
+  std::shared_ptr<const wab::Book> book_;       // the scanned book's whole model, when it could be read
+  std::vector<QTreeWidgetItem*> scannedNodes_;  // contact nodes in scan order, until the model is attached
+  std::vector<QTreeWidgetItem*> deletedNodes_;
 };
 
 }  // namespace app

@@ -2,41 +2,15 @@
 #include <memory>
 #include <string>
 
+#include "JsonText.h"
 #include "Verbs.h"
 #include "platform/automation/AddressBookReader.h"
 
 namespace cli {
-namespace {
-
-// JSON string body: quotes, backslash and control characters escaped;
-// everything else (UTF-8 included) passes through.
-void AppendJsonString(std::string& out, const std::string& text) {
-  out += '"';
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20 || c == 0x7F) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04X", c);
-          out += buf;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  out += '"';
-}
-
-}  // namespace
 
 int RunList(const std::vector<std::string>& args) {
+  for (const auto& a : args)
+    if (a == "--all") return RunListAll(args);
   for (const auto& a : args) {
     if (a == "--help" || a == "-h") {
       std::fputs(UsageText(), stdout);
@@ -61,7 +35,7 @@ int RunList(const std::vector<std::string>& args) {
     for (auto key : automation::kReaderFieldKeys) {
       if (!first) line += ',';
       first = false;
-      AppendJsonString(line, std::string(key));
+      AppendJsonString(line, key);
       line += ':';
       AppendJsonString(line, reader->GetValue(std::string(key)));
     }

@@ -14,11 +14,24 @@ const char* UsageText() {
   return "Usage: addrivo-convert VERB ARGUMENTS\n"
          "\n"
          "  list BOOK.wab               print every contact as one JSON object a line\n"
+         "  list --all [--deleted] [--codepage N] BOOK.wab\n"
+         "                              print the whole book: folders, contacts with every field,\n"
+         "                              groups with their members; --deleted adds the deleted\n"
+         "                              contacts still in the file; N: code page of 8-bit texts\n"
          "  xls [--force] BOOK.wab OUTDIR\n"
-         "                              export every contact to an Excel workbook (.xls);\n"
-         "                              --force replaces a workbook of that name\n"
+         "                              export every contact to an Excel workbook (.xls)\n"
          "  pst-ansi BOOK.wab OUTDIR    export to a new Outlook personal folders file, ANSI format\n"
          "  pst-unicode BOOK.wab OUTDIR export to a new Outlook personal folders file, Unicode format\n"
+         "  vcard [--version 3.0|4.0] [--no-fold] [--force] BOOK.wab OUTDIR\n"
+         "                              every contact and group as vCards (book.vcf), 3.0 unless\n"
+         "                              asked; --no-fold for importers that mishandle folded lines\n"
+         "  csv-outlook [--force] BOOK.wab OUTDIR\n"
+         "                              CSV with Outlook's English headers (book.csv)\n"
+         "  csv-google [--force] BOOK.wab OUTDIR\n"
+         "                              CSV with Google Contacts' headers (book.csv)\n"
+         "  xlsx [--force] BOOK.wab OUTDIR\n"
+         "                              every field into an Excel workbook (book.xlsx)\n"
+         "                              An existing output file is replaced only with --force.\n"
          "  --help                      show this text\n"
          "\n"
          "Whatever could not travel (characters the code page lacks, values shortened,\n"
@@ -45,6 +58,7 @@ int main(int argc, char** argv) {
     }
     if (verb == "list") return cli::RunList(args);
     if (verb == "pst-ansi" || verb == "pst-unicode") return cli::RunPstExport(verb, args);
+    if (cli::IsBookVerb(verb)) return cli::RunBookExport(verb, args);
     if (verb == "xls" || verb == "pst-ansi" || verb == "pst-unicode") return cli::RunExport(verb, args);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "addrivo-convert: %s\n", e.what());

@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <algorithm>
 #include <exception>
 
@@ -60,6 +61,15 @@ class BarProgress : public ExportProgress {
   int shownPercent_ = -1;
 };
 
+// The whole-book options remember the last one chosen between runs.
+constexpr const char* kSettingsOrganization = "Vantrel Software";
+constexpr const char* kSettingsApplication = "Addrivo";
+constexpr const char* kLastFormatKey = "conversion/lastBookFormat";
+
+// Room for one more option below the designed three, in twips.
+constexpr int kOptionStep = 360;
+constexpr int kAddedHeight = 4 * kOptionStep;
+
 QPointer<FrmConversion>& Instance() {
   static QPointer<FrmConversion> instance;
   return instance;
@@ -70,7 +80,7 @@ QPointer<FrmConversion>& Instance() {
 FrmConversion::FrmConversion(QWidget* owner) : QDialog(owner) {
   setObjectName(QStringLiteral("FrmConversion"));
   setWindowTitle(QStringLiteral("Conversion Options"));
-  setFixedSize(6255 / 15, 3780 / 15);
+  setFixedSize(6255 / 15, (3780 + kAddedHeight) / 15);
 
   Label1 = new QLabel(QStringLiteral("Choose Conversion Format"), this);
   Label1->setObjectName(QStringLiteral("Label1"));
@@ -79,7 +89,7 @@ FrmConversion::FrmConversion(QWidget* owner) : QDialog(owner) {
 
   OsenXPFrame1 = new QFrame(this);
   OsenXPFrame1->setObjectName(QStringLiteral("OsenXPFrame1"));
-  OsenXPFrame1->setGeometry(Twips(0, 480, 6255, 2490));
+  OsenXPFrame1->setGeometry(Twips(0, 480, 6255, 2490 + kAddedHeight));
   OsenXPFrame1->setFrameShape(QFrame::NoFrame);
   QLinearGradient gradient(0, 0, 0, 1);
   gradient.setCoordinateMode(QGradient::ObjectBoundingMode);
@@ -99,11 +109,17 @@ FrmConversion::FrmConversion(QWidget* owner) : QDialog(owner) {
   OptOutlook2K = option("OptOutlook2K", "Outlook 2000/2002/XP Format (Ansi Format)", Twips(1680, 120, 4095, 495));
   OptOutlook2K3 = option("OptOutlook2K3", "Outlook 2003/2007 Format (Unicode Format)", Twips(1680, 600, 3975, 495));
   OptExcel = option("OptExcel", "Excel 97/2000/2002/2003 (.xls) Format", Twips(1680, 1320, 3375, 495));
+  OptVCard = option("OptVCard", "vCard (.vcf) \u2014 phones, webmail, Thunderbird, Apple Contacts",
+                    Twips(1680, 1800, 3375, kOptionStep));
+  OptCsvOutlook = option("OptCsvOutlook", "CSV for Outlook (.csv)", Twips(1680, 1800 + kOptionStep, 3375, kOptionStep));
+  OptCsvGoogle = option("OptCsvGoogle", "CSV for Google Contacts (.csv)",
+                        Twips(1680, 1800 + 2 * kOptionStep, 3375, kOptionStep));
+  OptXlsx = option("OptXlsx", "Excel Workbook (.xlsx)", Twips(1680, 1800 + 3 * kOptionStep, 3375, kOptionStep));
   // The captions keep their whole text in whatever font the desktop uses:
   // an option is at least as wide as its caption, and the frame and the
   // dialog grow with the widest.
   int right = OsenXPFrame1->width();
-  for (QRadioButton* b : {OptOutlook2K, OptOutlook2K3, OptExcel}) {
+  for (QRadioButton* b : {OptOutlook2K, OptOutlook2K3, OptExcel, OptVCard, OptCsvOutlook, OptCsvGoogle, OptXlsx}) {
     b->resize(std::max(b->width(), b->sizeHint().width()), b->height());
     right = std::max(right, b->geometry().right() + 1 + 8);
   }
@@ -115,19 +131,20 @@ FrmConversion::FrmConversion(QWidget* owner) : QDialog(owner) {
   options_->addButton(OptOutlook2K);
   options_->addButton(OptOutlook2K3);
   options_->addButton(OptExcel);
+  for (QRadioButton* b : {OptVCard, OptCsvOutlook, OptCsvGoogle, OptXlsx}) options_->addButton(b);
 
   auto* line = new QFrame(OsenXPFrame1);
   line->setFrameShape(QFrame::HLine);
-  line->setGeometry(Twips(270, 1890, 5775, 30));
+  line->setGeometry(Twips(270, 1890 + kAddedHeight, 5775, 30));
 
   LblSaveProgress = new QLabel(OsenXPFrame1);
   LblSaveProgress->setObjectName(QStringLiteral("LblSaveProgress"));
   LblSaveProgress->setFont(QFont(QStringLiteral("Verdana")));
-  LblSaveProgress->setGeometry(Twips(270, 1800, 5775, 240));
+  LblSaveProgress->setGeometry(Twips(270, 1800 + kAddedHeight, 5775, 240));
 
   ProgBarSave = new QProgressBar(OsenXPFrame1);
   ProgBarSave->setObjectName(QStringLiteral("ProgBarSave"));
-  ProgBarSave->setGeometry(Twips(270, 2040, 5775, 255));
+  ProgBarSave->setGeometry(Twips(270, 2040 + kAddedHeight, 5775, 255));
   ProgBarSave->setTextVisible(true);
   ProgBarSave->setLayoutDirection(Qt::RightToLeft);
   QPalette barPalette = ProgBarSave->palette();
@@ -137,14 +154,23 @@ FrmConversion::FrmConversion(QWidget* owner) : QDialog(owner) {
 
   CmdConversion = new QPushButton(QStringLiteral("&Start Conversion"), this);
   CmdConversion->setObjectName(QStringLiteral("CmdConversion"));
-  CmdConversion->setGeometry(Twips(1800, 3120, 2175, 435));
+  CmdConversion->setGeometry(Twips(1800, 3120 + kAddedHeight, 2175, 435));
   CmdConversion->setEnabled(false);
   CmdConversion->setAutoDefault(false);
 
   connect(OptOutlook2K, &QRadioButton::clicked, this, &FrmConversion::OptOutlook2K_Click);
   connect(OptOutlook2K3, &QRadioButton::clicked, this, &FrmConversion::OptOutlook2K3_Click);
   connect(OptExcel, &QRadioButton::clicked, this, &FrmConversion::OptExcel_Click);
+  for (QRadioButton* b : {OptVCard, OptCsvOutlook, OptCsvGoogle, OptXlsx})
+    connect(b, &QRadioButton::clicked, this, &FrmConversion::OptBookFormat_Click);
   connect(CmdConversion, &QPushButton::clicked, this, &FrmConversion::CmdConversion_Click);
+
+  // Through the program's dialogs (Yes/No, No by default), so the question
+  // is asked the same way for every format and scripted in tests.
+  replaceConsent_ = [this](const std::string& path) {
+    return dialogs::Current().AskYesNo(this, QString::fromStdString(ReplaceQuestion(path)),
+                                       QString::fromLatin1(kFailureTitle));
+  };
 }
 
 void FrmConversion::Form_Load() {
@@ -170,9 +196,21 @@ void FrmConversion::Form_Load() {
                                    QString::fromLatin1(kFailureTitle),
                                    dialogs::MessageIcon::Information);
   }
+  // The designed options load as designed; a whole-book format chosen last
+  // time is chosen again.
+  const QString last = QSettings(QString::fromLatin1(kSettingsOrganization), QString::fromLatin1(kSettingsApplication))
+                           .value(QString::fromLatin1(kLastFormatKey))
+                           .toString();
+  for (QRadioButton* b : {OptVCard, OptCsvOutlook, OptCsvGoogle, OptXlsx}) {
+    if (!last.isEmpty() && b->objectName() == last) {
+      b->setChecked(true);
+      CmdConversion->setEnabled(true);
+    }
+  }
 }
 
 void FrmConversion::OptOutlook2K_Click() { CmdConversion->setEnabled(true); }
+void FrmConversion::OptBookFormat_Click() { CmdConversion->setEnabled(true); }
 void FrmConversion::OptOutlook2K3_Click() { CmdConversion->setEnabled(true); }
 void FrmConversion::OptExcel_Click() { CmdConversion->setEnabled(true); }
 
@@ -189,14 +227,27 @@ void FrmConversion::CmdConversion_Click() {
     result = ExportToOutlook(book, out, OptOutlook2K3->isChecked() ? OutlookFormat::Unicode : OutlookFormat::Ansi,
                              &progress);
   } else if (OptExcel->isChecked()) {
-    const ReplaceConsent ask = [this](const std::string& path) {
-      return dialogs::Current().AskYesNo(this, QString::fromStdString(ReplaceQuestion(path)),
-                                         QStringLiteral("Conversion Options"));
-    };
-    result = ExportToSpreadsheet(book, out, &progress, writerFactory_, ask);
+    result = ExportToSpreadsheet(book, out, &progress, writerFactory_, replaceConsent_);
+  } else if (QAbstractButton* chosen = options_->checkedButton()) {
+    BookExportRequest request;
+    request.bookPath = book;
+    request.folder = out;
+    request.format = chosen == OptVCard        ? BookFormat::VCard
+                     : chosen == OptCsvOutlook ? BookFormat::CsvOutlook
+                     : chosen == OptCsvGoogle  ? BookFormat::CsvGoogle
+                                               : BookFormat::Xlsx;
+    request.replace = replaceConsent_;
+    request.progress = &progress;
+    result = ExportBook(request);
   } else {
     return;
   }
+  QSettings settings(QString::fromLatin1(kSettingsOrganization), QString::fromLatin1(kSettingsApplication));
+  const bool bookFormat = !OptOutlook2K->isChecked() && !OptOutlook2K3->isChecked() && !OptExcel->isChecked();
+  if (bookFormat)
+    settings.setValue(QString::fromLatin1(kLastFormatKey), options_->checkedButton()->objectName());
+  else if (settings.contains(QString::fromLatin1(kLastFormatKey)))
+    settings.remove(QString::fromLatin1(kLastFormatKey));
 
   if (result.declined) return;  // the user kept the file; nothing was written
   if (!result.completed) {

@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 
+#include "BookExport.h"
 #include "SpreadsheetExport.h"
 
 class QButtonGroup;
@@ -32,6 +33,10 @@ class FrmConversion : public QDialog {
   // The writer the spreadsheet export uses; the program's own by default.
   void SetSheetWriterFactory(SheetWriterFactory factory) { writerFactory_ = std::move(factory); }
 
+  // Asked before an export replaces a file the user has: a Yes/No question,
+  // No by default, unless a test puts another answer in its place.
+  void SetReplaceConsent(ReplaceConsent consent) { replaceConsent_ = std::move(consent); }
+
   // Runs once per load: offers the Outlook option that suits the installed
   // Outlook's version.
   void Form_Load();
@@ -43,6 +48,7 @@ class FrmConversion : public QDialog {
   void OptOutlook2K_Click();
   void OptOutlook2K3_Click();
   void OptExcel_Click();
+  void OptBookFormat_Click();
   void CmdConversion_Click();
 
  protected:
@@ -55,6 +61,11 @@ class FrmConversion : public QDialog {
   QRadioButton* OptOutlook2K;
   QRadioButton* OptOutlook2K3;
   QRadioButton* OptExcel;
+  // The exports of the whole book, below the designed three.
+  QRadioButton* OptVCard;
+  QRadioButton* OptCsvOutlook;
+  QRadioButton* OptCsvGoogle;
+  QRadioButton* OptXlsx;
   QProgressBar* ProgBarSave;
   QLabel* LblSaveProgress;
   QPushButton* CmdConversion;
@@ -62,6 +73,7 @@ class FrmConversion : public QDialog {
 
   BookPathSource bookPath_;
   SheetWriterFactory writerFactory_;
+  ReplaceConsent replaceConsent_;
   bool closedByUser_ = false;
 };
 

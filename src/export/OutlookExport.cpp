@@ -66,7 +66,7 @@ enum Field { kName, kMiddleName, kSurname, kHomeEmail, kCompanyName, kBusinessAd
 constexpr std::array<const char*, kFieldCount> kReadOrder{
     "Name", "MiddleName", "Surname", "HomeEmail", "CompanyName", "BusinessAddress", "City",
     "Postal", "Province", "Country", "OfficeLocation", "CompanyURL", "Department", "BusinessPhone",
-    "BusinessFax", "HomeAddress", "Country", "HomePhone", "Fax", "CellPhone", "Comment"};
+    "BusinessFax", "HomeAddress", "HomeCountry", "HomePhone", "Fax", "CellPhone", "Comment"};
 
 // The contact item's properties in the order they are set, with their field.
 constexpr std::array<std::pair<const char*, Field>, 20> kItemProperties{{

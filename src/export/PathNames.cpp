@@ -52,13 +52,15 @@ std::string ToLowerUtf8(const std::string& text) {
   return out;
 }
 
-std::string SpreadsheetFileName(const std::string& bookPath) {
+std::string ExportFileName(const std::string& bookPath, std::string_view extension) {
   std::string name = GetFileName(ToLowerUtf8(bookPath));
-  static constexpr std::string_view kFrom = ".wab", kTo = ".xls";
-  if (name.find(kFrom) == std::string::npos) return name + std::string(kTo);
-  for (std::size_t at = name.find(kFrom); at != std::string::npos; at = name.find(kFrom, at + kTo.size()))
-    name.replace(at, kFrom.size(), kTo);
+  static constexpr std::string_view kFrom = ".wab";
+  if (name.find(kFrom) == std::string::npos) return name + std::string(extension);
+  for (std::size_t at = name.find(kFrom); at != std::string::npos; at = name.find(kFrom, at + extension.size()))
+    name.replace(at, kFrom.size(), extension);
   return name;
 }
+
+std::string SpreadsheetFileName(const std::string& bookPath) { return ExportFileName(bookPath, ".xls"); }
 
 }  // namespace exports

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace exports {
 
@@ -22,5 +23,8 @@ std::string ToLowerUtf8(const std::string& text);
 // lower case with every ".wab" turned into ".xls"; a name without ".wab"
 // gets ".xls" added, so the output can never be the book itself.
 std::string SpreadsheetFileName(const std::string& bookPath);
+
+// The same with any extension (".vcf", ".csv", ".xlsx").
+std::string ExportFileName(const std::string& bookPath, std::string_view extension);
 
 }  // namespace exports

@@ -37,7 +37,7 @@ constexpr std::array<Column, 21> kColumns{{
     {"Business FAX", "BusinessFax"},
     {"Business Pager", "CellPhone"},
     {"Personal Street Address", "HomeAddress"},
-    {"Personal Country", "Country"},
+    {"Personal Country", "HomeCountry"},  // a key beyond the designed 20
     {"Personal Phone Number", "HomePhone"},
     {"Personal FAX", "Fax"},
     {"Comments", "Comment"},

@@ -136,3 +136,107 @@ TEST(ListVerb, DamagedRecordsAreReportedButTheRestIsListed) {
 }
 
 }  // namespace
+
+// --- list --all: the whole book --------------------------------------------
+
+namespace {
+
+const std::string kDataDir = ADDRIVO_SOURCE_DIR "/tests/cli/data/";
+
+// Python's json module must read every line, and each e-mail list must
+// have exactly one default.
+std::string JsonProblems(const std::string& jsonLines, const testsupport::TempDir& dir) {
+  testsupport::WriteFile(dir / "all.jsonl", jsonLines);
+  testsupport::WriteFile(dir / "check.py",
+                         "import json,sys\n"
+                         "for line in open(sys.argv[1],encoding='utf-8',newline='\\n'):\n"
+                         "  o=json.loads(line)\n"
+                         "  e=o.get('emails')\n"
+                         "  assert e is None or sum(1 for a in e if a['default'])==1, line\n");
+  std::string out;
+  const int status = RunCommand("python3 " + ShellQuote((dir / "check.py").string()) + " " +
+                                    ShellQuote((dir / "all.jsonl").string()) + " 2>&1",
+                                &out);
+  return status == 0 ? std::string() : out;
+}
+
+struct RealBookRun {
+  const char* options;
+  const char* expectedFile;
+  const char* summary;
+};
+
+class ListAllRealBook : public testing::TestWithParam<RealBookRun> {};
+
+TEST_P(ListAllRealBook, EqualsTheHandWrittenListing) {
+  testsupport::TempDir dir;
+  const std::string book = testsupport::TestDataPath("wab/HiraokaTaro.WAB").string();
+  const Result r = List(std::string(GetParam().options) + " " + ShellQuote(book), dir);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, testsupport::ReadFile(kDataDir + GetParam().expectedFile));
+  EXPECT_EQ(r.err, "addrivo-convert: " + std::string(GetParam().summary) + " in \"" + book + "\"\n");
+  EXPECT_EQ(JsonProblems(r.out, dir), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, ListAllRealBook,
+    testing::Values(
+        RealBookRun{"--all", "HiraokaTaro.all.jsonl",
+                    "4 folders, 4 contacts, 2 groups, 0 deleted recovered, 0 damaged records skipped"},
+        RealBookRun{"--all --deleted", "HiraokaTaro.all-deleted.jsonl",
+                    "4 folders, 7 contacts, 2 groups, 3 deleted recovered, 0 damaged records skipped"},
+        RealBookRun{"--deleted --codepage 932 --all", "HiraokaTaro.all-deleted.jsonl",
+                    "4 folders, 7 contacts, 2 groups, 3 deleted recovered, 0 damaged records skipped"}));
+
+TEST(ListAll, EightBitTextsFollowTheCodePageAsked) {
+  testsupport::TempDir dir;
+  struct Case {
+    int codePage;
+    const char* given;
+    const char* surname;
+    std::vector<std::string> children;
+  };
+  const Case cases[] = {
+      {1251, "Иван", "Петров", {"Ольга", "Пётр"}},
+      {932, "太郎", "山田", {"花子", "ｶﾀｶﾅ"}},
+  };
+  for (const auto& c : cases) {
+    Book book;
+    book.records.push_back(Contact(
+        3, {String8(kGivenName, c.given, c.codePage), String8(kSurname, c.surname, c.codePage),
+            MvString8(0x3A58, c.children, c.codePage), String8(kDisplayName, c.surname, c.codePage)}));
+    WriteBookFile(dir / "eight.wab", book);
+    const Result r =
+        List("--all --codepage " + std::to_string(c.codePage) + " " + ShellQuote((dir / "eight.wab").string()), dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "{\"kind\":\"contact\",\"id\":3,\"displayName\":\"" + std::string(c.surname) +
+                         "\",\"givenName\":\"" + c.given + "\",\"surname\":\"" + c.surname + "\",\"children\":[\"" +
+                         c.children[0] + "\",\"" + c.children[1] + "\"]}\n")
+        << c.codePage;
+  }
+}
+
+TEST(ListAll, UsageErrors) {
+  testsupport::TempDir dir;
+  const std::string book = ShellQuote(testsupport::TestDataPath("wab/HiraokaTaro.WAB").string());
+  const std::pair<std::string, const char*> cases[] = {
+      {"--all --codepage", "--codepage needs a code page number"},
+      {"--all --codepage x1 " + book, "\"x1\" is not a code page number"},
+      {"--all --codepage 0 " + book, "\"0\" is not a code page number"},
+      {"--all --codepage 99999 " + book, "code page 99999 is not supported here"},
+      {"--all --later " + book, "unknown option \"--later\" for list --all"},
+      {"--all " + book + " " + book, "list takes one address book"},
+      {"--all", "list takes one address book"},
+  };
+  for (const auto& [args, why] : cases) {
+    const Result r = List(args, dir);
+    EXPECT_EQ(r.status, 2) << args;
+    EXPECT_EQ(r.out, "") << args;
+    EXPECT_EQ(r.err.rfind("addrivo-convert: " + std::string(why) + "\n", 0), 0u) << args << "\n" << r.err;
+  }
+  const Result missing = List("--all " + ShellQuote((dir / "none.wab").string()), dir);
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("Cannot open the address book"), std::string::npos) << missing.err;
+}
+
+}  // namespace

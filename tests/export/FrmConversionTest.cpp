@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTimer>
 
 #include "ExportFakes.h"
@@ -49,6 +50,7 @@ T* Find(QWidget* form, const char* name) {
 
 class ConversionDialog : public ::testing::Test {
  protected:
+  void SetUp() override { QSettings(QStringLiteral("Vantrel Software"), QStringLiteral("Addrivo")).clear(); }
   void TearDown() override {
     delete exports::LoadedConversionDialog();
     exports::SetOutlookExport({});
@@ -112,7 +114,7 @@ TEST_F(ConversionDialog, HasEveryControlWithItsDesignSettings) {
   EXPECT_EQ(label->font().family(), "Verdana");
   auto* frame = Find<QFrame>(&form, "OsenXPFrame1");
   EXPECT_EQ(frame->geometry().topLeft(), QPoint(0, 32));
-  EXPECT_EQ(frame->height(), 166);
+  EXPECT_EQ(frame->height(), 166 + 96);  // four whole-book options below the designed three
   EXPECT_GE(frame->width(), 417);
   const QGradient* gradient = frame->palette().brush(QPalette::Window).gradient();
   ASSERT_NE(gradient, nullptr);
@@ -122,10 +124,14 @@ TEST_F(ConversionDialog, HasEveryControlWithItsDesignSettings) {
   struct { const char* name; const char* caption; QRect where; } options[] = {
       {"OptOutlook2K", "Outlook 2000/2002/XP Format (Ansi Format)", QRect(112, 8, 273, 33)},
       {"OptOutlook2K3", "Outlook 2003/2007 Format (Unicode Format)", QRect(112, 40, 265, 33)},
-      {"OptExcel", "Excel 97/2000/2002/2003 (.xls) Format", QRect(112, 88, 225, 33)}};
+      {"OptExcel", "Excel 97/2000/2002/2003 (.xls) Format", QRect(112, 88, 225, 33)},
+      {"OptVCard", "vCard (.vcf) \u2014 phones, webmail, Thunderbird, Apple Contacts", QRect(112, 120, 225, 24)},
+      {"OptCsvOutlook", "CSV for Outlook (.csv)", QRect(112, 144, 225, 24)},
+      {"OptCsvGoogle", "CSV for Google Contacts (.csv)", QRect(112, 168, 225, 24)},
+      {"OptXlsx", "Excel Workbook (.xlsx)", QRect(112, 192, 225, 24)}};
   for (auto& o : options) {
     auto* b = Find<QRadioButton>(&form, o.name);
-    EXPECT_EQ(b->text(), o.caption);
+    EXPECT_EQ(b->text(), QString::fromUtf8(o.caption));
     EXPECT_EQ(b->parentWidget(), frame) << o.name;
     EXPECT_EQ(b->geometry().topLeft(), o.where.topLeft()) << o.name;
     EXPECT_EQ(b->height(), o.where.height()) << o.name;
@@ -137,7 +143,7 @@ TEST_F(ConversionDialog, HasEveryControlWithItsDesignSettings) {
   }
   auto* bar = Find<QProgressBar>(&form, "ProgBarSave");
   EXPECT_EQ(bar->parentWidget(), frame);
-  EXPECT_EQ(bar->geometry(), QRect(18, 136, 385, 17));
+  EXPECT_EQ(bar->geometry(), QRect(18, 136 + 96, 385, 17));
   EXPECT_TRUE(bar->isTextVisible());
   EXPECT_EQ(bar->layoutDirection(), Qt::RightToLeft);
   EXPECT_EQ(bar->palette().color(QPalette::Highlight), QColor(0x28, 0xD2, 0x2B));
@@ -146,7 +152,7 @@ TEST_F(ConversionDialog, HasEveryControlWithItsDesignSettings) {
   EXPECT_EQ(note->font().family(), "Verdana");
   auto* start = Find<QPushButton>(&form, "CmdConversion");
   EXPECT_EQ(start->text(), "&Start Conversion");
-  EXPECT_EQ(start->geometry(), QRect(120, 208, 145, 29));
+  EXPECT_EQ(start->geometry(), QRect(120, 208 + 96, 145, 29));
   EXPECT_FALSE(start->isEnabled());
 }
 
@@ -380,6 +386,61 @@ TEST_F(ConversionDialog, OutlookOptionsRunTheOutlookExport) {
                                              "/books/Family.WAB|" + folder + "|unicode"}));
 }
 
+
+// The whole-book options run their export on the real book, ask before
+// replacing a file, and come back chosen the next time the dialog loads.
+TEST_F(ConversionDialog, WholeBookOptionsExportAskBeforeReplacingAndAreRemembered) {
+  const auto source = testsupport::TestDataPath("wab/HiraokaTaro.WAB");
+  if (!std::filesystem::exists(source)) GTEST_SKIP() << "no sample book at " << source;
+  RegisterOutlook("12.0.6423");
+  bookPath = QString::fromStdString(source.string());
+  const struct {
+    const char* option;
+    const char* file;
+  } rows[] = {{"OptVCard", "hiraokataro.vcf"},
+              {"OptCsvOutlook", "hiraokataro.csv"},
+              {"OptCsvGoogle", "hiraokataro.csv"},
+              {"OptXlsx", "hiraokataro.xlsx"}};
+  for (const auto& row : rows) {
+    testsupport::TempDir out;
+    std::vector<std::string> asked;
+    bool answer = false;
+    int barValue = -1;
+    auto run = [&] {
+      auto form = NewLoadedForm();
+      form->SetReplaceConsent([&](const std::string& path) {
+        asked.push_back(path);
+        return answer;
+      });
+      Find<QRadioButton>(form.get(), row.option)->click();
+      dialogs.messages.clear();
+      dialogs.folderAnswers = {QString::fromStdString(out.path().string())};
+      Find<QPushButton>(form.get(), "CmdConversion")->click();
+      barValue = Find<QProgressBar>(form.get(), "ProgBarSave")->value();
+    };
+    run();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].title, "Conversion Completed...");
+    EXPECT_EQ(barValue, 6) << row.option;  // 4 contacts, 2 groups
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith(QStringLiteral("4 Contacts Successfully Saved to \r\nFileName: ") +
+                                                    QString::fromStdString((out / row.file).string())))
+        << dialogs.messages[0].text.toStdString();
+    testsupport::WriteFile(out / row.file, "mine");
+    run();  // answered No: the file stays, the failure is reported
+    EXPECT_EQ(asked, std::vector<std::string>{(out / row.file).string()});
+    EXPECT_EQ(dialogs.messages[0].title, "Vantrel Software");
+    EXPECT_EQ(testsupport::ReadFile(out / row.file), "mine");
+    answer = true;
+    run();
+    EXPECT_EQ(dialogs.messages[0].title, "Conversion Completed...");
+    EXPECT_NE(testsupport::ReadFile(out / row.file), "mine");
+
+    auto again = NewLoadedForm();
+    EXPECT_TRUE(Find<QRadioButton>(again.get(), row.option)->isChecked()) << row.option;
+    EXPECT_TRUE(Find<QPushButton>(again.get(), "CmdConversion")->isEnabled());
+  }
+}
+
 #ifdef ADDRIVO_HAVE_EXCEL
 TEST_F(ConversionDialog, WithoutAWriterOfItsOwnItWritesThroughExcelFile) {
   RegisterBook(2);
@@ -437,6 +498,9 @@ TEST_F(ConversionDialog, AsksBeforeReplacingAWorkbookAndShowsAnEmptyBookAsAnEmpt
 int main(int argc, char** argv) {
   // Headless also when ctest lists the cases.
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Settings go to a folder of their own, never the user's.
+  testsupport::TempDir settings;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(settings.path().string()));
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

@@ -164,6 +164,9 @@ class FakeReader final : public automation::AddressBookReader, Counted {
     r_->Call([&] { return std::string("reader.GetValue(" + key + ")"); });
     for (std::size_t k = 0; k < automation::kReaderFieldKeys.size(); ++k)
       if (automation::kReaderFieldKeys[k] == key) return r_->contacts.at(selected_).at(k);
+    // The real reader's key beyond the designed 20, kept after them.
+    const auto& c = r_->contacts.at(selected_);
+    if (key == "HomeCountry" && c.size() > automation::kReaderFieldKeys.size()) return c.back();
     return {};
   }
 
@@ -204,6 +207,7 @@ std::vector<std::vector<std::string>> NumberedBook(int n) {
   for (int i = 0; i < n; ++i) {
     std::vector<std::string> c;
     for (auto key : automation::kReaderFieldKeys) c.push_back("c" + std::to_string(i) + "." + std::string(key));
+    c.push_back("c" + std::to_string(i) + ".HomeCountry");
     book.push_back(std::move(c));
   }
   return book;

@@ -50,7 +50,7 @@ const std::vector<std::pair<std::string, std::string>> kMapping{
     {"BusinessAddressPostalCode", "Postal"},
     {"BusinessAddressCountry", "Country"},
     {"HomeAddressStreet", "HomeAddress"},
-    {"HomeAddressCountry", "Country"},
+    {"HomeAddressCountry", "HomeCountry"},
     {"Email1Address", "HomeEmail"},
     {"WebPage", "CompanyURL"},
     {"OfficeLocation", "OfficeLocation"},
@@ -59,7 +59,7 @@ const std::vector<std::pair<std::string, std::string>> kMapping{
 
 const char* kReads[] = {"Name", "MiddleName", "Surname", "HomeEmail", "CompanyName", "BusinessAddress",
                         "City", "Postal", "Province", "Country", "OfficeLocation", "CompanyURL",
-                        "Department", "BusinessPhone", "BusinessFax", "HomeAddress", "Country",
+                        "Department", "BusinessPhone", "BusinessFax", "HomeAddress", "HomeCountry",
                         "HomePhone", "Fax", "CellPhone", "Comment"};
 
 const std::string kPst = "/out/family-06-12-2026-03-28-53.pst";

@@ -29,8 +29,9 @@ inline const char* const kHeadings[21] = {
     "Business Street Address", "Business City", "Business Zip/Postal Code", "Business State",
     "Business Country", "Business Phone Number", "Business FAX", "Business Pager",
     "Personal Street Address", "Personal Country", "Personal Phone Number", "Personal FAX", "Comments"};
-// Reader key index (kReaderFieldKeys order) of each column.
-inline const int kColumnKey[21] = {0, 1, 2, 3, 4, 10, 11, 12, 5, 6, 7, 8, 9, 13, 14, 18, 15, 9, 16, 17, 19};
+// Reader key index (kReaderFieldKeys order) of each column; -1: the home
+// country, which generated books do not hold.
+inline const int kColumnKey[21] = {0, 1, 2, 3, 4, 10, 11, 12, 5, 6, 7, 8, 9, 13, 14, 18, 15, -1, 16, 17, 19};
 
 inline std::string Tool() { return std::string(ADDRIVO_BINARY_DIR) + "/bin/addrivo-convert"; }
 
@@ -77,7 +78,8 @@ inline Table ExpectedSheet(const std::vector<std::array<std::string, 20>>& conta
   t.emplace_back(std::begin(kHeadings), std::end(kHeadings));
   for (auto& c : contacts) {
     std::vector<std::string> row;
-    for (int col = 0; col < 21; ++col) row.push_back(AsStored(c[kColumnKey[col]], codePage));
+    for (int col = 0; col < 21; ++col)
+      row.push_back(kColumnKey[col] < 0 ? std::string() : AsStored(c[kColumnKey[col]], codePage));
     t.push_back(row);
   }
   return t;

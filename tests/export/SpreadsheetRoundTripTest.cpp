@@ -50,7 +50,8 @@ TEST(SpreadsheetRoundTrip, RealBookKeepsItsJapaneseTextUnderAJapaneseLocale) {
                                    "勤務：FAX", "番地", "TEL", "FAX", "PHONE", "追加情報\r\nその他\r\nメモ"};
   std::vector<std::array<std::string, 20>> contacts{taro, {"①", "", "フォルダ"}, {"3", "", "Folder"},
                                                     {"Ⅱ", "", "フォルダ"}};
-  const Table expected = ExpectedSheet(contacts, 932);
+  Table expected = ExpectedSheet(contacts, 932);
+  expected[1][17] = "国";  // Personal Country: the home country, no longer the business one
   EXPECT_EQ(expected[1][0], "太郎") << "nothing lost in 932";
   const Dump x = ReadBack("xlrd", xls);
   EXPECT_EQ(x.facts.at("codepage"), "932");

@@ -21,6 +21,7 @@ constexpr std::size_t kEmailField = 3;
 constexpr std::uint16_t kDisplayName = 0x3001;
 constexpr std::uint16_t kEmailList = 0x3A56;
 constexpr std::uint16_t kDefaultEmailIndex = 0x3A55;
+constexpr std::uint16_t kHomeCountryId = 0x3A5A;
 
 class FileCloser {
  public:
@@ -183,16 +184,28 @@ void WabReader::Reset() {
   selected_ = false;
   record_.properties.clear();
   fields_ = {};
+  homeCountry_ = {};
+}
+
+WabFile OpenBookFile(const std::string& path) {
+  try {
+    return WabFile::Parse(ReadWholeFile(path));
+  } catch (const NotAnAddressBook&) {
+    throw automation::AutomationError(automation::kNotAnAddressBook);
+  } catch (const std::bad_alloc&) {
+    throw automation::AutomationError("Not enough memory to read the address book \"" + path + "\"");
+  }
 }
 
 void WabReader::Open(const std::string& path) {
   Reset();
   try {
-    OpenBytes(ReadWholeFile(path), path);
-  } catch (const std::bad_alloc&) {
+    file_.emplace(OpenBookFile(path));
+  } catch (...) {
     Reset();
-    throw automation::AutomationError("Not enough memory to read the address book \"" + path + "\"");
+    throw;
   }
+  FindContacts();
 }
 
 void WabReader::OpenBytes(std::string bytes, const std::string& /*name*/) {
@@ -203,6 +216,10 @@ void WabReader::OpenBytes(std::string bytes, const std::string& /*name*/) {
     Reset();
     throw automation::AutomationError(automation::kNotAnAddressBook);
   }
+  FindContacts();
+}
+
+void WabReader::FindContacts() {
   for (const auto& r : file_->Records())
     if (r.kind == static_cast<std::uint32_t>(RecordKind::Contact)) contacts_.push_back(r.offset);
 }
@@ -218,6 +235,7 @@ std::int32_t WabReader::SkippedRecords() const {
 void WabReader::Select(std::int32_t index) {
   selected_ = false;
   fields_ = {};
+  homeCountry_ = {};
   if (index < 0 || static_cast<std::size_t>(index) >= contacts_.size())
     throw automation::AutomationError("Select: no contact " + std::to_string(index) + " (the book has " +
                                       std::to_string(contacts_.size()) + ")");
@@ -234,6 +252,10 @@ void WabReader::Select(std::int32_t index) {
       const Text t{p.data, IsUnicodeType(p.type()), true};
       if (id == kDisplayName) {
         if (!display.present) display = t;
+        continue;
+      }
+      if (id == kHomeCountryId) {
+        if (!homeCountry_.present) homeCountry_ = t;
         continue;
       }
       const int k = FieldOfId(id);
@@ -285,8 +307,8 @@ void WabReader::Select(std::int32_t index) {
 std::string WabReader::GetValue(const std::string& key) {
   if (!selected_) return {};
   const int k = FieldOfKey(key);
-  if (k == kNoField) return {};
-  const Text& t = fields_[static_cast<std::size_t>(k)];
+  if (k == kNoField && key != kHomeCountryKey) return {};
+  const Text& t = k == kNoField ? homeCountry_ : fields_[static_cast<std::size_t>(k)];
   return t.present ? DecodeText(t.bytes, t.unicode, codePage_) : std::string();
 }
 

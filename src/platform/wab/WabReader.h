@@ -22,6 +22,10 @@ inline constexpr std::array<std::uint16_t, 20> kFieldSources{
     0x3A06, 0x3A44, 0x3A11, 0x3003, 0x3A16, 0x3A29, 0x3A27, 0x3A2A, 0x3A28, 0x3A26,
     0x3A19, 0x3A51, 0x3A18, 0x3A08, 0x3A24, 0x3A5D, 0x3A09, 0x3A25, 0x3A1C, 0x3004};
 
+// A key the reader answers beyond its designed 20: the home address's
+// country (the designed "Country" is the business one).
+inline constexpr std::string_view kHomeCountryKey = "HomeCountry";
+
 class WabReader : public automation::AddressBookReader {
  public:
   // 8-bit strings are decoded from codePage (Windows code page number);
@@ -53,6 +57,7 @@ class WabReader : public automation::AddressBookReader {
   };
 
   void Reset();
+  void FindContacts();
 
   int codePage_;
   std::optional<WabFile> file_;
@@ -60,7 +65,13 @@ class WabReader : public automation::AddressBookReader {
   bool selected_ = false;
   Record record_;  // the selected contact, parsed; fields_ point into the file
   std::array<Text, 20> fields_{};
+  Text homeCountry_{};
 };
+
+// Reads and parses the book at path, failing as WabReader::Open documents
+// (AutomationError naming the file and cause, or kNotAnAddressBook). The
+// reader and the whole-book model both open files through it.
+WabFile OpenBookFile(const std::string& path);
 
 // Registers WabReader under "warjo.wab" in automation::Registry::Instance().
 void RegisterComponent();

@@ -147,7 +147,8 @@ TEST(ChmFile, EveryPageComesBackByteForByte) {
   ASSERT_TRUE(file);
   const std::vector<std::string> listed = file->Files();
   for (const char* name : {"index.html", "scanning.html", "contacts.html", "export-excel.html",
-                           "export-outlook.html", "messages.html", "style.css", "images/banner.png",
+                           "export-outlook.html", "export-other.html", "messages.html", "style.css",
+                           "images/banner.png",
                            "Help.hhc", "Help.hhk"}) {
     SCOPED_TRACE(name);
     const std::string path = std::string("/") + name;

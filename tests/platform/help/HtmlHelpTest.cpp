@@ -77,9 +77,10 @@ TEST_F(HtmlHelpTest, OpensTheDefaultTopicWithContentsAndIndex) {
             (QStringList{"Getting started", "Working with an address book", "Saving the contacts",
                          "Messages and what to do about them"}));
   QTreeWidgetItem* saving = contents->topLevelItem(2);
-  ASSERT_EQ(saving->childCount(), 2);
+  ASSERT_EQ(saving->childCount(), 3);
   EXPECT_EQ(saving->child(0)->text(0), QStringLiteral("Exporting to Excel"));
   EXPECT_EQ(saving->child(1)->text(0), QStringLiteral("Exporting to Outlook"));
+  EXPECT_EQ(saving->child(2)->text(0), QStringLiteral("vCard, CSV and Excel Workbook (.xlsx)"));
   EXPECT_TRUE(saving->isExpanded());
   // The page shown is marked in the contents.
   ASSERT_TRUE(contents->currentItem());

@@ -82,9 +82,10 @@ TEST_F(PstVerbTest, GeneratedBookInBothFormats) {
     for (int i = 0; i < n; ++i) {
       const auto values = testsupport::GeneratedContactValues(i);
       for (const auto& w : readback::ContactPropertyPlaces()) {
-        std::size_t k = 0;
-        while (automation::kReaderFieldKeys[k] != w.readerKey) ++k;
-        std::string want = values[k];
+        // Generated books hold no home country: the one key beyond the reader's 20.
+        std::string want;
+        for (std::size_t k = 0; k < automation::kReaderFieldKeys.size(); ++k)
+          if (automation::kReaderFieldKeys[k] == w.readerKey) want = values[k];
         if (verb == "pst-ansi") want = codepage::ToUtf8(codepage::FromUtf8(want, 1252).bytes, 1252);
         EXPECT_TRUE(readback::HasProperty(folder.items[i], w, want))
             << w.property << " of contact " << i << " should be \"" << want << "\"";

@@ -145,7 +145,7 @@ TEST_P(EndToEndTest, EveryContactWithEveryPropertyReadsBackInBothReaders) {
   for (const char* line : {"N:Surname-3;Name-3;MiddleName-3;;", "ORG:CompanyName-3", "EMAIL:HomeEmail-3",
                            "TEL;TYPE=pager:CellPhone-3", "TEL;TYPE=work,voice:BusinessPhone-3",
                            "TEL;TYPE=work,fax:BusinessFax-3", "TEL;TYPE=home,voice:HomePhone-3",
-                           "TEL;TYPE=home,fax:Fax-3", "ADR;TYPE=home:;;HomeAddress-3;;;;Country-3",
+                           "TEL;TYPE=home,fax:Fax-3", "ADR;TYPE=home:;;HomeAddress-3;;;;HomeCountry-3",
                            "ADR;TYPE=work:;;BusinessAddress-3;City-3;Province-3;Postal-3;Country-3"})
     EXPECT_NE(vcards.find(line), std::string::npos) << line;
   EXPECT_NE(vcards.find("NOTE:" + Value(3, "Comment", Unicode())), std::string::npos) << vcards;

@@ -123,7 +123,7 @@ const std::vector<PropertyPlace>& ContactPropertyPlaces() {
       {"BusinessAddressPostalCode", "Postal", {"lid:0x8048", "0x3a2a"}},
       {"BusinessAddressCountry", "Country", {"lid:0x8049", "0x3a26"}},
       {"HomeAddressStreet", "HomeAddress", {"0x3a5d"}},
-      {"HomeAddressCountry", "Country", {"0x3a5a"}},
+      {"HomeAddressCountry", "HomeCountry", {"0x3a5a"}},
       {"Email1Address", "HomeEmail", {"lid:0x8083"}},
       {"WebPage", "CompanyURL", {"lid:0x802b", "0x3a51"}},
       {"OfficeLocation", "OfficeLocation", {"0x3a19"}},

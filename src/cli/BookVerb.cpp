@@ -1,0 +1,117 @@
+// vcard | csv-outlook | csv-google | xlsx [OPTIONS] BOOK.wab OUTDIR: the
+// exports of the whole book, as the conversion dialog runs them.
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Verbs.h"
+#include "export/BookExport.h"
+
+namespace cli {
+namespace {
+
+// A percentage on standard error, rewritten in place; only for a terminal.
+class TerminalProgress final : public exports::ExportProgress {
+ public:
+  void Prepare(std::int32_t, std::int32_t count, std::int32_t, double) override {
+    count_ = count;
+    shown_ = -1;
+  }
+  void SetPosition(std::int32_t position) override {
+    const int percent = count_ > 0 ? static_cast<int>(std::int64_t{position} * 100 / count_) : 100;
+    if (percent != shown_) {
+      shown_ = percent;
+      std::fprintf(stderr, "\rExporting: %d of %d (%d%%)", position, count_, percent);
+      std::fflush(stderr);
+    }
+    if (position == count_) std::fputc('\n', stderr);
+  }
+
+ private:
+  std::int32_t count_ = 0;
+  int shown_ = -1;
+};
+
+std::string UnixLines(std::string text) {
+  for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;) text.erase(at, 1);
+  return text;
+}
+
+int Usage(const std::string& verb, const std::string& why) {
+  std::fprintf(stderr, "addrivo-convert: %s: %s\n\n%s", verb.c_str(), why.c_str(), UsageText());
+  return 2;
+}
+
+}  // namespace
+
+bool IsBookVerb(const std::string& verb) {
+  return verb == "vcard" || verb == "csv-outlook" || verb == "csv-google" || verb == "xlsx";
+}
+
+int RunBookExport(const std::string& verb, const std::vector<std::string>& args) {
+  exports::BookExportRequest request;
+  request.format = verb == "vcard"         ? exports::BookFormat::VCard
+                   : verb == "csv-outlook" ? exports::BookFormat::CsvOutlook
+                   : verb == "csv-google"  ? exports::BookFormat::CsvGoogle
+                                           : exports::BookFormat::Xlsx;
+  bool force = false;
+  std::vector<std::string> paths;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--force") {
+      force = true;
+    } else if (verb == "vcard" && a == "--no-fold") {
+      request.vcard.fold = false;
+    } else if (verb == "vcard" && (a == "--version" || a.rfind("--version=", 0) == 0)) {
+      std::string v;
+      if (a == "--version") {
+        if (i + 1 == args.size()) return Usage(verb, "--version needs 3.0 or 4.0");
+        v = args[++i];
+      } else {
+        v = a.substr(10);
+      }
+      if (v == "3.0")
+        request.vcard.version = exports::VCardVersion::V3;
+      else if (v == "4.0")
+        request.vcard.version = exports::VCardVersion::V4;
+      else
+        return Usage(verb, "--version takes 3.0 or 4.0, not \"" + v + "\"");
+    } else if (a.size() > 1 && a[0] == '-' && a.rfind("--", 0) == 0) {
+      return Usage(verb, "unknown option " + a);
+    } else {
+      paths.push_back(a);
+    }
+  }
+  if (paths.size() != 2) return Usage(verb, "needs BOOK.wab and OUTDIR");
+  std::error_code ec;
+  if (!std::filesystem::is_directory(paths[1], ec)) {
+    std::fprintf(stderr, "addrivo-convert: %s is not a folder\n", paths[1].c_str());
+    return 1;
+  }
+  request.bookPath = paths[0];
+  request.folder = paths[1];
+  // Without --force an existing file is never replaced.
+  request.replace = [force](const std::string&) { return force; };
+  TerminalProgress progress;
+  if (isatty(STDERR_FILENO)) request.progress = &progress;
+  request.keepBookUntilExit = true;  // the process ends right after
+
+  const exports::ExportResult result = exports::ExportBook(request);
+  if (!result.completed) {
+    std::string message = UnixLines(result.message);
+    if (!force && message.find("already exists") != std::string::npos) message += " (--force replaces it)";
+    std::fprintf(stderr, "addrivo-convert: %s\n", message.c_str());
+    return 1;
+  }
+  // What could not travel goes to standard error as well, where scripts look.
+  const std::string message = UnixLines(result.message);
+  std::printf("%s\n", message.c_str());
+  const auto firstBreak = message.find('\n', message.find("FileName: "));
+  if (firstBreak != std::string::npos) std::fprintf(stderr, "%s\n", message.substr(firstBreak + 1).c_str());
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace cli

@@ -1,0 +1,413 @@
+// The whole-book writers on hand-built books: golden vCard and CSV text
+// (folding, escaping, the name fallback, dates under far-apart time zones,
+// quoting), what could not travel, and the staged output's consent.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+#include "export/BookOutput.h"
+#include "export/CsvWriter.h"
+#include "export/VCardWriter.h"
+#include "support/TestData.h"
+
+namespace {
+
+using exports::AppendContentLine;
+using exports::CsvLayout;
+using exports::CsvWriter;
+using exports::VCardOptions;
+using exports::VCardVersion;
+using exports::VCardWriter;
+using wab::Field;
+
+// --- Folding -------------------------------------------------------------
+
+struct FoldRow {
+  const char* name;
+  std::string value;
+  bool fold;
+  std::string expected;
+};
+
+class Folding : public ::testing::TestWithParam<FoldRow> {};
+
+TEST_P(Folding, Golden) {
+  std::string out;
+  AppendContentLine(out, "NOTE", GetParam().value, GetParam().fold);
+  EXPECT_EQ(out, GetParam().expected);
+  for (std::size_t at = 0, end; (end = out.find("\r\n", at)) != std::string::npos; at = end + 2)
+    if (GetParam().fold) {
+      EXPECT_LE(end - at, 75u);
+    }
+}
+
+const std::string a69(69, 'a'), a70(70, 'a'), a74(74, 'a');
+// "あ" is E3 81 82: after "NOTE:" and 69 octets it would take octets 75-77.
+INSTANTIATE_TEST_SUITE_P(
+    VCard, Folding,
+    ::testing::Values(
+        FoldRow{"FitsExactly", a70, true, "NOTE:" + a70 + "\r\n"},
+        FoldRow{"AsciiAtSeventyFive", a70 + "bc", true, "NOTE:" + a70 + "\r\n bc\r\n"},
+        FoldRow{"MultiByteOnTheBoundary", a69 + "\xE3\x81\x82" "b", true,
+                "NOTE:" + a69 + "\r\n \xE3\x81\x82" "b\r\n"},
+        FoldRow{"ContinuationLinesHoldSeventyFour", a70 + a74 + "z", true,
+                "NOTE:" + a70 + "\r\n " + a74 + "\r\n z\r\n"},
+        FoldRow{"NoFold", a70 + a74 + "z", false, "NOTE:" + a70 + a74 + "z\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- Escaping and the name ---------------------------------------------------
+
+wab::Contact Person(std::uint32_t id) {
+  wab::Contact c;
+  c.id = id;
+  return c;
+}
+
+std::string Card(const wab::Contact& c, VCardVersion v, bool fold = true) {
+  wab::Book book;
+  book.contacts.push_back(c);
+  VCardWriter writer(book, VCardOptions{v, fold});
+  std::string out;
+  writer.AppendContact(book.contacts.front(), out);
+  return out;
+}
+
+std::string LineOf(const std::string& card, const std::string& name) {
+  const auto at = card.find("\r\n" + name);
+  if (at == std::string::npos) return {};
+  return card.substr(at + 2, card.find("\r\n", at + 2) - at - 2);
+}
+
+struct EscapeRow {
+  const char* name;
+  std::string note;
+  std::string v3;
+  std::string v4;
+};
+
+class Escaping : public ::testing::TestWithParam<EscapeRow> {};
+
+TEST_P(Escaping, NoteInBothVersions) {
+  wab::Contact c = Person(3);
+  c.displayName = "X";
+  c[Field::Notes] = GetParam().note;
+  EXPECT_EQ(LineOf(Card(c, VCardVersion::V3), "NOTE"), "NOTE:" + GetParam().v3);
+  EXPECT_EQ(LineOf(Card(c, VCardVersion::V4), "NOTE"), "NOTE:" + GetParam().v4);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    VCard, Escaping,
+    ::testing::Values(EscapeRow{"Comma", "a,b", "a\\,b", "a\\,b"},
+                      EscapeRow{"Semicolon", "a;b", "a\\;b", "a;b"},
+                      EscapeRow{"Backslash", "C:\\dir", "C:\\\\dir", "C:\\\\dir"},
+                      EscapeRow{"CrLfCrAndLf", "1\r\n2\r3\n4", "1\\n2\\n3\\n4", "1\\n2\\n3\\n4"},
+                      EscapeRow{"Colon", "a:b", "a:b", "a:b"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(VCardStructured, ComponentsEscapeSemicolonsInBothVersions) {
+  wab::Contact c = Person(3);
+  c[Field::Surname] = "O;Neil";
+  c[Field::GivenName] = "Ann, Jr";
+  c[Field::Company] = "A;B";
+  c[Field::Department] = "R&D";
+  for (VCardVersion v : {VCardVersion::V3, VCardVersion::V4}) {
+    const std::string card = Card(c, v);
+    EXPECT_EQ(LineOf(card, "N:"), "N:O\\;Neil;Ann\\, Jr;;;");
+    EXPECT_EQ(LineOf(card, "ORG"), "ORG:A\\;B;R&D");
+  }
+}
+
+struct NameRow {
+  const char* name;
+  std::function<void(wab::Contact&)> fill;
+  std::string fn;
+};
+
+class FormattedName : public ::testing::TestWithParam<NameRow> {};
+
+TEST_P(FormattedName, FallsBackInOrder) {
+  wab::Contact c = Person(9);
+  GetParam().fill(c);
+  EXPECT_EQ(LineOf(Card(c, VCardVersion::V3), "FN"), "FN:" + GetParam().fn);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    VCard, FormattedName,
+    ::testing::Values(
+        NameRow{"DisplayName",
+                [](wab::Contact& c) {
+                  c.displayName = "Shown";
+                  c[Field::GivenName] = "G";
+                },
+                "Shown"},
+        NameRow{"GivenAndSurname",
+                [](wab::Contact& c) {
+                  c[Field::GivenName] = "Ann";
+                  c[Field::Surname] = "Lee";
+                  c[Field::Company] = "Acme";
+                },
+                "Ann Lee"},
+        NameRow{"SurnameOnly", [](wab::Contact& c) { c[Field::Surname] = "Lee"; }, "Lee"},
+        NameRow{"Company",
+                [](wab::Contact& c) {
+                  c[Field::Company] = "Acme";
+                  c.emails = {{"a@x", "SMTP", true}};
+                },
+                "Acme"},
+        NameRow{"DefaultEmail",
+                [](wab::Contact& c) { c.emails = {{"other@x", "SMTP", false}, {"main@x", "SMTP", true}}; },
+                "main@x"},
+        NameRow{"NothingAtAll", [](wab::Contact&) {}, "(no name)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- Dates never move across time zones ----------------------------------------
+
+class BirthdayZone : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv("TZ");
+    saved_ = old ? std::optional<std::string>(old) : std::nullopt;
+    setenv("TZ", GetParam(), 1);
+    tzset();
+  }
+  void TearDown() override {
+    if (saved_)
+      setenv("TZ", saved_->c_str(), 1);
+    else
+      unsetenv("TZ");
+    tzset();
+  }
+  std::optional<std::string> saved_;
+};
+
+TEST_P(BirthdayZone, SameDateInEveryZone) {
+  wab::Contact c = Person(3);
+  c.displayName = "B";
+  c.birthday = {1970, 3, 5};
+  c.anniversary = {2000, 12, 31};
+  c.modified = 86400 * 3 + 3600;  // 1970-01-04T01:00:00Z
+  const std::string v3 = Card(c, VCardVersion::V3), v4 = Card(c, VCardVersion::V4);
+  EXPECT_EQ(LineOf(v3, "BDAY"), "BDAY;VALUE=date:1970-03-05");
+  EXPECT_EQ(LineOf(v3, "X-ANNIVERSARY"), "X-ANNIVERSARY:2000-12-31");
+  EXPECT_EQ(LineOf(v3, "REV"), "REV:1970-01-04T01:00:00Z");
+  EXPECT_EQ(LineOf(v4, "BDAY"), "BDAY:19700305");
+  EXPECT_EQ(LineOf(v4, "ANNIVERSARY"), "ANNIVERSARY:20001231");
+  EXPECT_EQ(LineOf(v4, "REV"), "REV:19700104T010000Z");
+  wab::Book book;
+  book.contacts.push_back(c);
+  for (CsvLayout layout : {CsvLayout::Outlook, CsvLayout::Google}) {
+    CsvWriter csv(book, layout);
+    std::string row;
+    csv.AppendContact(c, row);
+    EXPECT_NE(row.find(layout == CsvLayout::Outlook ? ",3/5/1970," : ",1970-03-05,"), std::string::npos) << row;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(VCard, BirthdayZone, ::testing::Values("Pacific/Auckland", "Pacific/Honolulu"),
+                         [](const auto& info) {
+                           std::string n = info.param;
+                           return n.substr(n.find('/') + 1);
+                         });
+
+// --- Whole cards ----------------------------------------------------------------
+
+wab::Book SmallBook() {
+  wab::Book book;
+  wab::Contact c = Person(3);
+  c.displayName = "Ann Lee";
+  c[Field::GivenName] = "Ann";
+  c[Field::Surname] = "Lee";
+  c[Field::Mobile] = "+1 555";
+  c[Field::HomeCity] = "Köln";
+  c.emails = {{"b@x.org", "SMTP", false}, {"a@x.org", "SMTP", true}};
+  c.gender = wab::Gender::Female;
+  c[Field::Spouse] = "Bo";
+  c.children = {"Cy", "Di"};
+  c.groups = {20};
+  book.contacts.push_back(c);
+  wab::Group g;
+  g.id = 20;
+  g.displayName = "Team";
+  g.members = {{wab::Member::Kind::Record, 3, "", "", ""},
+               {wab::Member::Kind::Missing, 99, "", "", ""},
+               {wab::Member::Kind::OneOff, 0, "Ext", "ext@y.org", "SMTP"}};
+  book.groups.push_back(g);
+  return book;
+}
+
+TEST(VCardCards, GoldenContactAndGroupInBothVersions) {
+  const wab::Book book = SmallBook();
+  const std::string ann = exports::StableUuid(book.contacts[0], false);
+  const std::string team = exports::StableUuid(book.groups[0], true);
+  struct {
+    VCardVersion version;
+    std::string expected;
+  } rows[] = {
+      {VCardVersion::V3,
+       "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Lee\r\nN:Lee;Ann;;;\r\n"
+       "EMAIL;TYPE=INTERNET,PREF:a@x.org\r\nEMAIL;TYPE=INTERNET:b@x.org\r\nTEL;TYPE=CELL:+1 555\r\n"
+       "ADR;TYPE=HOME:;;;Köln;;;\r\nX-GENDER:Female\r\nX-SPOUSE:Bo\r\nX-CHILDREN:Cy\r\nX-CHILDREN:Di\r\n"
+       "CATEGORIES:Team\r\nUID:" + ann + "\r\nEND:VCARD\r\n"
+       "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Team\r\nN:;;;;\r\nX-ADDRESSBOOKSERVER-KIND:group\r\n"
+       "X-ADDRESSBOOKSERVER-MEMBER:urn:uuid:" + ann + "\r\nX-ADDRESSBOOKSERVER-MEMBER:mailto:ext@y.org\r\n"
+       "UID:" + team + "\r\nEND:VCARD\r\n"},
+      {VCardVersion::V4,
+       "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Ann Lee\r\nN:Lee;Ann;;;\r\n"
+       "EMAIL;PREF=1:a@x.org\r\nEMAIL:b@x.org\r\nTEL;TYPE=cell:+1 555\r\n"
+       "ADR;TYPE=home:;;;Köln;;;\r\nGENDER:F\r\nRELATED;TYPE=spouse;VALUE=text:Bo\r\n"
+       "RELATED;TYPE=child;VALUE=text:Cy\r\nRELATED;TYPE=child;VALUE=text:Di\r\n"
+       "CATEGORIES:Team\r\nUID:urn:uuid:" + ann + "\r\nEND:VCARD\r\n"
+       "BEGIN:VCARD\r\nVERSION:4.0\r\nKIND:group\r\nFN:Team\r\n"
+       "MEMBER:urn:uuid:" + ann + "\r\nMEMBER:mailto:ext@y.org\r\n"
+       "UID:urn:uuid:" + team + "\r\nEND:VCARD\r\n"},
+  };
+  for (const auto& row : rows) {
+    VCardWriter writer(book, VCardOptions{row.version, true});
+    std::string out;
+    writer.AppendContact(book.contacts[0], out);
+    writer.AppendGroup(book.groups[0], out);
+    EXPECT_EQ(out, row.expected);
+    EXPECT_EQ(writer.losses().missingMembers, 1);
+  }
+  // The same record gives the same identifier; another record another one.
+  EXPECT_EQ(exports::StableUuid(SmallBook().contacts[0], false), ann);
+  EXPECT_NE(team, ann);
+  EXPECT_EQ(ann[14], '8');
+}
+
+// --- CSV ----------------------------------------------------------------------
+
+TEST(Csv, QuotesNotesWithCommasQuotesAndLineBreaks) {
+  const struct {
+    std::string value, expected;
+  } rows[] = {
+      {"plain", "plain"},
+      {"a,b", "\"a,b\""},
+      {"say \"hi\"", "\"say \"\"hi\"\"\""},
+      {"line1\r\nline2", "\"line1\r\nline2\""},
+      {"lone\nLF", "\"lone\nLF\""},
+      {"", ""},
+  };
+  for (const auto& row : rows) {
+    std::string out;
+    exports::AppendCsvField(out, row.value);
+    EXPECT_EQ(out, row.expected) << row.value;
+  }
+}
+
+TEST(Csv, OutlookGoldenWithAddressesBeyondThreeSlotsInTheNotes) {
+  wab::Book book;
+  wab::Contact c = Person(3);
+  c.displayName = "Lee, Ann";
+  c[Field::GivenName] = "Ann";
+  c[Field::Surname] = "Lee";
+  c[Field::Notes] = "Met at \"Expo\", 2001\r\nCall back";
+  for (int i = 1; i <= 5; ++i) c.emails.push_back({"m" + std::to_string(i) + "@x", "SMTP", i == 4});
+  c[Field::Nickname] = "Annie";
+  book.contacts.push_back(c);
+  CsvWriter csv(book, CsvLayout::Outlook);
+  std::string out;
+  csv.AppendHeader(out);
+  csv.AppendContact(book.contacts[0], out);
+  EXPECT_EQ(out.rfind("\xEF\xBB\xBFTitle,First Name,Middle Name,Last Name,", 0), 0u);
+  const std::string row = out.substr(out.find("\r\n") + 2);
+  EXPECT_EQ(row,
+            ",Ann,,Lee" + std::string(25, ',') +
+                "m4@x,SMTP,\"Lee, Ann (m4@x)\",m1@x,SMTP,\"Lee, Ann (m1@x)\",m2@x,SMTP,\"Lee, Ann (m2@x)\","
+                "Unspecified,\"Met at \"\"Expo\"\", 2001\r\nCall back\r\n\r\nDisplay name: Lee, Ann\r\n"
+                "E-mail: m3@x\r\nE-mail: m5@x\r\nNickname: Annie\",,,\r\n");
+  EXPECT_EQ(csv.losses().emailsInNotes, 2);
+  EXPECT_EQ(csv.losses().valuesInNotes, 2);  // the display name and the nickname
+  const auto lines = csv.losses().Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "2 e-mail addresses did not fit the layout's e-mail columns and were moved into the notes.");
+}
+
+TEST(Csv, GoogleNumbersEveryAddressAndPhoneAndJoinsGroups) {
+  wab::Book book = SmallBook();
+  book.groups.push_back(wab::Group{});
+  book.groups.back().id = 21;
+  book.groups.back().displayName = "Golf";
+  book.contacts[0].groups = {20, 21};
+  book.contacts[0][Field::BusinessPhone] = "1";
+  wab::Contact other = Person(4);
+  for (int i = 0; i < 4; ++i) other.emails.push_back({"o" + std::to_string(i) + "@x", "SMTP", i == 0});
+  book.contacts.push_back(other);
+  CsvWriter csv(book, CsvLayout::Google);
+  std::string out;
+  csv.AppendHeader(out);
+  EXPECT_EQ(out.rfind("Name,Given Name,Additional Name,Family Name,", 0), 0u);
+  EXPECT_NE(out.find("E-mail 4 - Type,E-mail 4 - Value,Phone 1 - Type"), std::string::npos);
+  EXPECT_NE(out.find("Phone 2 - Value,Address 1 - Type"), std::string::npos);
+  out.clear();
+  csv.AppendContact(book.contacts[0], out);
+  EXPECT_NE(out.find(",Team ::: Golf,* Other,a@x.org,Other,b@x.org,,,,,Work,1,Mobile,+1 555,"), std::string::npos)
+      << out;
+  csv.CountGroupLosses();
+  EXPECT_EQ(csv.losses().missingMembers, 1);
+  EXPECT_EQ(csv.losses().addressMembers, 1);
+  for (const auto& h : csv.headers()) EXPECT_EQ(h.find_first_of(",\""), std::string::npos) << h;
+}
+
+// --- Staged output and consent ----------------------------------------------------
+
+TEST(StagedOutput, ReplacesAnExistingFileOnlyWithConsent) {
+  const struct {
+    const char* name;
+    bool exists;
+    exports::ReplaceConsent consent;
+    bool written;
+  } rows[] = {
+      {"new file, no consent needed", false, {}, true},
+      {"existing, no one to ask", true, {}, false},
+      {"existing, answered no", true, [](const std::string&) { return false; }, false},
+      {"existing, answered yes", true, [](const std::string&) { return true; }, true},
+  };
+  for (const auto& row : rows) {
+    testsupport::TempDir dir;
+    const auto target = dir / "book.vcf";
+    if (row.exists) testsupport::WriteFile(target, "old");
+    int asked = 0;
+    exports::ReplaceConsent consent;
+    if (row.consent) consent = [&](const std::string& p) {
+      ++asked;
+      EXPECT_EQ(p, target.string());
+      return row.consent(p);
+    };
+    exports::StagedOutput out;
+    const std::string error = out.Begin(target.string(), consent);
+    if (row.written) {
+      ASSERT_EQ(error, "") << row.name;
+      out.Write("new");
+      EXPECT_EQ(out.Commit(), "") << row.name;
+    } else {
+      EXPECT_NE(error.find("already exists"), std::string::npos) << row.name;
+    }
+    EXPECT_EQ(testsupport::ReadFile(target), row.written ? "new" : "old") << row.name;
+    EXPECT_EQ(asked, row.exists && row.consent ? 1 : 0) << row.name;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << row.name;
+  }
+}
+
+TEST(StagedOutput, NeverReplacesAFileThatAppearedMeanwhileAndLeavesNothingOnFailure) {
+  testsupport::TempDir dir;
+  const auto target = dir / "book.csv";
+  exports::StagedOutput out;
+  ASSERT_EQ(out.Begin(target.string(), {}), "");
+  out.Write("ours");
+  testsupport::WriteFile(target, "theirs");
+  EXPECT_NE(out.Commit().find("appeared"), std::string::npos);
+  EXPECT_EQ(testsupport::ReadFile(target), "theirs");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+
+  exports::StagedOutput missing;
+  EXPECT_NE(missing.Begin((dir / "no-such-folder" / "x.vcf").string(), {}), "");
+  exports::StagedOutput abandoned;
+  ASSERT_EQ(abandoned.Begin((dir / "gone.vcf").string(), {}), "");
+  abandoned.Abandon();
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+}  // namespace
