@@ -274,7 +274,6 @@ void FrmMain::CmdEnumerateNotes_Click() {
         automation::kAddressBookReaderProgId);
     reader->Open(path.toStdString());
     const std::int32_t count = reader->GetCount();
-    skipped.skippedRecords = reader->SkippedRecords();
 
     ProgBarScanNotes_->setMinimum(0);
     // An empty book gives an empty bar, not Qt's "busy" animation of 0..0.
