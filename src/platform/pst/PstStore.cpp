@@ -14,6 +14,7 @@
 #include <random>
 #include <utility>
 
+#include "excel/OutputFile.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/pst/PackedContacts.h"
 #include "platform/pst/StoreFile.h"
@@ -243,21 +244,20 @@ void Store::Write(const std::filesystem::path& path) const {
 
   const detail::LtpFormat fmt = detail::FileFormat(impl_->format == Format::Unicode, impl_->codePage);
 
-  // Written beside the target under a name of its own, then renamed over it.
-  static std::atomic<unsigned> counter{0};
-  std::filesystem::path tmp = path;
-  tmp += ".tmp" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+  // Written to a file with no name (or a short hidden one) in the target's
+  // folder, then put under the target's name.
+  excel::NewFile out;
+  if (int err = out.Open(path.string()))
+    throw PstError("cannot create " + path.string() + ": " + ErrnoText(err));
+  const int fd = ::dup(out.fd());
+  std::FILE* file = fd < 0 ? nullptr : fdopen(fd, "wb");
   // The stream's buffer, made here: given no buffer, glibc ignores the size
   // asked for and writes a page at a time, one system call per 4 KiB.
   constexpr std::size_t kBufferSize = 1 << 20;
   const auto buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) throw PstError("cannot create " + path.string() + ": " + ErrnoText(errno));
-  std::FILE* file = fdopen(fd, "wb");
   if (!file) {
     int e = errno;
-    ::close(fd);
-    ::unlink(tmp.c_str());
+    if (fd >= 0) ::close(fd);
     throw PstError("cannot create " + path.string() + ": " + ErrnoText(e));
   }
   std::setvbuf(file, buffer.get(), _IOFBF, kBufferSize);
@@ -267,26 +267,16 @@ void Store::Write(const std::filesystem::path& path) const {
     detail::SerializeStore(model, fmt, sink, rng);
   } catch (...) {
     std::fclose(file);
-    ::unlink(tmp.c_str());
     throw;
   }
   errno = 0;
   if (std::fflush(file) != 0) {
     int e = errno;
     std::fclose(file);
-    ::unlink(tmp.c_str());
     throw PstError("cannot write " + path.string() + ": " + ErrnoText(e));
   }
-  if (std::fclose(file) != 0) {
-    int e = errno;
-    ::unlink(tmp.c_str());
-    throw PstError("cannot write " + path.string() + ": " + ErrnoText(e));
-  }
-  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-    int e = errno;
-    ::unlink(tmp.c_str());
-    throw PstError("cannot replace " + path.string() + ": " + ErrnoText(e));
-  }
+  if (std::fclose(file) != 0) throw PstError("cannot write " + path.string() + ": " + ErrnoText(errno));
+  if (int err = out.Commit()) throw PstError("cannot write " + path.string() + ": " + ErrnoText(err));
 }
 
 }  // namespace pst
