@@ -290,7 +290,8 @@ void FrmMain::CmdEnumerateNotes_Click() {
           : bar_(bar), save_(save), nodes_(nodes) {}
       void Prepare(std::int32_t count) override {
         bar_->setMinimum(0);
-        bar_->setMaximum(count);
+        // An empty book gives an empty bar, not Qt's "busy" animation of 0..0.
+        bar_->setMaximum(count > 0 ? count : 1);
         bar_->SetLargeChange(scan::LargeProgressStep(count));
         bar_->SetScale(count / 100.0);
         save_->setEnabled(true);

@@ -85,7 +85,8 @@ int RunBookExport(const std::string& verb, const std::vector<std::string>& args)
       paths.push_back(a);
     }
   }
-  if (paths.size() != 2) return Usage(verb, "needs BOOK.wab and OUTDIR");
+  // An empty folder would put the file at the top of the file system.
+  if (paths.size() != 2 || paths[0].empty() || paths[1].empty()) return Usage(verb, "needs BOOK.wab and OUTDIR");
   std::error_code ec;
   if (!std::filesystem::is_directory(paths[1], ec)) {
     std::fprintf(stderr, "addrivo-convert: %s is not a folder\n", paths[1].c_str());
@@ -108,10 +109,9 @@ int RunBookExport(const std::string& verb, const std::vector<std::string>& args)
   }
   // What could not travel goes to standard error as well, where scripts look.
   const std::string message = UnixLines(result.message);
-  std::printf("%s\n", message.c_str());
   const auto firstBreak = message.find('\n', message.find("FileName: "));
   if (firstBreak != std::string::npos) std::fprintf(stderr, "%s\n", message.substr(firstBreak + 1).c_str());
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  return ReportCompletion(message, {});
 }
 
 }  // namespace cli

@@ -9,14 +9,48 @@
 #include "export/SpreadsheetExport.h"
 
 namespace cli {
-namespace {
 
-// The export's texts separate lines with CR LF; a terminal wants LF.
 std::string WithNewlines(std::string text) {
   for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 1))
     text.erase(at, 1);
   return text;
 }
+
+bool ParseExportArguments(const std::vector<std::string>& raw, ExportArguments& out) {
+  std::vector<std::string> positional;
+  bool options = true;
+  for (const auto& a : raw) {
+    if (options && a == "--") options = false;
+    else if (options && a == "--force") out.force = true;
+    else if (options && a.size() > 1 && a[0] == '-') return false;
+    else positional.push_back(a);
+  }
+  // An empty folder would put the file at the top of the file system.
+  if (positional.size() != 2 || positional[0].empty() || positional[1].empty()) return false;
+  out.book = positional[0];
+  out.folder = positional[1];
+  return true;
+}
+
+exports::ReplaceConsent ForceConsent(bool force) {
+  return [force](const std::string&) { return force; };
+}
+
+int ReportCompletion(const std::string& message, const exports::LossReport& loss) {
+  // What was lost goes to standard error too, where scripts look for trouble.
+  for (const auto& line : loss.Lines()) std::fprintf(stderr, "addrivo-convert: %s\n", line.c_str());
+  const bool printed = std::printf("%s\n", message.c_str()) >= 0;
+  if (!printed || std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    // The export is finished and its file in place: running it again would
+    // only make a second one.
+    std::fprintf(stderr, "addrivo-convert: warning: the export finished, but its message could not be "
+                         "written to standard output\n");
+  }
+  return 0;
+}
+
+namespace {
+
 
 // One line on standard error, rewritten as the percentage moves.
 class TerminalProgress : public exports::ExportProgress {
@@ -41,21 +75,25 @@ class TerminalProgress : public exports::ExportProgress {
   int percent_ = -1;
 };
 
-int RunXls(const std::vector<std::string>& args) {
-  if (args.size() != 2) {
-    std::fprintf(stderr, "addrivo-convert: xls needs BOOK.wab and OUTDIR\n\n%s", UsageText());
+int RunXls(const std::vector<std::string>& rawArgs) {
+  ExportArguments args;
+  if (!ParseExportArguments(rawArgs, args)) {
+    std::fprintf(stderr, "addrivo-convert: xls needs BOOK.wab and OUTDIR (a folder name)\n\n%s", UsageText());
     return 2;
   }
   TerminalProgress terminal;
   exports::ExportProgress* progress = os::StderrIsTerminal() ? &terminal : nullptr;
-  const auto result =
-      exports::ExportToSpreadsheet(args[0], exports::WithTrailingSeparator(args[1]), progress);
+  const auto result = exports::ExportToSpreadsheet(args.book, exports::WithTrailingSeparator(args.folder),
+                                                   progress, {}, ForceConsent(args.force));
   if (!result.completed) {
-    std::fprintf(stderr, "addrivo-convert: %s\n", WithNewlines(result.message).c_str());
+    if (result.declined)
+      std::fprintf(stderr, "addrivo-convert: %s already exists; nothing was written (--force replaces it)\n",
+                   result.outputPath.c_str());
+    else
+      std::fprintf(stderr, "addrivo-convert: %s\n", WithNewlines(result.message).c_str());
     return 1;
   }
-  std::printf("%s\n", WithNewlines(result.message).c_str());
-  return 0;
+  return ReportCompletion(WithNewlines(result.message), result.loss);
 }
 
 }  // namespace

@@ -38,40 +38,35 @@ class TerminalProgress final : public exports::ExportProgress {
   int shown_ = -1;
 };
 
-std::string UnixLines(std::string text) {
-  for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;) text.erase(at, 1);
-  return text;
-}
-
 }  // namespace
 
-int RunPstExport(const std::string& verb, const std::vector<std::string>& args) {
-  if ((verb != "pst-ansi" && verb != "pst-unicode") || args.size() != 2) {
-    std::fprintf(stderr, "addrivo-convert: %s takes BOOK.wab and OUTDIR\n\n%s", verb.c_str(), UsageText());
+int RunPstExport(const std::string& verb, const std::vector<std::string>& rawArgs) {
+  ExportArguments args;
+  if ((verb != "pst-ansi" && verb != "pst-unicode") || !ParseExportArguments(rawArgs, args)) {
+    std::fprintf(stderr, "addrivo-convert: %s takes BOOK.wab and OUTDIR (a folder name)\n\n%s", verb.c_str(),
+                 UsageText());
     return 2;
   }
-  const std::string& book = args[0];
-  const std::string& outdir = args[1];
   std::error_code ec;
-  if (!std::filesystem::is_directory(outdir, ec)) {
-    std::fprintf(stderr, "addrivo-convert: %s is not a folder\n", outdir.c_str());
+  if (!std::filesystem::is_directory(args.folder, ec)) {
+    std::fprintf(stderr, "addrivo-convert: %s is not a folder\n", args.folder.c_str());
     return 1;
   }
 
   TerminalProgress progress;
   exports::OutlookExportRequest request;
-  request.bookPath = book;
-  request.outputFolder = exports::WithTrailingSeparator(outdir);
+  request.bookPath = args.book;
+  request.outputFolder = exports::WithTrailingSeparator(args.folder);
   request.format = verb == "pst-ansi" ? exports::OutlookFormat::Ansi : exports::OutlookFormat::Unicode;
   if (os::StderrIsTerminal()) request.progress = &progress;
 
+  // Each export makes a new file of its own: --force has nothing to replace.
   const exports::OutlookExportResult result = exports::RunOutlookExport(request);
   if (!result.completed) {
-    std::fprintf(stderr, "addrivo-convert: %s\n  (%s)\n", result.message.c_str(), result.cause.c_str());
+    std::fprintf(stderr, "addrivo-convert: %s\n", WithNewlines(result.message).c_str());
     return 1;
   }
-  std::printf("%s\n", UnixLines(result.message).c_str());
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  return ReportCompletion(WithNewlines(result.message), result.loss);
 }
 
 }  // namespace cli

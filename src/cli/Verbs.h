@@ -5,7 +5,29 @@
 #include <string>
 #include <vector>
 
+#include "export/Completion.h"
+
 namespace cli {
+
+// BOOK.wab OUTDIR of an export verb, with --force.
+struct ExportArguments {
+  std::string book, folder;
+  bool force = false;  // replace an output file that exists
+};
+
+// False for a usage error: not two names, an empty one, an unknown option.
+bool ParseExportArguments(const std::vector<std::string>& args, ExportArguments& out);
+
+// The command line's answer to "replace it?": --force.
+exports::ReplaceConsent ForceConsent(bool force);
+
+// Prints a finished export's message on standard output and its loss lines
+// on standard error; 0 even when standard output fails (then with a
+// warning), as the file is in place.
+int ReportCompletion(const std::string& message, const exports::LossReport& loss);
+
+// The export's texts separate lines with CR LF; a terminal wants LF.
+std::string WithNewlines(std::string text);
 
 // list BOOK.wab: one JSON object per contact, keys in reader order.
 int RunList(const std::vector<std::string>& args);

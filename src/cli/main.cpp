@@ -19,7 +19,8 @@ const char* UsageText() {
          "                              print the whole book: folders, contacts with every field,\n"
          "                              groups with their members; --deleted adds the deleted\n"
          "                              contacts still in the file; N: code page of 8-bit texts\n"
-         "  xls BOOK.wab OUTDIR         export every contact to an Excel workbook (.xls)\n"
+         "  xls [--force] BOOK.wab OUTDIR\n"
+         "                              export every contact to an Excel workbook (.xls)\n"
          "  pst-ansi BOOK.wab OUTDIR    export to a new Outlook personal folders file, ANSI format\n"
          "  pst-unicode BOOK.wab OUTDIR export to a new Outlook personal folders file, Unicode format\n"
          "  vcard [--version 3.0|4.0] [--no-fold] [--force] BOOK.wab OUTDIR\n"
@@ -34,6 +35,8 @@ const char* UsageText() {
          "                              An existing output file is replaced only with --force.\n"
          "  --help                      show this text\n"
          "\n"
+         "Whatever could not travel (characters the code page lacks, values shortened,\n"
+         "damaged records skipped) is named in the message and on standard error.\n"
          "Exit status: 0 success, 1 failure (the message is on standard error), 2 usage error.\n";
 }
 

@@ -115,7 +115,7 @@ Status ExcelFile::BeginRecord() const {
 
 Status ExcelFile::CreateFile(const std::string& FileName) {
   if (state_ == State::Open) out_.Abandon();  // the earlier file was never finished
-  if (Status s = out_.Open(FileName)) {
+  if (Status s = out_.Open(FileName, existing_)) {
     state_ = State::Closed;
     return s;
   }

@@ -48,7 +48,9 @@ inline constexpr Status kOverflow = 6;
 inline constexpr Status kTypeMismatch = 13;
 inline constexpr Status kBadFileNumber = 52;
 inline constexpr Status kDeviceIo = 57;
+inline constexpr Status kFileExists = 58;  // the name was taken and may not be replaced
 inline constexpr Status kDiskFull = 61;  // also the file size limit
+inline constexpr Status kNameTooLong = 64;  // a file name over 255 bytes
 inline constexpr Status kTooManyFiles = 67;
 inline constexpr Status kPermissionDenied = 70;
 inline constexpr Status kPathFileAccess = 75;  // any other file-system failure
@@ -96,6 +98,9 @@ class ExcelFile {
   // cannot be created the status says why, and later writes and CloseFile
   // return 52.
   Status CreateFile(const std::string& FileName);
+  // Whether CloseFile may replace a file that has the name by then (the
+  // default); when not, CloseFile returns kFileExists and leaves it.
+  void setReplaceExisting(bool replace) { existing_ = replace ? Existing::Replace : Existing::Keep; }
 
   // Writes the page breaks and EOF and puts the file in place. 0 and nothing
   // done on a new object; 52 when already closed. Any write failure since
@@ -169,6 +174,7 @@ class ExcelFile {
   int codePage_;
   codepage::AnsiEncoder encoder_;
   OutputFile out_;
+  Existing existing_ = Existing::Replace;
   State state_ = State::New;
   std::vector<std::uint16_t> pageBreaks_;
   // XF records written to the current file, as font << 16 | format << 8 | alignment.

@@ -1,8 +1,22 @@
-// A buffered output file that appears under its name only when finished.
-// Bytes go to a temporary file beside the target; Commit() writes out the
-// buffer and renames it over the target. Until then an existing
-// file of that name stays untouched, and a failure or an abandoned file
-// leaves nothing behind.
+// Output files that appear under their name only when finished.
+//
+// NewFile is the file-system half, shared by every writer (the workbook, the
+// personal folders files, the other exports): the bytes go to a file with no
+// name (O_TMPFILE) in the target's folder, or where the file system has no
+// such files, to a short hidden name ".addrivo-PID-N.tmp" there; Commit()
+// puts the file under the target name. Until then an existing file of that
+// name stays untouched, and a failure or an abandoned file leaves nothing
+// behind. Hidden files of that pattern left by a killed run are removed by
+// the next Open in the same folder.
+// - A new file gets the usual 0666-minus-umask mode and needs no fsync.
+// - Replacing an existing file (only with Existing::Replace) syncs the new
+//   file before the rename and the folder after it, so that a power cut
+//   leaves either the old file or the new one, never an empty one.
+// - With Existing::Keep a file that appeared meanwhile is never replaced:
+//   Commit() fails with EEXIST.
+// - A target name over 255 bytes fails with ENAMETOOLONG.
+//
+// OutputFile buffers the workbook's bytes on top of a NewFile.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +29,38 @@
 
 namespace excel {
 
+// What Commit does when the target name is taken.
+enum class Existing { Replace, Keep };
+
+class NewFile {
+ public:
+  NewFile() = default;
+  ~NewFile() { Abandon(); }
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+
+  // Creates the unnamed file for target; 0 or an errno value (ENOENT for a
+  // missing folder, EISDIR for a folder of that name, ENAMETOOLONG, ...).
+  int Open(const std::string& target, Existing existing = Existing::Replace);
+  // The file to write to (and read back); -1 when not open.
+  int fd() const { return fd_; }
+  // Puts the file under its name and closes it; 0 or an errno value, and
+  // then the target is as it was.
+  int Commit();
+  // Drops the file; the target stays as it was.
+  void Abandon();
+
+  // The longest file name (one path component) a target may have.
+  static constexpr std::size_t kMaxName = 255;
+
+ private:
+  int LinkUnder(const std::string& name);  // gives the unnamed file a name
+  int fd_ = -1;
+  bool unnamed_ = false;  // O_TMPFILE
+  Existing existing_ = Existing::Replace;
+  std::string target_, folder_, temp_;
+};
+
 class OutputFile {
  public:
   OutputFile() = default;
@@ -24,9 +70,9 @@ class OutputFile {
 
   // Creates the temporary file beside target. A status on failure: the
   // folder is missing, the target is a folder, no permission, ...
-  Status Open(const std::string& target);
+  Status Open(const std::string& target, Existing existing = Existing::Replace);
 
-  bool isOpen() const { return fd_ >= 0; }
+  bool isOpen() const { return file_.fd() >= 0; }
 
   // Appends bytes. A write failure is kept and reported by error() and by
   // Commit(); bytes after it are dropped.
@@ -69,9 +115,7 @@ class OutputFile {
   void Drain();
   void WriteOut(const char* data, std::size_t n);
 
-  int fd_ = -1;
-  std::string target_;
-  std::string temp_;
+  NewFile file_;
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
   Status error_ = 0;

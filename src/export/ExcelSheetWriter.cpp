@@ -15,6 +15,11 @@ ExcelSheetWriter::ExcelSheetWriter(int codePage)
 
 ExcelSheetWriter::~ExcelSheetWriter() = default;
 
+void ExcelSheetWriter::SetReplaceExisting(bool replace) {
+  replace_ = replace;
+  file_->setReplaceExisting(replace);
+}
+
 std::int16_t ExcelSheetWriter::CreateFile(const std::string& FileName) { return file_->CreateFile(FileName); }
 
 std::int16_t ExcelSheetWriter::SetFont(const std::string& FontName, std::int16_t FontHeight,
@@ -36,7 +41,10 @@ std::int16_t ExcelSheetWriter::CloseFile() { return file_->CloseFile(); }
 
 // A dropped ExcelFile discards its unfinished file and leaves any earlier
 // file of that name as it was.
-void ExcelSheetWriter::Abandon() { file_ = std::make_unique<excel::ExcelFile>(codePage_); }
+void ExcelSheetWriter::Abandon() {
+  file_ = std::make_unique<excel::ExcelFile>(codePage_);
+  file_->setReplaceExisting(replace_);
+}
 
 SheetWriterFactory DefaultSheetWriterFactory() {
   return [] { return std::make_unique<ExcelSheetWriter>(codepage::SystemAnsiCodePage()); };

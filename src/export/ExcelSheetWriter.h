@@ -18,6 +18,7 @@ class ExcelSheetWriter : public SheetWriter {
   ~ExcelSheetWriter() override;
 
   int CodePage() const override { return codePage_; }
+  void SetReplaceExisting(bool replace) override;
   std::int16_t CreateFile(const std::string& FileName) override;
   std::int16_t SetFont(const std::string& FontName, std::int16_t FontHeight,
                        std::int32_t FontFormat) override;
@@ -30,6 +31,7 @@ class ExcelSheetWriter : public SheetWriter {
 
  private:
   int codePage_;
+  bool replace_ = true;
   std::unique_ptr<excel::ExcelFile> file_;
 };
 

@@ -8,7 +8,6 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QMessageBox>
 #include <QRadioButton>
 #include <QSettings>
 #include <algorithm>
@@ -41,8 +40,10 @@ class BarProgress : public ExportProgress {
  public:
   explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
   void Prepare(std::int32_t lower, std::int32_t upper, std::int32_t, double) override {
+    // An empty book gives an empty bar: a range of 0..0 would make Qt show
+    // its "busy" animation instead.
     bar_->setMinimum(lower);
-    bar_->setMaximum(upper);
+    bar_->setMaximum(upper > lower ? upper : lower + 1);
     shownPercent_ = -1;
   }
   void SetPosition(std::int32_t position) override {
@@ -164,12 +165,11 @@ FrmConversion::FrmConversion(QWidget* owner) : QDialog(owner) {
     connect(b, &QRadioButton::clicked, this, &FrmConversion::OptBookFormat_Click);
   connect(CmdConversion, &QPushButton::clicked, this, &FrmConversion::CmdConversion_Click);
 
+  // Through the program's dialogs (Yes/No, No by default), so the question
+  // is asked the same way for every format and scripted in tests.
   replaceConsent_ = [this](const std::string& path) {
-    const auto answer = QMessageBox::question(
-        this, QString::fromLatin1(kFailureTitle),
-        QStringLiteral("%1 already exists. Replace it?").arg(QString::fromStdString(path)),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    return answer == QMessageBox::Yes;
+    return dialogs::Current().AskYesNo(this, QString::fromStdString(ReplaceQuestion(path)),
+                                       QString::fromLatin1(kFailureTitle));
   };
 }
 
@@ -227,7 +227,7 @@ void FrmConversion::CmdConversion_Click() {
     result = ExportToOutlook(book, out, OptOutlook2K3->isChecked() ? OutlookFormat::Unicode : OutlookFormat::Ansi,
                              &progress);
   } else if (OptExcel->isChecked()) {
-    result = ExportToSpreadsheet(book, out, &progress, writerFactory_);
+    result = ExportToSpreadsheet(book, out, &progress, writerFactory_, replaceConsent_);
   } else if (QAbstractButton* chosen = options_->checkedButton()) {
     BookExportRequest request;
     request.bookPath = book;
@@ -249,6 +249,7 @@ void FrmConversion::CmdConversion_Click() {
   else if (settings.contains(QString::fromLatin1(kLastFormatKey)))
     settings.remove(QString::fromLatin1(kLastFormatKey));
 
+  if (result.declined) return;  // the user kept the file; nothing was written
   if (!result.completed) {
     dialogs::Current().ShowMessage(this, QString::fromStdString(result.message),
                                    QString::fromLatin1(kFailureTitle), dialogs::MessageIcon::Information);

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -13,6 +14,7 @@
 #include "platform/automation/AddressBookReader.h"
 #include "platform/automation/Outlook.h"
 #include "OutlookBook.h"
+#include "platform/codepage/CodePage.h"
 #include "PathNames.h"
 #include "platform/os/Os.h"
 
@@ -118,19 +120,89 @@ std::string ContactsFolderName(std::chrono::system_clock::time_point when) {
   return kContactsFolderPrefix + Format("%d-%m-%Y %H:%M:%S", LocalTime(when));
 }
 
+namespace {
+
+// After a failure: detaches the store this run attached and deletes the file
+// it created (the name was free when the run began), so that no empty store
+// stays behind in the folder or in the profile.
+void Undo(const std::shared_ptr<ao::Namespace>& attachedIn, const std::string& pstPath) {
+  if (attachedIn) {
+    try {
+      if (auto root = attachedIn->Folders()->GetLast()) attachedIn->RemoveStore(*root);
+    } catch (...) {
+      // The file goes anyway; a profile line left names a missing file.
+    }
+  }
+  std::error_code ec;
+  std::filesystem::remove(pstPath, ec);
+}
+
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found;
+}
+
+// The path itself when free, else the first of "-2", "-3", ... before ".pst"
+// that is: two exports in the same second each get a file of their own.
+std::string FreePath(const std::string& path) {
+  if (!Exists(path)) return path;
+  const std::string stem = path.substr(0, path.size() - 4);
+  for (int n = 2;; ++n) {
+    std::string candidate = stem + "-" + std::to_string(n) + ".pst";
+    if (!Exists(candidate)) return candidate;
+  }
+}
+
+OutlookExportResult Failed(OutlookExportResult result, const std::string& message, const std::string& cause) {
+  result.completed = false;
+  result.message = message;
+  result.title = kFailureTitle;
+  result.cause = cause;
+  return result;
+}
+
+}  // namespace
+
 OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
   const Clock now = request.now ? request.now : Clock([] { return std::chrono::system_clock::now(); });
   OutlookExportResult result;
-  result.pstPath = OutlookOutputPath(request.bookPath, request.outputFolder, now());
+  // Blanks around the path are no part of the book's name.
+  result.pstPath = FreePath(OutlookOutputPath(TrimSpaces(request.bookPath), request.outputFolder, now()));
   const std::string& pstPath = result.pstPath;
+  const std::string book = TrimSpaces(request.bookPath);
 
   // Wider than 16 bits: books of 32,767 contacts and more export whole.
   std::int64_t privateCounter = 0;
   std::int64_t& counter = request.progressCounter ? *request.progressCounter : privateCounter;
   OutlookBookOutcome bookOutcome;
 
+  const auto& registry = automation::Registry::Instance();
+  // The book is opened and counted before Outlook gets a store, so a book
+  // that cannot be read leaves no file and no profile entry behind.
+  std::shared_ptr<automation::AddressBookReader> reader;
+  std::unique_ptr<wab::Book> wholeBook;
+  std::int32_t count = 0;
   try {
-    const auto& registry = automation::Registry::Instance();
+    reader = registry.Create<automation::AddressBookReader>(automation::kAddressBookReaderProgId);
+    reader->Open(book);
+    count = reader->GetCount();
+    result.loss.skippedRecords = reader->SkippedRecords();
+    // With the real reader, the whole book: every property, groups, folders.
+    wholeBook = LoadWholeBook(*reader, book);
+  } catch (const std::exception& e) {
+    return Failed(result, "The address book " + book + " could not be read: " + e.what(), e.what());
+  }
+
+  const bool ansi = request.format == OutlookFormat::Ansi;
+  std::optional<LostCharacters> lost;
+  if (ansi) {
+    result.loss.codePage = codepage::SystemAnsiCodePage();
+    lost.emplace(result.loss.codePage);
+  }
+
+  // What this run made, to undo on failure.
+  std::shared_ptr<ao::Namespace> attachedIn;
+  try {
     auto app = registry.Create<ao::Application>(ao::kOutlookProgId);
     auto mapi = app->GetNamespace("MAPI");
 
@@ -139,6 +211,7 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
         mapi->AddStore(pstPath);
       else
         mapi->AddStoreEx(pstPath, StoreTypeCode(request.format));
+      attachedIn = mapi;
     };
 
     attach();
@@ -147,6 +220,7 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
       auto root = Need(mapi->Folders()->GetLast(), "store folder");
       root->SetName(kOutlookStoreName);
       mapi->RemoveStore(*root);
+      attachedIn.reset();
     }
     attach();
 
@@ -156,22 +230,22 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
     contacts->Folders()->Add(ContactsFolderName(now()), ao::olFolderContacts);
     auto destination = Need(mapi2->Folders()->GetLast(), "store folder");
 
-    auto reader = registry.Create<automation::AddressBookReader>(automation::kAddressBookReaderProgId);
-    reader->Open(TrimSpaces(request.bookPath));
-    const std::int32_t count = reader->GetCount();
-    // With the real reader, the whole book: every property, groups, folders.
-    const std::unique_ptr<wab::Book> book = LoadWholeBook(*reader, TrimSpaces(request.bookPath));
     std::optional<BookMatcher> matcher;
     std::optional<OutlookFolderPlan> folders;
     std::unordered_map<std::uint32_t, std::shared_ptr<ao::ContactItem>> members;
     std::unordered_set<std::uint32_t> memberIds;
-    if (book) {
-      matcher.emplace(*book);
-      folders.emplace(*book, Need(contacts->Folders()->GetLast(), "contacts folder"));
-      for (const wab::Group& g : book->groups)
+    if (wholeBook) {
+      matcher.emplace(*wholeBook);
+      folders.emplace(*wholeBook, Need(contacts->Folders()->GetLast(), "contacts folder"));
+      for (const wab::Group& g : wholeBook->groups)
         for (const wab::Member& m : g.members)
           if (m.kind == wab::Member::Kind::Record) memberIds.insert(m.id);
     }
+    // Each text that goes into an ANSI file is checked for characters its
+    // code page cannot hold.
+    const TextCheck checkText = [&](const std::string& v) {
+      if (lost) lost->Check(v, result.loss);
+    };
 
     if (request.progress) request.progress->Prepare(0, count, HundredthRoundedHalfEven(count), count / 100.0);
     counter = 1;
@@ -188,9 +262,16 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
       if (whole) folder = folders->For(whole->folder);
       item = folder->Items()->Add();
       Need(item, "contact item");
-      for (const auto& [property, field] : kItemProperties) item->SetProperty(property, values[field]);
-      if (whole) SetWholeContact(*item, *whole, *book, bookOutcome);
-      else item->SetProperty("Department", values[kDepartment]);
+      for (const auto& [property, field] : kItemProperties) {
+        item->SetProperty(property, values[field]);
+        checkText(values[field]);
+      }
+      if (whole) {
+        SetWholeContact(*item, *whole, *wholeBook, bookOutcome, checkText);
+      } else {
+        item->SetProperty("Department", values[kDepartment]);
+        checkText(values[kDepartment]);
+      }
       item->Save();
       if (whole && memberIds.count(whole->id)) members[whole->id] = item;
       ++result.saved;
@@ -198,27 +279,22 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
       ++counter;
     }
 
-    if (book) ExportGroups(*book, *folders, members, bookOutcome);
+    if (wholeBook) ExportGroups(*wholeBook, *folders, members, bookOutcome, checkText);
     Need(contacts->Folders()->GetLast(), "contacts folder")->MoveTo(*destination);
     // Everything held goes with this scope: both applications and their
     // namespaces, the folders, the last item and the reader.
   } catch (const std::exception& e) {
-    result.completed = false;
-    result.message = kOutlookExportFailed;
-    result.title = kFailureTitle;
-    result.cause = e.what();
-    return result;
+    Undo(attachedIn, pstPath);
+    return Failed(result, std::string(kOutlookExportFailed) + "\r\n" + e.what(), e.what());
   } catch (...) {
-    result.completed = false;
-    result.message = kOutlookExportFailed;
-    result.title = kFailureTitle;
-    result.cause = "an unknown failure";
-    return result;
+    Undo(attachedIn, pstPath);
+    return Failed(result, kOutlookExportFailed, "an unknown failure");
   }
 
   result.completed = true;
   result.message = std::to_string(result.saved) + " Contacts Successfully Saved to Outlook\r\nFileName: " + pstPath;
   result.message += OutlookBookLines(bookOutcome);
+  result.loss.AppendTo(result.message);
   result.title = kCompletionTitle;
   return result;
 }
@@ -246,6 +322,7 @@ ExportResult ExportToOutlook(const std::string& bookPath, const std::string& fol
   result.contacts = outcome.saved;
   result.outputPath = outcome.pstPath;
   result.message = outcome.message;
+  result.loss = outcome.loss;
   return result;
 }
 

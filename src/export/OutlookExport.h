@@ -51,10 +51,12 @@ struct OutlookExportResult {
   std::string pstPath;
   std::string message;  // what to show: the completion text or kOutlookExportFailed
   std::string title;    // the message box's title
-  std::string cause;    // on failure, what went wrong (for the command line and logs)
+  std::string cause;    // on failure, what went wrong (also in the message)
+  LossReport loss;      // what could not travel, also in the message
 };
 
-// The new file's path: the book's name in lower case with ".wab" made ".pst"
+// The new file's path (a free one is chosen by the export: "-2", "-3" ...
+// before ".pst" when two exports fall in the same second): the book's name in lower case with ".wab" made ".pst"
 // and its last four characters dropped, then "-dd-mm-yyyy-hh-mm-ss.pst" of
 // `when` in local time, in `folder`.
 std::string OutlookOutputPath(const std::string& bookPath, const std::string& folder,
@@ -64,7 +66,10 @@ std::string OutlookOutputPath(const std::string& bookPath, const std::string& fo
 std::string ContactsFolderName(std::chrono::system_clock::time_point when);
 
 // Runs the whole export. Never throws: any failure of Outlook or the reader
-// ends the run, releases every object and comes back as the failure text.
+// ends the run, releases every object and comes back as the failure text,
+// which names the cause. The book is opened and counted before Outlook is
+// asked for a store; after a later failure the store this run attached is
+// detached and its file deleted.
 OutlookExportResult RunOutlookExport(const OutlookExportRequest& request);
 
 // The export as the conversion dialog runs it: RunOutlookExport, unless a

@@ -16,7 +16,9 @@ inline constexpr std::int16_t kStatusBadFileNumber = 52;
 inline constexpr std::int16_t kStatusInvalidNull = 94;
 // Anything else is a file-system failure; these are the ones the writer uses.
 inline constexpr std::int16_t kStatusDeviceIo = 57;
+inline constexpr std::int16_t kStatusFileExists = 58;
 inline constexpr std::int16_t kStatusDiskFull = 61;
+inline constexpr std::int16_t kStatusNameTooLong = 64;
 inline constexpr std::int16_t kStatusTooManyFiles = 67;
 inline constexpr std::int16_t kStatusPermissionDenied = 70;
 inline constexpr std::int16_t kStatusFileAccess = 75;
@@ -33,6 +35,9 @@ class SheetWriter {
   // The code page texts go out in; a text must fit 255 bytes in it.
   virtual int CodePage() const = 0;
 
+  // Whether CloseFile may replace a file that took the name meanwhile; the
+  // export sets it before CreateFile once it knows what the user allows.
+  virtual void SetReplaceExisting(bool) {}
   virtual std::int16_t CreateFile(const std::string& FileName) = 0;
   virtual std::int16_t SetFont(const std::string& FontName, std::int16_t FontHeight,
                                std::int32_t FontFormat) = 0;

@@ -60,15 +60,6 @@ void Check(std::int16_t status) {
   if (status != kStatusOk) throw WriterFailure{status};
 }
 
-std::string WithThousands(std::int32_t n) {
-  std::string digits = std::to_string(n), out;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
-    out += digits[i];
-  }
-  return out;
-}
-
 std::string Trimmed(const std::string& s) {
   const auto first = s.find_first_not_of(' ');
   if (first == std::string::npos) return {};
@@ -95,6 +86,8 @@ std::string StatusText(std::int16_t status) {
     case kStatusTooManyFiles: return "too many files are open";
     case kStatusPermissionDenied: return "permission denied";
     case kStatusFileAccess: return "the file could not be created or written";
+    case kStatusFileExists: return "a file of that name appeared meanwhile and was left as it was";
+    case kStatusNameTooLong: return "the file name is too long (a name holds at most 255 bytes)";
     case kStatusPathNotFound: return "the folder does not exist";
     default: return "file system error " + std::to_string(status);
   }
@@ -117,9 +110,11 @@ void ContactProgress::Advance() {
 namespace {
 
 ExportResult Run(const std::string& bookPath, const std::string& folder,
-                 const std::function<SheetWriter*()>& getWriter, ExportProgress* progress) {
+                 const std::function<SheetWriter*()>& getWriter, ExportProgress* progress,
+                 const ReplaceConsent& consent) {
   ExportResult result;
-  result.outputPath = folder + SpreadsheetFileName(bookPath);
+  // Blanks around the path are no part of the book's name.
+  result.outputPath = folder + SpreadsheetFileName(Trimmed(bookPath));
 
   // The book is opened and counted before anything is written, so a book
   // that cannot be read or does not fit the sheet leaves no file behind.
@@ -130,6 +125,7 @@ ExportResult Run(const std::string& bookPath, const std::string& folder,
         automation::kAddressBookReaderProgId);
     reader->Open(Trimmed(bookPath));
     count = reader->GetCount();
+    result.loss.skippedRecords = reader->SkippedRecords();
   } catch (const std::exception& e) {
     return Failure(result, "The address book " + Trimmed(bookPath) + " could not be read: " + e.what());
   }
@@ -145,6 +141,14 @@ ExportResult Run(const std::string& bookPath, const std::string& folder,
   if (!writerPtr) return Failure(result, "This build has no spreadsheet writer.");
   SheetWriter& writer = *writerPtr;
   const int codePage = writer.CodePage();
+  const OutputCheck output = CheckOutput(result.outputPath, consent);
+  if (output == OutputCheck::Declined) {
+    result.declined = true;
+    return Failure(result, result.outputPath + " already exists and was not replaced. Nothing was written.");
+  }
+  writer.SetReplaceExisting(output == OutputCheck::Replace);
+  const LostCharacters lost(codePage);
+  result.loss.codePage = codePage;
   bool created = false;
   try {
     Check(writer.CreateFile(result.outputPath));
@@ -176,6 +180,7 @@ ExportResult Run(const std::string& bookPath, const std::string& folder,
             ++result.shortenedCells;
           }
         }
+        lost.Check(value, result.loss);
         Check(writer.WriteValue(kValueText, kFontData, kAlignLeft, 0, row, column, value, 0));
       }
       counter.Advance();
@@ -193,10 +198,9 @@ ExportResult Run(const std::string& bookPath, const std::string& folder,
   result.contacts = count;
   result.message = std::to_string(count) + " Contacts Successfully Saved to " + kCrLf +
                    "FileName: " + result.outputPath;
-  if (result.shortenedCells > 0)
-    result.message += kCrLf + std::to_string(result.shortenedCells) +
-                      (result.shortenedCells == 1 ? " value was longer than a cell holds (255 bytes) and was shortened."
-                                                   : " values were longer than a cell holds (255 bytes) and were shortened.");
+  result.loss.shortenedValues = result.shortenedCells;
+  result.loss.shortenLimitBytes = kMaxCellBytes;
+  result.loss.AppendTo(result.message);
   if (count + 1 > kRowsEveryReaderShows)
     result.message += std::string(kCrLf) + "The sheet has " + WithThousands(count + 1) +
                       " rows: some programs (Gnumeric, xlrd, old Excel) show only the first " +
@@ -207,12 +211,14 @@ ExportResult Run(const std::string& bookPath, const std::string& folder,
 }  // namespace
 
 ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string& folder,
-                                 SheetWriter& writer, ExportProgress* progress) {
-  return Run(bookPath, folder, [&] { return &writer; }, progress);
+                                 SheetWriter& writer, ExportProgress* progress,
+                                 const ReplaceConsent& consent) {
+  return Run(bookPath, folder, [&] { return &writer; }, progress, consent);
 }
 
 ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string& folder,
-                                 ExportProgress* progress, const SheetWriterFactory& factory) {
+                                 ExportProgress* progress, const SheetWriterFactory& factory,
+                                 const ReplaceConsent& consent) {
   std::unique_ptr<SheetWriter> writer;
   return Run(bookPath, folder,
              [&] {
@@ -220,7 +226,7 @@ ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string&
                if (make) writer = make();
                return writer.get();
              },
-             progress);
+             progress, consent);
 }
 
 }  // namespace exports

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "Completion.h"
 #include "ExportProgress.h"
 #include "SheetWriter.h"
 
@@ -28,6 +29,8 @@ struct ExportResult {
   bool completed = false;
   std::int32_t contacts = 0;        // contacts written
   std::int32_t shortenedCells = 0;  // values cut to the cell limit
+  bool declined = false;            // the output existed and was not to be replaced
+  LossReport loss;                  // what could not travel, also in the message
   std::string outputPath;
   // The completion text when completed, else the failure text; lines are
   // separated by "\r\n".
@@ -43,12 +46,16 @@ SheetWriterFactory DefaultSheetWriterFactory();
 // Exports the book at bookPath (the file box's text, untrimmed) into folder,
 // which ends with a separator. Never throws for a failure of the reader or
 // the writer: the result says what went wrong, and no output file is left.
+// A workbook of that name is replaced only when consent agrees; otherwise
+// the result is not completed, declined, and nothing is written.
 ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string& folder,
-                                 SheetWriter& writer, ExportProgress* progress = nullptr);
+                                 SheetWriter& writer, ExportProgress* progress = nullptr,
+                                 const ReplaceConsent& consent = {});
 
 // The same with a new writer from the factory (the default one when empty).
 ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string& folder,
                                  ExportProgress* progress = nullptr,
-                                 const SheetWriterFactory& factory = {});
+                                 const SheetWriterFactory& factory = {},
+                                 const ReplaceConsent& consent = {});
 
 }  // namespace exports

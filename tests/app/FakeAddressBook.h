@@ -29,6 +29,8 @@ class FakeAddressBook : public automation::AddressBookReader {
   // Runs before every call with its record text; throwing from it makes the
   // call fail as the real component's failures do.
   std::function<void(const std::string&)> beforeCall;
+  // Damaged records the reader reports having skipped.
+  std::int32_t skipped = 0;
 
   void Open(const std::string& path) override { Note("Open:" + path); }
   std::int32_t GetCount() override {
@@ -41,6 +43,7 @@ class FakeAddressBook : public automation::AddressBookReader {
       throw automation::AutomationError("Select: no contact " + std::to_string(index));
     selected_ = index;
   }
+  std::int32_t SkippedRecords() const override { return skipped; }
   std::string GetValue(const std::string& key) override {
     if (record) Note("GetValue:" + key);
     if (selected_ < 0) return {};

@@ -207,7 +207,9 @@ TEST_F(MainWindowTest, ScanCallsTheReaderInOrderAndAdvancesTheBarOncePerContact)
 
 TEST_F(MainWindowTest, EmptyBookCompletesWithNoContactsAndTheExportAvailable) {
   BrowseAndScan();
-  EXPECT_EQ(Bar()->maximum(), 0);
+  // An empty bar, not Qt's "busy" animation of a 0..0 range.
+  EXPECT_EQ(Bar()->maximum(), 1);
+  EXPECT_EQ(Bar()->value(), 0);
   EXPECT_EQ(Bar()->LargeChange(), 0);
   EXPECT_DOUBLE_EQ(Bar()->Scale(), 0.0);
   EXPECT_EQ(ProgressCounter, 1);
@@ -215,6 +217,18 @@ TEST_F(MainWindowTest, EmptyBookCompletesWithNoContactsAndTheExportAvailable) {
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_TRUE(dialogs.messages[0].text.startsWith(kCompleted)) << dialogs.messages[0].text.toStdString();
   EXPECT_EQ(State(), (WindowState{false, true, true, true, false, false, 0, 28, QStringLiteral("/books/family.wab")}));
+}
+
+TEST_F(MainWindowTest, DamagedRecordsTheReaderSkippedAreNamedInTheCompletion) {
+  fake.reader->contacts = {Person("Ann"), Person("Bob")};
+  for (const auto& [skipped, line] : {std::pair{1, "\n\n2 contacts, 1 damaged record skipped."},
+                                      std::pair{3, "\n\n2 contacts, 3 damaged records skipped."}}) {
+    dialogs.messages.clear();
+    fake.reader->skipped = skipped;
+    BrowseAndScan();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, kCompleted + QString::fromLatin1(line));
+  }
 }
 
 TEST_F(MainWindowTest, ContactsJoinTheGroupOfTheirInitialUnderTrimmedNames) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <deque>
+
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
@@ -278,7 +280,7 @@ TEST_F(ConversionDialog, ReadsTheBookPathWhenStartIsPressed) {
   Find<QPushButton>(form.get(), "CmdConversion")->click();
   ASSERT_FALSE(log.empty());
   EXPECT_EQ(log[0], "Open(/later/Другая.WAB)");
-  EXPECT_EQ(log[2], "CreateFile(" + dir.path().string() + "/другая.xls )");
+  EXPECT_EQ(log[2], "CreateFile(" + dir.path().string() + "/другая.xls)");  // no blank from the path
 }
 
 TEST_F(ConversionDialog, CompletionHidesTheDialogAndASecondShowingFindsItsState) {
@@ -344,6 +346,7 @@ TEST_F(ConversionDialog, FailedExportReportsItAndStaysOpen) {
 
 TEST_F(ConversionDialog, OutlookOptionsRunTheOutlookExport) {
   RegisterOutlook("12.0.6423");
+  RegisterBook(1);
   // Nothing installed: the Outlook failure, and the dialog stays ready.
   {
     auto form = NewLoadedForm();
@@ -351,7 +354,8 @@ TEST_F(ConversionDialog, OutlookOptionsRunTheOutlookExport) {
     dialogs.folderAnswers = {QString::fromStdString(dir.path().string())};
     Find<QPushButton>(form.get(), "CmdConversion")->click();
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text, "Outlook not installed or configured for a vaild profile.");
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith("Outlook not installed or configured for a vaild profile.\r\n"))
+        << dialogs.messages[0].text.toStdString();
     EXPECT_EQ(dialogs.messages[0].title, "Vantrel Software");
     EXPECT_TRUE(Find<QPushButton>(form.get(), "CmdConversion")->isEnabled());
   }
@@ -452,6 +456,40 @@ TEST_F(ConversionDialog, WithoutAWriterOfItsOwnItWritesThroughExcelFile) {
   const std::string bytes = testsupport::ReadFile(dir / "family.xls");
   EXPECT_EQ(bytes.substr(0, 8), std::string("\x09\x00\x04\x00\x02\x00\x10\x00", 8)) << "a BIFF 2 worksheet";
   EXPECT_NE(bytes.find("Contact 1"), std::string::npos);
+}
+
+// A workbook of that name is the user's: the dialog asks, No (also the
+// default) writes nothing, Yes replaces it. An empty book leaves an empty
+// bar, not Qt's busy animation of a 0..0 range.
+TEST_F(ConversionDialog, AsksBeforeReplacingAWorkbookAndShowsAnEmptyBookAsAnEmptyBar) {
+  RegisterBook(0);
+  testsupport::WriteFile(dir / "family.xls", "mine");
+  struct Row {
+    std::deque<bool> answers;
+    bool replaced;
+  };
+  for (const Row& row : {Row{{}, false}, Row{{false}, false}, Row{{true}, true}}) {
+    FrmConversion form;
+    form.SetBookPathSource([this] { return bookPath; });
+    form.Form_Load();
+    Find<QRadioButton>(&form, "OptExcel")->click();
+    dialogs.messages.clear();
+    dialogs.questions.clear();
+    dialogs.yesNoAnswers = row.answers;
+    dialogs.folderAnswers = {QString::fromStdString(dir.path().string())};
+    Find<QPushButton>(&form, "CmdConversion")->click();
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0].toStdString(), (dir / "family.xls").string() + " already exists. Replace it?");
+    EXPECT_EQ(testsupport::ReadFile(dir / "family.xls") == "mine", !row.replaced);
+    // No: nothing more is said, and the dialog stays ready for another folder.
+    EXPECT_EQ(dialogs.messages.size(), row.replaced ? 1u : 0u);
+    EXPECT_EQ(Find<QPushButton>(&form, "CmdConversion")->isEnabled(), !row.replaced);
+    if (row.replaced) {
+      auto* bar = Find<QProgressBar>(&form, "ProgBarSave");
+      EXPECT_LT(bar->minimum(), bar->maximum());
+      EXPECT_EQ(bar->value(), bar->minimum());
+    }
+  }
 }
 #endif
 

@@ -66,7 +66,11 @@ const std::string kPst = "/out/family-06-12-2026-03-28-53.pst";
 const std::string kFolder = "WAB Contacts 06-12-2026 03:29:10";
 
 std::vector<std::string> ExpectedCalls(const std::string& attach, int contacts) {
-  std::vector<std::string> c{"create Outlook.Application",
+  // The book is opened and counted before Outlook gets a store.
+  std::vector<std::string> c{"create warjo.wab",
+                             "reader.Open(/home/ann/Mail/Family.WAB)",
+                             "reader.GetCount",
+                             "create Outlook.Application",
                              "app1.GetNamespace(MAPI)",
                              "app1.version",
                              "ns1." + attach,
@@ -82,10 +86,7 @@ std::vector<std::string> ExpectedCalls(const std::string& attach, int contacts) 
                              "[Contacts].Folders",
                              "[Contacts].Folders.Add(" + kFolder + ",10)",
                              "ns2.Folders",
-                             "[ns2].Folders.GetLast",
-                             "create warjo.wab",
-                             "reader.Open(/home/ann/Mail/Family.WAB)",
-                             "reader.GetCount"};
+                             "[ns2].Folders.GetLast"};
   for (int i = 0; i < contacts; ++i) {
     const std::string id = "c" + std::to_string(i) + ".";
     c.push_back("reader.Select(" + std::to_string(i) + ")");
@@ -209,16 +210,27 @@ TEST_F(OutlookExportTest, AFailureAtAnyStepEndsTheRunWithTheMessageAndReleasesEv
     req.progress = &progress;
     req.now = TwoReadings();
     const auto result = exports::RunOutlookExport(req);
-    SCOPED_TRACE("failing at call " + std::to_string(k) + ": " + r->log.back());
+    const auto failed = r->log.begin() + k;
+    SCOPED_TRACE("failing at call " + std::to_string(k) + ": " + *failed);
     EXPECT_FALSE(result.completed);
-    EXPECT_EQ(result.message, "Outlook not installed or configured for a vaild profile.");
+    // The message names the cause: the book, or Outlook with what it said.
+    const bool book = k < 3;
+    EXPECT_EQ(result.message.rfind(book ? "The address book /home/ann/Mail/Family.WAB could not be read: refused: "
+                                        : "Outlook not installed or configured for a vaild profile.\r\nrefused: ",
+                                   0),
+              0u)
+        << result.message;
     EXPECT_EQ(result.title, "Vantrel Software");
     EXPECT_NE(result.cause.find("refused: "), std::string::npos) << result.cause;
-    EXPECT_EQ(r->calls, k + 1) << "the run went on after the failure";
+    // After the failure only the store this run attached is detached again.
+    for (auto after = failed + 1; after != r->log.end(); ++after)
+      EXPECT_TRUE(*after == "ns1.Folders" || *after == "[ns1].Folders.GetLast" ||
+                  *after == "ns1.RemoveStore([store " + kPst + "])")
+          << "the run went on after the failure: " << *after;
     EXPECT_EQ(fakes::LiveObjects(), 0);
     // Saved contacts are counted on the bar only after they are saved.
-    EXPECT_EQ(progress.positions.size(), static_cast<std::size_t>(std::count(
-                                             r->log.begin(), r->log.end() - 1, std::string("item.Save"))));
+    EXPECT_EQ(progress.positions.size(),
+              static_cast<std::size_t>(std::count(r->log.begin(), failed, std::string("item.Save"))));
   }
 }
 
@@ -230,11 +242,12 @@ TEST_F(OutlookExportTest, TheReaderGetsThePathWithoutSurroundingSpaces) {
 }
 
 TEST_F(OutlookExportTest, NoOutlookInstalledIsTheSameMessage) {
+  fakes::FakeComponents components(rec);  // a readable book, then no Outlook
   automation::ScopedRegistration none(automation::outlook::kOutlookProgId, nullptr);
   automation::Registry::Instance().Unregister(automation::outlook::kOutlookProgId);
   const auto result = Run(OutlookFormat::Ansi);
   EXPECT_FALSE(result.completed);
-  EXPECT_EQ(result.message, "Outlook not installed or configured for a vaild profile.");
+  EXPECT_EQ(result.message.rfind("Outlook not installed or configured for a vaild profile.\r\n", 0), 0u);
   EXPECT_NE(result.cause.find("Outlook.Application"), std::string::npos);
 }
 

@@ -40,10 +40,11 @@ struct ToolRun {
   std::string out, err;
 };
 
-inline ToolRun Convert(const fs::path& book, const fs::path& dir, const std::string& locale = "C.UTF-8") {
+inline ToolRun Convert(const fs::path& book, const fs::path& dir, const std::string& locale = "C.UTF-8",
+                       const std::string& options = "") {
   testsupport::TempDir scratch;
   ToolRun r;
-  r.rc = RunCommand("env -u LANG -u LC_CTYPE LC_ALL=" + locale + " " + Tool() + " xls " +
+  r.rc = RunCommand("env -u LANG -u LC_CTYPE LC_ALL=" + locale + " " + Tool() + " xls " + options +
                         ShellQuote(book.string()) + " " + ShellQuote(dir.string()) + " 2>" +
                         ShellQuote((scratch / "err").string()),
                     &r.out);

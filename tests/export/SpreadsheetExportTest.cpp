@@ -87,8 +87,8 @@ TEST_F(SpreadsheetExport, CallsReaderAndWriterInThisExactOrder) {
   Log expected = {
       "Open(/books/Family.WAB)",
       "GetCount",
-      // The untrimmed text names the file: its trailing blank stays.
-      "CreateFile(/out/family.xls )",
+      // Blanks around the path are no part of the file's name.
+      "CreateFile(/out/family.xls)",
       "SetFont(Verdana,10,0)",
       "SetFont(Verdana,11,1)",
       "SetFont(Verdana,10,5)",
@@ -124,9 +124,9 @@ TEST_F(SpreadsheetExport, CallsReaderAndWriterInThisExactOrder) {
   }
   expected.push_back("CloseFile");
   EXPECT_EQ(log, expected);
-  EXPECT_EQ(result.outputPath, "/out/family.xls ");
+  EXPECT_EQ(result.outputPath, "/out/family.xls");
   EXPECT_EQ(result.contacts, 2);
-  EXPECT_EQ(result.message, "2 Contacts Successfully Saved to \r\nFileName: /out/family.xls ");
+  EXPECT_EQ(result.message, "2 Contacts Successfully Saved to \r\nFileName: /out/family.xls");
 }
 
 TEST_F(SpreadsheetExport, EmptyBookGivesTheHeadingRowAndZeroContacts) {

@@ -98,4 +98,19 @@ std::size_t AnsiEncoder::EncodeOther(std::string_view utf8, char* out, std::size
   return n;
 }
 
+bool AnsiEncoder::LosesOther(std::string_view utf8) const {
+  if (!table_) return FromUtf8(utf8, codePage_).replaced > 0;
+  for (std::size_t i = 0; i < utf8.size();) {
+    if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    char32_t cp = 0;
+    const std::size_t len = DecodeUtf8(utf8, i, &cp);
+    if (len == 0 || cp > 0xFFFF || table_[cp] == 0) return true;
+    i += len;
+  }
+  return false;
+}
+
 }  // namespace codepage

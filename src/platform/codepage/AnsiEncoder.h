@@ -37,6 +37,10 @@ class AnsiEncoder {
   }
   static constexpr std::size_t kTooLong = static_cast<std::size_t>(-1);
 
+  // True when encoding the text would write "?" for some character: one the
+  // page lacks, or malformed UTF-8.
+  bool Loses(std::string_view utf8) const { return !IsAscii(utf8) && LosesOther(utf8); }
+
  private:
   static bool IsAscii(std::string_view s) {
     const char* p = s.data();
@@ -63,6 +67,7 @@ class AnsiEncoder {
     return (bits & 0x8080808080808080ull) == 0;
   }
   std::size_t EncodeOther(std::string_view utf8, char* out, std::size_t maxBytes) const;
+  bool LosesOther(std::string_view utf8) const;
 
   int codePage_;
   // For single-byte pages: the byte of each BMP character above U+007F,

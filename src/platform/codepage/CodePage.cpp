@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -229,27 +230,43 @@ std::string ToUtf8(std::string_view bytes, int codePage) {
     return out;
   }
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  // Room for every byte as a 4-byte character; a byte that is no character
+  // takes the 3 bytes of U+FFFD in place, so the buffer is sized once and
+  // each byte of input is looked at a bounded number of times.
   out.resize(bytes.size() * 4 + 16);
   char* in = const_cast<char*>(bytes.data());
   std::size_t inLeft = bytes.size();
   char* outp = out.data();
   std::size_t outLeft = out.size();
+  auto grow = [&] {
+    const std::size_t used = out.size() - outLeft;
+    out.resize(out.size() * 2);
+    outp = out.data() + used;
+    outLeft = out.size() - used;
+  };
+  // iconv is handed a window of the input at a time, so that no call (nor a
+  // checker wrapped around it) looks at more than a window however many
+  // bytes are rejected.
+  constexpr std::size_t kWindow = 4096;
   while (inLeft > 0) {
-    if (iconv(cd, &in, &inLeft, &outp, &outLeft) != static_cast<std::size_t>(-1)) break;
+    std::size_t window = std::min(inLeft, kWindow);
+    const std::size_t before = window;
+    const bool last = window == inLeft;
+    const std::size_t r = iconv(cd, &in, &window, &outp, &outLeft);
+    inLeft -= before - window;
+    if (r != static_cast<std::size_t>(-1)) continue;
     if (errno == E2BIG) {  // cannot happen with 4 bytes per input byte, but never overrun
-      std::size_t used = out.size() - outLeft;
-      out.resize(out.size() * 2);
-      outp = out.data() + used;
-      outLeft = out.size() - used;
+      grow();
       continue;
     }
+    // A character cut by the window's end: the next window starts with it.
+    if (errno == EINVAL && !last && window < before) continue;
     // EILSEQ or EINVAL: one bad byte (or a cut double-byte lead) becomes U+FFFD.
-    std::size_t used = out.size() - outLeft;
-    out.resize(used);
-    AppendUtf8(out, kReplacement);
-    out.resize(out.size() + inLeft * 4 + 16);
-    outp = out.data() + used + 3;
-    outLeft = out.size() - used - 3;
+    if (outLeft < 3) grow();
+    static constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";
+    std::memcpy(outp, kReplacementUtf8, 3);
+    outp += 3;
+    outLeft -= 3;
     ++in;
     --inLeft;
     iconv(cd, nullptr, nullptr, nullptr, nullptr);

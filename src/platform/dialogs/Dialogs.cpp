@@ -36,4 +36,15 @@ void QtDialogs::ShowMessage(QWidget* owner, const QString& text, const QString& 
   box.exec();
 }
 
+bool QtDialogs::AskYesNo(QWidget* owner, const QString& text, const QString& title) {
+  QMessageBox box(owner);
+  box.setWindowTitle(title);
+  box.setText(text);
+  box.setIcon(QMessageBox::Question);
+  box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 }  // namespace dialogs

@@ -22,6 +22,9 @@ class Dialogs {
   virtual QString ChooseFolder(QWidget* owner, const QString& title) = 0;
   // A modal message box with a single OK button.
   virtual void ShowMessage(QWidget* owner, const QString& text, const QString& title, MessageIcon icon) = 0;
+  // A question with Yes and No, No by default; true for Yes. Dialogs that
+  // cannot ask answer No, which is always the safe answer.
+  virtual bool AskYesNo(QWidget* /*owner*/, const QString& /*text*/, const QString& /*title*/) { return false; }
 };
 
 // The dialogs in use: Qt's own unless a test installed others.
@@ -35,6 +38,7 @@ class QtDialogs : public Dialogs {
   QString GetOpenFileName(QWidget* owner, const QString& title, const QString& filter) override;
   QString ChooseFolder(QWidget* owner, const QString& title) override;
   void ShowMessage(QWidget* owner, const QString& text, const QString& title, MessageIcon icon) override;
+  bool AskYesNo(QWidget* owner, const QString& text, const QString& title) override;
 };
 
 }  // namespace dialogs

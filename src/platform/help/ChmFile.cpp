@@ -4,10 +4,15 @@
 
 #include "platform/help/ChmCheck.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
-#include <fstream>
+#include <cerrno>
+#include <vector>
 
 namespace help {
 namespace {
@@ -39,30 +44,91 @@ int CollectFile(chmFile*, chmUnitInfo* ui, void* context) {
 
 }  // namespace
 
+namespace {
+
+// A sealed in-memory copy of the regular file at path, or -1. The file is
+// opened once and never by name again, so what is checked is what chmlib
+// reads; non-blocking, so a FIFO in its place cannot hang the program.
+int SealedCopy(const std::string& path, ChmStatus* status) {
+  *status = ChmStatus::NotFound;
+  const int src = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (src < 0) return -1;
+  struct stat st;
+  if (::fstat(src, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(src);
+    return -1;
+  }
+  *status = ChmStatus::NotHelpFile;
+  if (static_cast<std::uint64_t>(st.st_size) > ChmFile::kMaxFileSize) {
+    ::close(src);
+    return -1;
+  }
+  const int copy = ::memfd_create("addrivo-help", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+  if (copy < 0) {
+    ::close(src);
+    return -1;
+  }
+  std::vector<char> buffer(1 << 16);
+  std::uint64_t total = 0;
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = ::read(src, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ok = false;
+      *status = ChmStatus::NotFound;
+      break;
+    }
+    if (n == 0) break;
+    total += static_cast<std::uint64_t>(n);
+    if (total > ChmFile::kMaxFileSize) {  // it grew while being read
+      ok = false;
+      break;
+    }
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = ::write(copy, buffer.data() + done, static_cast<std::size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) {
+        ok = false;
+        break;
+      }
+      done += w;
+    }
+    if (!ok) break;
+  }
+  ::close(src);
+  if (!ok || ::fcntl(copy, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
+    ::close(copy);
+    return -1;
+  }
+  return copy;
+}
+
+}  // namespace
+
 std::unique_ptr<ChmFile> ChmFile::Open(const std::string& path, ChmStatus* status) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec) || !std::ifstream(path, std::ios::binary)) {
-    *status = ChmStatus::NotFound;
-    return nullptr;
-  }
-  if (!ChmStructureIsSound(path)) {
-    *status = ChmStatus::NotHelpFile;
-    return nullptr;
-  }
-  chmFile* handle = chm_open(path.c_str());
+  const int copy = SealedCopy(path, status);
+  if (copy < 0) return nullptr;
+  // The copy, by a name that reaches exactly this descriptor.
+  const std::string name = "/proc/self/fd/" + std::to_string(copy);
+  chmFile* handle = ChmStructureIsSound(name) ? chm_open(name.c_str()) : nullptr;
   if (!handle) {
+    ::close(copy);
     *status = ChmStatus::NotHelpFile;
     return nullptr;
   }
-  std::unique_ptr<ChmFile> file(new ChmFile(handle));
+  std::unique_ptr<ChmFile> file(new ChmFile(handle, copy));
   file->ReadSystemInfo();
   *status = ChmStatus::Ok;
   return file;
 }
 
-ChmFile::ChmFile(chmFile* handle) : handle_(handle) {}
+ChmFile::ChmFile(chmFile* handle, int copy) : handle_(handle), copy_(copy) {}
 
-ChmFile::~ChmFile() { chm_close(handle_); }
+ChmFile::~ChmFile() {
+  chm_close(handle_);
+  ::close(copy_);
+}
 
 std::optional<std::string> ChmFile::Read(const std::string& path) const { return ReadObject(Normalize(path)); }
 

@@ -27,9 +27,13 @@ class ChmFile {
   // Largest object we are willing to hold in memory; anything bigger in a
   // help file means its directory is damaged.
   static constexpr std::uint64_t kMaxObjectSize = 64u * 1024u * 1024u;
+  // Largest help file we open; it is copied into memory whole.
+  static constexpr std::uint64_t kMaxFileSize = 256u * 1024u * 1024u;
 
   // Opens the file at path (a local 8-bit file name). On failure returns null
-  // and sets *status.
+  // and sets *status. The file is read once, into a sealed copy in memory;
+  // the structure check and chmlib both read that copy, so a file changed
+  // or swapped after the check is never what chmlib sees.
   static std::unique_ptr<ChmFile> Open(const std::string& path, ChmStatus* status);
 
   ~ChmFile();
@@ -60,11 +64,12 @@ class ChmFile {
   static std::string Normalize(const std::string& path);
 
  private:
-  explicit ChmFile(chmFile* handle);
+  ChmFile(chmFile* handle, int copy);
   void ReadSystemInfo();
   std::optional<std::string> ReadObject(const std::string& exact_path) const;
 
   chmFile* handle_;
+  int copy_;  // the sealed copy chmlib reads
   std::string title_, default_topic_, contents_file_, index_file_;
 };
 

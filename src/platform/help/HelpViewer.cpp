@@ -47,7 +47,8 @@ QString FromHelpText(const std::string& text) {
 
 // ---------------------------------------------------------------- HelpBrowser
 
-HelpBrowser::HelpBrowser(QWidget* parent) : QTextBrowser(parent) {
+HelpBrowser::HelpBrowser(QWidget* parent) : QTextBrowser(parent), document_(new HelpDocument(nullptr, this)) {
+  setDocument(document_);
   // Links are ours to follow: pages come out of the help file, and nothing
   // here starts a web browser.
   setOpenLinks(false);
@@ -85,12 +86,13 @@ void HelpBrowser::FollowLink(const QUrl& link) {
   setSource(target);
 }
 
-QVariant HelpBrowser::loadResource(int type, const QUrl& name) {
-  if (name.scheme().compare(QLatin1String("chm"), Qt::CaseInsensitive) != 0 || !file_) return {};
+QVariant LoadHelpResource(const ChmFile* file, int type, const QUrl& name) {
+  // Not null, so the document looks no further.
+  if (name.scheme().compare(QLatin1String("chm"), Qt::CaseInsensitive) != 0 || !file) return QByteArray("");
   const std::string chm_path = ChmFile::Normalize(name.path().toStdString());
-  const std::optional<std::string> data = file_->Read(chm_path);
+  const std::optional<std::string> data = file->Read(chm_path);
   if (type == QTextDocument::HtmlResource) {
-    if (!data && file_->Contains(chm_path)) {
+    if (!data && file->Contains(chm_path)) {
       return QStringLiteral("<html><body><h2>Page damaged</h2><p>The page <b>%1</b> cannot be read: the help "
                             "file is damaged. Reinstalling Addrivo puts a good copy back beside the "
                             "program.</p></body></html>")
@@ -103,7 +105,7 @@ QVariant HelpBrowser::loadResource(int type, const QUrl& name) {
     }
     return DecodePage(QByteArray(data->data(), static_cast<qsizetype>(data->size())));
   }
-  if (!data) return {};
+  if (!data) return QByteArray("");
   QByteArray bytes(data->data(), static_cast<qsizetype>(data->size()));
   if (type == QTextDocument::StyleSheetResource) return DecodePage(bytes);
   return bytes;  // images: the document decodes them itself
@@ -282,7 +284,7 @@ const QList<HelpViewer::PageText>& HelpViewer::PageTexts() {
       const auto bytes = file_->Read(page);
       if (!bytes) continue;
       // Only the text is wanted: a bare document loads no pictures.
-      QTextDocument doc;
+      HelpDocument doc(file_.get());
       doc.setHtml(DecodePage(QByteArray(bytes->data(), static_cast<qsizetype>(bytes->size()))));
       QString title = doc.metaInformation(QTextDocument::DocumentTitle).trimmed();
       if (title.isEmpty()) title = QString::fromStdString(page);

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QMainWindow>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QUrl>
 #include <memory>
 
@@ -20,14 +21,39 @@ class QTreeWidgetItem;
 
 namespace help {
 
+// A resource of a help file for a document: the object at a chm: address
+// (a notice page for a missing or damaged page), and an empty byte array for
+// every other address, so that Qt never falls back to reading a local file
+// (file:, a relative name, a FIFO, /dev/zero).
+QVariant LoadHelpResource(const ChmFile* file, int type, const QUrl& name);
+
+// A document whose images and style sheets come from the help file only:
+// every document the viewer makes is one (the page shown, the pages read
+// for searching).
+class HelpDocument : public QTextDocument {
+  Q_OBJECT
+ public:
+  explicit HelpDocument(const ChmFile* file, QObject* parent = nullptr) : QTextDocument(parent), file_(file) {}
+  void SetFile(const ChmFile* file) { file_ = file; }
+
+ protected:
+  QVariant loadResource(int type, const QUrl& name) override { return LoadHelpResource(file_, type, name); }
+
+ private:
+  const ChmFile* file_;
+};
+
 // A text browser that takes its pages, images and style sheets from a help
 // file. Pages live under the "chm" scheme: chm:/folder/page.html.
 class HelpBrowser : public QTextBrowser {
   Q_OBJECT
  public:
   explicit HelpBrowser(QWidget* parent = nullptr);
-  void SetFile(const ChmFile* file) { file_ = file; }
-  QVariant loadResource(int type, const QUrl& name) override;
+  void SetFile(const ChmFile* file) {
+    file_ = file;
+    document_->SetFile(file);
+  }
+  QVariant loadResource(int type, const QUrl& name) override { return LoadHelpResource(file_, type, name); }
 
   // The help-file address a link leads to, relative ones taken against the
   // page shown; an empty URL when the link leads out of the help file.
@@ -42,6 +68,7 @@ class HelpBrowser : public QTextBrowser {
  private:
   void FollowLink(const QUrl& link);
   const ChmFile* file_ = nullptr;
+  HelpDocument* document_;
 };
 
 class HelpViewer : public QMainWindow {

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <map>
+#include <string_view>
 
 #include "platform/codepage/CodePage.h"
 
@@ -28,11 +29,14 @@ std::string DecodeEntities(const std::string& s) {
       {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
   std::string out;
   for (std::size_t i = 0; i < s.size(); ++i) {
-    const std::size_t semi = s[i] == '&' ? s.find(';', i) : std::string::npos;
-    if (semi == std::string::npos || semi - i > 10) {
+    // A reference is short: look for its ';' only that far, so that text of
+    // many '&' and no ';' takes linear time.
+    const std::size_t found = s[i] == '&' ? std::string_view(s).substr(i, 11).find(';') : std::string_view::npos;
+    if (found == std::string_view::npos) {
       out += s[i];
       continue;
     }
+    const std::size_t semi = i + found;
     const std::string name = s.substr(i + 1, semi - i - 1);
     if (name.size() > 1 && name[0] == '#') {
       const bool hex = name[1] == 'x' || name[1] == 'X';

@@ -38,9 +38,12 @@ int OpenForReading(const std::string& path);
 // A new file that must not exist yet (EEXIST when it does); never follows a
 // link at the last component where the system has links.
 int CreateNew(const std::string& path, unsigned mode);
-// Opened for reading and writing, created when missing (a lock file).
+// Opened for reading and writing, created when missing (a lock file); not
+// through a link where the system has links.
 int OpenOrCreate(const std::string& path, unsigned mode);
 int Close(int fd);
+// A second descriptor of the same open file (for a stream that closes its own).
+int Duplicate(int fd);
 
 struct FileInfo {
   bool regular = false;
@@ -67,6 +70,18 @@ int RenameNoReplace(const std::string& from, const std::string& to);
 // A new file of a unique name starting with prefix (a folder and the start
 // of a name), readable by all: its descriptor, its name in name; or -1.
 int CreateTemporary(const std::string& prefix, std::string& name);
+// Whether anything (a link too) has the name.
+bool Exists(const std::string& path);
+// A file with no name in folder, which can never be left behind, given a
+// name by LinkUnnamed once finished; -1 (errno EOPNOTSUPP) where the system
+// or the file system has none.
+int OpenUnnamed(const std::string& folder);
+int LinkUnnamed(int fd, const std::string& name);
+// Makes new or changed names in folder durable, where the system needs that.
+void SyncFolder(const std::string& folder);
+// Removes files "<prefix><process id>-<anything><suffix>" in folder that a
+// process no longer running left, and only the user's own.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix, const std::string& suffix);
 // Removes a file: 0 or errno.
 int Remove(const std::string& path);
 long ProcessId();

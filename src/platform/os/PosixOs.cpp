@@ -1,6 +1,7 @@
 // The layer on Linux and other POSIX systems.
 #include "platform/os/Os.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <locale.h>
 #include <pwd.h>
@@ -15,7 +16,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwctype>
+#include <cstring>
 #include <mutex>
+#include <string_view>
 
 namespace os {
 
@@ -33,10 +36,12 @@ int CreateNew(const std::string& path, unsigned mode) {
 }
 
 int OpenOrCreate(const std::string& path, unsigned mode) {
-  return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, static_cast<mode_t>(mode));
+  return ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, static_cast<mode_t>(mode));
 }
 
 int Close(int fd) { return ::close(fd); }
+
+int Duplicate(int fd) { return ::fcntl(fd, F_DUPFD_CLOEXEC, 0); }
 
 namespace {
 void Fill(const struct stat& st, FileInfo& info) {
@@ -121,6 +126,71 @@ int CreateTemporary(const std::string& prefix, std::string& name) {
   ::fchmod(fd, 0644);
   name = std::move(pattern);
   return fd;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+int OpenUnnamed(const std::string& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    // Only "not supported here" means a named file instead; a missing
+    // folder or no permission is the answer.
+    if (errno == EISDIR || errno == EINVAL) errno = EOPNOTSUPP;
+    return -1;
+  }
+  // Naming it later goes through /proc.
+  if (::access("/proc/self/fd", X_OK) != 0) {
+    ::close(fd);
+    errno = EOPNOTSUPP;
+    return -1;
+  }
+  return fd;
+}
+
+int LinkUnnamed(int fd, const std::string& name) {
+  const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+  return ::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+}
+
+void SyncFolder(const std::string& folder) {
+  const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return;
+  ::fsync(dir);
+  ::close(dir);
+}
+
+// A run killed between naming its file and renaming it. Files of other
+// users and of live processes stay.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& tempPrefix, const std::string& tempSuffix) {
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return;
+  const std::size_t prefix = tempPrefix.size(), suffix = tempSuffix.size();
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string_view name = e->d_name;
+    if (name.size() <= prefix + suffix || name.substr(0, prefix) != tempPrefix ||
+        name.substr(name.size() - suffix) != tempSuffix)
+      continue;
+    const std::string_view middle = name.substr(prefix, name.size() - prefix - suffix);
+    const auto dash = middle.find('-');
+    if (dash == std::string_view::npos || dash == 0) continue;
+    long pid = 0;
+    bool digits = true;
+    for (char c : middle.substr(0, dash)) {
+      if (c < '0' || c > '9' || pid > 4194304) digits = false;
+      else pid = pid * 10 + (c - '0');
+    }
+    if (!digits || pid <= 0 || pid == ::getpid()) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    struct stat st;
+    if (::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_uid != ::geteuid())
+      continue;
+    ::unlinkat(::dirfd(dir), e->d_name, 0);
+  }
+  ::closedir(dir);
 }
 
 int Remove(const std::string& path) { return ::unlink(path.c_str()) == 0 ? 0 : errno; }

@@ -89,6 +89,8 @@ int OpenOrCreate(const std::string& path, unsigned) {
 
 int Close(int fd) { return ::_close(fd); }
 
+int Duplicate(int fd) { return ::_dup(fd); }
+
 namespace {
 void Fill(const struct _stat64& st, FileInfo& info) {
   info.regular = (st.st_mode & _S_IFMT) == _S_IFREG;
@@ -206,6 +208,53 @@ int CreateTemporary(const std::string& prefix, std::string& name) {
   }
   errno = EEXIST;
   return -1;
+}
+
+bool Exists(const std::string& path) {
+  return ::GetFileAttributesW(Native(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+int OpenUnnamed(const std::string&) {
+  errno = EOPNOTSUPP;
+  return -1;
+}
+
+int LinkUnnamed(int, const std::string&) { return EOPNOTSUPP; }
+
+// Renames are written through (MOVEFILE_WRITE_THROUGH); NTFS keeps names in
+// its journal.
+void SyncFolder(const std::string&) {}
+
+void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix, const std::string& suffix) {
+  WIN32_FIND_DATAW found;
+  const std::string base = folder.empty() ? std::string() : folder;
+  HANDLE find = ::FindFirstFileW(Native(base + prefix + "*" + suffix).c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+    const std::string name = Utf8(found.cFileName, std::wcslen(found.cFileName));
+    if (name.size() <= prefix.size() + suffix.size()) continue;
+    const std::string middle = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    const auto dash = middle.find('-');
+    if (dash == std::string::npos || dash == 0 || dash > 10) continue;
+    unsigned long long pid = 0;
+    bool digits = true;
+    for (char c : middle.substr(0, dash)) {
+      if (c < '0' || c > '9') digits = false;
+      else pid = pid * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (!digits || pid == 0 || pid > 0xFFFFFFFFull || pid == ::GetCurrentProcessId()) continue;
+    // A process that cannot be opened for being asked is gone only when the
+    // system says there is no such process.
+    HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    if (process) {
+      ::CloseHandle(process);
+      continue;
+    }
+    if (::GetLastError() != ERROR_INVALID_PARAMETER) continue;
+    ::DeleteFileW(Native(base + name).c_str());
+  } while (::FindNextFileW(find, &found));
+  ::FindClose(find);
 }
 
 int Remove(const std::string& path) { return ::_wunlink(Native(path).c_str()) == 0 ? 0 : errno; }

@@ -7,7 +7,7 @@
 //   lives while any Outlook object does, as Outlook itself runs while a client
 //   holds it; the list of attached stores (path, display name, format) is kept
 //   in $XDG_CONFIG_HOME/addrivo/outlook-profile (~/.config when unset),
-//   rewritten atomically on every change.
+//   rewritten atomically on every change; its other lines are kept.
 // - The default store and its default contacts folder live in memory only.
 // - AddStore creates a missing file in the Unicode format; AddStoreEx takes
 //   1 (default, Unicode), 2 (Unicode) or 3 (ANSI, in the system's ANSI code
@@ -48,6 +48,8 @@ struct AttachedStore {
 };
 
 // Where the profile is kept, from the environment at the time of the call.
+// Throws AutomationError when neither $XDG_CONFIG_HOME nor a home folder is
+// known: the profile never goes to a shared folder.
 std::filesystem::path ProfilePath();
 
 // The stores the saved profile lists, in the order attached. A missing file

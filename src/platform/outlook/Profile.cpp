@@ -31,8 +31,8 @@ fs::path ProfilePath() {
   const std::string base = os::ConfigFolder();
   if (base.empty())
     throw AutomationError(
-        "Outlook cannot keep its profile: no configuration folder of the user's own is set "
-        "($XDG_CONFIG_HOME or $HOME; %APPDATA% on Windows).");
+        "Outlook cannot keep its profile: neither a configuration folder ($XDG_CONFIG_HOME; %APPDATA% on "
+        "Windows) nor a home folder ($HOME) is set.");
   return fs::path(os::Native(base)) / "addrivo" / "outlook-profile";
 }
 
@@ -96,34 +96,48 @@ fs::path NormalPath(const fs::path& path) {
   return abs.lexically_normal();
 }
 
-std::vector<AttachedStore> LoadProfileFile(const fs::path& file) {
+namespace {
+
+constexpr const char* kProfileHeading =
+    "# Addrivo's Outlook profile: the stores attached, one a line: format, display name, path";
+
+// A store's line, or false for a line that is not one (a comment, a line
+// written by someone else): those are kept as they are.
+bool ParseStoreLine(const std::string& line, AttachedStore& s) {
+  if (line.empty() || line[0] == '#') return false;
+  const auto t1 = line.find('\t');
+  const auto t2 = t1 == std::string::npos ? t1 : line.find('\t', t1 + 1);
+  if (t2 == std::string::npos || line.find('\t', t2 + 1) != std::string::npos) return false;
+  const std::string kind = line.substr(0, t1);
+  if (kind == "unicode") s.format = StoreFormat::Unicode;
+  else if (kind == "ansi") s.format = StoreFormat::Ansi;
+  else return false;
+  std::string name, path;
+  if (!Unescape(line.substr(t1 + 1, t2 - t1 - 1), name) || !Unescape(line.substr(t2 + 1), path) || path.empty())
+    return false;
+  s.displayName = std::move(name);
+  s.path = path;
+  return true;
+}
+
+// The stores the file lists, and every other line of it, verbatim.
+std::vector<AttachedStore> ReadProfileLines(const fs::path& file, std::vector<std::string>* others) {
   std::vector<AttachedStore> stores;
   std::ifstream in(file, std::ios::binary);
   if (!in) return stores;
   std::string line;
   while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    const auto t1 = line.find('\t');
-    const auto t2 = t1 == std::string::npos ? t1 : line.find('\t', t1 + 1);
-    if (t2 == std::string::npos || line.find('\t', t2 + 1) != std::string::npos) continue;
     AttachedStore s;
-    const std::string kind = line.substr(0, t1);
-    if (kind == "unicode") s.format = StoreFormat::Unicode;
-    else if (kind == "ansi") s.format = StoreFormat::Ansi;
-    else continue;
-    std::string name, path;
-    if (!Unescape(line.substr(t1 + 1, t2 - t1 - 1), name) || !Unescape(line.substr(t2 + 1), path) ||
-        path.empty())
-      continue;
-    s.displayName = std::move(name);
-    s.path = path;
-    stores.push_back(std::move(s));
+    if (ParseStoreLine(line, s)) stores.push_back(std::move(s));
+    else if (others && line != kProfileHeading) others->push_back(line);
   }
   return stores;
 }
 
-void SaveProfileFile(const fs::path& file, const std::vector<AttachedStore>& stores) {
-  std::string text = "# Addrivo's Outlook profile: the stores attached, one a line: format, display name, path\n";
+void WriteProfileFile(const fs::path& file, const std::vector<AttachedStore>& stores,
+                      const std::vector<std::string>& others) {
+  std::string text = std::string(kProfileHeading) + "\n";
+  for (const auto& line : others) text += line + '\n';
   for (const auto& s : stores) {
     text += s.format == StoreFormat::Ansi ? "ansi" : "unicode";
     text += '\t' + Escape(s.displayName) + '\t' + Escape(s.path.string()) + '\n';
@@ -138,8 +152,8 @@ void SaveProfileFile(const fs::path& file, const std::vector<AttachedStore>& sto
   if (ec) fail("cannot create its folder", ec.value());
 
   // Written beside the profile and renamed over it, so a crash leaves either
-  // the old profile or the new one, never a mix.
-  // Only a new file of our own is written: never one a link points to.
+  // the old profile or the new one, never a mix. Only a new file of our own
+  // is written: never one a link points to.
   const std::string target = Utf8Name(file);
   const std::string tmp = target + ".tmp-" + std::to_string(os::ProcessId());
   int fd = os::CreateNew(tmp, 0600);
@@ -168,6 +182,16 @@ void SaveProfileFile(const fs::path& file, const std::vector<AttachedStore>& sto
   }
 }
 
+}  // namespace
+
+std::vector<AttachedStore> LoadProfileFile(const fs::path& file) { return ReadProfileLines(file, nullptr); }
+
+void SaveProfileFile(const fs::path& file, const std::vector<AttachedStore>& stores) {
+  std::vector<std::string> others;
+  ReadProfileLines(file, &others);
+  WriteProfileFile(file, stores, others);
+}
+
 void UpdateProfileFile(const fs::path& file, const std::function<void(std::vector<AttachedStore>&)>& change) {
   std::error_code ec;
   fs::create_directories(file.parent_path(), ec);
@@ -181,9 +205,10 @@ void UpdateProfileFile(const fs::path& file, const std::function<void(std::vecto
     throw AutomationError("Cannot lock the Outlook profile " + file.string() + ": " + std::strerror(err));
   }
   try {
-    auto stores = LoadProfileFile(file);
+    std::vector<std::string> others;
+    auto stores = ReadProfileLines(file, &others);
     change(stores);
-    SaveProfileFile(file, stores);
+    WriteProfileFile(file, stores, others);
   } catch (...) {
     os::Close(lock);
     throw;
@@ -239,6 +264,7 @@ void Profile::AddStore(const fs::path& rawPath, StoreFormat formatIfNew) {
     if (e->path == path) return;
 
   std::shared_ptr<StoreEntry> entry;
+  bool created = false;
   std::error_code ec;
   const auto status = fs::status(path, ec);
   if (fs::exists(status)) {
@@ -261,12 +287,23 @@ void Profile::AddStore(const fs::path& rawPath, StoreFormat formatIfNew) {
     }
     WriteStore(*entry);
     written_[path] = entry;
+    created = true;
   }
 
-  UpdateProfileFile(ProfilePath(), [&](std::vector<AttachedStore>& stores) {
-    std::erase_if(stores, [&](const AttachedStore& s) { return NormalPath(s.path) == path; });
-    stores.push_back({path, entry->displayName, entry->format});
-  });
+  try {
+    UpdateProfileFile(ProfilePath(), [&](std::vector<AttachedStore>& stores) {
+      std::erase_if(stores, [&](const AttachedStore& s) { return NormalPath(s.path) == path; });
+      stores.push_back({path, entry->displayName, entry->format});
+    });
+  } catch (...) {
+    // Not attached: a file made just now for it would only mislead.
+    if (created) {
+      written_.erase(path);
+      std::error_code removed;
+      fs::remove(path, removed);
+    }
+    throw;
+  }
   attached_.push_back(entry);
 }
 

@@ -58,7 +58,8 @@ class Profile {
   std::map<std::filesystem::path, std::shared_ptr<StoreEntry>> written_;
 };
 
-// Reading and writing the profile file.
+// Reading and writing the profile file. Lines that are not a store's
+// (comments, lines of other versions) are kept verbatim by every save.
 std::vector<AttachedStore> LoadProfileFile(const std::filesystem::path& file);
 void SaveProfileFile(const std::filesystem::path& file, const std::vector<AttachedStore>& stores);
 // Reads the file, applies change and writes it back, holding a lock that

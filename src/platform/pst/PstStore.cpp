@@ -11,6 +11,7 @@
 #include <random>
 #include <utility>
 
+#include "excel/OutputFile.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/os/Os.h"
 #include "platform/pst/PackedContacts.h"
@@ -241,22 +242,22 @@ void Store::Write(const std::filesystem::path& path) const {
 
   const detail::LtpFormat fmt = detail::FileFormat(impl_->format == Format::Unicode, impl_->codePage);
 
-  // Written beside the target under a name of its own, then renamed over it.
-  static std::atomic<unsigned> counter{0};
+  // Written to a file with no name (or a short hidden one) in the target's
+  // folder, then put under the target's name.
   const auto name8 = path.u8string();
   const std::string target(name8.begin(), name8.end());
-  const std::string tmp = target + ".tmp" + std::to_string(os::ProcessId()) + "-" + std::to_string(counter++);
+  excel::NewFile out;
+  if (int err = out.Open(target))
+    throw PstError("cannot create " + target + ": " + ErrnoText(err));
+  const int fd = os::Duplicate(out.fd());
+  std::FILE* file = fd < 0 ? nullptr : fdopen(fd, "wb");
   // The stream's buffer, made here: given no buffer, glibc ignores the size
   // asked for and writes a page at a time, one system call per 4 KiB.
   constexpr std::size_t kBufferSize = 1 << 20;
   const auto buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
-  int fd = os::CreateNew(tmp, 0666);
-  if (fd < 0) throw PstError("cannot create " + target + ": " + ErrnoText(errno));
-  std::FILE* file = fdopen(fd, "wb");
   if (!file) {
     int e = errno;
-    os::Close(fd);
-    os::Remove(tmp);
+    if (fd >= 0) os::Close(fd);
     throw PstError("cannot create " + target + ": " + ErrnoText(e));
   }
   std::setvbuf(file, buffer.get(), _IOFBF, kBufferSize);
@@ -266,25 +267,16 @@ void Store::Write(const std::filesystem::path& path) const {
     detail::SerializeStore(model, fmt, sink, rng);
   } catch (...) {
     std::fclose(file);
-    os::Remove(tmp);
     throw;
   }
   errno = 0;
   if (std::fflush(file) != 0) {
     int e = errno;
     std::fclose(file);
-    os::Remove(tmp);
     throw PstError("cannot write " + target + ": " + ErrnoText(e));
   }
-  if (std::fclose(file) != 0) {
-    int e = errno;
-    os::Remove(tmp);
-    throw PstError("cannot write " + target + ": " + ErrnoText(e));
-  }
-  if (const int e = os::RenameOver(tmp, target)) {
-    os::Remove(tmp);
-    throw PstError("cannot replace " + target + ": " + ErrnoText(e));
-  }
+  if (std::fclose(file) != 0) throw PstError("cannot write " + target + ": " + ErrnoText(errno));
+  if (int err = out.Commit()) throw PstError("cannot write " + target + ": " + ErrnoText(err));
 }
 
 }  // namespace pst

@@ -71,6 +71,11 @@ TEST(CodePageTest, DecodesAndRoundTrips) {
   // A lone double-byte lead at the end and an undefined byte become U+FFFD.
   EXPECT_EQ(ToUtf8("a\x93", 932), "a\xEF\xBF\xBD");
   EXPECT_EQ(ToUtf8("a\x81" "b", 1252), "a\xEF\xBF\xBD" "b");
+  // Double-byte characters across every boundary of the decoder's 4 KB windows.
+  for (std::size_t pad : {4094u, 4095u, 8190u, 8191u}) {
+    const std::string ascii(pad, 'a');
+    EXPECT_EQ(ToUtf8(ascii + "\x93\xFA\x96\x7B" "b", 932), ascii + "日本b") << pad;
+  }
 }
 
 TEST(CodePageTest, Utf16HandlesSurrogatesAndDamage) {

@@ -1,6 +1,8 @@
 // Contents and index files as help authoring tools write them: loose HTML.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "support/TestData.h"
 #include "platform/help/Sitemap.h"
 
@@ -105,4 +107,19 @@ TEST(Sitemap, HelpSourcesListEveryPage) {
   for (const char* page : {"index.html", "scanning.html", "contacts.html", "export-excel.html",
                            "export-outlook.html", "export-other.html", "messages.html"})
     EXPECT_NE(std::find(pages.begin(), pages.end(), page), pages.end()) << page;
+}
+
+// A reference's ';' is looked for only as far as a reference reaches: a
+// megabyte of '&' without one once took time in proportion to its square.
+TEST(Sitemap, AmpersandsWithoutSemicolonsTakeLinearTime) {
+  for (const std::string unit : {"&", "&#", "&amp", "&#x41"}) {
+    std::string value;
+    while (value.size() < (1u << 20)) value += unit;
+    const auto start = std::chrono::steady_clock::now();
+    const auto entries = ParseSitemap("<UL>" + Entry(value, "a.html") + "</UL>");
+    const auto took = std::chrono::steady_clock::now() - start;
+    ASSERT_EQ(entries.size(), 1u) << unit;
+    EXPECT_EQ(entries[0].name, value) << unit;
+    EXPECT_LT(took, std::chrono::seconds(2)) << unit;
+  }
 }

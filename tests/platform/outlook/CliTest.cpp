@@ -63,7 +63,11 @@ TEST_F(PstVerbTest, GeneratedBookInBothFormats) {
     ASSERT_TRUE(std::regex_match(r.out, m, std::regex(std::to_string(n) +
                                                       " Contacts Successfully Saved to Outlook\nFileName: (.*/"
                                                       "generated-\\d\\d-\\d\\d-\\d{4}-\\d\\d-\\d\\d-\\d\\d\\.pst)\n"
-                                                      "1 Groups Saved as Distribution Lists\n")))
+                                                      "1 Groups Saved as Distribution Lists\n" +
+                                                      // The generated names go beyond code page 1252.
+                                                      (verb == "pst-ansi" ? "\\d+ values had characters that code "
+                                                                            "page 1252 cannot hold.*\n"
+                                                                          : ""))))
         << r.out;
     const std::filesystem::path pst = m[1].str();
     ASSERT_TRUE(std::filesystem::exists(pst));
@@ -244,8 +248,10 @@ TEST_F(PstVerbTest, RealBookInBothFormats) {
 TEST_F(PstVerbTest, FailuresAndUsage) {
   Outcome r = Convert("pst-unicode " + ShellQuote((work / "missing.wab").string()) + " " + ShellQuote(work.path().string()));
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("Outlook not installed or configured for a vaild profile."), std::string::npos) << r.err;
+  // The book is read first: the message names it, and no store is made.
+  EXPECT_NE(r.err.find("could not be read"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("missing.wab"), std::string::npos) << r.err;
+  for (const auto& e : std::filesystem::directory_iterator(work.path())) EXPECT_NE(e.path().extension(), ".pst");
   EXPECT_TRUE(r.out.empty());
 
   r = Convert("pst-ansi " + ShellQuote((work / "x.wab").string()) + " " + ShellQuote((work / "nope").string()));

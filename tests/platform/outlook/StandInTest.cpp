@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <ostream>
 #include <regex>
 
 #include "platform/automation/Automation.h"
@@ -330,6 +332,79 @@ TEST_F(StandInTest, ProfileFileKeepsOddNamesAndSkipsLinesItCannotRead) {
   EXPECT_EQ(back[0].displayName, "Good");
   EXPECT_TRUE(outlook::detail::LoadProfileFile(config / "missing").empty());
 }
+
+// The profile as a careless user or a hostile neighbour meets it: each row
+// is a way an earlier profile lost lines, wrote where it should not, or left
+// a store listed that nobody could use.
+struct ProfileCase {
+  const char* name;
+  std::function<void(const std::filesystem::path& config, const std::filesystem::path& out)> check;
+};
+void PrintTo(const ProfileCase& c, std::ostream* os) { *os << c.name; }
+
+const ProfileCase kProfileCases[] = {
+    {"LinesItDoesNotKnowAreKeptVerbatim",
+     [](const std::filesystem::path&, const std::filesystem::path& out) {
+       const auto file = outlook::ProfilePath();
+       std::filesystem::create_directories(file.parent_path());
+       const std::string foreign = "# my note\nfuture\tkind\t/x.pst\tmore\n\nunicode\tbad\\q\t/y.pst\n";
+       testsupport::WriteFile(file, foreign);
+       auto ns = outlook::NewApplication()->GetNamespace("MAPI");
+       ns->AddStore((out / "a.pst").string());
+       ns->RemoveStore(*ns->Folders()->GetLast());
+       const std::string after = ReadFile(file);
+       for (const char* line : {"# my note\n", "future\tkind\t/x.pst\tmore\n", "unicode\tbad\\q\t/y.pst\n"})
+         EXPECT_TRUE(Contains(after, line)) << line << " in\n" << after;
+       EXPECT_FALSE(Contains(after, "a.pst"));
+     }},
+    {"NoHomeIsAClearFailureNotASharedFolder",
+     [](const std::filesystem::path&, const std::filesystem::path& out) {
+       unsetenv("XDG_CONFIG_HOME");
+       unsetenv("HOME");
+       // getpwuid still knows root's home in a container; a relative one is refused too.
+       setenv("HOME", "relative/home", 1);
+       EXPECT_THROW(outlook::ProfilePath(), AutomationError);
+       try {
+         outlook::NewApplication()->GetNamespace("MAPI")->AddStore((out / "b.pst").string());
+         ADD_FAILURE() << "attached without a profile";
+       } catch (const AutomationError& e) {
+         EXPECT_TRUE(Contains(e.what(), "$HOME")) << e.what();
+       }
+       EXPECT_FALSE(std::filesystem::exists(out / "b.pst"));
+     }},
+    {"ALinkAtTheTemporaryNameIsNotFollowed",
+     [](const std::filesystem::path& config, const std::filesystem::path& out) {
+       const auto file = outlook::ProfilePath();
+       std::filesystem::create_directories(file.parent_path());
+       testsupport::WriteFile(config / "victim", "untouched");
+       std::filesystem::create_symlink(config / "victim", file.string() + ".tmp-" + std::to_string(getpid()));
+       auto ns = outlook::NewApplication()->GetNamespace("MAPI");
+       ns->AddStore((out / "c.pst").string());
+       EXPECT_EQ(ReadFile(config / "victim"), "untouched");
+       EXPECT_EQ(outlook::ReadProfile().size(), 1u);
+     }},
+    {"AStoreThatCannotBeListedIsNotLeftBehind",
+     [](const std::filesystem::path&, const std::filesystem::path& out) {
+       std::filesystem::create_directories(outlook::ProfilePath());  // a folder where the file goes
+       auto ns = outlook::NewApplication()->GetNamespace("MAPI");
+       EXPECT_THROW(ns->AddStore((out / "d.pst").string()), AutomationError);
+       EXPECT_FALSE(std::filesystem::exists(out / "d.pst"));
+       EXPECT_EQ(ns->Folders()->GetLast()->Name(), "Personal Folders");  // only the default store
+     }},
+};
+
+class ProfileFaults : public StandInTest, public ::testing::WithParamInterface<ProfileCase> {};
+
+TEST_P(ProfileFaults, Hold) {
+  const char* home = std::getenv("HOME");
+  const std::string savedHome = home ? home : "";
+  GetParam().check(config.path(), out.path());
+  if (home) setenv("HOME", savedHome.c_str(), 1);
+  else unsetenv("HOME");
+}
+
+INSTANTIATE_TEST_SUITE_P(Profile, ProfileFaults, ::testing::ValuesIn(kProfileCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StandInTest, RegisteredUnderItsProgId) {
   automation::ScopedRegistration keep(ao::kOutlookProgId, nullptr);

@@ -28,4 +28,12 @@ void ScriptedDialogs::ShowMessage(QWidget*, const QString& text, const QString& 
   messages.push_back({text, title, icon});
 }
 
+bool ScriptedDialogs::AskYesNo(QWidget*, const QString& text, const QString&) {
+  questions << text;
+  if (yesNoAnswers.empty()) return false;
+  const bool yes = yesNoAnswers.front();
+  yesNoAnswers.pop_front();
+  return yes;
+}
+
 }  // namespace testsupport

@@ -25,6 +25,9 @@ class ScriptedDialogs : public dialogs::Dialogs {
   // Answers handed out in order; an empty queue answers "" (cancel).
   std::deque<QString> openFileAnswers;
   std::deque<QString> folderAnswers;
+  // Yes (true) or No for each question; an empty queue answers No.
+  std::deque<bool> yesNoAnswers;
+  QStringList questions;
 
   // What the program asked and said.
   std::vector<RecordedMessage> messages;
@@ -34,6 +37,7 @@ class ScriptedDialogs : public dialogs::Dialogs {
   QString ChooseFolder(QWidget* owner, const QString& title) override;
   void ShowMessage(QWidget* owner, const QString& text, const QString& title,
                    dialogs::MessageIcon icon) override;
+  bool AskYesNo(QWidget* owner, const QString& text, const QString& title) override;
 };
 
 }  // namespace testsupport

@@ -1,0 +1,75 @@
+// What every export shares at its end: whether it may replace a file the
+// user has, and the lines of its completion message that name what could
+// not travel. No Qt: the dialog and addrivo-convert both use it.
+//
+// Replacing: an export that finds its output file present asks a
+// ReplaceConsent (the dialog asks the user with ReplaceQuestion's text,
+// No by default; the command line answers yes only with --force). A "no"
+// ends the export with nothing written; the writer is then told not to
+// replace a file that appears meanwhile either.
+//
+// Loss: an export counts, while it writes, the values that lost characters
+// to a code page, the values it shortened and the damaged records the book
+// reader skipped; LossReport::Lines() turns the counts into sentences for
+// the completion message (the window shows them, the command line prints
+// the message and the same lines again on standard error).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace codepage {
+class AnsiEncoder;
+}
+
+namespace exports {
+
+// Asked with the output path when the file is there already; true replaces it.
+using ReplaceConsent = std::function<bool(const std::string& path)>;
+
+// "<path> already exists. Replace it?"
+std::string ReplaceQuestion(const std::string& path);
+
+// What to do about an output file before anything is written.
+enum class OutputCheck { Write, Replace, Declined };
+
+// Write when nothing has the name, Replace when the consent agreed, Declined
+// when it did not or when there is none to ask.
+OutputCheck CheckOutput(const std::string& path, const ReplaceConsent& consent);
+
+struct LossReport {
+  int codePage = 0;                        // of the 8-bit texts; 0 for none
+  std::int64_t lostCharacterValues = 0;    // values with characters the page lacks
+  std::int64_t shortenedValues = 0;        // values cut at shortenLimitBytes
+  std::size_t shortenLimitBytes = 255;
+  std::int64_t skippedRecords = 0;         // damaged records of the book left out
+
+  bool empty() const { return lostCharacterValues == 0 && shortenedValues == 0 && skippedRecords == 0; }
+  // One sentence a kind of loss, none when nothing was lost.
+  std::vector<std::string> Lines() const;
+  // Appends Lines() to a message whose lines are separated by "\r\n".
+  void AppendTo(std::string& message) const;
+};
+
+// Counts into a LossReport the values that lose characters in a code page.
+class LostCharacters {
+ public:
+  explicit LostCharacters(int codePage);
+  ~LostCharacters();
+  LostCharacters(LostCharacters&&) noexcept;
+  // Counts the value when some character of it cannot be written.
+  void Check(std::string_view utf8, LossReport& report) const;
+
+ private:
+  std::unique_ptr<codepage::AnsiEncoder> encoder_;
+};
+
+// "1,234"
+std::string WithThousands(std::int64_t n);
+
+}  // namespace exports
