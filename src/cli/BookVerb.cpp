@@ -87,8 +87,7 @@ int RunBookExport(const std::string& verb, const std::vector<std::string>& args)
   }
   // An empty folder would put the file at the top of the file system.
   if (paths.size() != 2 || paths[0].empty() || paths[1].empty()) return Usage(verb, "needs BOOK.wab and OUTDIR");
-  std::error_code ec;
-  if (!std::filesystem::is_directory(paths[1], ec)) {
+  if (!IsFolder(paths[1])) {
     std::fprintf(stderr, "addrivo-convert: %s is not a folder\n", paths[1].c_str());
     return 1;
   }

@@ -36,6 +36,11 @@ exports::ReplaceConsent ForceConsent(bool force) {
   return [force](const std::string&) { return force; };
 }
 
+bool IsFolder(const std::string& path) {
+  os::FileInfo info;
+  return os::StatPath(path, info) && info.directory;
+}
+
 int ReportCompletion(const std::string& message, const exports::LossReport& loss) {
   // What was lost goes to standard error too, where scripts look for trouble.
   for (const auto& line : loss.Lines()) std::fprintf(stderr, "addrivo-convert: %s\n", line.c_str());

@@ -47,8 +47,7 @@ int RunPstExport(const std::string& verb, const std::vector<std::string>& rawArg
                  UsageText());
     return 2;
   }
-  std::error_code ec;
-  if (!std::filesystem::is_directory(args.folder, ec)) {
+  if (!IsFolder(args.folder)) {
     std::fprintf(stderr, "addrivo-convert: %s is not a folder\n", args.folder.c_str());
     return 1;
   }

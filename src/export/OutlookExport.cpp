@@ -133,14 +133,10 @@ void Undo(const std::shared_ptr<ao::Namespace>& attachedIn, const std::string& p
       // The file goes anyway; a profile line left names a missing file.
     }
   }
-  std::error_code ec;
-  std::filesystem::remove(pstPath, ec);
+  os::Remove(pstPath);
 }
 
-bool Exists(const std::string& path) {
-  std::error_code ec;
-  return std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found;
-}
+bool Exists(const std::string& path) { return os::Exists(path); }
 
 // The path itself when free, else the first of "-2", "-3", ... before ".pst"
 // that is: two exports in the same second each get a file of their own.

@@ -86,7 +86,7 @@ pst::Format ToPst(StoreFormat f) { return f == StoreFormat::Ansi ? pst::Format::
 
 std::string StoreEntry::Describe() const {
   if (IsDefault()) return "\"" + displayName + "\"";
-  return "\"" + displayName + "\" (" + path.string() + ")";
+  return "\"" + displayName + "\" (" + Utf8Name(path) + ")";
 }
 
 fs::path NormalPath(const fs::path& path) {
@@ -116,7 +116,7 @@ bool ParseStoreLine(const std::string& line, AttachedStore& s) {
   if (!Unescape(line.substr(t1 + 1, t2 - t1 - 1), name) || !Unescape(line.substr(t2 + 1), path) || path.empty())
     return false;
   s.displayName = std::move(name);
-  s.path = path;
+  s.path = fs::path(os::Native(path));
   return true;
 }
 
@@ -140,11 +140,11 @@ void WriteProfileFile(const fs::path& file, const std::vector<AttachedStore>& st
   for (const auto& line : others) text += line + '\n';
   for (const auto& s : stores) {
     text += s.format == StoreFormat::Ansi ? "ansi" : "unicode";
-    text += '\t' + Escape(s.displayName) + '\t' + Escape(s.path.string()) + '\n';
+    text += '\t' + Escape(s.displayName) + '\t' + Escape(Utf8Name(s.path)) + '\n';
   }
 
   auto fail = [&](const std::string& what, int err) {
-    throw AutomationError("Cannot save the Outlook profile " + file.string() + ": " + what + ": " +
+    throw AutomationError("Cannot save the Outlook profile " + Utf8Name(file) + ": " + what + ": " +
                           std::strerror(err));
   };
   std::error_code ec;
@@ -199,10 +199,10 @@ void UpdateProfileFile(const fs::path& file, const std::function<void(std::vecto
   // read, change and write it under a lock so no one's change is lost.
   const int lock = os::OpenOrCreate(Utf8Name(file) + ".lock", 0600);
   if (lock < 0)
-    throw AutomationError("Cannot lock the Outlook profile " + file.string() + ": " + std::strerror(errno));
+    throw AutomationError("Cannot lock the Outlook profile " + Utf8Name(file) + ": " + std::strerror(errno));
   if (const int err = os::LockExclusive(lock)) {
     os::Close(lock);
-    throw AutomationError("Cannot lock the Outlook profile " + file.string() + ": " + std::strerror(err));
+    throw AutomationError("Cannot lock the Outlook profile " + Utf8Name(file) + ": " + std::strerror(err));
   }
   try {
     std::vector<std::string> others;
@@ -270,7 +270,7 @@ void Profile::AddStore(const fs::path& rawPath, StoreFormat formatIfNew) {
   if (fs::exists(status)) {
     auto it = written_.find(path);
     if (!fs::is_regular_file(status) || it == written_.end())
-      throw AutomationError("Cannot open the personal folders file " + path.string() +
+      throw AutomationError("Cannot open the personal folders file " + Utf8Name(path) +
                             ": only files this program created in this session can be attached.");
     entry = it->second;
     entry->displayName = entry->model->displayName();
@@ -283,7 +283,7 @@ void Profile::AddStore(const fs::path& rawPath, StoreFormat formatIfNew) {
       entry->model = std::make_unique<pst::Store>(ToPst(formatIfNew), kNewStoreName,
                                                   codepage::SystemAnsiCodePage());
     } catch (const std::exception& e) {
-      throw AutomationError("Cannot create the personal folders file " + path.string() + ": " + e.what());
+      throw AutomationError("Cannot create the personal folders file " + Utf8Name(path) + ": " + e.what());
     }
     WriteStore(*entry);
     written_[path] = entry;
@@ -346,7 +346,7 @@ void Profile::WriteStore(StoreEntry& entry) {
   try {
     entry.model->Write(entry.path);
   } catch (const std::exception& e) {
-    throw AutomationError("Cannot write the personal folders file " + entry.path.string() + ": " + e.what());
+    throw AutomationError("Cannot write the personal folders file " + Utf8Name(entry.path) + ": " + e.what());
   }
   entry.dirty = false;
 }
