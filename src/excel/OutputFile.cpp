@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 
 #include "platform/os/Os.h"
 
@@ -12,13 +13,13 @@ constexpr const char* kTempPrefix = ".addrivo-";
 constexpr const char* kTempSuffix = ".tmp";
 
 std::string FolderOf(const std::string& path) {
-  auto slash = path.rfind('/');
+  auto slash = path.find_last_of(os::kSeparators);
   if (slash == std::string::npos) return {};
   return path.substr(0, slash + 1);
 }
 
 std::string NameOf(const std::string& path) {
-  auto slash = path.rfind('/');
+  auto slash = path.find_last_of(os::kSeparators);
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
@@ -26,7 +27,7 @@ std::string NameOf(const std::string& path) {
 
 int NewFile::Open(const std::string& target, Existing existing) {
   Abandon();
-  if (target.empty() || target.back() == '/') return ENOENT;
+  if (target.empty() || std::strchr(os::kSeparators, target.back())) return ENOENT;
   if (NameOf(target).size() > kMaxName) return ENAMETOOLONG;
   if (os::FileInfo st; os::StatPath(target, st) && st.directory) return EISDIR;
   target_ = target;

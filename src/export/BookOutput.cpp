@@ -21,7 +21,7 @@ std::string StagedOutput::Begin(const std::string& target, const ReplaceConsent&
     if (!consent || !consent(target)) return target + " already exists and was not replaced.";
     replacing_ = true;
   }
-  const auto slash = target.find_last_of('/');
+  const auto slash = target.find_last_of(os::kSeparators);
   const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
   fd_ = os::CreateTemporary((slash == std::string::npos ? std::string() : folder) + ".addrivo-", temp_);
   if (fd_ < 0) {

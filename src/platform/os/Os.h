@@ -31,6 +31,10 @@ using NativeName = std::string;
 #endif
 NativeName Native(const std::string& utf8);
 
+// The characters that end a folder's name in a path ("/", and "\\" too on
+// Windows).
+extern const char* const kSeparators;
+
 // errno of a full quota (a full disk where the system tells them apart).
 extern const int kQuotaExceeded;
 

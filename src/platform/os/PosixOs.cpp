@@ -22,6 +22,7 @@
 
 namespace os {
 
+const char* const kSeparators = "/";
 const int kQuotaExceeded = EDQUOT;
 
 NativeName Native(const std::string& utf8) { return utf8; }

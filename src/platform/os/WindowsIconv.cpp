@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -33,6 +34,11 @@ std::size_t Utf8Length(unsigned char lead) {
   if ((lead & 0xF8) == 0xF0) return 4;
   return 0;
 }
+
+// Windows gives a byte its page leaves unassigned (0x81 in 1252) the C1
+// control of the same number; no page assigns those controls, so such a
+// byte is no character, as GNU iconv has it.
+bool IsUnassigned(unsigned char lead, wchar_t c) { return lead >= 0x80 && c >= 0x80 && c <= 0x9F; }
 
 std::size_t Fail(int err) {
   errno = err;
@@ -70,7 +76,7 @@ std::size_t iconv(iconv_t cd, char** in, std::size_t* inLeft, char** out, std::s
       if (lead >= 0x80 && ::IsDBCSLeadByteEx(c.codePage, lead)) n = 2;
       if (n > *inLeft) return Fail(EINVAL);
       wideLen = ::MultiByteToWideChar(c.codePage, MB_ERR_INVALID_CHARS, *in, static_cast<int>(n), wide, 2);
-      if (wideLen <= 0) return Fail(EILSEQ);
+      if (wideLen <= 0 || IsUnassigned(lead, wide[0])) return Fail(EILSEQ);
       char buf[8];
       const int len = ::WideCharToMultiByte(CP_UTF8, 0, wide, wideLen, buf, sizeof buf, nullptr, nullptr);
       if (len <= 0) return Fail(EILSEQ);
@@ -83,12 +89,18 @@ std::size_t iconv(iconv_t cd, char** in, std::size_t* inLeft, char** out, std::s
       if (n == 0) return Fail(EILSEQ);
       if (n > *inLeft) return Fail(EINVAL);
       wideLen = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, *in, static_cast<int>(n), wide, 2);
-      if (wideLen <= 0) return Fail(EILSEQ);
+      if (wideLen <= 0 || (wide[0] >= 0x80 && wide[0] <= 0x9F)) return Fail(EILSEQ);
       char buf[8];
       BOOL usedDefault = FALSE;
       const int len = ::WideCharToMultiByte(c.codePage, WC_NO_BEST_FIT_CHARS, wide, wideLen, buf, sizeof buf,
                                             nullptr, &usedDefault);
       if (len <= 0 || usedDefault) return Fail(EILSEQ);
+      // Only a character the bytes stand for: some pages also take look-alikes
+      // one way (as best fit does), which GNU iconv refuses.
+      wchar_t back[2];
+      const int backLen = ::MultiByteToWideChar(c.codePage, MB_ERR_INVALID_CHARS, buf, len, back, 2);
+      if (backLen != wideLen || std::wmemcmp(back, wide, static_cast<std::size_t>(wideLen)) != 0)
+        return Fail(EILSEQ);
       if (static_cast<std::size_t>(len) > *outLeft) return Fail(E2BIG);
       std::memcpy(*out, buf, static_cast<std::size_t>(len));
       *out += len;

@@ -53,6 +53,7 @@ HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
 
 }  // namespace
 
+const char* const kSeparators = "/\\";
 const int kQuotaExceeded = ENOSPC;
 
 // Full names of MAX_PATH and more take the \\?\ form, which the system uses
