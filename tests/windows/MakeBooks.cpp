@@ -1,6 +1,9 @@
 // Writes the books the Windows stage of scripts/test.sh converts with both
 // builds: a generated book of realistic contacts, one in Polish and Russian
-// (Unicode and 8-bit fields), and one in Japanese.
+// (Unicode and 8-bit fields), and one in Japanese. Characters that GNU
+// iconv's code page 932 takes one way only (U+301C WAVE DASH becomes 0x8160
+// there, "?" under Windows' own table) are left out: the two systems differ
+// on them by design.
 #include <cstdio>
 #include <filesystem>
 
@@ -30,7 +33,7 @@ int main(int argc, char** argv) {
 
   w::Book japanese;
   japanese.records.push_back(w::Contact(2, {w::Unicode(w::kGivenName, "太郎"), w::Unicode(w::kSurname, "平岡"),
-                                            w::Unicode(w::kCity, "東京都"), w::Unicode(w::kComment, "ｶﾀｶﾅ〜テスト")}));
+                                            w::Unicode(w::kCity, "東京都"), w::Unicode(w::kComment, "ｶﾀｶﾅ・テスト")}));
   japanese.records.push_back(w::Contact(3, {w::String8(w::kGivenName, "花子", 932),
                                             w::String8(w::kSurname, "山田", 932)}));
   w::WriteBookFile(dir / "japanese.wab", japanese);
