@@ -5,6 +5,7 @@
 // there, "?" under Windows' own table) are left out: the two systems differ
 // on them by design.
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "support/WabWriter.h"
@@ -12,13 +13,13 @@
 namespace w = testsupport::wab;
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fputs("usage: addrivo_make_books FOLDER\n", stderr);
+  if (argc != 2 && argc != 3) {
+    std::fputs("usage: addrivo_make_books FOLDER [CONTACTS]\n", stderr);
     return 2;
   }
   const std::filesystem::path dir = argv[1];
   std::filesystem::create_directories(dir);
-  testsupport::WriteGeneratedBook(dir / "generated.wab", 500);
+  testsupport::WriteGeneratedBook(dir / "generated.wab", argc == 3 ? std::strtoul(argv[2], nullptr, 10) : 500);
 
   w::Book mixed;
   mixed.records.push_back(w::Contact(2, {w::Unicode(w::kGivenName, "Łukasz"), w::Unicode(w::kSurname, "Żółć"),
