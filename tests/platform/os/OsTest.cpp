@@ -100,3 +100,36 @@ TEST(Os, LocksAndReadsTheBookBack) {
 }
 
 }  // namespace
+
+namespace {
+
+// Only a file a finished process left, with our name's shape, goes.
+TEST(Os, RemovesOnlyTheTemporariesOfProcessesThatAreGone) {
+  testsupport::TempDir dir;
+  const std::string folder = Utf8(dir.path()) + "/";
+  const std::string own = ".addrivo-" + std::to_string(os::ProcessId()) + "-1.tmp";
+  const struct {
+    std::string name;
+    bool stays;
+  } rows[] = {
+      {".addrivo-4194303-7.tmp", false},  // no process has that number
+      {own, true},                        // ours, still being written
+      {".addrivo-4194303-7.txt", true},   // another suffix
+      {"addrivo-4194303-7.tmp", true},    // another prefix
+      {".addrivo-x1-7.tmp", true},        // no process number
+      {".addrivo--7.tmp", true},
+      {"book.xls", true},
+  };
+  for (const auto& r : rows) testsupport::WriteFile(dir / r.name, "x");
+  os::RemoveStaleTemporaries(folder, ".addrivo-", ".tmp");
+  os::FileInfo info;
+  for (const auto& r : rows) EXPECT_EQ(os::StatPath(folder + r.name, info), r.stays) << r.name;
+}
+
+TEST(Os, NamesAConfigurationFolderOfTheUsersOwn) {
+  const std::string folder = os::ConfigFolder();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_TRUE(std::filesystem::path(os::Native(folder)).is_absolute()) << folder;
+}
+
+}  // namespace
