@@ -116,10 +116,10 @@ ExportResult ExportBook(const BookExportRequest& request) {
   if (struct stat st{}; ::stat(result.outputPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
     return Failure(result, result.outputPath + " is a folder.");
   const OutputCheck check = CheckOutput(result.outputPath, request.replace);
-  if (check == OutputCheck::Declined) {
-    result.declined = true;
+  // Unlike the designed workbook's, this refusal is reported: the window
+  // shows it, as it always has.
+  if (check == OutputCheck::Declined)
     return Failure(result, result.outputPath + " already exists and was not replaced.");
-  }
   excel::NewFile output;
   // The workbook's library opens its file by name.
   const auto staging = request.format == BookFormat::Xlsx ? excel::Staging::Named : excel::Staging::Unnamed;
