@@ -75,7 +75,7 @@ bool Exists(const std::string& path) {
 
 }  // namespace
 
-int NewFile::Open(const std::string& target, Existing existing) {
+int NewFile::Open(const std::string& target, Existing existing, Staging staging) {
   Abandon();
   if (target.empty() || target.back() == '/') return ENOENT;
   if (NameOf(target).size() > kMaxName) return ENAMETOOLONG;
@@ -87,18 +87,21 @@ int NewFile::Open(const std::string& target, Existing existing) {
   RemoveStaleTemporaries(folder_);
 
   // A file with no name can never be left behind, whatever happens to us.
-  const std::string dir = folder_.empty() ? "." : folder_;
-  int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-  if (fd >= 0 && ::access("/proc/self/fd", X_OK) == 0) {
-    fd_ = fd;
-    unnamed_ = true;
-    return 0;
+  int fd = -1;
+  if (staging == Staging::Unnamed) {
+    const std::string dir = folder_.empty() ? "." : folder_;
+    fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd >= 0 && ::access("/proc/self/fd", X_OK) == 0) {
+      fd_ = fd;
+      unnamed_ = true;
+      return 0;
+    }
+    const int err = errno;
+    if (fd >= 0) ::close(fd);
+    // Only "not supported here" falls back to a named file; a missing folder
+    // or no permission is the answer.
+    if (fd < 0 && err != EOPNOTSUPP && err != EISDIR && err != EINVAL) return err;
   }
-  const int err = errno;
-  if (fd >= 0) ::close(fd);
-  // Only "not supported here" falls back to a named file; a missing folder
-  // or no permission is the answer.
-  if (fd < 0 && err != EOPNOTSUPP && err != EISDIR && err != EINVAL) return err;
 
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {

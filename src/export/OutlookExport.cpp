@@ -294,7 +294,10 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
 
   result.completed = true;
   result.message = std::to_string(result.saved) + " Contacts Successfully Saved to Outlook\r\nFileName: " + pstPath;
-  result.message += OutlookBookLines(bookOutcome);
+  result.message += OutlookBookSavedLine(bookOutcome);
+  // The groups' losses join the others: in the message and, from the
+  // command line, on standard error.
+  CountLosses(bookOutcome, result.loss);
   result.loss.AppendTo(result.message);
   result.title = kCompletionTitle;
   return result;
