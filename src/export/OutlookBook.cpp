@@ -80,7 +80,9 @@ void SetWholeContact(ao::ContactItem& item, const wab::Contact& c, const wab::Bo
   // the others follow in stored order, and those beyond the third go into
   // the notes, a line each.
   const wab::EmailAddress* first = c.DefaultEmail();
-  std::vector<const wab::EmailAddress*> others;
+  // Kept from contact to contact: a book sets tens of thousands of them.
+  thread_local std::vector<const wab::EmailAddress*> others;
+  others.clear();
   for (const auto& e : c.emails)
     if (&e != first && !e.address.empty()) others.push_back(&e);
   static const std::string kNone;
@@ -113,7 +115,8 @@ void SetWholeContact(ao::ContactItem& item, const wab::Contact& c, const wab::Bo
   set(kYomiFirstName, c[Field::PhoneticGivenName]);
   set(kYomiLastName, c[Field::PhoneticSurname]);
 
-  std::vector<std::string> groups;
+  thread_local std::vector<std::string> groups;
+  groups.clear();
   for (std::uint32_t id : c.groups)
     if (const wab::Group* g = book.FindGroup(id)) groups.push_back(g->displayName);
   set(kCategories, JoinList(groups));
