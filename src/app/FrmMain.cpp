@@ -13,6 +13,8 @@
 #include <QStatusBar>
 #include <QTreeWidget>
 #include <exception>
+#include <optional>
+#include <stdexcept>
 
 #include "Artwork.h"
 #include "ContactDetailView.h"
@@ -307,7 +309,7 @@ void FrmMain::CmdEnumerateNotes_Click() {
     } progress(ProgBarScanNotes_, mnuSave_, &scannedNodes_);
     ForgetWholeBook();
     const std::int32_t count = scan::ScanBook(*reader, *tree_, &progress);
-    completed = AttachWholeBook(path, count, reader->SkippedRecords());
+    completed = AttachWholeBook(path, reader.get(), count, reader->SkippedRecords());
     reader.reset();
   } catch (const std::exception& e) {
     restore();
@@ -364,14 +366,22 @@ void FrmMain::ForgetWholeBook() {
   deletedNodes_.clear();
 }
 
-QString FrmMain::AttachWholeBook(const QString& path, std::int32_t contacts, std::int32_t damaged) {
+QString FrmMain::AttachWholeBook(const QString& path, automation::AddressBookReader* reader, std::int32_t contacts,
+                                 std::int32_t damaged) {
   std::shared_ptr<wab::Book> book;
   std::vector<std::uint32_t> scanOrder;  // record IDs of the contacts, in the order the scan read them
   try {
-    const wab::WabFile file = wab::OpenBookFile(path.toStdString());
+    // The bytes the real reader already holds: the book is opened and
+    // checked once per scan. Another reader leaves it to be opened here.
+    const auto* real = dynamic_cast<const wab::WabReader*>(reader);
+    std::optional<wab::WabFile> opened;
+    if (!real || !real->File()) opened.emplace(wab::OpenBookFile(path.toStdString()));
+    const wab::WabFile& file = opened ? *opened : *real->File();
     wab::BookOptions options;
     options.recoverDeleted = true;
     book = std::make_shared<wab::Book>(wab::ReadBook(file, options));
+    // A book cut short under the program is damaged, as opening it again would find.
+    if (!file.Intact()) throw std::runtime_error("the book was cut short");
     for (const auto& r : file.Records())
       if (r.kind == static_cast<std::uint32_t>(wab::RecordKind::Contact)) scanOrder.push_back(r.recordId);
   } catch (...) {

@@ -18,6 +18,9 @@ class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
+namespace automation {
+class AddressBookReader;
+}
 namespace wab {
 struct Book;
 }
@@ -94,7 +97,8 @@ class FrmMain : public QMainWindow {
   // The whole-book model beside the designed scan: reads the book again
   // into the model, ties the scanned nodes to its contacts, adds the groups
   // and the (hidden) deleted contacts, and returns the completion message.
-  QString AttachWholeBook(const QString& path, std::int32_t contacts, std::int32_t damaged);
+  QString AttachWholeBook(const QString& path, automation::AddressBookReader* reader, std::int32_t contacts,
+                          std::int32_t damaged);
   void ForgetWholeBook();
   // Shows the model's contact or group behind a node; false when it has none.
   bool ShowModelNode(QTreeWidgetItem* node);

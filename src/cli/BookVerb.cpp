@@ -35,11 +35,6 @@ class TerminalProgress final : public exports::ExportProgress {
   int shown_ = -1;
 };
 
-std::string UnixLines(std::string text) {
-  for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;) text.erase(at, 1);
-  return text;
-}
-
 int Usage(const std::string& verb, const std::string& why) {
   std::fprintf(stderr, "addrivo-convert: %s: %s\n\n%s", verb.c_str(), why.c_str(), UsageText());
   return 2;
@@ -94,23 +89,19 @@ int RunBookExport(const std::string& verb, const std::vector<std::string>& args)
   request.bookPath = paths[0];
   request.folder = paths[1];
   // Without --force an existing file is never replaced.
-  request.replace = [force](const std::string&) { return force; };
+  request.replace = ForceConsent(force);
   TerminalProgress progress;
   if (os::StderrIsTerminal()) request.progress = &progress;
   request.keepBookUntilExit = true;  // the process ends right after
 
   const exports::ExportResult result = exports::ExportBook(request);
   if (!result.completed) {
-    std::string message = UnixLines(result.message);
+    std::string message = WithNewlines(result.message);
     if (!force && message.find("already exists") != std::string::npos) message += " (--force replaces it)";
     std::fprintf(stderr, "addrivo-convert: %s\n", message.c_str());
     return 1;
   }
-  // What could not travel goes to standard error as well, where scripts look.
-  const std::string message = UnixLines(result.message);
-  const auto firstBreak = message.find('\n', message.find("FileName: "));
-  if (firstBreak != std::string::npos) std::fprintf(stderr, "%s\n", message.substr(firstBreak + 1).c_str());
-  return ReportCompletion(message, {});
+  return ReportCompletion(WithNewlines(result.message), result.loss);
 }
 
 }  // namespace cli

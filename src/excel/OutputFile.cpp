@@ -25,7 +25,7 @@ std::string NameOf(const std::string& path) {
 
 }  // namespace
 
-int NewFile::Open(const std::string& target, Existing existing) {
+int NewFile::Open(const std::string& target, Existing existing, Staging staging) {
   Abandon();
   if (target.empty() || std::strchr(os::kSeparators, target.back())) return ENOENT;
   if (NameOf(target).size() > kMaxName) return ENAMETOOLONG;
@@ -36,15 +36,18 @@ int NewFile::Open(const std::string& target, Existing existing) {
   os::RemoveStaleTemporaries(folder_, kTempPrefix, kTempSuffix);
 
   // A file with no name can never be left behind, whatever happens to us.
-  int fd = os::OpenUnnamed(folder_);
-  if (fd >= 0) {
-    fd_ = fd;
-    unnamed_ = true;
-    return 0;
+  int fd = -1;
+  if (staging == Staging::Unnamed) {
+    fd = os::OpenUnnamed(folder_);
+    if (fd >= 0) {
+      fd_ = fd;
+      unnamed_ = true;
+      return 0;
+    }
+    // Only "not supported here" falls back to a named file; a missing folder
+    // or no permission is the answer.
+    if (errno != EOPNOTSUPP) return errno;
   }
-  // Only "not supported here" falls back to a named file; a missing folder
-  // or no permission is the answer.
-  if (errno != EOPNOTSUPP) return errno;
 
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {

@@ -15,6 +15,9 @@
 // - With Existing::Keep a file that appeared meanwhile is never replaced:
 //   Commit() fails with EEXIST.
 // - A target name over 255 bytes fails with ENAMETOOLONG.
+// - Staging::Named always uses the short hidden name, for writers that open
+//   their file by path (path() gives it); Commit() renames it into place
+//   with the same rules.
 //
 // OutputFile buffers the workbook's bytes on top of a NewFile.
 #pragma once
@@ -32,6 +35,10 @@ namespace excel {
 // What Commit does when the target name is taken.
 enum class Existing { Replace, Keep };
 
+// Whether the bytes may go to a file with no name until Commit, or need a
+// (hidden, temporary) name because the writer opens the file by path.
+enum class Staging { Unnamed, Named };
+
 class NewFile {
  public:
   NewFile() = default;
@@ -41,9 +48,13 @@ class NewFile {
 
   // Creates the unnamed file for target; 0 or an errno value (ENOENT for a
   // missing folder, EISDIR for a folder of that name, ENAMETOOLONG, ...).
-  int Open(const std::string& target, Existing existing = Existing::Replace);
+  int Open(const std::string& target, Existing existing = Existing::Replace,
+           Staging staging = Staging::Unnamed);
   // The file to write to (and read back); -1 when not open.
   int fd() const { return fd_; }
+  // The temporary name the bytes are under until Commit; empty for a file
+  // with no name. Always set after a successful Open with Staging::Named.
+  const std::string& path() const { return temp_; }
   // Puts the file under its name and closes it; 0 or an errno value, and
   // then the target is as it was.
   int Commit();

@@ -1,5 +1,7 @@
 #include "BookExport.h"
 
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <vector>
@@ -7,6 +9,8 @@
 #include "CsvWriter.h"
 #include "PathNames.h"
 #include "XlsxWriter.h"
+#include "excel/OutputFile.h"
+#include "platform/os/Os.h"
 #include "platform/wab/WabBook.h"
 
 namespace exports {
@@ -42,20 +46,26 @@ std::string Counted(std::size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash + 1);
+}
+
 // Writes text formats through a buffer that goes out a megabyte at a time.
+// The first write failure is kept; later bytes are dropped.
 class Buffered {
  public:
-  explicit Buffered(StagedOutput& out) : out_(out) { text.reserve(kFlushBytes + 64 * 1024); }
+  explicit Buffered(const excel::NewFile& out) : out_(out) { text.reserve(kFlushBytes + 64 * 1024); }
   void Flush(bool always = false) {
-    if (always || text.size() >= kFlushBytes) {
-      out_.Write(text);
-      text.clear();
-    }
+    if (!always && text.size() < kFlushBytes) return;
+    if (error == 0 && !text.empty() && os::Write(out_.fd(), text.data(), text.size()) < 0) error = errno;
+    text.clear();
   }
   std::string text;
+  int error = 0;
 
  private:
-  StagedOutput& out_;
+  const excel::NewFile& out_;
 };
 
 }  // namespace
@@ -88,14 +98,29 @@ ExportResult ExportBook(const BookExportRequest& request) {
     }
   } keep{loaded, request.keepBookUntilExit};
 
-  StagedOutput output;
-  if (std::string error = output.Begin(result.outputPath, request.replace); !error.empty())
-    return Failure(result, error);
+  // A folder of that name is no file to replace; a file the user has is
+  // replaced only with consent, and then a file that appears meanwhile is
+  // never replaced without it.
+  if (os::FileInfo st; os::StatPath(result.outputPath, st) && st.directory)
+    return Failure(result, result.outputPath + " is a folder.");
+  const OutputCheck check = CheckOutput(result.outputPath, request.replace);
+  // Unlike the designed workbook's, this refusal is reported: the window
+  // shows it, as it always has.
+  if (check == OutputCheck::Declined)
+    return Failure(result, result.outputPath + " already exists and was not replaced.");
+  excel::NewFile output;
+  // The workbook's library opens its file by name.
+  const auto staging = request.format == BookFormat::Xlsx ? excel::Staging::Named : excel::Staging::Unnamed;
+  if (int err = output.Open(result.outputPath,
+                            check == OutputCheck::Replace ? excel::Existing::Replace : excel::Existing::Keep, staging))
+    return Failure(result, "The file could not be created in " + FolderOf(result.outputPath) + ": " +
+                               std::strerror(err) + ".");
 
   ContactProgress progress(request.progress);
   const std::size_t total = model.contacts.size() + model.groups.size();
   progress.Prepare(static_cast<std::int32_t>(total));
-  ExportLosses losses;
+  LossReport& losses = result.loss;
+  int writeError = 0;
   try {
     switch (request.format) {
       case BookFormat::VCard: {
@@ -113,6 +138,7 @@ ExportResult ExportBook(const BookExportRequest& request) {
         }
         out.Flush(true);
         losses = writer.losses();
+        writeError = out.error;
         break;
       }
       case BookFormat::CsvOutlook:
@@ -129,21 +155,26 @@ ExportResult ExportBook(const BookExportRequest& request) {
         for (std::size_t i = 0; i < model.groups.size(); ++i) progress.Advance();
         out.Flush(true);
         losses = writer.losses();
+        writeError = out.error;
         break;
       }
       case BookFormat::Xlsx:
-        WriteXlsx(model, output.tempPath(), progress, losses);
+        WriteXlsx(model, output.path(), progress, losses);
         break;
     }
   } catch (const std::exception& e) {
     output.Abandon();
     return Failure(result, std::string("Writing the file failed: ") + e.what() + ".");
   }
-  if (std::string error = output.Commit(); !error.empty()) return Failure(result, error);
+  if (int err = writeError ? writeError : output.Commit()) {
+    if (err == EEXIST && check == OutputCheck::Write)
+      return Failure(result, result.outputPath + " appeared while the export ran and was not replaced.");
+    return Failure(result, "Writing " + result.outputPath + " failed: " + std::strerror(err) + ".");
+  }
 
   result.completed = true;
   result.contacts = static_cast<std::int32_t>(model.contacts.size());
-  result.shortenedCells = losses.shortenedValues;
+  result.shortenedCells = static_cast<std::int32_t>(losses.shortenedValues);
   result.message = std::to_string(model.contacts.size()) + " Contacts Successfully Saved to " + kCrLf +
                    "FileName: " + result.outputPath;
   if (!model.groups.empty()) {
@@ -152,15 +183,9 @@ ExportResult ExportBook(const BookExportRequest& request) {
                       (asGroups ? " saved with their members."
                                 : " saved as the group labels of their members.");
   }
-  if (model.skippedRecords > 0)
-    result.message += kCrLf + Counted(model.skippedRecords, "damaged record", "damaged records") +
-                      " of the address book could not be read and " +
-                      (model.skippedRecords == 1 ? "was" : "were") + " left out.";
-  if (model.skippedProperties > 0)
-    result.message += kCrLf + Counted(model.skippedProperties, "property", "properties") +
-                      " of a kind no export reads " + (model.skippedProperties == 1 ? "was" : "were") +
-                      " left out.";
-  for (const auto& line : losses.Lines()) result.message += kCrLf + line;
+  losses.skippedRecords = static_cast<std::int64_t>(model.skippedRecords);
+  losses.skippedProperties = static_cast<std::int64_t>(model.skippedProperties);
+  losses.AppendTo(result.message);
   return result;
 }
 

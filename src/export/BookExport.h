@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "BookOutput.h"
+#include "Completion.h"
 #include "ExportProgress.h"
 #include "SpreadsheetExport.h"
 #include "VCardWriter.h"

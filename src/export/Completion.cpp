@@ -23,19 +23,45 @@ std::string WithThousands(std::int64_t n) {
 
 std::vector<std::string> LossReport::Lines() const {
   std::vector<std::string> lines;
+  // "1 value was ..." or "3 values were ...".
+  auto add = [&](std::int64_t n, const char* one, const char* many) {
+    if (n > 0) lines.push_back(WithThousands(n) + " " + (n == 1 ? one : many));
+  };
+  // The personal folders export words these alike for one and many.
+  auto addPlural = [&](std::int64_t n, const char* text) { add(n, text, text); };
+  addPlural(addressesBeyondThird, "e-mail addresses beyond the third of their contact were put into its notes");
+  addPlural(groupsNamedInNotes, "groups inside groups were named in their list's notes, not made members");
+  addPlural(groupsSplit, "groups were too large for one list and were split into several");
+  addPlural(membersLeftOut,
+            "group members were left out: entries no longer in the book, or addresses without one");
+
+  add(emailsInNotes, "e-mail address did not fit the layout's e-mail columns and was moved into the notes.",
+      "e-mail addresses did not fit the layout's e-mail columns and were moved into the notes.");
+  add(valuesInNotes, "value has no column of its own in this layout and was moved into the notes.",
+      "values have no column of their own in this layout and were moved into the notes.");
+  add(missingMembers, "group member names an entry that is no longer in the address book and was left out.",
+      "group members name entries that are no longer in the address book and were left out.");
+  add(addressMembers,
+      "group member is a bare e-mail address, which this format cannot list in a group; it was left out.",
+      "group members are bare e-mail addresses, which this format cannot list in a group; they were left out.");
+  add(nestedGroups, "group listed inside another group has no place in this format and was left out of it.",
+      "groups listed inside other groups have no place in this format and were left out of them.");
+
   if (lostCharacterValues > 0)
     lines.push_back(WithThousands(lostCharacterValues) + (lostCharacterValues == 1 ? " value had" : " values had") +
                     " characters that code page " + std::to_string(codePage) +
                     " cannot hold; they were written as \"?\". The Unicode formats keep every character.");
   if (shortenedValues > 0) {
     const bool one = shortenedValues == 1;
-    lines.push_back(WithThousands(shortenedValues) + (one ? " value was" : " values were") +
-                    " longer than a cell holds (" + std::to_string(shortenLimitBytes) + " bytes) and " +
-                    (one ? "was" : "were") + " shortened.");
+    const std::string limit =
+        shortenLimitBytes > 0 ? "a cell holds (" + std::to_string(shortenLimitBytes) + " bytes)" : "the format holds";
+    lines.push_back(WithThousands(shortenedValues) + (one ? " value was" : " values were") + " longer than " + limit +
+                    " and " + (one ? "was" : "were") + " shortened.");
   }
-  if (skippedRecords > 0)
-    lines.push_back(WithThousands(skippedRecords) + (skippedRecords == 1 ? " damaged record" : " damaged records") +
-                    " of the address book " + (skippedRecords == 1 ? "was" : "were") + " skipped.");
+  add(skippedRecords, "damaged record of the address book was skipped.",
+      "damaged records of the address book were skipped.");
+  add(skippedProperties, "property of a kind no export reads was left out.",
+      "properties of a kind no export reads were left out.");
   return lines;
 }
 

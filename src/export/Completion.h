@@ -9,10 +9,12 @@
 // replace a file that appears meanwhile either.
 //
 // Loss: an export counts, while it writes, the values that lost characters
-// to a code page, the values it shortened and the damaged records the book
-// reader skipped; LossReport::Lines() turns the counts into sentences for
-// the completion message (the window shows them, the command line prints
-// the message and the same lines again on standard error).
+// to a code page, the values it shortened, the damaged records the book
+// reader skipped and what its format has no place for (values and addresses
+// moved into the notes, group members left out); LossReport::Lines() turns
+// the counts into sentences for the completion message (the window shows
+// them, the command line prints the message and the same lines again on
+// standard error). Every export's loss sentences are worded here.
 #pragma once
 
 #include <cstddef>
@@ -46,10 +48,24 @@ struct LossReport {
   int codePage = 0;                        // of the 8-bit texts; 0 for none
   std::int64_t lostCharacterValues = 0;    // values with characters the page lacks
   std::int64_t shortenedValues = 0;        // values cut at shortenLimitBytes
-  std::size_t shortenLimitBytes = 255;
+  std::size_t shortenLimitBytes = 255;     // 0: the format's own limit, not a byte count
   std::int64_t skippedRecords = 0;         // damaged records of the book left out
+  std::int64_t skippedProperties = 0;      // properties of a kind no export reads
 
-  bool empty() const { return lostCharacterValues == 0 && shortenedValues == 0 && skippedRecords == 0; }
+  // The exports of the whole book (vCard, CSV, .xlsx).
+  std::int64_t emailsInNotes = 0;    // addresses beyond the layout's slots, moved into the notes
+  std::int64_t valuesInNotes = 0;    // values without a column of their own, moved into the notes
+  std::int64_t missingMembers = 0;   // group members naming records no longer in the book
+  std::int64_t addressMembers = 0;   // group members that are bare addresses, with no place in the format
+  std::int64_t nestedGroups = 0;     // groups listed inside groups, where the format has no such thing
+
+  // The personal folders export's groups and contacts.
+  std::int64_t addressesBeyondThird = 0;  // e-mail addresses put into their contact's notes
+  std::int64_t groupsNamedInNotes = 0;    // groups inside groups, named in their list's notes
+  std::int64_t groupsSplit = 0;           // groups too large for one distribution list
+  std::int64_t membersLeftOut = 0;        // members with no entry in the book or no address
+
+  bool empty() const { return Lines().empty(); }
   // One sentence a kind of loss, none when nothing was lost.
   std::vector<std::string> Lines() const;
   // Appends Lines() to a message whose lines are separated by "\r\n".

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "BookOutput.h"
+#include "Completion.h"
 #include "BookText.h"
 
 namespace exports {
@@ -35,7 +35,7 @@ class CsvWriter {
   void CountGroupLosses();
 
   const std::vector<std::string>& headers() const { return headers_; }
-  const ExportLosses& losses() const { return losses_; }
+  const LossReport& losses() const { return losses_; }
 
  private:
   void OutlookRow(const wab::Contact& c);
@@ -50,7 +50,7 @@ class CsvWriter {
   std::string_view Own(std::string text) { return owned_.emplace_back(std::move(text)); }
   std::vector<std::string_view> row_;
   std::deque<std::string> owned_;  // never moves its texts while the record is built
-  ExportLosses losses_;
+  LossReport losses_;
 };
 
 // Appends the value as one CSV field: in double quotes, quotes doubled, when

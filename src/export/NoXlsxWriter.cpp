@@ -6,7 +6,7 @@ namespace exports {
 
 std::vector<std::string> XlsxHeadings(const wab::Book&) { return {}; }
 
-void WriteXlsx(const wab::Book&, const std::string&, ContactProgress&, ExportLosses&) {
+void WriteXlsx(const wab::Book&, const std::string&, ContactProgress&, LossReport&) {
   throw XlsxError("the .xlsx export is not available in this build (it needs libxlsxwriter); "
                   "csv-outlook or xls open in Excel as well");
 }

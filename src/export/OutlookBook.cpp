@@ -80,7 +80,9 @@ void SetWholeContact(ao::ContactItem& item, const wab::Contact& c, const wab::Bo
   // the others follow in stored order, and those beyond the third go into
   // the notes, a line each.
   const wab::EmailAddress* first = c.DefaultEmail();
-  std::vector<const wab::EmailAddress*> others;
+  // Kept from contact to contact: a book sets tens of thousands of them.
+  thread_local std::vector<const wab::EmailAddress*> others;
+  others.clear();
   for (const auto& e : c.emails)
     if (&e != first && !e.address.empty()) others.push_back(&e);
   static const std::string kNone;
@@ -113,7 +115,8 @@ void SetWholeContact(ao::ContactItem& item, const wab::Contact& c, const wab::Bo
   set(kYomiFirstName, c[Field::PhoneticGivenName]);
   set(kYomiLastName, c[Field::PhoneticSurname]);
 
-  std::vector<std::string> groups;
+  thread_local std::vector<std::string> groups;
+  groups.clear();
   for (std::uint32_t id : c.groups)
     if (const wab::Group* g = book.FindGroup(id)) groups.push_back(g->displayName);
   set(kCategories, JoinList(groups));
@@ -327,22 +330,23 @@ void ExportGroups(const wab::Book& book, const OutlookFolderPlan& folders,
   }
 }
 
+void CountLosses(const OutlookBookOutcome& o, LossReport& loss) {
+  loss.addressesBeyondThird += o.addressesInNotes;
+  loss.groupsNamedInNotes += o.nestedGroups;
+  loss.groupsSplit += o.groupsSplit;
+  loss.membersLeftOut += o.membersLeftOut;
+}
+
+std::string OutlookBookSavedLine(const OutlookBookOutcome& o) {
+  if (!o.distributionLists) return {};
+  return "\r\n" + std::to_string(o.distributionLists) + " Groups Saved as Distribution Lists";
+}
+
 std::string OutlookBookLines(const OutlookBookOutcome& o) {
-  std::string out;
-  if (o.distributionLists)
-    out += "\r\n" + std::to_string(o.distributionLists) + " Groups Saved as Distribution Lists";
-  if (o.addressesInNotes)
-    out += "\r\n" + std::to_string(o.addressesInNotes) +
-           " e-mail addresses beyond the third of their contact were put into its notes";
-  if (o.nestedGroups)
-    out += "\r\n" + std::to_string(o.nestedGroups) +
-           " groups inside groups were named in their list's notes, not made members";
-  if (o.groupsSplit)
-    out += "\r\n" + std::to_string(o.groupsSplit) +
-           " groups were too large for one list and were split into several";
-  if (o.membersLeftOut)
-    out += "\r\n" + std::to_string(o.membersLeftOut) +
-           " group members were left out: entries no longer in the book, or addresses without one";
+  std::string out = OutlookBookSavedLine(o);
+  LossReport loss;
+  CountLosses(o, loss);
+  loss.AppendTo(out);
   return out;
 }
 

@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "Completion.h"
 #include "platform/automation/AddressBookReader.h"
 #include "platform/automation/Outlook.h"
 #include "platform/wab/WabBook.h"
@@ -85,8 +86,16 @@ void ExportGroups(
     const std::unordered_map<std::uint32_t, std::shared_ptr<automation::outlook::ContactItem>>& saved,
     OutlookBookOutcome& outcome, const TextCheck& checkText = {});
 
+// Adds what the whole book could not carry to the export's loss report,
+// whose lines go into the completion message and to standard error.
+void CountLosses(const OutlookBookOutcome& outcome, LossReport& loss);
+
+// The completion message's line for the groups saved as lists; empty for none.
+std::string OutlookBookSavedLine(const OutlookBookOutcome& outcome);
+
 // The completion message's lines for what the whole book added or could
-// not carry; empty when there is nothing to say.
+// not carry: the saved line, then the loss lines; empty when there is
+// nothing to say.
 std::string OutlookBookLines(const OutlookBookOutcome& outcome);
 
 }  // namespace exports

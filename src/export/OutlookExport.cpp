@@ -71,8 +71,9 @@ constexpr std::array<const char*, kFieldCount> kReadOrder{
     "BusinessFax", "HomeAddress", "HomeCountry", "HomePhone", "Fax", "CellPhone", "Comment"};
 
 // The contact item's properties in the order they are set, with their field;
-// the department follows them.
-constexpr std::array<std::pair<const char*, Field>, 20> kItemProperties{{
+// the department follows them. Made once as strings: the late-bound call
+// takes its name as one, for every contact.
+const std::array<std::pair<std::string, Field>, 20> kItemProperties{{
     {"FirstName", kName},
     {"MiddleName", kMiddleName},
     {"LastName", kSurname},
@@ -276,6 +277,10 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
     }
 
     if (wholeBook) ExportGroups(*wholeBook, *folders, members, bookOutcome, checkText);
+    // The book's model is done with: let it go before the store is written,
+    // so the two are never held at once.
+    matcher.reset();
+    wholeBook.reset();
     Need(contacts->Folders()->GetLast(), "contacts folder")->MoveTo(*destination);
     // Everything held goes with this scope: both applications and their
     // namespaces, the folders, the last item and the reader.
@@ -289,7 +294,10 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
 
   result.completed = true;
   result.message = std::to_string(result.saved) + " Contacts Successfully Saved to Outlook\r\nFileName: " + pstPath;
-  result.message += OutlookBookLines(bookOutcome);
+  result.message += OutlookBookSavedLine(bookOutcome);
+  // The groups' losses join the others: in the message and, from the
+  // command line, on standard error.
+  CountLosses(bookOutcome, result.loss);
   result.loss.AppendTo(result.message);
   result.title = kCompletionTitle;
   return result;

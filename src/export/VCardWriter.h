@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "BookOutput.h"
+#include "Completion.h"
 #include "BookText.h"
 
 namespace exports {
@@ -30,7 +30,7 @@ class VCardWriter {
   // Appends the group's card to out; counts members it cannot name.
   void AppendGroup(const wab::Group& group, std::string& out);
 
-  const ExportLosses& losses() const { return losses_; }
+  const LossReport& losses() const { return losses_; }
 
  private:
   void Line(std::string_view name, std::string_view value, std::string& out);
@@ -39,7 +39,7 @@ class VCardWriter {
 
   BookIndex index_;
   VCardOptions options_;
-  ExportLosses losses_;
+  LossReport losses_;
   std::string value_;  // reused for each property value
 };
 

@@ -127,7 +127,7 @@ void Check(lxw_error e) {
 
 class Sheet {
  public:
-  Sheet(const wab::Book& book, ExportLosses& losses) : index_(book), losses_(losses) {
+  Sheet(const wab::Book& book, LossReport& losses) : index_(book), losses_(losses) {
     for (const auto& f : book.folders) folders_.emplace(f.id, &f);
   }
 
@@ -181,7 +181,7 @@ class Sheet {
 
  private:
   BookIndex index_;
-  ExportLosses& losses_;
+  LossReport& losses_;
   std::unordered_map<std::uint32_t, const wab::Folder*> folders_;
 };
 
@@ -197,9 +197,10 @@ std::vector<std::string> XlsxHeadings(const wab::Book& book) {
   return out;
 }
 
-void WriteXlsx(const wab::Book& book, const std::string& path, ContactProgress& progress, ExportLosses& losses) {
+void WriteXlsx(const wab::Book& book, const std::string& path, ContactProgress& progress, LossReport& losses) {
   const std::vector<Column> cols = Columns(book);
   Sheet sheet(book, losses);
+  losses.shortenLimitBytes = 0;  // the cell limit counts characters, not bytes
 
   // Constant memory: rows go to disk as they are written, in order; the
   // temporary files sit beside the output.

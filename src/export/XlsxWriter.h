@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "BookOutput.h"
+#include "Completion.h"
 #include "BookText.h"
 #include "ExportProgress.h"
 
@@ -31,6 +31,6 @@ std::vector<std::string> XlsxHeadings(const wab::Book& book);
 // fresh temporary name). Throws XlsxError; a partial file may then remain at
 // path for the caller to remove. Counts values shortened to a cell's limit.
 void WriteXlsx(const wab::Book& book, const std::string& path, ContactProgress& progress,
-               ExportLosses& losses);
+               LossReport& losses);
 
 }  // namespace exports

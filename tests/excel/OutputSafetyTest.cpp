@@ -103,6 +103,25 @@ const SafetyCase kCases[] = {
        EXPECT_EQ(Write(d / "book.xls", "new", Existing::Keep), 0);
        EXPECT_EQ(Names(d), (std::vector<std::string>{live, "book.xls"}));
      }},
+    {"AWriterThatOpensByNameGetsAHiddenNameRenamedIntoPlace",
+     [](const fs::path& d) {
+       Mine(d / "book.xlsx");
+       NewFile f;
+       ASSERT_EQ(f.Open((d / "book.xlsx").string(), Existing::Replace, excel::Staging::Named), 0);
+       const fs::path temp = f.path();
+       EXPECT_EQ(temp.parent_path(), d);
+       EXPECT_EQ(temp.filename().string().rfind(".addrivo-" + std::to_string(::getpid()) + "-", 0), 0u);
+       testsupport::WriteFile(temp, "new");  // by name, as libxlsxwriter does
+       EXPECT_EQ(f.Commit(), 0);
+       EXPECT_EQ(testsupport::ReadFile(d / "book.xlsx"), "new");
+       EXPECT_EQ(ModeOf(d / "book.xlsx"), 0644u);
+       // Never over a file that appeared meanwhile when told to keep it.
+       ASSERT_EQ(f.Open((d / "other.xlsx").string(), Existing::Keep, excel::Staging::Named), 0);
+       Mine(d / "other.xlsx");
+       EXPECT_EQ(f.Commit(), EEXIST);
+       EXPECT_EQ(testsupport::ReadFile(d / "other.xlsx"), "mine");
+       EXPECT_EQ(Names(d), (std::vector<std::string>{"book.xlsx", "other.xlsx"}));
+     }},
     {"TheStoreEngineTakesLongNamesToo",
      [](const fs::path& d) {
        const std::string name = std::string(251, 'p') + ".pst";

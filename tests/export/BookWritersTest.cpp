@@ -1,16 +1,23 @@
 // The whole-book writers on hand-built books: golden vCard and CSV text
 // (folding, escaping, the name fallback, dates under far-apart time zones,
-// quoting), what could not travel, and the staged output's consent.
+// quoting), what could not travel, and the output file's consent and mode.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 
-#include "export/BookOutput.h"
+#include "export/BookExport.h"
 #include "export/CsvWriter.h"
 #include "export/VCardWriter.h"
 #include "support/TestData.h"
+#include "support/WabWriter.h"
 
 namespace {
 
@@ -351,63 +358,101 @@ TEST(Csv, GoogleNumbersEveryAddressAndPhoneAndJoinsGroups) {
   for (const auto& h : csv.headers()) EXPECT_EQ(h.find_first_of(",\""), std::string::npos) << h;
 }
 
-// --- Staged output and consent ----------------------------------------------------
+// --- Output file and consent --------------------------------------------------
 
-TEST(StagedOutput, ReplacesAnExistingFileOnlyWithConsent) {
-  const struct {
-    const char* name;
-    bool exists;
-    exports::ReplaceConsent consent;
-    bool written;
-  } rows[] = {
-      {"new file, no consent needed", false, {}, true},
-      {"existing, no one to ask", true, {}, false},
-      {"existing, answered no", true, [](const std::string&) { return false; }, false},
-      {"existing, answered yes", true, [](const std::string&) { return true; }, true},
-  };
-  for (const auto& row : rows) {
-    testsupport::TempDir dir;
-    const auto target = dir / "book.vcf";
-    if (row.exists) testsupport::WriteFile(target, "old");
-    int asked = 0;
-    exports::ReplaceConsent consent;
-    if (row.consent) consent = [&](const std::string& p) {
-      ++asked;
-      EXPECT_EQ(p, target.string());
-      return row.consent(p);
-    };
-    exports::StagedOutput out;
-    const std::string error = out.Begin(target.string(), consent);
-    if (row.written) {
-      ASSERT_EQ(error, "") << row.name;
-      out.Write("new");
-      EXPECT_EQ(out.Commit(), "") << row.name;
-    } else {
-      EXPECT_NE(error.find("already exists"), std::string::npos) << row.name;
-    }
-    EXPECT_EQ(testsupport::ReadFile(target), row.written ? "new" : "old") << row.name;
-    EXPECT_EQ(asked, row.exists && row.consent ? 1 : 0) << row.name;
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << row.name;
-  }
+struct OutputRow {
+  const char* name;
+  std::function<void(const std::filesystem::path& out)> before;  // given the output's path
+  exports::ReplaceConsent consent;
+  bool written;                    // the export's file is in place
+  std::vector<std::string> names;  // the folder afterwards, besides the book; "OUT" is the export's file
+  unsigned mode;                   // of the output file, under umask 027
+};
+
+// A process number nobody has: a child that has been waited for.
+pid_t GonePid() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  return child;
 }
 
-TEST(StagedOutput, NeverReplacesAFileThatAppearedMeanwhileAndLeavesNothingOnFailure) {
-  testsupport::TempDir dir;
-  const auto target = dir / "book.csv";
-  exports::StagedOutput out;
-  ASSERT_EQ(out.Begin(target.string(), {}), "");
-  out.Write("ours");
-  testsupport::WriteFile(target, "theirs");
-  EXPECT_NE(out.Commit().find("appeared"), std::string::npos);
-  EXPECT_EQ(testsupport::ReadFile(target), "theirs");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+const std::string kStale = ".addrivo-" + std::to_string(GonePid()) + "-7.tmp";
 
-  exports::StagedOutput missing;
-  EXPECT_NE(missing.Begin((dir / "no-such-folder" / "x.vcf").string(), {}), "");
-  exports::StagedOutput abandoned;
-  ASSERT_EQ(abandoned.Begin((dir / "gone.vcf").string(), {}), "");
-  abandoned.Abandon();
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+const OutputRow kOutputRows[] = {
+    {"ANewFileNeedsNoConsent", nullptr, {}, true, {"OUT"}, 0640},
+    {"AnExistingFileWithNoOneToAskIsKept", [](const auto& out) { testsupport::WriteFile(out, "old"); }, {},
+     false, {"OUT"}, 0},
+    {"AnExistingFileIsKeptWhenTheAnswerIsNo", [](const auto& out) { testsupport::WriteFile(out, "old"); },
+     [](const std::string&) { return false; }, false, {"OUT"}, 0},
+    {"AnExistingFileIsReplacedWhenTheAnswerIsYes",
+     [](const auto& out) {
+       testsupport::WriteFile(out, "old");
+       std::filesystem::permissions(out, std::filesystem::perms::owner_all);
+     },
+     [](const std::string&) { return true; }, true, {"OUT"}, 0640},
+    {"TemporariesOfAKilledRunAreRemoved", [](const auto& out) { testsupport::WriteFile(out.parent_path() / kStale, "half"); }, {}, true,
+     {"OUT"}, 0640},
+};
+
+// Every whole-book format writes through the same output file: the umask's
+// mode, consent before replacing, nothing left by a killed run.
+TEST(BookOutput, EveryFormatHonoursConsentUmaskAndCleansUp) {
+  const mode_t oldMask = ::umask(027);
+  for (const auto format : {exports::BookFormat::VCard, exports::BookFormat::CsvOutlook, exports::BookFormat::Xlsx}) {
+    for (const auto& row : kOutputRows) {
+      SCOPED_TRACE(row.name);
+      testsupport::TempDir dir;
+      testsupport::WriteGeneratedBook(dir / "book.wab", 3);
+      const std::string out = exports::BookFileName("book.wab", format);
+      auto at = [&](const std::string& name) { return dir / (name == "OUT" ? out : name); };
+      if (row.before) row.before(at("OUT"));
+      int asked = 0;
+      exports::BookExportRequest request;
+      request.bookPath = (dir / "book.wab").string();
+      request.folder = dir.path().string();
+      request.format = format;
+      if (row.consent) request.replace = [&](const std::string& p) {
+        ++asked;
+        EXPECT_EQ(p, at("OUT").string());
+        return row.consent(p);
+      };
+      const auto result = exports::ExportBook(request);
+      EXPECT_EQ(result.completed, row.written) << result.message;
+      if (!row.written) {
+        EXPECT_NE(result.message.find("already exists"), std::string::npos) << result.message;
+      }
+      EXPECT_EQ(testsupport::ReadFile(at("OUT")) != "old", row.written);
+      EXPECT_EQ(asked, row.before && row.consent ? 1 : 0);
+      std::vector<std::string> want{"book.wab"}, names;
+      for (const auto& n : row.names) want.push_back(n == "OUT" ? out : n);
+      for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.push_back(e.path().filename());
+      std::sort(want.begin(), want.end());
+      std::sort(names.begin(), names.end());
+      EXPECT_EQ(names, want);
+      if (row.written) {
+        struct stat st {};
+        ::stat(at("OUT").c_str(), &st);
+        EXPECT_EQ(st.st_mode & 0777, row.mode);
+      }
+    }
+  }
+  ::umask(oldMask);
+}
+
+TEST(BookOutput, LossesOfEveryExportAreWordedInOnePlace) {
+  exports::LossReport loss;
+  EXPECT_TRUE(loss.empty());
+  loss.shortenLimitBytes = 0;
+  loss.shortenedValues = 2;
+  loss.membersLeftOut = 1;
+  loss.skippedProperties = 1;
+  EXPECT_FALSE(loss.empty());
+  EXPECT_EQ(loss.Lines(),
+            (std::vector<std::string>{
+                "1 group members were left out: entries no longer in the book, or addresses without one",
+                "2 values were longer than the format holds and were shortened.",
+                "1 property of a kind no export reads was left out."}));
 }
 
 }  // namespace

@@ -129,6 +129,12 @@ const ExitCase kExitCases[] = {
      [](const fs::path&, const std::string& out) { EXPECT_NE(out.find("2 Contacts"), std::string::npos) << out; }},
     {"DamagedRecordsAreNamedByTheOutlookExport", DamagedBook, "pst-ansi BOOK DIR", 0,
      "1 damaged record of the address book was skipped.", nullptr},
+    {"DamagedRecordsAreNamedByTheBookExports", DamagedBook, "csv-google BOOK DIR && $TOOL xlsx BOOK DIR", 0,
+     "addrivo-convert: 1 damaged record of the address book was skipped.\n",
+     [](const fs::path& d, const std::string& out) {
+       EXPECT_NE(out.find("\n1 damaged record of the address book was skipped.\n"), std::string::npos) << out;
+       EXPECT_EQ(ModeOf(d / "book.xlsx"), 0644u);
+     }},
 };
 
 class ExportVerbExit : public ::testing::TestWithParam<ExitCase> {};

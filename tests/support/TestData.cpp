@@ -25,7 +25,7 @@ std::string MissingSampleMessage(const std::string& relative) {
          "; get the samples with scripts/fetch-testdata.sh, or point ADDRIVO_TESTDATA at a folder that holds them";
 }
 
-std::filesystem::path TestDataPath(const std::string& relative, std::source_location caller) {
+std::filesystem::path TestDataPath(const std::string& relative, const char* callerFile, int callerLine) {
   const std::string missing = MissingSampleMessage(relative);
   if (missing.empty()) return TestDataDir() / relative;
   // CI services set CI=true; "1" is common too. Only an unset, empty, "0"
@@ -37,10 +37,10 @@ std::filesystem::path TestDataPath(const std::string& relative, std::source_loca
   // Recorded as the caller's own skip or failure, then the test is left the
   // way a fatal assertion in a helper leaves it: GoogleTest catches this
   // exception type silently, the result already standing.
-  ::testing::internal::AssertHelper(kind, caller.file_name(), static_cast<int>(caller.line()), text.c_str()) =
+  ::testing::internal::AssertHelper(kind, callerFile, callerLine, text.c_str()) =
       ::testing::Message();
   throw ::testing::AssertionException(
-      ::testing::TestPartResult(kind, caller.file_name(), static_cast<int>(caller.line()), text.c_str()));
+      ::testing::TestPartResult(kind, callerFile, callerLine, text.c_str()));
 }
 
 TempDir::TempDir() {

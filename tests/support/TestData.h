@@ -2,7 +2,6 @@
 #pragma once
 
 #include <filesystem>
-#include <source_location>
 #include <string>
 
 namespace testsupport {
@@ -17,8 +16,10 @@ std::filesystem::path TestDataDir();
 // skipped with a message naming the file and scripts/fetch-testdata.sh. Under
 // CI (CI=true, or any value but "0" and "false") it fails instead, so
 // coverage cannot drop unnoticed.
-std::filesystem::path TestDataPath(const std::string& relative,
-                                   std::source_location caller = std::source_location::current());
+// (The caller's place comes from the compiler's builtins: clang 14 has no
+// std::source_location.)
+std::filesystem::path TestDataPath(const std::string& relative, const char* callerFile = __builtin_FILE(),
+                                   int callerLine = __builtin_LINE());
 
 // The text TestDataPath reports for a missing sample; empty when it is there.
 std::string MissingSampleMessage(const std::string& relative);

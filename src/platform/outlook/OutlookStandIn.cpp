@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <unordered_map>
+#include <string_view>
 #include <utility>
 
 #include "Profile.h"
 #include "platform/os/Os.h"
+#include "platform/pst/PackedContacts.h"
 
 namespace outlook {
 
@@ -105,23 +106,51 @@ constexpr std::array<std::pair<std::string_view, ContactField>, 40> kContactFiel
     {"YomiLastName", &pst::Contact::YomiLastName},
 }};
 
-// The exact spelling through a table made once: an export sets millions of
-// properties. Other spellings are matched without regard to case, after the
-// properties that are not plain text.
-ContactField Find(std::string_view name) {
-  static const std::unordered_map<std::string_view, ContactField> exact = [] {
-    std::unordered_map<std::string_view, ContactField> m;
-    for (const auto& [field, member] : kContactFields) m.emplace(field, member);
-    return m;
-  }();
-  if (auto it = exact.find(name); it != exact.end()) return it->second;
-  return nullptr;
-}
+// The field a late-bound name sets, through a table made once: an export
+// sets millions of properties. The table is open-addressed on a few of the
+// name's letters, folded to lower case, cheaper than hashing the whole name
+// each time; exact says whether the spelling was the documented one.
+struct FieldMatch {
+  ContactField member = nullptr;
+  bool exact = false;
+};
 
-ContactField FindAnyCase(std::string_view name) {
-  for (const auto& [field, member] : kContactFields)
-    if (SameName(field, name)) return member;
-  return nullptr;
+class FieldTable {
+ public:
+  FieldTable() {
+    for (const auto& [field, member] : kContactFields) {
+      std::size_t at = Slot(field);
+      while (slots_[at].member) at = (at + 1) % kSlots;
+      slots_[at] = {field, member};
+    }
+  }
+  FieldMatch Find(std::string_view name) const {
+    if (name.empty()) return {};
+    for (std::size_t at = Slot(name); slots_[at].member; at = (at + 1) % kSlots) {
+      if (slots_[at].name == name) return {slots_[at].member, true};
+      if (SameName(slots_[at].name, name)) return {slots_[at].member, false};
+    }
+    return {};
+  }
+
+ private:
+  static constexpr std::size_t kSlots = 128;  // over twice the fields
+  static std::size_t Slot(std::string_view n) {
+    // Names are letters and digits: setting bit 5 folds a letter's case.
+    auto at = [&](std::size_t i) { return static_cast<std::size_t>(static_cast<unsigned char>(n[i]) | 0x20); };
+    return (n.size() * 31 + at(0) * 7 + at(n.size() / 2) * 3 + at(n.size() - 1) * 5 + at(n.size() * 3 / 4)) %
+           kSlots;
+  }
+  struct Entry {
+    std::string_view name;
+    ContactField member = nullptr;
+  };
+  std::array<Entry, kSlots> slots_{};
+};
+
+FieldMatch Find(std::string_view name) {
+  static const FieldTable table;
+  return table.Find(name);
 }
 
 // A comma-separated list as Outlook's Children and Categories take it.
@@ -184,20 +213,55 @@ bool SetSpecial(pst::Contact& c, const std::string& name, const std::string& val
   return true;
 }
 
+// Contacts of items gone, emptied with the room of their texts kept: an
+// export makes one item per contact and lets it go after saving, so the next
+// item fills these texts instead of allocating each anew.
+class SpareContacts {
+ public:
+  static pst::Contact Take() {
+    auto& spare = Pool();
+    if (spare.empty()) return {};
+    pst::Contact c = std::move(spare.back());
+    spare.pop_back();
+    return c;
+  }
+  static void GiveBack(pst::Contact& c) {
+    auto& spare = Pool();
+    if (spare.size() >= kKept) return;
+    for (auto field : pst::detail::kContactFields) (c.*field).clear();
+    for (auto list : pst::detail::kContactLists) (c.*list).clear();
+    c.Gender = 0;
+    c.Birthday = {};
+    c.Anniversary = {};
+    spare.push_back(std::move(c));
+  }
+
+ private:
+  static constexpr std::size_t kKept = 4;
+  static std::vector<pst::Contact>& Pool() {
+    thread_local std::vector<pst::Contact> spare;
+    return spare;
+  }
+};
+
 class ContactItemImpl final : public ao::ContactItem {
  public:
   ContactItemImpl(std::shared_ptr<Profile> profile, std::shared_ptr<StoreEntry> store, pst::FolderId folder)
-      : profile_(std::move(profile)), store_(std::move(store)), folder_(folder) {}
+      : profile_(std::move(profile)), store_(std::move(store)), folder_(folder), contact_(SpareContacts::Take()) {}
+  ~ContactItemImpl() override { SpareContacts::GiveBack(contact_); }
+  ContactItemImpl(const ContactItemImpl&) = delete;
+  ContactItemImpl& operator=(const ContactItemImpl&) = delete;
 
   void SetProperty(const std::string& name, const std::string& value) override {
-    ContactField member = Find(name);
-    if (!member) {
+    // The documented spelling first; the names that are not plain text and
+    // other spellings after (no name of either kind is also a text field's).
+    const auto [member, exact] = Find(name);
+    if (!exact) {
       if (saved_) throw AutomationError("This Outlook cannot change a contact after it has been saved.");
       if (SetSpecial(contact_, name, value)) {
         changed_ = true;
         return;
       }
-      member = FindAnyCase(name);
       if (!member) throw AutomationError("Object doesn't support this property or method: ContactItem." + name);
     }
     // After Save the item's values live in the store: any setting is a change.

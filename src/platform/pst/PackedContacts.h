@@ -47,7 +47,8 @@ class PackedContacts {
   void Unpack(std::size_t i, Contact& out) const;
 
  private:
-  static constexpr std::size_t kChunk = 1 << 20;
+  // Large enough to hold whole huge pages (see the .cpp).
+  static constexpr std::size_t kChunk = 8 << 20;
   struct Place {
     std::uint32_t chunk, offset;
   };

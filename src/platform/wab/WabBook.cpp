@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "platform/HugePages.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/wab/WabFile.h"
 #include "platform/wab/WabReader.h"
@@ -811,6 +812,8 @@ const Group* Book::FindGroup(std::uint32_t id) const { return FindById(groups, i
 Book ReadBook(const WabFile& file, const BookOptions& options) {
   BookReader reader(file, options);
   reader.book.contacts.reserve(reader.ContactCount());
+  // Tens of megabytes for a large book, first touched as its contacts are read.
+  platform::PreferHugePages(reader.book.contacts.data(), reader.book.contacts.capacity() * sizeof(Contact));
   reader.ReadContacts([&]() -> Contact& { return reader.book.contacts.emplace_back(); }, [](const Contact&) {});
   return std::move(reader.book);
 }

@@ -114,6 +114,20 @@ void Store::Write(const std::filesystem::path& path) const {
             &c.HomeAddressCountry, &c.Email1Address, &c.WebPage, &c.OfficeLocation, &c.Body})
         text += "|" + *f;
       text += "\n";
+      // The rest of the contact, on a line of its own.
+      text += "more=" + p;
+      for (const std::string* f :
+           {&c.MobileTelephoneNumber, &c.Department, &c.JobTitle, &c.Title, &c.Suffix, &c.NickName,
+            &c.Email1AddressType, &c.Email2Address, &c.Email2AddressType, &c.Email3Address, &c.Email3AddressType,
+            &c.HomeAddressCity, &c.HomeAddressState, &c.HomeAddressPostalCode, &c.OtherTelephoneNumber,
+            &c.PersonalHomePage, &c.IMAddress, &c.Spouse, &c.YomiFirstName, &c.YomiLastName})
+        text += "|" + *f;
+      for (const auto* list : {&c.Children, &c.Categories}) {
+        text += "|";
+        for (const std::string& v : *list) text += v + ";";
+      }
+      text += "|" + std::to_string(c.Gender) + "|" + std::to_string(c.Birthday.year) + "|" +
+              std::to_string(c.Anniversary.day) + "\n";
     }
     for (const DistList& l : node.lists) {
       text += "distlist=" + p + "|" + l.DLName + "|" + l.Body;

@@ -2,6 +2,7 @@
 // files are readable dumps (FakePstStore.cpp).
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <functional>
 #include <ostream>
@@ -189,6 +190,56 @@ TEST_F(StandInTest, PropertiesBeyondTheTwentyTakeTheirOwnKindOfValue) {
   auto saved = folder->Items()->Add();
   saved->Save();
   EXPECT_THROW(saved->SetProperty("Children", "Late"), AutomationError);
+}
+
+// Every text field is reached by its name in any case, and an item made
+// after others were saved and let go starts with nothing set.
+TEST_F(StandInTest, EveryFieldInAnySpellingAndEachNewItemEmpty) {
+  auto ns = Mapi();
+  const auto pst = out / "f.pst";
+  ns->AddStoreEx(pst.string(), ao::olStoreUnicode);
+  auto root = ns->Folders()->GetLast();
+  auto folder = root->Folders()->Add("C", ao::olFolderContacts);
+  // In the order the store's text shows them: the "contact=" line, then "more=".
+  const std::vector<std::string> fields = {
+      "FirstName", "MiddleName", "LastName", "CompanyName", "BusinessTelephoneNumber", "BusinessFaxNumber",
+      "HomeTelephoneNumber", "HomeFaxNumber", "PagerNumber", "BusinessAddressStreet", "BusinessAddressCity",
+      "BusinessAddressState", "BusinessAddressPostalCode", "BusinessAddressCountry", "HomeAddressStreet",
+      "HomeAddressCountry", "Email1Address", "WebPage", "OfficeLocation", "Body", "MobileTelephoneNumber",
+      "Department", "JobTitle", "Title", "Suffix", "NickName", "Email1AddressType", "Email2Address",
+      "Email2AddressType", "Email3Address", "Email3AddressType", "HomeAddressCity", "HomeAddressState",
+      "HomeAddressPostalCode", "OtherTelephoneNumber", "PersonalHomePage", "IMAddress", "Spouse",
+      "YomiFirstName", "YomiLastName"};
+  struct Spelling {
+    const char* tag;
+    int (*fold)(int);  // nullptr: as documented
+  };
+  const Spelling spellings[] = {{"exact", nullptr}, {"upper", ::toupper}, {"lower", ::tolower}};
+  std::string expected;
+  for (const Spelling& s : spellings) {
+    auto spell = [&](std::string n) {
+      if (s.fold)
+        for (char& c : n) c = static_cast<char>(s.fold(static_cast<unsigned char>(c)));
+      return n;
+    };
+    auto item = folder->Items()->Add();
+    std::string line = "contact=/Top of Personal Folders/C", more = "more=/Top of Personal Folders/C";
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      const std::string value = std::string(s.tag) + std::to_string(i) + " with a text longer than a short one";
+      item->SetProperty(spell(fields[i]), value);
+      (i < 20 ? line : more) += "|" + value;
+    }
+    item->SetProperty(spell("Children"), "Ann, Bob");
+    item->SetProperty(spell("Gender"), "2");
+    item->SetProperty(spell("Birthday"), "1970-01-31");
+    item->Save();
+    expected += line + "\n" + more + "|Ann;Bob;||2|1970|0\n";
+  }
+  folder->Items()->Add()->Save();
+  expected += "contact=/Top of Personal Folders/C" + std::string(20, '|') + "\n";
+  expected += "more=/Top of Personal Folders/C" + std::string(22, '|') + "|0|0|0\n";
+  folder->MoveTo(*root);
+  EXPECT_TRUE(Contains(ReadFile(pst), expected)) << ReadFile(pst);
 }
 
 TEST_F(StandInTest, ListsTakeSavedContactsOfTheirStoreAndOneOffAddresses) {
