@@ -19,6 +19,8 @@ packages=(
   qt6-svg-dev desktop-file-utils appstream libxml2-utils shared-mime-info libglib2.0-bin
   libgdk-pixbuf2.0-bin librsvg2-common
   man-db dpkg-dev lintian curl ca-certificates
+  # the Windows build, tested under Wine (GoogleTest's sources are built again for it)
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64 wine
   # slow checks only
   libreoffice-calc-nogui
 )

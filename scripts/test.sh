@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the program's tests (slow ones included),
-# the engines under ASan + UBSan, and a short bounded run of every fuzz target.
+# the engines under ASan + UBSan, a short bounded run of every fuzz target, and
+# the Windows build's tests and conversions under Wine (scripts/windows-stage.sh).
 #   scripts/test.sh           everything (what CI runs)
 #   scripts/test.sh --quick   the default build's tests without the slow ones
 # Tests that read files made by other programs look in $ADDRIVO_TESTDATA, else
@@ -36,3 +37,5 @@ ctest --preset asan
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$jobs"
 ctest --preset fuzz
+
+bash scripts/windows-stage.sh

@@ -1,6 +1,5 @@
 // vcard | csv-outlook | csv-google | xlsx [OPTIONS] BOOK.wab OUTDIR: the
 // exports of the whole book, as the conversion dialog runs them.
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "Verbs.h"
+#include "platform/os/Os.h"
 #include "export/BookExport.h"
 
 namespace cli {
@@ -82,8 +82,7 @@ int RunBookExport(const std::string& verb, const std::vector<std::string>& args)
   }
   // An empty folder would put the file at the top of the file system.
   if (paths.size() != 2 || paths[0].empty() || paths[1].empty()) return Usage(verb, "needs BOOK.wab and OUTDIR");
-  std::error_code ec;
-  if (!std::filesystem::is_directory(paths[1], ec)) {
+  if (!IsFolder(paths[1])) {
     std::fprintf(stderr, "addrivo-convert: %s is not a folder\n", paths[1].c_str());
     return 1;
   }
@@ -92,7 +91,7 @@ int RunBookExport(const std::string& verb, const std::vector<std::string>& args)
   // Without --force an existing file is never replaced.
   request.replace = ForceConsent(force);
   TerminalProgress progress;
-  if (isatty(STDERR_FILENO)) request.progress = &progress;
+  if (os::StderrIsTerminal()) request.progress = &progress;
   request.keepBookUntilExit = true;  // the process ends right after
 
   const exports::ExportResult result = exports::ExportBook(request);

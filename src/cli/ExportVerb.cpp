@@ -2,9 +2,9 @@
 // the dialog, through the very same export functions.
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 #include "Verbs.h"
+#include "platform/os/Os.h"
 #include "export/PathNames.h"
 #include "export/SpreadsheetExport.h"
 
@@ -34,6 +34,11 @@ bool ParseExportArguments(const std::vector<std::string>& raw, ExportArguments& 
 
 exports::ReplaceConsent ForceConsent(bool force) {
   return [force](const std::string&) { return force; };
+}
+
+bool IsFolder(const std::string& path) {
+  os::FileInfo info;
+  return os::StatPath(path, info) && info.directory;
 }
 
 int ReportCompletion(const std::string& message, const exports::LossReport& loss) {
@@ -82,7 +87,7 @@ int RunXls(const std::vector<std::string>& rawArgs) {
     return 2;
   }
   TerminalProgress terminal;
-  exports::ExportProgress* progress = isatty(STDERR_FILENO) ? &terminal : nullptr;
+  exports::ExportProgress* progress = os::StderrIsTerminal() ? &terminal : nullptr;
   const auto result = exports::ExportToSpreadsheet(args.book, exports::WithTrailingSeparator(args.folder),
                                                    progress, {}, ForceConsent(args.force));
   if (!result.completed) {

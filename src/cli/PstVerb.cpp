@@ -1,6 +1,5 @@
 // pst-ansi | pst-unicode BOOK.wab OUTDIR: the Outlook export of the
 // conversion dialog, as if its ANSI or Unicode option were chosen.
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "Verbs.h"
+#include "platform/os/Os.h"
 #include "export/OutlookExport.h"
 #include "export/PathNames.h"
 
@@ -47,8 +47,7 @@ int RunPstExport(const std::string& verb, const std::vector<std::string>& rawArg
                  UsageText());
     return 2;
   }
-  std::error_code ec;
-  if (!std::filesystem::is_directory(args.folder, ec)) {
+  if (!IsFolder(args.folder)) {
     std::fprintf(stderr, "addrivo-convert: %s is not a folder\n", args.folder.c_str());
     return 1;
   }
@@ -58,7 +57,7 @@ int RunPstExport(const std::string& verb, const std::vector<std::string>& rawArg
   request.bookPath = args.book;
   request.outputFolder = exports::WithTrailingSeparator(args.folder);
   request.format = verb == "pst-ansi" ? exports::OutlookFormat::Ansi : exports::OutlookFormat::Unicode;
-  if (isatty(STDERR_FILENO)) request.progress = &progress;
+  if (os::StderrIsTerminal()) request.progress = &progress;
 
   // Each export makes a new file of its own: --force has nothing to replace.
   const exports::OutlookExportResult result = exports::RunOutlookExport(request);

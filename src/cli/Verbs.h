@@ -20,6 +20,8 @@ bool ParseExportArguments(const std::vector<std::string>& args, ExportArguments&
 
 // The command line's answer to "replace it?": --force.
 exports::ReplaceConsent ForceConsent(bool force);
+// Whether a folder is there under the UTF-8 name.
+bool IsFolder(const std::string& path);
 
 // Prints a finished export's message on standard output and its loss lines
 // on standard error; 0 even when standard output fails (then with a

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Verbs.h"
+#include "platform/os/Os.h"
 #include "platform/outlook/OutlookStandIn.h"
 #include "platform/wab/WabReader.h"
 
@@ -44,7 +45,9 @@ const char* UsageText() {
 int main(int argc, char** argv) {
   wab::RegisterComponent();
   outlook::RegisterComponent();
-  std::vector<std::string> args(argv + 1, argv + argc);
+  // UTF-8 on every system: a book under any name can be named.
+  std::vector<std::string> args = os::Arguments(argc, argv);
+  if (!args.empty()) args.erase(args.begin());
   if (args.empty()) {
     std::fputs(cli::UsageText(), stderr);
     return 2;

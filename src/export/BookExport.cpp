@@ -1,8 +1,5 @@
 #include "BookExport.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -13,6 +10,7 @@
 #include "PathNames.h"
 #include "XlsxWriter.h"
 #include "excel/OutputFile.h"
+#include "platform/os/Os.h"
 #include "platform/wab/WabBook.h"
 
 namespace exports {
@@ -60,17 +58,7 @@ class Buffered {
   explicit Buffered(const excel::NewFile& out) : out_(out) { text.reserve(kFlushBytes + 64 * 1024); }
   void Flush(bool always = false) {
     if (!always && text.size() < kFlushBytes) return;
-    const char* p = text.data();
-    std::size_t left = text.size();
-    while (left > 0 && error == 0) {
-      const ssize_t n = ::write(out_.fd(), p, left);
-      if (n < 0) {
-        if (errno != EINTR) error = errno;
-        continue;
-      }
-      p += n;
-      left -= static_cast<std::size_t>(n);
-    }
+    if (error == 0 && !text.empty() && os::Write(out_.fd(), text.data(), text.size()) < 0) error = errno;
     text.clear();
   }
   std::string text;
@@ -113,7 +101,7 @@ ExportResult ExportBook(const BookExportRequest& request) {
   // A folder of that name is no file to replace; a file the user has is
   // replaced only with consent, and then a file that appears meanwhile is
   // never replaced without it.
-  if (struct stat st{}; ::stat(result.outputPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+  if (os::FileInfo st; os::StatPath(result.outputPath, st) && st.directory)
     return Failure(result, result.outputPath + " is a folder.");
   const OutputCheck check = CheckOutput(result.outputPath, request.replace);
   // Unlike the designed workbook's, this refusal is reported: the window

@@ -1,5 +1,7 @@
 #include "BookText.h"
 
+#include <chrono>
+
 #include <cstdio>
 #include <ctime>
 
@@ -117,11 +119,20 @@ std::string IsoDateBasic(const wab::Date& d) {
 }
 
 std::string IsoTimestamp(std::int64_t seconds, bool basic) {
-  const std::time_t t = static_cast<std::time_t>(seconds);
-  std::tm tm{};
-  if (!gmtime_r(&t, &tm)) return {};
-  char text[32];
-  std::strftime(text, sizeof text, basic ? "%Y%m%dT%H%M%SZ" : "%Y-%m-%dT%H:%M:%SZ", &tm);
+  // The calendar's arithmetic rather than the C library's, which on some
+  // systems refuses times before 1970.
+  using namespace std::chrono;
+  constexpr std::int64_t kLimit = 365LL * 24 * 3600 * 30000;  // the years chrono's calendar holds
+  if (seconds > kLimit || seconds < -kLimit) return {};
+  const sys_seconds at{std::chrono::seconds(seconds)};
+  const sys_days day = floor<days>(at);
+  const year_month_day ymd{day};
+  const hh_mm_ss<std::chrono::seconds> time{at - day};
+  char text[40];
+  std::snprintf(text, sizeof text, basic ? "%04d%02u%02uT%02d%02d%02dZ" : "%04d-%02u-%02uT%02d:%02d:%02dZ",
+                static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
+                static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                static_cast<int>(time.seconds().count()));
   return text;
 }
 

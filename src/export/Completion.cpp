@@ -1,16 +1,14 @@
 #include "Completion.h"
 
-#include <sys/stat.h>
-
 #include "platform/codepage/AnsiEncoder.h"
+#include "platform/os/Os.h"
 
 namespace exports {
 
 std::string ReplaceQuestion(const std::string& path) { return path + " already exists. Replace it?"; }
 
 OutputCheck CheckOutput(const std::string& path, const ReplaceConsent& consent) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0) return OutputCheck::Write;
+  if (!os::Exists(path)) return OutputCheck::Write;
   return consent && consent(path) ? OutputCheck::Replace : OutputCheck::Declined;
 }
 

@@ -16,6 +16,7 @@
 #include "OutlookBook.h"
 #include "platform/codepage/CodePage.h"
 #include "PathNames.h"
+#include "platform/os/Os.h"
 
 namespace exports {
 
@@ -26,9 +27,7 @@ namespace {
 
 std::tm LocalTime(std::chrono::system_clock::time_point when) {
   const std::time_t t = std::chrono::system_clock::to_time_t(when);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  return tm;
+  return os::LocalTime(t);
 }
 
 std::string Format(const char* pattern, const std::tm& tm) {
@@ -135,14 +134,10 @@ void Undo(const std::shared_ptr<ao::Namespace>& attachedIn, const std::string& p
       // The file goes anyway; a profile line left names a missing file.
     }
   }
-  std::error_code ec;
-  std::filesystem::remove(pstPath, ec);
+  os::Remove(pstPath);
 }
 
-bool Exists(const std::string& path) {
-  std::error_code ec;
-  return std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found;
-}
+bool Exists(const std::string& path) { return os::Exists(path); }
 
 // The path itself when free, else the first of "-2", "-3", ... before ".pst"
 // that is: two exports in the same second each get a file of their own.

@@ -1,24 +1,9 @@
 #include "PathNames.h"
 
-#include <clocale>
-#include <cwctype>
-#include <locale.h>
-
 #include "platform/codepage/CodePage.h"
+#include "platform/os/Os.h"
 
 namespace exports {
-namespace {
-
-// The C library's Unicode case tables, whatever locale the process runs in.
-locale_t UnicodeCtype() {
-  static const locale_t loc = [] {
-    locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-    return l ? l : newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(nullptr));
-  }();
-  return loc;
-}
-
-}  // namespace
 
 std::string GetFileName(const std::string& path) {
   const auto sep = path.find_last_of("/\\");
@@ -33,7 +18,6 @@ std::string WithTrailingSeparator(const std::string& folder) {
 std::string ToLowerUtf8(const std::string& text) {
   std::string out;
   out.reserve(text.size());
-  const locale_t loc = UnicodeCtype();
   for (std::size_t i = 0; i < text.size();) {
     char32_t cp = 0;
     const std::size_t len = codepage::DecodeUtf8(text, i, &cp);
@@ -44,8 +28,7 @@ std::string ToLowerUtf8(const std::string& text) {
     if (cp < 0x80) {
       out += static_cast<char>(cp >= 'A' && cp <= 'Z' ? cp + ('a' - 'A') : cp);
     } else {
-      const wint_t lower = loc ? towlower_l(static_cast<wint_t>(cp), loc) : static_cast<wint_t>(cp);
-      codepage::AppendUtf8(out, static_cast<char32_t>(lower));
+      codepage::AppendUtf8(out, os::ToLower(cp));
     }
     i += len;
   }

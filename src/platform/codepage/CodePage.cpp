@@ -12,6 +12,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/os/Os.h"
+
 namespace codepage {
 namespace {
 
@@ -145,6 +147,7 @@ int AnsiCodePageForLocale(std::string_view locale) {
 }
 
 int SystemAnsiCodePage() {
+  if (const auto page = os::SystemCodePage()) return *page;
   for (const char* var : {"LC_ALL", "LC_CTYPE", "LANG"}) {
     const char* v = std::getenv(var);
     if (v && *v) return AnsiCodePageForLocale(v);

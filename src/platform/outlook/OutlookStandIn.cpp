@@ -7,9 +7,17 @@
 #include <utility>
 
 #include "Profile.h"
+#include "platform/os/Os.h"
 #include "platform/pst/PackedContacts.h"
 
 namespace outlook {
+
+namespace {
+
+// Names arrive as UTF-8; a path takes them in the system's own form.
+std::filesystem::path StorePath(const std::string& utf8) { return os::Native(utf8); }
+
+}  // namespace
 
 using automation::AutomationError;
 namespace ao = automation::outlook;
@@ -489,13 +497,13 @@ class NamespaceImpl final : public ao::Namespace {
  public:
   explicit NamespaceImpl(std::shared_ptr<Profile> profile) : profile_(std::move(profile)) {}
 
-  void AddStore(const std::string& path) override { profile_->AddStore(path, StoreFormat::Unicode); }
+  void AddStore(const std::string& path) override { profile_->AddStore(StorePath(path), StoreFormat::Unicode); }
 
   void AddStoreEx(const std::string& path, std::int16_t type) override {
     switch (type) {
       case ao::olStoreDefault:
-      case ao::olStoreUnicode: profile_->AddStore(path, StoreFormat::Unicode); return;
-      case ao::olStoreANSI: profile_->AddStore(path, StoreFormat::Ansi); return;
+      case ao::olStoreUnicode: profile_->AddStore(StorePath(path), StoreFormat::Unicode); return;
+      case ao::olStoreANSI: profile_->AddStore(StorePath(path), StoreFormat::Ansi); return;
       default: throw AutomationError("AddStoreEx: " + std::to_string(type) + " is not a store type.");
     }
   }

@@ -1,10 +1,5 @@
 #include "Profile.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <pwd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -15,31 +10,30 @@
 
 #include "platform/automation/Automation.h"
 #include "platform/codepage/CodePage.h"
+#include "platform/os/Os.h"
 
 namespace fs = std::filesystem;
 using automation::AutomationError;
 
 namespace outlook {
+namespace {
+
+std::string Utf8Name(const fs::path& p) {
+  const auto u = p.u8string();
+  return {u.begin(), u.end()};
+}
+
+}  // namespace
 
 fs::path ProfilePath() {
-  fs::path base;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg && fs::path(xdg).is_absolute()) {
-    base = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (!home || !*home) {
-      const passwd* pw = getpwuid(getuid());
-      home = pw && pw->pw_dir && *pw->pw_dir ? pw->pw_dir : nullptr;
-    }
-    // A profile in a shared folder such as /tmp could be read or replaced by
-    // anyone: without a folder of the user's own there is no profile.
-    if (!home || fs::path(home).is_relative())
-      throw AutomationError(
-          "Outlook cannot keep its profile: neither a configuration folder ($XDG_CONFIG_HOME) nor a home "
-          "folder ($HOME) is set.");
-    base = fs::path(home) / ".config";
-  }
-  return base / "addrivo" / "outlook-profile";
+  // A profile in a shared folder such as /tmp could be read or replaced by
+  // anyone: without a folder of the user's own there is no profile.
+  const std::string base = os::ConfigFolder();
+  if (base.empty())
+    throw AutomationError(
+        "Outlook cannot keep its profile: neither a configuration folder ($XDG_CONFIG_HOME; %APPDATA% on "
+        "Windows) nor a home folder ($HOME) is set.");
+  return fs::path(os::Native(base)) / "addrivo" / "outlook-profile";
 }
 
 std::vector<AttachedStore> ReadProfile() { return detail::LoadProfileFile(ProfilePath()); }
@@ -92,7 +86,7 @@ pst::Format ToPst(StoreFormat f) { return f == StoreFormat::Ansi ? pst::Format::
 
 std::string StoreEntry::Describe() const {
   if (IsDefault()) return "\"" + displayName + "\"";
-  return "\"" + displayName + "\" (" + path.string() + ")";
+  return "\"" + displayName + "\" (" + Utf8Name(path) + ")";
 }
 
 fs::path NormalPath(const fs::path& path) {
@@ -122,7 +116,7 @@ bool ParseStoreLine(const std::string& line, AttachedStore& s) {
   if (!Unescape(line.substr(t1 + 1, t2 - t1 - 1), name) || !Unescape(line.substr(t2 + 1), path) || path.empty())
     return false;
   s.displayName = std::move(name);
-  s.path = path;
+  s.path = fs::path(os::Native(path));
   return true;
 }
 
@@ -146,11 +140,11 @@ void WriteProfileFile(const fs::path& file, const std::vector<AttachedStore>& st
   for (const auto& line : others) text += line + '\n';
   for (const auto& s : stores) {
     text += s.format == StoreFormat::Ansi ? "ansi" : "unicode";
-    text += '\t' + Escape(s.displayName) + '\t' + Escape(s.path.string()) + '\n';
+    text += '\t' + Escape(s.displayName) + '\t' + Escape(Utf8Name(s.path)) + '\n';
   }
 
   auto fail = [&](const std::string& what, int err) {
-    throw AutomationError("Cannot save the Outlook profile " + file.string() + ": " + what + ": " +
+    throw AutomationError("Cannot save the Outlook profile " + Utf8Name(file) + ": " + what + ": " +
                           std::strerror(err));
   };
   std::error_code ec;
@@ -160,38 +154,31 @@ void WriteProfileFile(const fs::path& file, const std::vector<AttachedStore>& st
   // Written beside the profile and renamed over it, so a crash leaves either
   // the old profile or the new one, never a mix. Only a new file of our own
   // is written: never one a link points to.
-  const fs::path tmp = file.string() + ".tmp-" + std::to_string(getpid());
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const std::string target = Utf8Name(file);
+  const std::string tmp = target + ".tmp-" + std::to_string(os::ProcessId());
+  int fd = os::CreateNew(tmp, 0600);
   if (fd < 0 && errno == EEXIST) {
     // Left by a run of the same number that was killed; ours to remove, as
     // writers hold the profile's lock.
-    ::unlink(tmp.c_str());
-    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    os::Remove(tmp);
+    fd = os::CreateNew(tmp, 0600);
   }
-  if (fd < 0) fail("cannot create " + tmp.string(), errno);
-  const char* p = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int err = errno;
-      ::close(fd);
-      ::unlink(tmp.c_str());
-      fail("cannot write", err);
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+  if (fd < 0) fail("cannot create " + tmp, errno);
+  if (os::Write(fd, text.data(), text.size()) < 0) {
     int err = errno;
-    ::unlink(tmp.c_str());
+    os::Close(fd);
+    os::Remove(tmp);
     fail("cannot write", err);
   }
-  if (::rename(tmp.c_str(), file.c_str()) != 0) {
-    int err = errno;
-    ::unlink(tmp.c_str());
-    fail("cannot replace it", err);
+  int err = os::Flush(fd);
+  if (os::Close(fd) != 0 && err == 0) err = errno;
+  if (err != 0) {
+    os::Remove(tmp);
+    fail("cannot write", err);
+  }
+  if (const int e = os::RenameOver(tmp, target)) {
+    os::Remove(tmp);
+    fail("cannot replace it", e);
   }
 }
 
@@ -210,11 +197,12 @@ void UpdateProfileFile(const fs::path& file, const std::function<void(std::vecto
   fs::create_directories(file.parent_path(), ec);
   // Other processes (the window and the command-line tool) share the file:
   // read, change and write it under a lock so no one's change is lost.
-  const fs::path lockPath = file.string() + ".lock";
-  const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int lock = os::OpenOrCreate(Utf8Name(file) + ".lock", 0600);
   if (lock < 0)
-    throw AutomationError("Cannot lock the Outlook profile " + file.string() + ": " + std::strerror(errno));
-  while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
+    throw AutomationError("Cannot lock the Outlook profile " + Utf8Name(file) + ": " + std::strerror(errno));
+  if (const int err = os::LockExclusive(lock)) {
+    os::Close(lock);
+    throw AutomationError("Cannot lock the Outlook profile " + Utf8Name(file) + ": " + std::strerror(err));
   }
   try {
     std::vector<std::string> others;
@@ -222,10 +210,10 @@ void UpdateProfileFile(const fs::path& file, const std::function<void(std::vecto
     change(stores);
     WriteProfileFile(file, stores, others);
   } catch (...) {
-    ::close(lock);
+    os::Close(lock);
     throw;
   }
-  ::close(lock);
+  os::Close(lock);
 }
 
 std::shared_ptr<Profile> Profile::Acquire() {
@@ -282,7 +270,7 @@ void Profile::AddStore(const fs::path& rawPath, StoreFormat formatIfNew) {
   if (fs::exists(status)) {
     auto it = written_.find(path);
     if (!fs::is_regular_file(status) || it == written_.end())
-      throw AutomationError("Cannot open the personal folders file " + path.string() +
+      throw AutomationError("Cannot open the personal folders file " + Utf8Name(path) +
                             ": only files this program created in this session can be attached.");
     entry = it->second;
     entry->displayName = entry->model->displayName();
@@ -295,7 +283,7 @@ void Profile::AddStore(const fs::path& rawPath, StoreFormat formatIfNew) {
       entry->model = std::make_unique<pst::Store>(ToPst(formatIfNew), kNewStoreName,
                                                   codepage::SystemAnsiCodePage());
     } catch (const std::exception& e) {
-      throw AutomationError("Cannot create the personal folders file " + path.string() + ": " + e.what());
+      throw AutomationError("Cannot create the personal folders file " + Utf8Name(path) + ": " + e.what());
     }
     WriteStore(*entry);
     written_[path] = entry;
@@ -358,7 +346,7 @@ void Profile::WriteStore(StoreEntry& entry) {
   try {
     entry.model->Write(entry.path);
   } catch (const std::exception& e) {
-    throw AutomationError("Cannot write the personal folders file " + entry.path.string() + ": " + e.what());
+    throw AutomationError("Cannot write the personal folders file " + Utf8Name(entry.path) + ": " + e.what());
   }
   entry.dirty = false;
 }

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include <unistd.h>
+#include "platform/os/Os.h"
 
 #include "platform/pst/Crc.h"
 #include "platform/pst/PstStore.h"
@@ -51,21 +51,12 @@ void FileSink::Write(std::uint64_t offset, const std::uint8_t* data, std::size_t
 }
 
 // Written past the stream's buffer, which is emptied first, so that each
-// patched page costs one call and no seeks; pwrite leaves the file position
+// patched page costs one call and no seeks; a positioned write leaves the file position
 // where the stream expects it.
 void FileSink::Patch(std::uint64_t offset, const std::uint8_t* data, std::size_t n) {
   errno = 0;
   if (std::fflush(file_) != 0) Fail("write");
-  const int fd = fileno(file_);
-  while (n > 0) {
-    errno = 0;
-    ssize_t done = ::pwrite(fd, data, n, static_cast<off_t>(offset));
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) Fail("write");
-    data += done;
-    offset += static_cast<std::uint64_t>(done);
-    n -= static_cast<std::size_t>(done);
-  }
+  if (n && os::WriteAt(fileno(file_), data, n, offset) < 0) Fail("write");
 }
 
 // --- NdbWriter ---------------------------------------------------------------

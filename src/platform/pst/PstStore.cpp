@@ -1,8 +1,5 @@
 #include "platform/pst/PstStore.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -16,6 +13,7 @@
 
 #include "excel/OutputFile.h"
 #include "platform/codepage/CodePage.h"
+#include "platform/os/Os.h"
 #include "platform/pst/PackedContacts.h"
 #include "platform/pst/StoreFile.h"
 
@@ -246,10 +244,12 @@ void Store::Write(const std::filesystem::path& path) const {
 
   // Written to a file with no name (or a short hidden one) in the target's
   // folder, then put under the target's name.
+  const auto name8 = path.u8string();
+  const std::string target(name8.begin(), name8.end());
   excel::NewFile out;
-  if (int err = out.Open(path.string()))
-    throw PstError("cannot create " + path.string() + ": " + ErrnoText(err));
-  const int fd = ::dup(out.fd());
+  if (int err = out.Open(target))
+    throw PstError("cannot create " + target + ": " + ErrnoText(err));
+  const int fd = os::Duplicate(out.fd());
   std::FILE* file = fd < 0 ? nullptr : fdopen(fd, "wb");
   // The stream's buffer, made here: given no buffer, glibc ignores the size
   // asked for and writes a page at a time, one system call per 4 KiB.
@@ -257,12 +257,12 @@ void Store::Write(const std::filesystem::path& path) const {
   const auto buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
   if (!file) {
     int e = errno;
-    if (fd >= 0) ::close(fd);
-    throw PstError("cannot create " + path.string() + ": " + ErrnoText(e));
+    if (fd >= 0) os::Close(fd);
+    throw PstError("cannot create " + target + ": " + ErrnoText(e));
   }
   std::setvbuf(file, buffer.get(), _IOFBF, kBufferSize);
   try {
-    detail::FileSink sink(file, path.string());
+    detail::FileSink sink(file, target);
     std::mt19937_64 rng(std::random_device{}());
     detail::SerializeStore(model, fmt, sink, rng);
   } catch (...) {
@@ -273,10 +273,10 @@ void Store::Write(const std::filesystem::path& path) const {
   if (std::fflush(file) != 0) {
     int e = errno;
     std::fclose(file);
-    throw PstError("cannot write " + path.string() + ": " + ErrnoText(e));
+    throw PstError("cannot write " + target + ": " + ErrnoText(e));
   }
-  if (std::fclose(file) != 0) throw PstError("cannot write " + path.string() + ": " + ErrnoText(errno));
-  if (int err = out.Commit()) throw PstError("cannot write " + path.string() + ": " + ErrnoText(err));
+  if (std::fclose(file) != 0) throw PstError("cannot write " + target + ": " + ErrnoText(errno));
+  if (int err = out.Commit()) throw PstError("cannot write " + target + ": " + ErrnoText(err));
 }
 
 }  // namespace pst

@@ -5,12 +5,11 @@
 //   Release() hands back while the book is still in use (they are read again
 //   from the cache when touched). The cost is the one every mapped reader
 //   pays: a file cut short under the program leaves pages without data, and
-//   touching one raises SIGBUS. A handler installed here turns that into
-//   zero-filled pages and a flag, so the bytes stay readable to their mapped
-//   length, every bounds check made against that length still holds, and
-//   Intact() turns false for the caller to report a damaged book. A process
-//   whose own SIGBUS handler was installed first keeps it for addresses
-//   outside our maps.
+//   touching one faults. The system layer turns that into zero-filled pages
+//   and a flag, so the bytes stay readable to their mapped length, every
+//   bounds check made against that length still holds, and Intact() turns
+//   false for the caller to report a damaged book. Where the system cannot
+//   do that, books are never mapped.
 // - Owned: a string in memory (the fuzzer, tests, and files that cannot be
 //   mapped). Always intact.
 //
@@ -21,6 +20,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include "platform/os/Os.h"
 
 namespace wab {
 
@@ -39,7 +40,7 @@ class BookBytes {
   static BookBytes Map(int fd, std::size_t size);
 
   std::string_view View() const { return {data_, size_}; }
-  bool Mapped() const { return slot_ >= 0; }
+  bool Mapped() const { return map_.Valid(); }
   // False once a part of a mapped file was found missing (cut short).
   bool Intact() const;
   // Gives the mapped pages back to the kernel; the bytes stay readable.
@@ -47,13 +48,10 @@ class BookBytes {
   void Release() const;
 
  private:
-  void Reset();
-
+  os::FileMap map_;
   std::unique_ptr<std::string> owned_;
   const char* data_ = nullptr;
   std::size_t size_ = 0;
-  std::size_t mapLength_ = 0;
-  int slot_ = -1;  // in the table of maps the SIGBUS handler knows
 };
 
 }  // namespace wab

@@ -1,15 +1,12 @@
 #include "WabReader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <new>
 
 #include "platform/codepage/CodePage.h"
+#include "platform/os/Os.h"
 
 namespace wab {
 namespace {
@@ -25,7 +22,7 @@ constexpr std::uint16_t kHomeCountryId = 0x3A5A;
 class FileCloser {
  public:
   explicit FileCloser(int fd) : fd_(fd) {}
-  ~FileCloser() { ::close(fd_); }
+  ~FileCloser() { os::Close(fd_); }
   FileCloser(const FileCloser&) = delete;
   FileCloser& operator=(const FileCloser&) = delete;
 
@@ -45,33 +42,30 @@ class FileCloser {
 // length, as it does a string) and BookBytes turns a file cut short under
 // us into a flag instead of a crash. A file that cannot be mapped is read.
 BookBytes MapBookFile(const std::string& path) {
-  // O_NONBLOCK keeps a named pipe from blocking the open; it is refused below.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) FailOn("Cannot open the address book", path, errno);
+  // A named pipe does not block the open; it is refused below.
+  int fd = os::OpenForReading(path);
+  if (fd < 0) {
+    const int err = errno;
+    os::FileInfo info;
+    FailOn("Cannot open the address book", path, os::StatPath(path, info) && info.directory ? EISDIR : err);
+  }
   FileCloser closer(fd);
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) FailOn("Cannot open the address book", path, errno);
-  if (S_ISDIR(st.st_mode)) FailOn("Cannot open the address book", path, EISDIR);
-  if (!S_ISREG(st.st_mode))
+  os::FileInfo st;
+  if (!os::Stat(fd, st)) FailOn("Cannot open the address book", path, errno);
+  if (st.directory) FailOn("Cannot open the address book", path, EISDIR);
+  if (!st.regular)
     throw automation::AutomationError("Cannot open the address book \"" + path +
                                       "\": not a regular file");
   // Look at the signature before anything else, so opening some large
   // file that is not an address book costs no memory.
   char head[16];
-  std::size_t got = 0;
-  while (got < sizeof head) {
-    ssize_t n = ::pread(fd, head + got, sizeof head - got, static_cast<off_t>(got));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      FailOn("Cannot read the address book", path, errno);
-    }
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
+  const long long read = os::ReadAt(fd, head, sizeof head, 0);
+  if (read < 0) FailOn("Cannot read the address book", path, errno);
+  const auto got = static_cast<std::size_t>(read);
   if (got < sizeof head || (std::memcmp(head, kSignature.data(), sizeof head) != 0 &&
                             std::memcmp(head, kOldSignature.data(), sizeof head) != 0))
     throw automation::AutomationError(automation::kNotAnAddressBook);
-  const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
+  const std::uint64_t size = st.size;
   if (size > kMaxBookSize)
     throw automation::AutomationError("Cannot open the address book \"" + path + "\": it is " +
                                       std::to_string(size >> 20) + " MiB, larger than an address book can be (at most " +
@@ -89,11 +83,8 @@ BookBytes MapBookFile(const std::string& path) {
       if (bytes.size() > kMaxBookSize) throw automation::AutomationError(automation::kNotAnAddressBook);
       bytes.resize(bytes.size() + 65536);
     }
-    ssize_t n = ::read(fd, bytes.data() + have, bytes.size() - have);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      FailOn("Cannot read the address book", path, errno);
-    }
+    const long long n = os::ReadAt(fd, bytes.data() + have, bytes.size() - have, have);
+    if (n < 0) FailOn("Cannot read the address book", path, errno);
     if (n == 0) break;
     have += static_cast<std::size_t>(n);
   }

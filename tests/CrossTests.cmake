@@ -1,0 +1,15 @@
+# The engine tests of a cross build: each needs nothing but the engine and
+# the test book writers.
+set(t ${CMAKE_CURRENT_SOURCE_DIR})
+addrivo_add_gtest(codepage_test SOURCES ${t}/platform/codepage/CodePageTest.cpp
+  ${t}/platform/codepage/AnsiEncoderTest.cpp LIBS addrivo_codepage)
+addrivo_add_gtest(automation_test SOURCES ${t}/platform/automation/AutomationTest.cpp LIBS addrivo_automation)
+addrivo_add_gtest(excel_value_test SOURCES ${t}/excel/ValueTextTest.cpp LIBS addrivo_excel addrivo_testsupport)
+addrivo_add_gtest(wab_test SOURCES ${t}/platform/wab/WabRealBookTest.cpp ${t}/platform/wab/WabFieldsTest.cpp
+  ${t}/platform/wab/WabBookTest.cpp LIBS addrivo_wab addrivo_testsupport)
+# WabDamageTest, ExcelFileTest and BookWritersTest use POSIX processes and limits: Linux only;
+# the whole-book writers are checked on Windows by the conversions of scripts/windows-stage.sh.
+addrivo_add_gtest(export_core_test SOURCES ${t}/export/SpreadsheetExportTest.cpp
+  LIBS addrivo_export_core addrivo_testsupport)
+addrivo_add_gtest(outlook_export_test SOURCES ${t}/export/OutlookExportTest.cpp ${t}/export/OutlookExportFakes.cpp
+  LIBS addrivo_export_core)
