@@ -141,6 +141,13 @@ std::string ConfigFolder();
 // closing the file. 0 or errno.
 int LockExclusive(int fd);
 
+// --- memory ------------------------------------------------------------------------
+
+// A hint for a large block that is filled once and soon: where the system
+// offers huge pages, thousands of page faults become a few. Only a hint:
+// refused, or on a system without them, nothing changes.
+void PreferHugePages(const void* block, std::size_t bytes);
+
 // --- time and the terminal ------------------------------------------------------
 
 std::tm LocalTime(std::time_t t);

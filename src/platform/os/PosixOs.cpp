@@ -373,6 +373,19 @@ std::tm LocalTime(std::time_t t) {
   return tm;
 }
 
+void PreferHugePages(const void* block, std::size_t bytes) {
+#if defined(MADV_HUGEPAGE)
+  // Only the whole huge pages inside the block: its neighbours keep their own advice.
+  constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
+  const auto at = reinterpret_cast<std::uintptr_t>(block);
+  const std::uintptr_t begin = (at + kHuge - 1) & ~(kHuge - 1), end = (at + bytes) & ~(kHuge - 1);
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)block;
+  (void)bytes;
+#endif
+}
+
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
 
 std::vector<std::string> Arguments(int argc, char** argv) { return {argv, argv + argc}; }

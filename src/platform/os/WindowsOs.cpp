@@ -312,6 +312,8 @@ std::tm LocalTime(std::time_t t) {
   return tm;
 }
 
+void PreferHugePages(const void*, std::size_t) {}
+
 bool StderrIsTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }
 
 std::vector<std::string> Arguments(int argc, char** argv) {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/HugePages.h"
+#include "platform/os/Os.h"
 
 namespace pst::detail {
 namespace {
@@ -53,7 +53,7 @@ void PackedContacts::Add(const Contact& c) {
     lastSize_ = need > kChunk ? need : kChunk;
     chunks_.push_back(std::make_unique_for_overwrite<char[]>(lastSize_));
     // Filled once, front to back, while the store grows: few faults for many contacts.
-    platform::PreferHugePages(chunks_.back().get(), lastSize_);
+    os::PreferHugePages(chunks_.back().get(), lastSize_);
     used_ = 0;
   }
   char* p = chunks_.back().get() + used_;

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "platform/HugePages.h"
+#include "platform/os/Os.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/wab/WabFile.h"
 #include "platform/wab/WabReader.h"
@@ -813,7 +813,7 @@ Book ReadBook(const WabFile& file, const BookOptions& options) {
   BookReader reader(file, options);
   reader.book.contacts.reserve(reader.ContactCount());
   // Tens of megabytes for a large book, first touched as its contacts are read.
-  platform::PreferHugePages(reader.book.contacts.data(), reader.book.contacts.capacity() * sizeof(Contact));
+  os::PreferHugePages(reader.book.contacts.data(), reader.book.contacts.capacity() * sizeof(Contact));
   reader.ReadContacts([&]() -> Contact& { return reader.book.contacts.emplace_back(); }, [](const Contact&) {});
   return std::move(reader.book);
 }
