@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "TerminalProgress.h"
 #include "Verbs.h"
 #include "platform/os/Os.h"
 #include "export/BookExport.h"
@@ -13,27 +14,6 @@
 namespace cli {
 namespace {
 
-// A percentage on standard error, rewritten in place; only for a terminal.
-class TerminalProgress final : public exports::ExportProgress {
- public:
-  void Prepare(std::int32_t, std::int32_t count, std::int32_t, double) override {
-    count_ = count;
-    shown_ = -1;
-  }
-  void SetPosition(std::int32_t position) override {
-    const int percent = count_ > 0 ? static_cast<int>(std::int64_t{position} * 100 / count_) : 100;
-    if (percent != shown_) {
-      shown_ = percent;
-      std::fprintf(stderr, "\rExporting: %d of %d (%d%%)", position, count_, percent);
-      std::fflush(stderr);
-    }
-    if (position == count_) std::fputc('\n', stderr);
-  }
-
- private:
-  std::int32_t count_ = 0;
-  int shown_ = -1;
-};
 
 int Usage(const std::string& verb, const std::string& why) {
   std::fprintf(stderr, "addrivo-convert: %s: %s\n\n%s", verb.c_str(), why.c_str(), UsageText());
@@ -90,7 +70,7 @@ int RunBookExport(const std::string& verb, const std::vector<std::string>& args)
   request.folder = paths[1];
   // Without --force an existing file is never replaced.
   request.replace = ForceConsent(force);
-  TerminalProgress progress;
+  TerminalProgress progress("Exporting");
   if (os::StderrIsTerminal()) request.progress = &progress;
   request.keepBookUntilExit = true;  // the process ends right after
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "TerminalProgress.h"
 #include "Verbs.h"
 #include "platform/os/Os.h"
 #include "export/PathNames.h"
@@ -56,37 +57,13 @@ int ReportCompletion(const std::string& message, const exports::LossReport& loss
 
 namespace {
 
-
-// One line on standard error, rewritten as the percentage moves.
-class TerminalProgress : public exports::ExportProgress {
- public:
-  void Prepare(std::int32_t lower, std::int32_t upper, std::int32_t, double) override {
-    lower_ = lower;
-    upper_ = upper;
-    percent_ = -1;
-  }
-  void SetPosition(std::int32_t position) override {
-    const int span = upper_ - lower_;
-    const int percent = span > 0 ? static_cast<int>(100LL * (position - lower_) / span) : 100;
-    if (percent == percent_) return;
-    percent_ = percent;
-    std::fprintf(stderr, "\rExporting contacts: %d of %d (%d%%)", position, upper_, percent);
-    if (position >= upper_) std::fputc('\n', stderr);
-    std::fflush(stderr);
-  }
-
- private:
-  std::int32_t lower_ = 0, upper_ = 0;
-  int percent_ = -1;
-};
-
 int RunXls(const std::vector<std::string>& rawArgs) {
   ExportArguments args;
   if (!ParseExportArguments(rawArgs, args)) {
     std::fprintf(stderr, "addrivo-convert: xls needs BOOK.wab and OUTDIR (a folder name)\n\n%s", UsageText());
     return 2;
   }
-  TerminalProgress terminal;
+  TerminalProgress terminal("Exporting contacts");
   exports::ExportProgress* progress = os::StderrIsTerminal() ? &terminal : nullptr;
   const auto result = exports::ExportToSpreadsheet(args.book, exports::WithTrailingSeparator(args.folder),
                                                    progress, {}, ForceConsent(args.force));

@@ -6,39 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "TerminalProgress.h"
 #include "Verbs.h"
 #include "platform/os/Os.h"
 #include "export/OutlookExport.h"
 #include "export/PathNames.h"
 
 namespace cli {
-
-namespace {
-
-// A percentage on standard error, rewritten in place; only for a terminal.
-class TerminalProgress final : public exports::ExportProgress {
- public:
-  void Prepare(std::int32_t, std::int32_t count, std::int32_t, double) override {
-    count_ = count;
-    Show(0);
-  }
-  void SetPosition(std::int32_t position) override {
-    const int percent = count_ > 0 ? static_cast<int>(std::int64_t{position} * 100 / count_) : 100;
-    if (percent != shown_) Show(percent);
-    if (position == count_) std::fputc('\n', stderr);
-  }
-
- private:
-  void Show(int percent) {
-    shown_ = percent;
-    std::fprintf(stderr, "\rSaving contacts to Outlook: %3d%%", percent);
-    std::fflush(stderr);
-  }
-  std::int32_t count_ = 0;
-  int shown_ = -1;
-};
-
-}  // namespace
 
 int RunPstExport(const std::string& verb, const std::vector<std::string>& rawArgs) {
   ExportArguments args;
@@ -52,7 +26,7 @@ int RunPstExport(const std::string& verb, const std::vector<std::string>& rawArg
     return 1;
   }
 
-  TerminalProgress progress;
+  TerminalProgress progress("Saving contacts to Outlook");
   exports::OutlookExportRequest request;
   request.bookPath = args.book;
   request.outputFolder = exports::WithTrailingSeparator(args.folder);
