@@ -12,14 +12,19 @@ namespace exports {
 namespace ao = automation::outlook;
 using wab::Field;
 
-std::unique_ptr<wab::Book> LoadWholeBook(automation::AddressBookReader& reader, const std::string& path) {
+std::unique_ptr<wab::BookContacts> OpenWholeBook(automation::AddressBookReader& reader) {
   auto* real = dynamic_cast<wab::WabReader*>(&reader);
-  if (!real) return nullptr;
+  if (!real || !real->File()) return nullptr;
   wab::BookOptions options;
   options.codePage = real->CodePage();
   // The bytes the reader already holds: the same book, read once.
-  if (const wab::WabFile* file = real->File()) return std::make_unique<wab::Book>(wab::ReadBook(*file, options));
-  return std::make_unique<wab::Book>(wab::LoadBook(path, options));
+  return std::make_unique<wab::BookContacts>(*real->File(), options);
+}
+
+bool WholeContact(automation::AddressBookReader& reader, wab::BookContacts& book, wab::Contact& c) {
+  // Only OpenWholeBook's reader comes here: the real one.
+  const wab::Record* selected = static_cast<wab::WabReader&>(reader).SelectedRecord();
+  return selected && book.Decode(*selected, c);
 }
 
 namespace {
@@ -135,69 +140,25 @@ void SetWholeContact(ao::ContactItem& item, const wab::Contact& c, const wab::Bo
 
 namespace {
 
-std::string MatchKey(const std::string& name, const std::string& middle, const std::string& surname,
-                     const std::string& email) {
-  std::string k;
-  for (const std::string* s : {&name, &middle, &surname, &email}) {
-    k += *s;
-    k += '\x1f';
-  }
-  return k;
-}
-
-// What the reader hands out as Name for a contact: the given name, or the
-// display name when there is neither given name nor surname.
-std::string ReaderName(const wab::Contact& c) {
-  if (c[Field::GivenName].empty() && c[Field::Surname].empty()) return c.displayName;
-  return c[Field::GivenName];
-}
-
-std::string KeyOf(const wab::Contact& c) {
-  const wab::EmailAddress* e = c.DefaultEmail();
-  return MatchKey(ReaderName(c), c[Field::MiddleName], c[Field::Surname], e ? e->address : std::string());
+// [MS-OXOCNTC] 2.2.2.2.1: each of a list's two member lists must stay under
+// 15,000 bytes. What one member adds to the larger of them (its one-off
+// entry id of UTF-16 texts, or a 45-byte wrapped id, and its offset),
+// counted from the UTF-8 lengths, which are never shorter.
+constexpr std::size_t kMemberListLimit = 15000;
+std::size_t MemberBytes(const std::string& name, const std::string& type, const std::string& address) {
+  const std::size_t oneOff = 24 + 2 * (name.size() + (type.empty() ? 4 : type.size()) + address.size() + 3);
+  return 4 + (oneOff > 45 ? oneOff : 45);
 }
 
 }  // namespace
 
-BookMatcher::BookMatcher(const wab::Book& book) {
-  for (const wab::Contact& c : book.contacts)
-    if (!c.deleted) live_.push_back(&c);
-  used_.assign(live_.size(), false);
-}
-
-namespace {
-bool Agrees(const wab::Contact& c, const std::string& name, const std::string& middle,
-            const std::string& surname, const std::string& email) {
-  if (c[Field::MiddleName] != middle || c[Field::Surname] != surname) return false;
-  const bool nameless = c[Field::GivenName].empty() && c[Field::Surname].empty();
-  if ((nameless ? c.displayName : c[Field::GivenName]) != name) return false;
+ListMember AsListMember(std::shared_ptr<ao::ContactItem> item, const wab::Contact& c) {
+  // The name Outlook derives is one of these, never longer than all together.
+  std::string names;
+  for (Field f : {Field::Prefix, Field::GivenName, Field::MiddleName, Field::Surname, Field::Suffix, Field::Company})
+    names += c[f] + " ";
   const wab::EmailAddress* e = c.DefaultEmail();
-  return e ? e->address == email : email.empty();
-}
-}  // namespace
-
-const wab::Contact* BookMatcher::Match(std::int32_t index, const std::string& name,
-                                       const std::string& middle, const std::string& surname,
-                                       const std::string& email) {
-  // Reader and book list contacts in the same order unless the file's index
-  // says otherwise: compare in place first, and index the book only then.
-  const auto at = static_cast<std::size_t>(index);
-  if (index >= 0 && at < live_.size() && !used_[at] && Agrees(*live_[at], name, middle, surname, email)) {
-    used_[at] = true;
-    return live_[at];
-  }
-  if (byKey_.empty())
-    for (std::size_t i = 0; i < live_.size(); ++i) byKey_.emplace(KeyOf(*live_[i]), i);
-  auto [b, e] = byKey_.equal_range(MatchKey(name, middle, surname, email));
-  const wab::Contact* best = nullptr;
-  std::size_t bestAt = 0;
-  for (auto it = b; it != e; ++it)
-    if (!used_[it->second] && (!best || it->second < bestAt)) {
-      best = live_[it->second];
-      bestAt = it->second;
-    }
-  if (best) used_[bestAt] = true;
-  return best;
+  return {std::move(item), MemberBytes(names, e ? e->type : "", e ? e->address : "")};
 }
 
 OutlookFolderPlan::OutlookFolderPlan(const wab::Book& book, std::shared_ptr<ao::Folder> top)
@@ -234,22 +195,7 @@ std::shared_ptr<ao::Folder> OutlookFolderPlan::For(const std::optional<std::uint
   return top_;
 }
 
-namespace {
-
-// [MS-OXOCNTC] 2.2.2.2.1: each of a list's two member lists must stay under
-// 15,000 bytes. What one member adds to the larger of them (its one-off
-// entry id of UTF-16 texts, or a 45-byte wrapped id, and its offset),
-// counted from the UTF-8 lengths, which are never shorter.
-constexpr std::size_t kMemberListLimit = 15000;
-std::size_t MemberBytes(const std::string& name, const std::string& type, const std::string& address) {
-  const std::size_t oneOff = 24 + 2 * (name.size() + (type.empty() ? 4 : type.size()) + address.size() + 3);
-  return 4 + (oneOff > 45 ? oneOff : 45);
-}
-
-}  // namespace
-
-void ExportGroups(const wab::Book& book, const OutlookFolderPlan& folders,
-                  const std::unordered_map<std::uint32_t, std::shared_ptr<ao::ContactItem>>& saved,
+void ExportGroups(const wab::Book& book, const OutlookFolderPlan& folders, const SavedMembers& saved,
                   OutlookBookOutcome& outcome, const TextCheck& checkText) {
   auto check = [&](const std::string& text) {
     if (checkText) checkText(text);
@@ -268,15 +214,7 @@ void ExportGroups(const wab::Book& book, const OutlookFolderPlan& folders,
       switch (m.kind) {
         case wab::Member::Kind::Record:
           if (auto it = saved.find(m.id); it != saved.end()) {
-            // The name Outlook derives is one of these, never longer than all together.
-            const wab::Contact* c = book.FindContact(m.id);
-            const wab::EmailAddress* e = c ? c->DefaultEmail() : nullptr;
-            std::string names;
-            if (c)
-              for (Field f : {Field::Prefix, Field::GivenName, Field::MiddleName, Field::Surname, Field::Suffix,
-                              Field::Company})
-                names += (*c)[f] + " ";
-            pending.push_back({it->second, nullptr, MemberBytes(names, e ? e->type : "", e ? e->address : "")});
+            pending.push_back({it->second.item, nullptr, it->second.bytes});
           } else if (const wab::Group* inner = book.FindGroup(m.id)) {
             // Lists inside lists are not written; the member is named in the notes.
             if (!body.empty()) body += "\r\n";

@@ -30,9 +30,14 @@ struct OutlookBookOutcome {
   std::int64_t groupsSplit = 0;       // groups written as several lists, each within Outlook's size
 };
 
-// The whole book behind a reader, when the reader is the real one; nothing
-// for any other reader (a test's fake), which keeps the twenty properties.
-std::unique_ptr<wab::Book> LoadWholeBook(automation::AddressBookReader& reader, const std::string& path);
+// The whole book behind a reader, when the reader is the real one, read
+// beside it one contact at a time (see WholeContact); nothing for any other
+// reader (a test's fake), which keeps the twenty properties.
+std::unique_ptr<wab::BookContacts> OpenWholeBook(automation::AddressBookReader& reader);
+
+// The contact the reader has selected, decoded whole into c from the record
+// the reader already holds; false when there is none.
+bool WholeContact(automation::AddressBookReader& reader, wab::BookContacts& book, wab::Contact& c);
 
 // The properties after the designed twenty, in this order: Department,
 // e-mail 1's type, e-mail 2 and 3 with their types, JobTitle, Title, Suffix,
@@ -48,21 +53,13 @@ using TextCheck = std::function<void(const std::string&)>;
 void SetWholeContact(automation::outlook::ContactItem& item, const wab::Contact& contact,
                      const wab::Book& book, OutlookBookOutcome& outcome, const TextCheck& checkText = {});
 
-// Finds the book's contact for each contact the reader hands out: the same
-// position when the names and address agree, else the first unused one
-// that agrees.
-class BookMatcher {
- public:
-  explicit BookMatcher(const wab::Book& book);
-  // name .. email are the reader's Name, MiddleName, Surname and HomeEmail.
-  const wab::Contact* Match(std::int32_t index, const std::string& name, const std::string& middle,
-                            const std::string& surname, const std::string& email);
-
- private:
-  std::vector<const wab::Contact*> live_;
-  std::vector<bool> used_;
-  std::unordered_multimap<std::string, std::size_t> byKey_;
+// A saved contact that groups list, and what it adds to a list's size.
+struct ListMember {
+  std::shared_ptr<automation::outlook::ContactItem> item;
+  std::size_t bytes = 0;
 };
+ListMember AsListMember(std::shared_ptr<automation::outlook::ContactItem> item, const wab::Contact& contact);
+using SavedMembers = std::unordered_map<std::uint32_t, ListMember>;
 
 // The book's folders as subfolders of `top` (nested as in the book) when it
 // has more than one; otherwise everything stays in `top`.
@@ -77,14 +74,13 @@ class OutlookFolderPlan {
   std::map<std::uint32_t, std::shared_ptr<automation::outlook::Folder>> folders_;
 };
 
-// Each group as a distribution list in its folder; members that are
-// contacts point to the saved items (by the book's record id). A group whose
+// Each group of book (its outline: folders and groups) as a distribution
+// list in its folder; members that are contacts point to the saved items
+// (by the book's record id). A group whose
 // members would pass the size a list may hold becomes several lists,
 // "Name", "Name (2)", ...
-void ExportGroups(
-    const wab::Book& book, const OutlookFolderPlan& folders,
-    const std::unordered_map<std::uint32_t, std::shared_ptr<automation::outlook::ContactItem>>& saved,
-    OutlookBookOutcome& outcome, const TextCheck& checkText = {});
+void ExportGroups(const wab::Book& book, const OutlookFolderPlan& folders, const SavedMembers& saved,
+                  OutlookBookOutcome& outcome, const TextCheck& checkText = {});
 
 // Adds what the whole book could not carry to the export's loss report,
 // whose lines go into the completion message and to standard error.

@@ -177,7 +177,7 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
   // The book is opened and counted before Outlook gets a store, so a book
   // that cannot be read leaves no file and no profile entry behind.
   std::shared_ptr<automation::AddressBookReader> reader;
-  std::unique_ptr<wab::Book> wholeBook;
+  std::unique_ptr<wab::BookContacts> wholeBook;
   std::int32_t count = 0;
   try {
     reader = registry.Create<automation::AddressBookReader>(automation::kAddressBookReaderProgId);
@@ -185,7 +185,8 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
     count = reader->GetCount();
     result.loss.skippedRecords = reader->SkippedRecords();
     // With the real reader, the whole book: every property, groups, folders.
-    wholeBook = LoadWholeBook(*reader, book);
+    // Its contacts are decoded one at a time beside the reader's, never held.
+    wholeBook = OpenWholeBook(*reader);
   } catch (const std::exception& e) {
     return Failed(result, "The address book " + book + " could not be read: " + e.what(), e.what());
   }
@@ -227,14 +228,12 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
     contacts->Folders()->Add(ContactsFolderName(now()), ao::olFolderContacts);
     auto destination = Need(mapi2->Folders()->GetLast(), "store folder");
 
-    std::optional<BookMatcher> matcher;
     std::optional<OutlookFolderPlan> folders;
-    std::unordered_map<std::uint32_t, std::shared_ptr<ao::ContactItem>> members;
+    SavedMembers members;
     std::unordered_set<std::uint32_t> memberIds;
     if (wholeBook) {
-      matcher.emplace(*wholeBook);
-      folders.emplace(*wholeBook, Need(contacts->Folders()->GetLast(), "contacts folder"));
-      for (const wab::Group& g : wholeBook->groups)
+      folders.emplace(wholeBook->Outline(), Need(contacts->Folders()->GetLast(), "contacts folder"));
+      for (const wab::Group& g : wholeBook->Outline().groups)
         for (const wab::Member& m : g.members)
           if (m.kind == wab::Member::Kind::Record) memberIds.insert(m.id);
     }
@@ -249,13 +248,12 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
 
     std::shared_ptr<ao::ContactItem> item;
     std::array<std::string, kFieldCount> values;
+    wab::Contact contact;  // reused: its texts keep their room
     for (std::int32_t i = 0; i < count; ++i) {
       reader->Select(i);
       for (int f = 0; f < kFieldCount; ++f) values[f] = reader->GetValue(kReadOrder[f]);
       auto folder = Need(contacts->Folders()->GetLast(), "contacts folder");
-      const wab::Contact* whole =
-          matcher ? matcher->Match(i, values[kName], values[kMiddleName], values[kSurname], values[kHomeEmail])
-                  : nullptr;
+      const wab::Contact* whole = wholeBook && WholeContact(*reader, *wholeBook, contact) ? &contact : nullptr;
       if (whole) folder = folders->For(whole->folder);
       item = folder->Items()->Add();
       Need(item, "contact item");
@@ -264,22 +262,20 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
         checkText(values[field]);
       }
       if (whole) {
-        SetWholeContact(*item, *whole, *wholeBook, bookOutcome, checkText);
+        SetWholeContact(*item, *whole, wholeBook->Outline(), bookOutcome, checkText);
       } else {
         item->SetProperty("Department", values[kDepartment]);
         checkText(values[kDepartment]);
       }
       item->Save();
-      if (whole && memberIds.count(whole->id)) members[whole->id] = item;
+      if (whole && memberIds.count(whole->id)) members[whole->id] = AsListMember(item, *whole);
       ++result.saved;
       if (request.progress) request.progress->SetPosition(static_cast<std::int32_t>(counter));
       ++counter;
     }
 
-    if (wholeBook) ExportGroups(*wholeBook, *folders, members, bookOutcome, checkText);
-    // The book's model is done with: let it go before the store is written,
-    // so the two are never held at once.
-    matcher.reset();
+    if (wholeBook) ExportGroups(wholeBook->Outline(), *folders, members, bookOutcome, checkText);
+    // The book's outline is done with: let it go before the store is written.
     wholeBook.reset();
     Need(contacts->Folders()->GetLast(), "contacts folder")->MoveTo(*destination);
     // Everything held goes with this scope: both applications and their

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "platform/automation/AddressBookReader.h"
 #include "platform/os/Os.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/wab/WabFile.h"
@@ -675,37 +676,66 @@ class BookReader {
     SortById(book.groups);
     ResolveFolders();
     ResolveMembers();
+    book.skippedProperties = decoder_.skippedProperties;  // the folders' and groups'
   }
 
   std::size_t ContactCount() const { return contacts_.size(); }
 
-  // Decodes every contact: slot() gives an empty contact to fill, done(c)
-  // receives it complete.
-  template <typename Slot, typename Done>
-  void ReadContacts(Slot&& slot, Done&& done) {
-    std::size_t fm = 0, m = 0;
-    for (const auto& e : contacts_) {
-      if (!file_.ReadRecord(e.offset, rec_)) {
-        ++book.skippedRecords;
-        continue;
-      }
-      Contact& c = slot();
-      scratchMembers_.clear();
-      decoder_.Decode(rec_, c, scratchMembers_, links_);
-      c.id = e.id;
-      c.deleted = e.recovered;
-      if (e.recovered) ++book.deletedRecovered;
-      // Its own folder link when that names a folder; else the folder listing it.
-      if (links_.folderLink && book.FindFolder(*links_.folderLink)) c.folder = links_.folderLink;
-      while (fm < contactFolders_.size() && contactFolders_[fm].first < c.id) ++fm;
-      if (!c.folder && fm < contactFolders_.size() && contactFolders_[fm].first == c.id)
-        c.folder = contactFolders_[fm].second;
-      while (m < memberships_.size() && memberships_[m].first < c.id) ++m;
-      for (; m < memberships_.size() && memberships_[m].first == c.id; ++m) c.groups.push_back(memberships_[m].second);
-      done(c);
-    }
-    book.skippedProperties = decoder_.skippedProperties;
+  // The position of a contact's record id, or nullopt when it is no contact here.
+  std::optional<std::size_t> IndexOf(std::uint32_t id) const {
+    auto it = std::lower_bound(contacts_.begin(), contacts_.end(), id,
+                               [](const ContactEntry& e, std::uint32_t v) { return e.id < v; });
+    if (it == contacts_.end() || it->id != id) return std::nullopt;
+    return static_cast<std::size_t>(it - contacts_.begin());
   }
+
+  // Decodes the contact at position i into c (emptied first); false, and
+  // counted once, when its record is damaged.
+  bool ReadAt(std::size_t i, Contact& c) {
+    const ContactEntry& e = contacts_[i];
+    if (!file_.ReadRecord(e.offset, rec_)) {
+      if (!(e.seen & kCounted)) ++book.skippedRecords;
+      contacts_[i].seen |= kCounted;
+      return false;
+    }
+    // A long pass keeps only the pages it read lately mapped.
+    sinceRelease_ += rec_.size;
+    if (sinceRelease_ > kResidentBytes) {
+      file_.ReleasePages();
+      sinceRelease_ = 0;
+    }
+    DecodeAt(i, rec_, c);
+    return true;
+  }
+
+  // Decodes rec, the record of the contact at position i, into c (emptied first).
+  void DecodeAt(std::size_t i, const Record& rec, Contact& c) {
+    ContactEntry& e = contacts_[i];
+    Reset(c);
+    scratchMembers_.clear();
+    const std::uint32_t skippedBefore = decoder_.skippedProperties;
+    decoder_.Decode(rec, c, scratchMembers_, links_);
+    c.id = e.id;
+    c.deleted = e.recovered;
+    // A contact read twice is counted once.
+    if (!(e.seen & kCounted)) {
+      book.skippedProperties += decoder_.skippedProperties - skippedBefore;
+      if (e.recovered) ++book.deletedRecovered;
+      e.seen |= kCounted;
+    }
+    // Its own folder link when that names a folder; else the folder listing it.
+    if (links_.folderLink && book.FindFolder(*links_.folderLink)) c.folder = links_.folderLink;
+    const auto byContact = [](const auto& pair, std::uint32_t id) { return pair.first < id; };
+    if (!c.folder)
+      if (auto f = std::lower_bound(contactFolders_.begin(), contactFolders_.end(), c.id, byContact);
+          f != contactFolders_.end() && f->first == c.id)
+        c.folder = f->second;
+    for (auto m = std::lower_bound(memberships_.begin(), memberships_.end(), c.id, byContact);
+         m != memberships_.end() && m->first == c.id; ++m)
+      c.groups.push_back(m->second);
+  }
+
+  const WabFile& File() const { return file_; }
 
   Book book;  // folders and groups; contacts only as the caller keeps them
 
@@ -714,7 +744,12 @@ class BookReader {
     std::uint32_t id;
     std::uint32_t offset;
     bool recovered;
+    std::uint8_t seen = 0;  // kCounted once its losses are in the book's counts
   };
+  static constexpr std::uint8_t kCounted = 1;
+  // Bytes of records read between two hand-backs of a mapped book's pages.
+  static constexpr std::size_t kResidentBytes = 8u << 20;
+  std::size_t sinceRelease_ = 0;
 
   void ReadFolderOrGroup(std::uint32_t offset) {
     if (!file_.ReadRecord(offset, rec_)) {
@@ -811,23 +846,51 @@ const Group* Book::FindGroup(std::uint32_t id) const { return FindById(groups, i
 
 Book ReadBook(const WabFile& file, const BookOptions& options) {
   BookReader reader(file, options);
-  reader.book.contacts.reserve(reader.ContactCount());
+  auto& contacts = reader.book.contacts;
+  contacts.reserve(reader.ContactCount());
   // Tens of megabytes for a large book, first touched as its contacts are read.
-  os::PreferHugePages(reader.book.contacts.data(), reader.book.contacts.capacity() * sizeof(Contact));
-  reader.ReadContacts([&]() -> Contact& { return reader.book.contacts.emplace_back(); }, [](const Contact&) {});
+  os::PreferHugePages(contacts.data(), contacts.capacity() * sizeof(Contact));
+  for (std::size_t i = 0; i < reader.ContactCount(); ++i)
+    if (!reader.ReadAt(i, contacts.emplace_back())) contacts.pop_back();
   return std::move(reader.book);
 }
 
 Book ReadBook(const WabFile& file, const BookOptions& options, const ContactVisitor& visit) {
   BookReader reader(file, options);
   Contact c;
-  reader.ReadContacts(
-      [&]() -> Contact& {
-        Reset(c);
-        return c;
-      },
-      [&](const Contact& done) { visit(reader.book, done); });
+  for (std::size_t i = 0; i < reader.ContactCount(); ++i)
+    if (reader.ReadAt(i, c)) visit(reader.book, c);
   return std::move(reader.book);
+}
+
+struct BookContacts::Impl {
+  Impl(const WabFile& file, const BookOptions& options) : reader(file, options) {}
+  BookReader reader;
+};
+
+BookContacts::BookContacts(const WabFile& file, const BookOptions& options)
+    : impl_(std::make_unique<Impl>(file, options)) {}
+BookContacts::~BookContacts() = default;
+
+const Book& BookContacts::Outline() const { return impl_->reader.book; }
+std::size_t BookContacts::Count() const { return impl_->reader.ContactCount(); }
+
+bool BookContacts::ReadAt(std::size_t i, Contact& c) {
+  const bool read = i < Count() && impl_->reader.ReadAt(i, c);
+  if (!impl_->reader.File().Intact()) throw automation::AutomationError(kBookCutShort);
+  return read;
+}
+
+bool BookContacts::ReadId(std::uint32_t id, Contact& c) {
+  const auto at = impl_->reader.IndexOf(id);
+  return at && ReadAt(*at, c);
+}
+
+bool BookContacts::Decode(const Record& rec, Contact& c) {
+  const auto at = impl_->reader.IndexOf(rec.recordId);
+  if (!at) return false;
+  impl_->reader.DecodeAt(*at, rec, c);
+  return true;
 }
 
 Book LoadBook(const std::string& path, const BookOptions& options) {

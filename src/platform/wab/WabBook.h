@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,7 @@
 namespace wab {
 
 class WabFile;
+struct Record;
 
 // The single-valued text fields of a contact (or of a group's own card).
 // Display name, e-mail addresses, children, gender and dates have their own
@@ -172,6 +174,38 @@ Book ReadBook(const WabFile& file, const BookOptions& options = {});
 // reused after visit returns. The returned book holds no contacts.
 using ContactVisitor = std::function<void(const Book& book, const Contact& contact)>;
 Book ReadBook(const WabFile& file, const BookOptions& options, const ContactVisitor& visit);
+
+// A book read for writing out one contact at a time by exports that must
+// not hold a large book: its folders and groups are read whole at once
+// (Outline()), each contact is decoded only when asked, complete with its
+// folder and groups, into the caller's object. A contact asked for twice
+// is counted once in Outline()'s counts. The file must outlive it.
+class BookContacts {
+ public:
+  BookContacts(const WabFile& file, const BookOptions& options);
+  ~BookContacts();
+  BookContacts(const BookContacts&) = delete;
+  BookContacts& operator=(const BookContacts&) = delete;
+
+  // Folders, groups and the counts so far; no contacts.
+  const Book& Outline() const;
+  // Contacts in record-id order, recovered ones among them when asked.
+  std::size_t Count() const;
+  // The contact at position i of that order; false for a damaged record
+  // (counted in Outline().skippedRecords). Throws
+  // automation::AutomationError (kBookCutShort) when the file turns out
+  // cut short while it is read.
+  bool ReadAt(std::size_t i, Contact& c);
+  // The contact with that record id; false when the book has none.
+  bool ReadId(std::uint32_t id, Contact& c);
+  // The contact held in rec, a record of this file already read (as the
+  // reader selected it); false when rec is no contact of this book.
+  bool Decode(const Record& rec, Contact& c);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
 
 // Opens path and reads the whole book. Throws automation::AutomationError as
 // WabReader::Open does (the same messages: a missing or unreadable file is

@@ -104,6 +104,9 @@ struct IndexEntry {
   std::uint32_t kind = 0;
 };
 
+// Why a read fails when the file was cut short under the program.
+inline constexpr const char* kBookCutShort = "the file was cut short while it was being read";
+
 class WabFile {
  public:
   // Checks the header and tables, then every record the index lists.

@@ -94,7 +94,7 @@ BookBytes MapBookFile(const std::string& path) {
 
 [[noreturn]] void FailCutShort(const std::string& name) {
   throw automation::AutomationError("Cannot read the address book \"" + name +
-                                    "\": the file was cut short while it was being read");
+                                    "\": " + kBookCutShort);
 }
 
 bool IsEmptyText(std::string_view bytes, bool unicode) {

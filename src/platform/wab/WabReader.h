@@ -53,6 +53,9 @@ class WabReader : public automation::AddressBookReader {
   // nullptr when nothing is open.
   const WabFile* File() const { return file_ ? &*file_ : nullptr; }
   void SetCodePage(int codePage) { codePage_ = codePage; }
+  // The record Select read, for decoding it whole (BookContacts::Decode)
+  // without reading it again; nullptr when none is selected.
+  const Record* SelectedRecord() const { return selected_ ? &record_ : nullptr; }
 
  private:
   struct Text {

@@ -45,7 +45,7 @@ class OutlookBookTest : public ::testing::Test {
     auto top = root->Folders()->Add("WAB Contacts", ao::olFolderContacts);
     Exported e;
     exports::OutlookFolderPlan plan(book, top);
-    std::unordered_map<std::uint32_t, std::shared_ptr<ao::ContactItem>> saved;
+    exports::SavedMembers saved;
     for (const wab::Contact& c : book.contacts) {
       auto item = plan.For(c.folder)->Items()->Add();
       item->SetProperty("FirstName", c[wab::Field::GivenName]);
@@ -54,7 +54,7 @@ class OutlookBookTest : public ::testing::Test {
       item->SetProperty("Body", c[wab::Field::Notes]);
       exports::SetWholeContact(*item, c, book, e.outcome);
       item->Save();
-      saved[c.id] = item;
+      saved[c.id] = exports::AsListMember(item, c);
     }
     exports::ExportGroups(book, plan, saved, e.outcome);
     ns->RemoveStore(*root);
@@ -195,21 +195,6 @@ TEST_F(OutlookBookTest, AGroupTooLargeForOneListBecomesSeveralWithinOutlooksSize
   }
   EXPECT_EQ(members, 300u);
   EXPECT_EQ(names, (std::vector<std::string>{"Big", "Big (2)", "Big (3)"}));
-}
-
-TEST(BookMatcher, FindsEachReadersContactOnceWhateverTheOrder) {
-  wab::Book book;
-  book.contacts = {Person(1, "a", 1), Person(2, "b", 0), Person(3, "a", 1), Person(4, "", 0)};
-  book.contacts[3].displayName = "Only Display";
-  book.contacts[1].deleted = true;  // recovered copies are not the reader's
-  exports::BookMatcher m(book);
-  // Reader order: the display-name-only contact first, then both "a"s:
-  // the one at the same position, then the first one left.
-  EXPECT_EQ(m.Match(0, "Only Display", "", "", "")->id, 4u);
-  EXPECT_EQ(m.Match(1, "a", "", "", "a0@example.org")->id, 3u);
-  EXPECT_EQ(m.Match(2, "a", "", "", "a0@example.org")->id, 1u);
-  EXPECT_EQ(m.Match(3, "a", "", "", "a0@example.org"), nullptr);
-  EXPECT_EQ(m.Match(4, "b", "", "", ""), nullptr);
 }
 
 }  // namespace
