@@ -275,8 +275,10 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
     }
 
     if (wholeBook) ExportGroups(wholeBook->Outline(), *folders, members, bookOutcome, checkText);
-    // The book's outline is done with: let it go before the store is written.
+    // The book is done with: let it go, and the pages of it still mapped,
+    // before the store is written.
     wholeBook.reset();
+    reader.reset();
     Need(contacts->Folders()->GetLast(), "contacts folder")->MoveTo(*destination);
     // Everything held goes with this scope: both applications and their
     // namespaces, the folders, the last item and the reader.

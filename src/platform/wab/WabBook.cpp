@@ -374,7 +374,7 @@ class Decoder {
         if (IsText(p)) {
           if (!have[slot]) {
             have[slot] = true;
-            c.fields[slot] = DecodeText(p.data, IsUnicode(p), codePage_);
+            DecodeText(p.data, IsUnicode(p), codePage_, c.fields[slot]);
           }
         } else {
           used = false;
@@ -385,7 +385,7 @@ class Decoder {
             used = IsText(p);
             if (used && !haveDisplay) {
               haveDisplay = true;
-              c.displayName = DecodeText(p.data, IsUnicode(p), codePage_);
+              DecodeText(p.data, IsUnicode(p), codePage_, c.displayName);
             }
             break;
           case kSlotEmailAddress:

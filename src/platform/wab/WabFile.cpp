@@ -257,13 +257,19 @@ bool WabFile::ReadRecord(std::uint32_t offset, Record& out, std::string* why) co
 }
 
 std::string DecodeText(std::string_view bytes, bool unicode, int codePage) {
+  std::string out;
+  DecodeText(bytes, unicode, codePage, out);
+  return out;
+}
+
+void DecodeText(std::string_view bytes, bool unicode, int codePage, std::string& out) {
   if (unicode) {
     // Most texts are plain ASCII: one pass copies those straight across,
     // four code units at a time, and stops at the terminator. The first
     // unit outside ASCII hands the whole text to the full decoder.
     const std::size_t units = bytes.size() / 2;
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
-    std::string out(units, '\0');
+    out.resize(units);
     std::size_t k = 0;
     constexpr std::uint64_t kHighBits = 0xFF80FF80FF80FF80ull;  // non-ASCII in any unit
     constexpr std::uint64_t kOnes = 0x0001000100010001ull;
@@ -288,16 +294,17 @@ std::string DecodeText(std::string_view bytes, bool unicode, int codePage) {
         // Find the terminator, then decode everything before it.
         std::size_t end = k + 1;
         while (end < units && (in[2 * end] | in[2 * end + 1]) != 0) ++end;
-        return codepage::Utf16leToUtf8(bytes.substr(0, end * 2));
+        out = codepage::Utf16leToUtf8(bytes.substr(0, end * 2));
+        return;
       }
       out[k] = static_cast<char>(lo);
     }
     out.resize(k);
-    return out;
+    return;
   }
   const auto nul = bytes.find('\0');
   if (nul != std::string_view::npos) bytes = bytes.substr(0, nul);
-  return codepage::ToUtf8(bytes, codePage);
+  out = codepage::ToUtf8(bytes, codePage);
 }
 
 bool IsText(const Property& p) {
