@@ -394,4 +394,45 @@ TEST(WabBook, ReadingContactByContactGivesTheSameBook) {
   }
 }
 
+// Contacts asked for one at a time, in any order and more than once, by
+// position, by id or from the reader's own record, are the whole book's;
+// what they lose is counted once.
+TEST(WabBook, BookContactsReadsAnyContactAnyNumberOfTimes) {
+  Book source = GroupsAndFolders();
+  source.records[4].properties.push_back(Raw(Tag(0x3A06, 0x0099), "??"));  // Dave's: skipped, counted once
+  for (bool recover : {false, true}) {
+    const std::string bytes = WriteBook(source);
+    const wab::WabFile file = wab::WabFile::Parse(bytes);
+    const wab::Book whole = wab::ReadBook(file, {recover, 1252});
+    wab::BookContacts book(file, {recover, 1252});
+    ASSERT_EQ(book.Count(), whole.contacts.size());
+    wab::Contact c;
+    auto same = [&](const wab::Contact& want) {
+      EXPECT_EQ(c.id, want.id);
+      EXPECT_EQ(c.fields, want.fields);
+      EXPECT_EQ(c.emails, want.emails);
+      EXPECT_EQ(c.folder, want.folder);
+      EXPECT_EQ(c.groups, want.groups);
+      EXPECT_EQ(c.deleted, want.deleted);
+    };
+    for (int pass = 0; pass < 2; ++pass)
+      for (std::size_t i = book.Count(); i-- > 0;) {
+        ASSERT_TRUE(book.ReadAt(i, c));
+        same(whole.contacts[i]);
+        ASSERT_TRUE(book.ReadId(whole.contacts[i].id, c));
+        same(whole.contacts[i]);
+      }
+    wab::WabReader reader(1252);
+    reader.OpenBytes(bytes, "b.wab");
+    reader.Select(0);
+    ASSERT_TRUE(book.Decode(*reader.SelectedRecord(), c));
+    same(*whole.FindContact(c.id));
+    EXPECT_FALSE(book.ReadId(whole.groups[0].id, c));
+    EXPECT_EQ(book.Outline().skippedProperties, 2u) << "a group's and a contact's";
+    EXPECT_EQ(book.Outline().skippedRecords, whole.skippedRecords);
+    EXPECT_EQ(book.Outline().deletedRecovered, whole.deletedRecovered);
+    EXPECT_EQ(book.Outline().groups.size(), whole.groups.size());
+  }
+}
+
 }  // namespace
