@@ -17,6 +17,7 @@
 #include "Completion.h"
 #include "platform/automation/AddressBookReader.h"
 #include "platform/automation/Outlook.h"
+#include "platform/wab/ContactReadAhead.h"
 #include "platform/wab/WabBook.h"
 
 namespace exports {
@@ -35,9 +36,13 @@ struct OutlookBookOutcome {
 // reader (a test's fake), which keeps the twenty properties.
 std::unique_ptr<wab::BookContacts> OpenWholeBook(automation::AddressBookReader& reader);
 
-// The contact the reader has selected, decoded whole into c from the record
-// the reader already holds; false when there is none.
-bool WholeContact(automation::AddressBookReader& reader, wab::BookContacts& book, wab::Contact& c);
+// The positions in book of OpenWholeBook's reader's contacts, in the
+// reader's order: the order to read them ahead in.
+std::vector<std::size_t> ReaderOrder(automation::AddressBookReader& reader, const wab::BookContacts& book);
+
+// The next contact read ahead, whole: the one OpenWholeBook's reader has
+// selected; nullptr for a damaged record.
+const wab::Contact* WholeContact(automation::AddressBookReader& reader, wab::ContactReadAhead& ahead);
 
 // The properties after the designed twenty, in this order: Department,
 // e-mail 1's type, e-mail 2 and 3 with their types, JobTitle, Title, Suffix,

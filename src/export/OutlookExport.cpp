@@ -248,12 +248,14 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
 
     std::shared_ptr<ao::ContactItem> item;
     std::array<std::string, kFieldCount> values;
-    wab::Contact contact;  // reused: its texts keep their room
+    // The whole contacts are decoded on a second thread, a few ahead.
+    std::optional<wab::ContactReadAhead> ahead;
+    if (wholeBook) ahead.emplace(*wholeBook, ReaderOrder(*reader, *wholeBook));
     for (std::int32_t i = 0; i < count; ++i) {
       reader->Select(i);
       for (int f = 0; f < kFieldCount; ++f) values[f] = reader->GetValue(kReadOrder[f]);
       auto folder = Need(contacts->Folders()->GetLast(), "contacts folder");
-      const wab::Contact* whole = wholeBook && WholeContact(*reader, *wholeBook, contact) ? &contact : nullptr;
+      const wab::Contact* whole = ahead ? WholeContact(*reader, *ahead) : nullptr;
       if (whole) folder = folders->For(whole->folder);
       item = folder->Items()->Add();
       Need(item, "contact item");
@@ -274,6 +276,7 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
       ++counter;
     }
 
+    ahead.reset();
     if (wholeBook) ExportGroups(wholeBook->Outline(), *folders, members, bookOutcome, checkText);
     // The book is done with: let it go, and the pages of it still mapped,
     // before the store is written.

@@ -881,6 +881,8 @@ bool BookContacts::ReadAt(std::size_t i, Contact& c) {
   return read;
 }
 
+std::optional<std::size_t> BookContacts::Position(std::uint32_t id) const { return impl_->reader.IndexOf(id); }
+
 bool BookContacts::ReadId(std::uint32_t id, Contact& c) {
   const auto at = impl_->reader.IndexOf(id);
   return at && ReadAt(*at, c);

@@ -196,6 +196,8 @@ class BookContacts {
   // automation::AutomationError (kBookCutShort) when the file turns out
   // cut short while it is read.
   bool ReadAt(std::size_t i, Contact& c);
+  // The position of the contact with that record id, if the book has one.
+  std::optional<std::size_t> Position(std::uint32_t id) const;
   // The contact with that record id; false when the book has none.
   bool ReadId(std::uint32_t id, Contact& c);
   // The contact held in rec, a record of this file already read (as the

@@ -7,6 +7,7 @@
 
 #include "platform/automation/AddressBookReader.h"
 #include "platform/codepage/CodePage.h"
+#include "platform/wab/ContactReadAhead.h"
 #include "platform/wab/WabBook.h"
 #include "platform/wab/WabReader.h"
 #include "support/TestData.h"
@@ -432,6 +433,32 @@ TEST(WabBook, BookContactsReadsAnyContactAnyNumberOfTimes) {
     EXPECT_EQ(book.Outline().skippedRecords, whole.skippedRecords);
     EXPECT_EQ(book.Outline().deletedRecovered, whole.deletedRecovered);
     EXPECT_EQ(book.Outline().groups.size(), whole.groups.size());
+  }
+}
+
+// Read ahead on a second thread, the contacts come in the order asked,
+// around the ring more than once, a position past the book as a damaged
+// record; stopping halfway waits for the thread.
+TEST(WabBook, ContactsReadAheadComeInTheOrderAsked) {
+  const std::string bytes = WriteBook(testsupport::GeneratedBook(100));
+  const wab::WabFile file = wab::WabFile::Parse(bytes);
+  const wab::Book whole = wab::ReadBook(file, {false, 1252});
+  wab::BookContacts book(file, {false, 1252});
+  std::vector<std::size_t> order;
+  for (std::size_t i = book.Count(); i-- > 0;) order.push_back(i);
+  order.push_back(book.Count());
+  for (std::size_t stopAfter : {order.size(), std::size_t{40}}) {
+    wab::ContactReadAhead ahead(book, order);
+    for (std::size_t k = 0; k < stopAfter; ++k) {
+      const wab::Contact* c = ahead.Next();
+      if (order[k] == book.Count()) {
+        EXPECT_EQ(c, nullptr);
+      } else {
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(c->id, whole.contacts[order[k]].id);
+        EXPECT_EQ(c->fields, whole.contacts[order[k]].fields);
+      }
+    }
   }
 }
 
