@@ -105,7 +105,7 @@ ExportResult ExportBook(const BookExportRequest& request) {
     wab::Contact c;
     if (request.format == BookFormat::CsvGoogle) {
       for (std::size_t i = 0; i < opened->contacts.Count(); ++i)
-        if (opened->contacts.ReadAt(i, c)) googleColumns.Fit(c);
+        if (opened->contacts.ReadAt(i, c, &GoogleColumns::Fields())) googleColumns.Fit(c);
     } else if (request.format == BookFormat::Xlsx) {
       sheetPlan = std::make_unique<XlsxSheetPlan>(opened->contacts.Outline());
       for (std::size_t i = 0; i < opened->contacts.Count(); ++i)

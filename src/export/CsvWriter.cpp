@@ -186,6 +186,16 @@ void GoogleColumns::Fit(const wab::Contact& c) {
   relations = std::max(relations, c.children.size() + !c[Field::Spouse].empty());
 }
 
+const wab::FieldSet& GoogleColumns::Fields() {
+  static const wab::FieldSet fields = [] {
+    wab::FieldSet f{};
+    for (const PhoneField& p : kPhoneFields) f[static_cast<std::size_t>(p.field)] = true;
+    f[static_cast<std::size_t>(Field::Spouse)] = true;
+    return f;
+  }();
+  return fields;
+}
+
 namespace {
 GoogleColumns FittedTo(const wab::Book& book) {
   GoogleColumns columns;

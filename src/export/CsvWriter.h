@@ -27,6 +27,9 @@ enum class CsvLayout { Outlook, Google };
 struct GoogleColumns {
   std::size_t emails = 1, phones = 1, relations = 1;
   void Fit(const wab::Contact& contact);
+  // The fields Fit looks at besides addresses and children: a pass that
+  // only fits the counts need decode no other text.
+  static const wab::FieldSet& Fields();
 };
 
 class CsvWriter {
