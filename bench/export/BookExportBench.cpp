@@ -13,7 +13,7 @@
 // Every export writes a new file each run (a replaced file waits for the
 // disk first, which the designed xls export never does).
 //
-// Usage: book_export_bench [CONTACTS [RUNS [KEEP_DIR]]]
+// Usage: [ADDRIVO_CONVERT=TOOL] book_export_bench [CONTACTS [RUNS [KEEP_DIR]]]
 //        book_export_bench --xlsx-only BOOK OUT   (the reference process)
 #include <sys/resource.h>
 #include <xlsxwriter.h>
@@ -129,7 +129,9 @@ int main(int argc, char** argv) {
   testsupport::WriteGeneratedBook(book, contacts);
   std::printf("book: %zu contacts, %.1f MB\n", contacts, std::filesystem::file_size(book) / 1e6);
 
-  const std::string tool = std::string(ADDRIVO_BINARY_DIR) + "/bin/addrivo-convert";
+  // ADDRIVO_CONVERT: another build's tool to time (an older commit's, say).
+  const char* other = std::getenv("ADDRIVO_CONVERT");
+  const std::string tool = other && *other ? other : std::string(ADDRIVO_BINARY_DIR) + "/bin/addrivo-convert";
   const std::string args = " " + testsupport::ShellQuote(book) + " " + testsupport::ShellQuote(dir.string()) +
                            " >/dev/null 2>&1";
   struct Verb {

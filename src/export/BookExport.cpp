@@ -10,8 +10,10 @@
 #include "PathNames.h"
 #include "XlsxWriter.h"
 #include "excel/OutputFile.h"
+#include "platform/automation/Automation.h"
 #include "platform/os/Os.h"
 #include "platform/wab/WabBook.h"
+#include "platform/wab/WabReader.h"
 
 namespace exports {
 namespace {
@@ -68,6 +70,14 @@ class Buffered {
   const excel::NewFile& out_;
 };
 
+// The book opened for reading a contact at a time; the file stays open
+// (mapped) while its contacts are read.
+struct OpenedBook {
+  explicit OpenedBook(const std::string& path) : file(wab::OpenBookFile(path)), contacts(file, {}) {}
+  wab::WabFile file;
+  wab::BookContacts contacts;
+};
+
 }  // namespace
 
 std::string BookFileName(const std::string& bookPath, BookFormat format) {
@@ -78,25 +88,43 @@ ExportResult ExportBook(const BookExportRequest& request) {
   ExportResult result;
   const std::string book = Trimmed(request.bookPath);
   result.outputPath = WithTrailingSeparator(request.folder) + BookFileName(book, request.format);
-
-  // The book is read whole before anything is written, so a book that
-  // cannot be read leaves no file behind.
-  auto loaded = std::make_unique<wab::Book>();
-  try {
-    *loaded = wab::LoadBook(book);
-  } catch (const std::exception& e) {
+  const auto unreadable = [&](const std::exception& e) {
     return Failure(result, "The address book " + book + " could not be read: " + e.what());
+  };
+
+  // The book is opened, and read through by the formats that must know
+  // something of every contact before their first byte, before anything
+  // is written, so a book that cannot be read leaves no file behind. Its
+  // contacts are then decoded one at a time as they are written, never all
+  // held: the layouts keep only the facts they measured.
+  std::unique_ptr<OpenedBook> opened;
+  GoogleColumns googleColumns;
+  std::unique_ptr<XlsxSheetPlan> sheetPlan;
+  try {
+    opened = std::make_unique<OpenedBook>(book);
+    wab::Contact c;
+    if (request.format == BookFormat::CsvGoogle) {
+      for (std::size_t i = 0; i < opened->contacts.Count(); ++i)
+        if (opened->contacts.ReadAt(i, c, &GoogleColumns::Fields())) googleColumns.Fit(c);
+    } else if (request.format == BookFormat::Xlsx) {
+      sheetPlan = std::make_unique<XlsxSheetPlan>(opened->contacts.Outline());
+      for (std::size_t i = 0; i < opened->contacts.Count(); ++i)
+        if (opened->contacts.ReadAt(i, c)) sheetPlan->Add(c);
+    }
+  } catch (const std::exception& e) {
+    return unreadable(e);
   }
-  const wab::Book& model = *loaded;
+  wab::BookContacts& contacts = opened->contacts;
+  const wab::Book& outline = contacts.Outline();
   // Held from a global, so leak checkers see it as reachable.
   struct Keep {
-    std::unique_ptr<wab::Book>& book;
+    std::unique_ptr<OpenedBook>& book;
     bool keep;
     ~Keep() {
-      static auto* kept = new std::vector<std::unique_ptr<wab::Book>>;
+      static auto* kept = new std::vector<std::unique_ptr<OpenedBook>>;
       if (keep) kept->push_back(std::move(book));
     }
-  } keep{loaded, request.keepBookUntilExit};
+  } keep{opened, request.keepBookUntilExit};
 
   // A folder of that name is no file to replace; a file the user has is
   // replaced only with consent, and then a file that appears meanwhile is
@@ -117,21 +145,33 @@ ExportResult ExportBook(const BookExportRequest& request) {
                                std::strerror(err) + ".");
 
   ContactProgress progress(request.progress);
-  const std::size_t total = model.contacts.size() + model.groups.size();
+  // Damaged records among the contacts count off as they are passed over.
+  const std::size_t total = contacts.Count() + outline.groups.size();
   progress.Prepare(static_cast<std::int32_t>(total));
   LossReport& losses = result.loss;
   int writeError = 0;
+  std::size_t saved = 0;
+  // Each readable contact in record-id order, into one reused object.
+  wab::Contact contact;
+  const auto eachContact = [&](const auto& write) {
+    for (std::size_t i = 0; i < contacts.Count(); ++i) {
+      if (contacts.ReadAt(i, contact)) {
+        write(contact);
+        ++saved;
+      }
+      progress.Advance();
+    }
+  };
   try {
     switch (request.format) {
       case BookFormat::VCard: {
-        VCardWriter writer(model, request.vcard);
+        VCardWriter writer(outline, request.vcard);
         Buffered out(output);
-        for (const auto& c : model.contacts) {
+        eachContact([&](const wab::Contact& c) {
           writer.AppendContact(c, out.text);
           out.Flush();
-          progress.Advance();
-        }
-        for (const auto& g : model.groups) {
+        });
+        for (const auto& g : outline.groups) {
           writer.AppendGroup(g, out.text);
           out.Flush();
           progress.Advance();
@@ -143,25 +183,29 @@ ExportResult ExportBook(const BookExportRequest& request) {
       }
       case BookFormat::CsvOutlook:
       case BookFormat::CsvGoogle: {
-        CsvWriter writer(model, request.format == BookFormat::CsvOutlook ? CsvLayout::Outlook : CsvLayout::Google);
+        CsvWriter writer(outline, request.format == BookFormat::CsvOutlook ? CsvLayout::Outlook : CsvLayout::Google,
+                         googleColumns);
         Buffered out(output);
         writer.AppendHeader(out.text);
-        for (const auto& c : model.contacts) {
+        eachContact([&](const wab::Contact& c) {
           writer.AppendContact(c, out.text);
           out.Flush();
-          progress.Advance();
-        }
+        });
         writer.CountGroupLosses();
-        for (std::size_t i = 0; i < model.groups.size(); ++i) progress.Advance();
+        for (std::size_t i = 0; i < outline.groups.size(); ++i) progress.Advance();
         out.Flush(true);
         losses = writer.losses();
         writeError = out.error;
         break;
       }
       case BookFormat::Xlsx:
-        WriteXlsx(model, output.path(), progress, losses);
+        WriteXlsx(contacts, *sheetPlan, output.path(), progress, losses);
+        saved = sheetPlan->rows();
         break;
     }
+  } catch (const automation::AutomationError& e) {
+    output.Abandon();
+    return unreadable(e);
   } catch (const std::exception& e) {
     output.Abandon();
     return Failure(result, std::string("Writing the file failed: ") + e.what() + ".");
@@ -173,18 +217,18 @@ ExportResult ExportBook(const BookExportRequest& request) {
   }
 
   result.completed = true;
-  result.contacts = static_cast<std::int32_t>(model.contacts.size());
+  result.contacts = static_cast<std::int32_t>(saved);
   result.shortenedCells = static_cast<std::int32_t>(losses.shortenedValues);
-  result.message = std::to_string(model.contacts.size()) + " Contacts Successfully Saved to " + kCrLf +
+  result.message = std::to_string(saved) + " Contacts Successfully Saved to " + kCrLf +
                    "FileName: " + result.outputPath;
-  if (!model.groups.empty()) {
+  if (!outline.groups.empty()) {
     const bool asGroups = request.format == BookFormat::VCard || request.format == BookFormat::Xlsx;
-    result.message += kCrLf + Counted(model.groups.size(), "group", "groups") +
+    result.message += kCrLf + Counted(outline.groups.size(), "group", "groups") +
                       (asGroups ? " saved with their members."
                                 : " saved as the group labels of their members.");
   }
-  losses.skippedRecords = static_cast<std::int64_t>(model.skippedRecords);
-  losses.skippedProperties = static_cast<std::int64_t>(model.skippedProperties);
+  losses.skippedRecords = static_cast<std::int64_t>(outline.skippedRecords);
+  losses.skippedProperties = static_cast<std::int64_t>(outline.skippedProperties);
   losses.AppendTo(result.message);
   return result;
 }

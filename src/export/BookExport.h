@@ -1,10 +1,11 @@
 // The exports of the whole book: vCard, CSV for Outlook, CSV for Google
-// Contacts and an Excel workbook (.xlsx). Each reads the book's model, writes
-// one file named after the book into the chosen folder, and ends as the
-// designed exports do: nothing partial under the final name, no success
-// message on failure, an existing file replaced only with consent, and a
-// completion message that names whatever could not travel. No Qt: the
-// conversion dialog and addrivo-convert both run it.
+// Contacts and an Excel workbook (.xlsx). Each reads the book a contact at a
+// time (never holding them all), writes one file named after the book into
+// the chosen folder, and ends as the designed exports do: nothing partial
+// under the final name, no success message on failure, an existing file
+// replaced only with consent, and a completion message that names whatever
+// could not travel. No Qt: the conversion dialog and addrivo-convert both
+// run it.
 #pragma once
 
 #include <string>
@@ -26,8 +27,8 @@ struct BookExportRequest {
   ReplaceConsent replace;         // asked when the file exists; empty: never replace
   ExportProgress* progress = nullptr;
   // For a process that ends right after the export (the command-line tool):
-  // the book's memory is left to the system at exit instead of being given
-  // back object by object, which takes a tenth of the run.
+  // the opened book (its mapping and outline) is left to the system at exit
+  // instead of being given back piece by piece.
   bool keepBookUntilExit = false;
 };
 

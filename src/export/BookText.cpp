@@ -151,14 +151,26 @@ std::string UnixLineBreaks(std::string_view text) {
 }
 
 BookIndex::BookIndex(const wab::Book& book) {
-  contacts_.reserve(book.contacts.size());
-  for (const auto& c : book.contacts) contacts_.emplace(c.id, &c);
-  for (const auto& g : book.groups) groups_.emplace(g.id, &g);
+  for (const auto& g : book.groups) {
+    groups_.emplace(g.id, &g);
+    for (const auto& m : g.members)
+      if (m.kind == wab::Member::Kind::Record) members_.emplace(m.id, std::nullopt);
+  }
+  for (const auto& c : book.contacts) Note(c);
 }
 
-const wab::Contact* BookIndex::Contact(std::uint32_t id) const {
-  auto it = contacts_.find(id);
-  return it == contacts_.end() ? nullptr : it->second;
+void BookIndex::Note(const wab::Contact& c) {
+  auto it = members_.find(c.id);
+  // The first contact of an id wins, as lookups in a held book find it.
+  if (it == members_.end() || it->second) return;
+  const auto emails = EmailsDefaultFirst(c);
+  it->second = MemberContact{FormattedName(c), emails.empty() ? std::string() : emails.front()->address,
+                             StableUuid(c, false)};
+}
+
+const BookIndex::MemberContact* BookIndex::Contact(std::uint32_t id) const {
+  auto it = members_.find(id);
+  return it == members_.end() || !it->second ? nullptr : &*it->second;
 }
 
 const wab::Group* BookIndex::Group(std::uint32_t id) const {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -57,18 +58,32 @@ std::string IsoTimestamp(std::int64_t seconds, bool basic);
 // Line breaks as stored (CR LF, or a lone CR or LF) made one "\n" each.
 std::string UnixLineBreaks(std::string_view text);
 
-// Record id to the contact or group holding it, for member lists.
+// What member lists need of the book: its groups by record id, and of each
+// contact a group lists, what a member line shows of it. The contacts a
+// book holds are taken at once; an export that reads the book one contact
+// at a time hands each over as it writes it (Note), before the groups, so
+// only the listed contacts' few texts are kept.
 class BookIndex {
  public:
+  struct MemberContact {
+    std::string name;   // FormattedName
+    std::string email;  // the default address, else the first; may be empty
+    std::string uuid;   // StableUuid
+  };
+
   explicit BookIndex(const wab::Book& book);
-  const wab::Contact* Contact(std::uint32_t id) const;
+  // Keeps what member lines show of the contact when a group lists it.
+  void Note(const wab::Contact& contact);
+  // A listed contact noted so far (a damaged one never is), or nullptr.
+  const MemberContact* Contact(std::uint32_t id) const;
   const wab::Group* Group(std::uint32_t id) const;
   // The names of the groups listing the contact, in the contact's order.
   std::vector<std::string> GroupNames(const wab::Contact& contact) const;
 
  private:
-  std::unordered_map<std::uint32_t, const wab::Contact*> contacts_;
   std::unordered_map<std::uint32_t, const wab::Group*> groups_;
+  // Every contact id a group lists; filled in as those contacts are noted.
+  std::unordered_map<std::uint32_t, std::optional<MemberContact>> members_;
 };
 
 }  // namespace exports

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <deque>
+#include <stdexcept>
 
 namespace exports {
 namespace {
@@ -177,17 +178,40 @@ void AppendCsvField(std::string& out, std::string_view value) {
   out += '"';
 }
 
-CsvWriter::CsvWriter(const wab::Book& book, CsvLayout layout) : book_(book), index_(book), layout_(layout) {
+void GoogleColumns::Fit(const wab::Contact& c) {
+  std::size_t filled = 0;
+  for (const PhoneField& p : kPhoneFields) filled += !c[p.field].empty();
+  emails = std::max(emails, c.emails.size());
+  phones = std::max(phones, filled);
+  relations = std::max(relations, c.children.size() + !c[Field::Spouse].empty());
+}
+
+const wab::FieldSet& GoogleColumns::Fields() {
+  static const wab::FieldSet fields = [] {
+    wab::FieldSet f{};
+    for (const PhoneField& p : kPhoneFields) f[static_cast<std::size_t>(p.field)] = true;
+    f[static_cast<std::size_t>(Field::Spouse)] = true;
+    return f;
+  }();
+  return fields;
+}
+
+namespace {
+GoogleColumns FittedTo(const wab::Book& book) {
+  GoogleColumns columns;
+  for (const auto& c : book.contacts) columns.Fit(c);
+  return columns;
+}
+}  // namespace
+
+CsvWriter::CsvWriter(const wab::Book& book, CsvLayout layout)
+    : CsvWriter(book, layout, layout == CsvLayout::Google ? FittedTo(book) : GoogleColumns{}) {}
+
+CsvWriter::CsvWriter(const wab::Book& outline, CsvLayout layout, const GoogleColumns& columns)
+    : book_(outline), index_(outline), layout_(layout), google_(columns) {
   if (layout_ == CsvLayout::Outlook) {
     headers_.assign(kOutlookHeaders.begin(), kOutlookHeaders.end());
   } else {
-    for (const auto& c : book.contacts) {
-      std::size_t phones = 0;
-      for (const PhoneField& p : kPhoneFields) phones += !c[p.field].empty();
-      googleEmails_ = std::max(googleEmails_, c.emails.size());
-      googlePhones_ = std::max(googlePhones_, phones);
-      googleRelations_ = std::max(googleRelations_, c.children.size() + !c[Field::Spouse].empty());
-    }
     headers_ = {"Name",           "Given Name",       "Additional Name", "Family Name", "Given Name Yomi",
                 "Family Name Yomi", "Name Prefix",    "Name Suffix",     "Nickname",    "Birthday",
                 "Gender",         "Notes",            "Group Membership"};
@@ -195,12 +219,12 @@ CsvWriter::CsvWriter(const wab::Book& book, CsvLayout layout) : book_(book), ind
       for (std::size_t i = 1; i <= n; ++i)
         for (const char* part : parts) headers_.push_back(std::string(what) + " " + std::to_string(i) + " - " + part);
     };
-    numbered("E-mail", googleEmails_, {"Type", "Value"});
-    numbered("Phone", googlePhones_, {"Type", "Value"});
+    numbered("E-mail", google_.emails, {"Type", "Value"});
+    numbered("Phone", google_.phones, {"Type", "Value"});
     numbered("Address", 2, {"Type", "Formatted", "Street", "City", "Region", "Postal Code", "Country"});
     numbered("Organization", 1, {"Type", "Name", "Title", "Department", "Location"});
     numbered("Website", 2, {"Type", "Value"});
-    numbered("Relation", googleRelations_, {"Type", "Value"});
+    numbered("Relation", google_.relations, {"Type", "Value"});
     numbered("Event", 1, {"Type", "Value"});
     numbered("IM", 1, {"Type", "Value"});
   }
@@ -217,6 +241,7 @@ void CsvWriter::AppendHeader(std::string& out) const {
 }
 
 void CsvWriter::AppendContact(const wab::Contact& c, std::string& out) {
+  index_.Note(c);
   for (auto& v : row_) v = {};
   owned_.clear();
   if (layout_ == CsvLayout::Outlook)
@@ -279,6 +304,12 @@ void CsvWriter::OutlookRow(const wab::Contact& c) {
 }
 
 void CsvWriter::GoogleRow(const wab::Contact& c) {
+  // Counts fitted in an earlier pass cannot hold a contact of a book that
+  // changed since: refuse rather than write past the record's end.
+  GoogleColumns need;
+  need.Fit(c);
+  if (need.emails > google_.emails || need.phones > google_.phones || need.relations > google_.relations)
+    throw std::runtime_error("the address book changed while it was being read");
   std::size_t col = 0;
   auto put = [&](std::string_view value) { row_[col++] = value; };
   put(Own(FormattedName(c)));
@@ -301,14 +332,14 @@ void CsvWriter::GoogleRow(const wab::Contact& c) {
     row_[col++] = e->isDefault ? "* Other" : "Other";
     row_[col++] = e->address;
   }
-  col = emailStart + 2 * googleEmails_;
+  col = emailStart + 2 * google_.emails;
   const std::size_t phoneStart = col;
   for (const PhoneField& p : kPhoneFields) {
     if (c[p.field].empty()) continue;
     row_[col++] = GooglePhoneType(p.kind);
     row_[col++] = c[p.field];
   }
-  col = phoneStart + 2 * googlePhones_;
+  col = phoneStart + 2 * google_.phones;
   auto address = [&](const char* type, Field street, Field city, Field region, Field code, Field country) {
     const bool any = !c[street].empty() || !c[city].empty() || !c[region].empty() || !c[code].empty() ||
                      !c[country].empty();
@@ -356,7 +387,7 @@ void CsvWriter::GoogleRow(const wab::Contact& c) {
     row_[col++] = "Child";
     row_[col++] = child;
   }
-  col = relationStart + 2 * googleRelations_;
+  col = relationStart + 2 * google_.relations;
   if (IsCalendarDate(c.anniversary)) {
     put("Anniversary");
     put(Own(IsoDate(c.anniversary)));

@@ -22,13 +22,28 @@ namespace exports {
 
 enum class CsvLayout { Outlook, Google };
 
+// How many numbered columns of each kind the Google layout needs: the most
+// any contact fills. Fit takes every contact before the header is written.
+struct GoogleColumns {
+  std::size_t emails = 1, phones = 1, relations = 1;
+  void Fit(const wab::Contact& contact);
+  // The fields Fit looks at besides addresses and children: a pass that
+  // only fits the counts need decode no other text.
+  static const wab::FieldSet& Fields();
+};
+
 class CsvWriter {
  public:
+  // The book's groups, and its contacts when it holds them (the column
+  // counts come from those); it must outlive the writer.
   CsvWriter(const wab::Book& book, CsvLayout layout);
+  // For a book read a contact at a time: its outline, and the counts
+  // fitted to all its contacts beforehand.
+  CsvWriter(const wab::Book& outline, CsvLayout layout, const GoogleColumns& columns);
 
   // The byte-order mark when the layout has one, then the header record.
   void AppendHeader(std::string& out) const;
-  // One record for the contact.
+  // One record for the contact; every contact before CountGroupLosses.
   void AppendContact(const wab::Contact& contact, std::string& out);
   // Counts what the book's groups hold that a CSV file cannot show (call
   // once; membership itself travels with each contact).
@@ -45,7 +60,7 @@ class CsvWriter {
   BookIndex index_;
   CsvLayout layout_;
   std::vector<std::string> headers_;
-  std::size_t googleEmails_ = 1, googlePhones_ = 1, googleRelations_ = 1;
+  GoogleColumns google_;
   // The record's values: views of the contact's texts, or of owned_.
   std::string_view Own(std::string text) { return owned_.emplace_back(std::move(text)); }
   std::vector<std::string_view> row_;

@@ -6,7 +6,13 @@ namespace exports {
 
 std::vector<std::string> XlsxHeadings(const wab::Book&) { return {}; }
 
-void WriteXlsx(const wab::Book&, const std::string&, ContactProgress&, LossReport&) {
+struct XlsxSheetPlan::Impl {};
+XlsxSheetPlan::XlsxSheetPlan(const wab::Book&) {}
+XlsxSheetPlan::~XlsxSheetPlan() = default;
+void XlsxSheetPlan::Add(const wab::Contact&) {}
+std::size_t XlsxSheetPlan::rows() const { return 0; }
+
+void WriteXlsx(wab::BookContacts&, const XlsxSheetPlan&, const std::string&, ContactProgress&, LossReport&) {
   throw XlsxError("the .xlsx export is not available in this build (it needs libxlsxwriter); "
                   "csv-outlook or xls open in Excel as well");
 }

@@ -203,6 +203,7 @@ void VCardWriter::AppendContact(const wab::Contact& c, std::string& out) {
   const bool v4 = options_.version == VCardVersion::V4;
   out += v4 ? "BEGIN:VCARD\r\nVERSION:4.0\r\n" : "BEGIN:VCARD\r\nVERSION:3.0\r\n";
   CommonProperties(c, out);
+  index_.Note(c);
   const auto groups = index_.GroupNames(c);
   if (!groups.empty()) {
     value_.clear();
@@ -226,8 +227,8 @@ void VCardWriter::AppendGroup(const wab::Group& g, std::string& out) {
   for (const wab::Member& m : g.members) {
     switch (m.kind) {
       case wab::Member::Kind::Record:
-        if (const wab::Contact* c = index_.Contact(m.id)) {
-          Line(member, "urn:uuid:" + StableUuid(*c, false), out);
+        if (const BookIndex::MemberContact* c = index_.Contact(m.id)) {
+          Line(member, "urn:uuid:" + c->uuid, out);
         } else if (const wab::Group* sub = index_.Group(m.id)) {
           Line(member, "urn:uuid:" + StableUuid(*sub, true), out);
         } else {

@@ -23,11 +23,15 @@ struct VCardOptions {
 
 class VCardWriter {
  public:
+  // The book's groups and folders, and its contacts when it holds them;
+  // one read a contact at a time passes its outline. It must outlive the
+  // writer.
   VCardWriter(const wab::Book& book, VCardOptions options);
 
   // Appends the contact's card to out.
   void AppendContact(const wab::Contact& contact, std::string& out);
-  // Appends the group's card to out; counts members it cannot name.
+  // Appends the group's card to out, after every contact's (a member is
+  // named by the card written for it); counts members it cannot name.
   void AppendGroup(const wab::Group& group, std::string& out);
 
   const LossReport& losses() const { return losses_; }

@@ -78,9 +78,9 @@ constexpr Named kOtherFields[] = {
     {"Spouse", Field::Spouse},
 };
 
-std::vector<Column> Columns(const wab::Book& book) {
-  std::size_t emails = 1;
-  for (const auto& c : book.contacts) emails = std::max(emails, c.emails.size());
+// The columns for this many e-mail columns, with "Deleted" when the book
+// holds recovered contacts.
+std::vector<Column> Columns(std::size_t emails, bool deleted) {
   std::vector<Column> cols;
   for (const Named& n : kDesignedBeforeEmail) cols.push_back({n.heading, Source::FieldText, n.field});
   for (std::size_t i = 0; i < emails; ++i)
@@ -95,7 +95,7 @@ std::vector<Column> Columns(const wab::Book& book) {
   cols.push_back({"Groups", Source::Groups});
   cols.push_back({"Folder", Source::Folder});
   cols.push_back({"Last Modified (UTC)", Source::Modified});
-  if (book.deletedRecovered > 0) cols.push_back({"Deleted", Source::Deleted});
+  if (deleted) cols.push_back({"Deleted", Source::Deleted});
   return cols;
 }
 
@@ -125,20 +125,35 @@ void Check(lxw_error e) {
   if (e != LXW_NO_ERROR) throw XlsxError(lxw_strerror(e));
 }
 
+// Cuts text to a cell's limit, at a character boundary, and counts it.
+void FitCell(std::string& text, LossReport& losses) {
+  if (text.size() <= kMaxCellChars) return;  // fewer bytes than the limit: fewer characters too
+  std::size_t chars = 0, i = 0;
+  for (; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+    if (chars == kMaxCellChars) break;
+    ++chars;
+  }
+  if (i < text.size()) {
+    text.resize(i);
+    ++losses.shortenedValues;
+  }
+}
+
+bool IsDateColumn(Source s) { return s == Source::Birthday || s == Source::Anniversary || s == Source::Modified; }
+
 class Sheet {
  public:
-  Sheet(const wab::Book& book, LossReport& losses) : index_(book), losses_(losses) {
+  explicit Sheet(const wab::Book& book) : index_(book) {
     for (const auto& f : book.folders) folders_.emplace(f.id, &f);
   }
 
-  // The cell text of a text column; dates are handled apart.
-  std::string Text(const wab::Contact& c, const Column& col) {
+  // The cell text of a text column; dates are handled apart. emails: the
+  // contact's, default first.
+  std::string Text(const wab::Contact& c, const Column& col, const std::vector<const wab::EmailAddress*>& emails) {
     switch (col.source) {
       case Source::FieldText: return c[col.field];
-      case Source::Email: {
-        const auto emails = EmailsDefaultFirst(c);
-        return col.email < emails.size() ? emails[col.email]->address : std::string();
-      }
+      case Source::Email: return col.email < emails.size() ? emails[col.email]->address : std::string();
       case Source::DisplayName: return c.displayName;
       case Source::Children: {
         std::string out;
@@ -162,28 +177,15 @@ class Sheet {
     }
   }
 
-  // Cuts text to a cell's limit, at a character boundary, and counts it.
-  void FitCell(std::string& text) {
-    if (text.size() <= kMaxCellChars) return;  // fewer bytes than the limit: fewer characters too
-    std::size_t chars = 0, i = 0;
-    for (; i < text.size(); ++i) {
-      if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
-      if (chars == kMaxCellChars) break;
-      ++chars;
-    }
-    if (i < text.size()) {
-      text.resize(i);
-      ++losses_.shortenedValues;
-    }
-  }
-
-  const BookIndex& index() const { return index_; }
+  BookIndex& index() { return index_; }
 
  private:
   BookIndex index_;
-  LossReport& losses_;
   std::unordered_map<std::uint32_t, const wab::Folder*> folders_;
 };
+
+// Column widths stop growing here.
+constexpr double kMaxWidth = 50;
 
 lxw_datetime DateCell(const wab::Date& d) {
   return lxw_datetime{d.year, d.month, d.day, 0, 0, 0.0};
@@ -191,15 +193,77 @@ lxw_datetime DateCell(const wab::Date& d) {
 
 }  // namespace
 
+// The widest value of every text column, kept apart for e-mail columns
+// (their number grows as contacts come) and for the others (in the order
+// Columns gives them, "Deleted" included).
+struct XlsxSheetPlan::Impl {
+  explicit Impl(const wab::Book& book) : outline(book), sheet(book), others(Columns(0, true)) {
+    std::erase_if(others, [](const Column& c) { return IsDateColumn(c.source); });
+    widest.assign(others.size(), 0);
+  }
+
+  void Add(const wab::Contact& c) {
+    ++rows;
+    const auto emails = EmailsDefaultFirst(c);
+    if (emailWidest.size() < emails.size()) emailWidest.resize(emails.size(), 0);
+    for (std::size_t i = 0; i < emails.size(); ++i)
+      if (emailWidest[i] < kMaxWidth) emailWidest[i] = std::max(emailWidest[i], DisplayWidth(emails[i]->address) + 1);
+    for (std::size_t i = 0; i < others.size(); ++i)
+      if (widest[i] < kMaxWidth) widest[i] = std::max(widest[i], DisplayWidth(sheet.Text(c, others[i], emails)) + 1);
+  }
+
+  std::vector<Column> Final() const {
+    return Columns(std::max<std::size_t>(1, emailWidest.size()), outline.deletedRecovered > 0);
+  }
+
+  // The width of each final column: its heading's, its widest value's, at
+  // least a date's when there are rows, at most kMaxWidth.
+  std::vector<double> Widths(const std::vector<Column>& cols) const {
+    std::vector<double> out;
+    std::size_t other = 0;
+    for (const Column& col : cols) {
+      double w = DisplayWidth(col.heading) + 2;
+      if (col.source == Source::Birthday || col.source == Source::Anniversary) {
+        if (rows) w = std::max(w, 12.0);
+      } else if (col.source == Source::Modified) {
+        if (rows) w = std::max(w, 20.0);
+      } else if (col.source == Source::Email) {
+        if (col.email < emailWidest.size()) w = std::max(w, emailWidest[col.email]);
+      } else {
+        while (other < others.size() && others[other].heading != col.heading) ++other;
+        if (other < others.size()) w = std::max(w, widest[other]);
+      }
+      out.push_back(std::min(w, kMaxWidth));
+    }
+    return out;
+  }
+
+  const wab::Book& outline;
+  Sheet sheet;
+  std::vector<Column> others;
+  std::vector<double> widest, emailWidest;
+  std::size_t rows = 0;
+};
+
+XlsxSheetPlan::XlsxSheetPlan(const wab::Book& outline) : impl_(std::make_unique<Impl>(outline)) {}
+XlsxSheetPlan::~XlsxSheetPlan() = default;
+void XlsxSheetPlan::Add(const wab::Contact& contact) { impl_->Add(contact); }
+std::size_t XlsxSheetPlan::rows() const { return impl_->rows; }
+
 std::vector<std::string> XlsxHeadings(const wab::Book& book) {
+  std::size_t emails = 1;
+  for (const auto& c : book.contacts) emails = std::max(emails, c.emails.size());
   std::vector<std::string> out;
-  for (const Column& c : Columns(book)) out.push_back(c.heading);
+  for (const Column& c : Columns(emails, book.deletedRecovered > 0)) out.push_back(c.heading);
   return out;
 }
 
-void WriteXlsx(const wab::Book& book, const std::string& path, ContactProgress& progress, LossReport& losses) {
-  const std::vector<Column> cols = Columns(book);
-  Sheet sheet(book, losses);
+void WriteXlsx(wab::BookContacts& book, const XlsxSheetPlan& plan, const std::string& path,
+               ContactProgress& progress, LossReport& losses) {
+  const XlsxSheetPlan::Impl& measured = *plan.impl_;
+  const std::vector<Column> cols = measured.Final();
+  const std::vector<double> widths = measured.Widths(cols);
+  Sheet sheet(measured.outline);
   losses.shortenLimitBytes = 0;  // the cell limit counts characters, not bytes
 
   // Constant memory: rows go to disk as they are written, in order; the
@@ -233,23 +297,11 @@ void WriteXlsx(const wab::Book& book, const std::string& path, ContactProgress& 
   format_set_num_format(stamp, "yyyy-mm-dd hh:mm:ss");
   format_set_align(stamp, LXW_ALIGN_LEFT);
 
-  // Widths from the values; in constant-memory mode they must be set before
-  // the first row.
-  std::vector<double> widths(cols.size());
-  for (std::size_t i = 0; i < cols.size(); ++i) widths[i] = DisplayWidth(cols[i].heading) + 2;
-  for (const auto& c : book.contacts)
-    for (std::size_t i = 0; i < cols.size(); ++i) {
-      if (cols[i].source == Source::Birthday || cols[i].source == Source::Anniversary) {
-        widths[i] = std::max(widths[i], 12.0);
-      } else if (cols[i].source == Source::Modified) {
-        widths[i] = std::max(widths[i], 20.0);
-      } else if (widths[i] < 50) {
-        widths[i] = std::max(widths[i], DisplayWidth(sheet.Text(c, cols[i])) + 1);
-      }
-    }
+  // Widths from the values, measured beforehand: in constant-memory mode
+  // they must be set before the first row.
   for (std::size_t i = 0; i < cols.size(); ++i) {
     const auto col = static_cast<lxw_col_t>(i);
-    Check(worksheet_set_column(ws, col, col, std::min(widths[i], 50.0),
+    Check(worksheet_set_column(ws, col, col, widths[i],
                                cols[i].source == Source::FieldText && cols[i].field == Field::Notes ? wrap
                                                                                                      : nullptr));
   }
@@ -257,12 +309,19 @@ void WriteXlsx(const wab::Book& book, const std::string& path, ContactProgress& 
   for (std::size_t i = 0; i < cols.size(); ++i)
     Check(worksheet_write_string(ws, 0, static_cast<lxw_col_t>(i), cols[i].heading.c_str(), bold));
   worksheet_freeze_panes(ws, 1, 0);
-  Check(worksheet_autofilter(ws, 0, 0, static_cast<lxw_row_t>(book.contacts.size()),
+  Check(worksheet_autofilter(ws, 0, 0, static_cast<lxw_row_t>(plan.rows()),
                              static_cast<lxw_col_t>(cols.size() - 1)));
 
   lxw_row_t row = 1;
   std::string text;
-  for (const auto& c : book.contacts) {
+  wab::Contact c;  // reused: its texts keep their room
+  for (std::size_t at = 0; at < book.Count(); ++at) {
+    if (!book.ReadAt(at, c)) {
+      progress.Advance();
+      continue;
+    }
+    sheet.index().Note(c);
+    const auto emails = EmailsDefaultFirst(c);
     for (std::size_t i = 0; i < cols.size(); ++i) {
       const auto col = static_cast<lxw_col_t>(i);
       const Column& column = cols[i];
@@ -284,11 +343,11 @@ void WriteXlsx(const wab::Book& book, const std::string& path, ContactProgress& 
         Check(worksheet_write_datetime(ws, row, col, &dt, stamp));
         continue;
       }
-      text = sheet.Text(c, column);
+      text = sheet.Text(c, column, emails);
       if (text.empty()) continue;
       // A cell breaks lines with LF alone; a CR would show as "_x000D_".
       if (text.find('\r') != std::string::npos) text = UnixLineBreaks(text);
-      sheet.FitCell(text);
+      FitCell(text, losses);
       Check(worksheet_write_string(ws, row, col, text.c_str(), nullptr));
     }
     ++row;
@@ -302,17 +361,16 @@ void WriteXlsx(const wab::Book& book, const std::string& path, ContactProgress& 
   for (lxw_col_t i = 0; i < 3; ++i) Check(worksheet_write_string(groupsSheet, 0, i, groupHeadings[i], bold));
   worksheet_freeze_panes(groupsSheet, 1, 0);
   row = 1;
-  for (const wab::Group& g : book.groups) {
+  for (const wab::Group& g : measured.outline.groups) {
     const std::string name = FormattedName(g);
     bool any = false;
     for (const wab::Member& m : g.members) {
       std::string member, email;
       switch (m.kind) {
         case wab::Member::Kind::Record:
-          if (const wab::Contact* c = sheet.index().Contact(m.id)) {
-            member = FormattedName(*c);
-            const auto emails = EmailsDefaultFirst(*c);
-            if (!emails.empty()) email = emails.front()->address;
+          if (const BookIndex::MemberContact* c = sheet.index().Contact(m.id)) {
+            member = c->name;
+            email = c->email;
           } else if (const wab::Group* sub = sheet.index().Group(m.id)) {
             member = FormattedName(*sub);
           } else {

@@ -8,6 +8,7 @@
 // Plain C++, no Qt.
 #pragma once
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -24,13 +25,39 @@ class XlsxError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The Contacts sheet's headings for this book, in column order.
+// The Contacts sheet's headings for a book that holds its contacts, in
+// column order.
 std::vector<std::string> XlsxHeadings(const wab::Book& book);
 
-// Writes the workbook to path (replacing whatever is there: callers pass a
-// fresh temporary name). Throws XlsxError; a partial file may then remain at
-// path for the caller to remove. Counts values shortened to a cell's limit.
-void WriteXlsx(const wab::Book& book, const std::string& path, ContactProgress& progress,
-               LossReport& losses);
+// What the Contacts sheet must know of every contact before its first row
+// (how many e-mail columns, how wide each column, how many rows), gathered
+// by a pass of its own that keeps nothing else of the contacts.
+class XlsxSheetPlan {
+ public:
+  // The book's outline (groups and folders name a contact's values); it
+  // must outlive the plan.
+  explicit XlsxSheetPlan(const wab::Book& outline);
+  ~XlsxSheetPlan();
+  XlsxSheetPlan(const XlsxSheetPlan&) = delete;
+  XlsxSheetPlan& operator=(const XlsxSheetPlan&) = delete;
+
+  // Every readable contact of the book, in the order they are written.
+  void Add(const wab::Contact& contact);
+  std::size_t rows() const;
+
+ private:
+  friend void WriteXlsx(wab::BookContacts&, const XlsxSheetPlan&, const std::string&, ContactProgress&,
+                        LossReport&);
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Writes the workbook of the book planned in plan to path, reading its
+// contacts once more (replacing whatever is at path: callers pass a fresh
+// temporary name). Throws XlsxError, and what the book's reading throws; a
+// partial file may then remain at path for the caller to remove. Counts
+// values shortened to a cell's limit.
+void WriteXlsx(wab::BookContacts& book, const XlsxSheetPlan& plan, const std::string& path,
+               ContactProgress& progress, LossReport& losses);
 
 }  // namespace exports

@@ -17,6 +17,7 @@
 #include "export/CsvWriter.h"
 #include "export/VCardWriter.h"
 #include "support/TestData.h"
+#include "platform/wab/WabFile.h"
 #include "support/WabWriter.h"
 
 namespace {
@@ -438,6 +439,118 @@ TEST(BookOutput, EveryFormatHonoursConsentUmaskAndCleansUp) {
     }
   }
   ::umask(oldMask);
+}
+
+// --- Read a contact at a time ----------------------------------------------------
+
+// A generated book plus a contact with a property nobody reads, a damaged
+// contact, and a group listing both.
+std::filesystem::path BookWithDamage(const testsupport::TempDir& dir) {
+  using namespace testsupport::wab;
+  auto book = testsupport::GeneratedBook(120);
+  book.records.push_back(Contact(90001, {Unicode(kSurname, "Odd"), Raw(Tag(0x3A06, 0x0099), "??")}));
+  book.records.push_back(Contact(90002, {Unicode(kSurname, "Broken")}));
+  book.records.push_back(Group(90003, "Listing both", {90001, 90002}));
+  Layout layout;
+  std::string bytes = WriteBook(book, &layout);
+  // Its first value no longer repeats its tag.
+  const std::uint32_t at = layout.recordOffsets[book.records.size() - 2];
+  std::uint32_t tags = 0;
+  for (int i = 0; i < 4; ++i) tags |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 12 + i])) << (8 * i);
+  bytes[at + 0x20 + 4 * tags] ^= 0x01;
+  testsupport::WriteFile(dir / "book.wab", bytes);
+  return dir / "book.wab";
+}
+
+struct StreamRow {
+  const char* name;
+  exports::BookFormat format;
+  VCardVersion version;
+};
+
+class ContactAtATime : public ::testing::TestWithParam<StreamRow> {};
+
+// The same bytes and counts as the writers over the whole book held, though
+// the two-pass formats read every contact twice.
+TEST_P(ContactAtATime, SameAsTheWholeBookHeld) {
+  testsupport::TempDir dir;
+  const auto path = BookWithDamage(dir);
+  const wab::Book held = wab::LoadBook(path.string());
+  ASSERT_GT(held.skippedRecords, 0u);
+  ASSERT_GT(held.skippedProperties, 0u);
+  std::string expected;
+  exports::LossReport heldLoss;
+  if (GetParam().format == exports::BookFormat::CsvOutlook || GetParam().format == exports::BookFormat::CsvGoogle) {
+    CsvWriter csv(held, GetParam().format == exports::BookFormat::CsvOutlook ? CsvLayout::Outlook : CsvLayout::Google);
+    csv.AppendHeader(expected);
+    for (const auto& c : held.contacts) csv.AppendContact(c, expected);
+    csv.CountGroupLosses();
+    heldLoss = csv.losses();
+  } else {
+    VCardWriter vcard(held, VCardOptions{GetParam().version, true});
+    for (const auto& c : held.contacts) vcard.AppendContact(c, expected);
+    for (const auto& g : held.groups) vcard.AppendGroup(g, expected);
+    heldLoss = vcard.losses();
+  }
+  exports::BookExportRequest request;
+  request.bookPath = path.string();
+  request.folder = dir.path().string();
+  request.format = GetParam().format;
+  request.vcard.version = GetParam().version;
+  const auto result = exports::ExportBook(request);
+  ASSERT_TRUE(result.completed) << result.message;
+  if (GetParam().format != exports::BookFormat::Xlsx) {
+    EXPECT_EQ(testsupport::ReadFile(result.outputPath), expected);
+  }
+  EXPECT_EQ(result.contacts, static_cast<std::int32_t>(held.contacts.size()));
+  EXPECT_EQ(result.loss.skippedRecords, static_cast<std::int64_t>(held.skippedRecords));
+  EXPECT_EQ(result.loss.skippedProperties, static_cast<std::int64_t>(held.skippedProperties));
+  EXPECT_EQ(result.loss.missingMembers, heldLoss.missingMembers);
+  EXPECT_GT(result.loss.missingMembers, 0) << "the damaged contact is no member";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, ContactAtATime,
+    ::testing::Values(StreamRow{"VCard3", exports::BookFormat::VCard, VCardVersion::V3},
+                      StreamRow{"VCard4", exports::BookFormat::VCard, VCardVersion::V4},
+                      StreamRow{"CsvOutlook", exports::BookFormat::CsvOutlook, VCardVersion::V3},
+                      StreamRow{"CsvGoogle", exports::BookFormat::CsvGoogle, VCardVersion::V3},
+                      // Its members are counted as the vCard's are.
+                      StreamRow{"Xlsx", exports::BookFormat::Xlsx, VCardVersion::V3}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Cuts the book short once the first contact is written.
+class CutShort : public exports::ExportProgress {
+ public:
+  explicit CutShort(std::filesystem::path book) : book_(std::move(book)) {}
+  void Prepare(std::int32_t, std::int32_t, std::int32_t, double) override {}
+  void SetPosition(std::int32_t position) override {
+    if (position == 1) std::filesystem::resize_file(book_, std::filesystem::file_size(book_) / 4);
+  }
+
+ private:
+  std::filesystem::path book_;
+};
+
+// Contacts are read while the file is written: a book cut short then fails
+// as an unreadable book does, and leaves nothing behind.
+TEST(ContactAtATimeCutShort, FailsAndLeavesNoFile) {
+  for (const auto format : {exports::BookFormat::VCard, exports::BookFormat::CsvOutlook,
+                            exports::BookFormat::CsvGoogle, exports::BookFormat::Xlsx}) {
+    testsupport::TempDir dir;
+    testsupport::WriteGeneratedBook(dir / "book.wab", 2000);
+    CutShort cut(dir / "book.wab");
+    exports::BookExportRequest request;
+    request.bookPath = (dir / "book.wab").string();
+    request.folder = dir.path().string();
+    request.format = format;
+    request.progress = &cut;
+    const auto result = exports::ExportBook(request);
+    EXPECT_FALSE(result.completed);
+    EXPECT_NE(result.message.find("could not be read: " + std::string(wab::kBookCutShort)), std::string::npos)
+        << result.message;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << result.outputPath;
+  }
 }
 
 TEST(BookOutput, LossesOfEveryExportAreWordedInOnePlace) {

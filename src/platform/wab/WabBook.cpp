@@ -338,8 +338,10 @@ class Decoder {
 
   // Decodes rec into c, a fresh object, and its member list. Nothing in a
   // record is fatal: a property of a type or shape the model does not read
-  // is counted.
-  void Decode(const Record& rec, Contact& c, std::vector<Member>& members, Links& out) {
+  // is counted. With only, the texts of other fields and the display name
+  // are left empty (counted all the same).
+  void Decode(const Record& rec, Contact& c, std::vector<Member>& members, Links& out,
+              const FieldSet* only = nullptr) {
     out.subFolders.clear();
     out.oneOffs.clear();
     out.folderLink.reset();
@@ -374,7 +376,7 @@ class Decoder {
         if (IsText(p)) {
           if (!have[slot]) {
             have[slot] = true;
-            DecodeText(p.data, IsUnicode(p), codePage_, c.fields[slot]);
+            if (!only || (*only)[slot]) DecodeText(p.data, IsUnicode(p), codePage_, c.fields[slot]);
           }
         } else {
           used = false;
@@ -385,7 +387,7 @@ class Decoder {
             used = IsText(p);
             if (used && !haveDisplay) {
               haveDisplay = true;
-              DecodeText(p.data, IsUnicode(p), codePage_, c.displayName);
+              if (!only) DecodeText(p.data, IsUnicode(p), codePage_, c.displayName);
             }
             break;
           case kSlotEmailAddress:
@@ -691,7 +693,7 @@ class BookReader {
 
   // Decodes the contact at position i into c (emptied first); false, and
   // counted once, when its record is damaged.
-  bool ReadAt(std::size_t i, Contact& c) {
+  bool ReadAt(std::size_t i, Contact& c, const FieldSet* only = nullptr) {
     const ContactEntry& e = contacts_[i];
     if (!file_.ReadRecord(e.offset, rec_)) {
       if (!(e.seen & kCounted)) ++book.skippedRecords;
@@ -704,17 +706,17 @@ class BookReader {
       file_.ReleasePages();
       sinceRelease_ = 0;
     }
-    DecodeAt(i, rec_, c);
+    DecodeAt(i, rec_, c, only);
     return true;
   }
 
   // Decodes rec, the record of the contact at position i, into c (emptied first).
-  void DecodeAt(std::size_t i, const Record& rec, Contact& c) {
+  void DecodeAt(std::size_t i, const Record& rec, Contact& c, const FieldSet* only = nullptr) {
     ContactEntry& e = contacts_[i];
     Reset(c);
     scratchMembers_.clear();
     const std::uint32_t skippedBefore = decoder_.skippedProperties;
-    decoder_.Decode(rec, c, scratchMembers_, links_);
+    decoder_.Decode(rec, c, scratchMembers_, links_, only);
     c.id = e.id;
     c.deleted = e.recovered;
     // A contact read twice is counted once.
@@ -875,8 +877,10 @@ BookContacts::~BookContacts() = default;
 const Book& BookContacts::Outline() const { return impl_->reader.book; }
 std::size_t BookContacts::Count() const { return impl_->reader.ContactCount(); }
 
-bool BookContacts::ReadAt(std::size_t i, Contact& c) {
-  const bool read = i < Count() && impl_->reader.ReadAt(i, c);
+bool BookContacts::ReadAt(std::size_t i, Contact& c) { return ReadAt(i, c, nullptr); }
+
+bool BookContacts::ReadAt(std::size_t i, Contact& c, const FieldSet* only) {
+  const bool read = i < Count() && impl_->reader.ReadAt(i, c, only);
   if (!impl_->reader.File().Intact()) throw automation::AutomationError(kBookCutShort);
   return read;
 }

@@ -149,6 +149,9 @@ struct BookOptions {
   int codePage = 0;  // for 8-bit texts; 0: the ANSI code page of the user's locale
 };
 
+// Fields by their index (Field), for reads that want only some.
+using FieldSet = std::array<bool, kFieldCount>;
+
 struct Book {
   std::vector<Folder> folders;    // record-id order
   std::vector<Contact> contacts;  // record-id order; recovered ones among them when asked
@@ -196,6 +199,10 @@ class BookContacts {
   // automation::AutomationError (kBookCutShort) when the file turns out
   // cut short while it is read.
   bool ReadAt(std::size_t i, Contact& c);
+  // The same, decoding only the texts of the fields in only (the display
+  // name not at all; addresses, children, dates and links always), for a
+  // quick pass that measures something of every contact. Counts as above.
+  bool ReadAt(std::size_t i, Contact& c, const FieldSet* only);
   // The position of the contact with that record id, if the book has one.
   std::optional<std::size_t> Position(std::uint32_t id) const;
   // The contact with that record id; false when the book has none.
