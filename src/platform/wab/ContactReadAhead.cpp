@@ -1,55 +1,78 @@
 #include "platform/wab/ContactReadAhead.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace wab {
 
 ContactReadAhead::ContactReadAhead(BookContacts& book, std::vector<std::size_t> positions)
-    : book_(book),
-      positions_(std::move(positions)),
-      ring_(std::make_unique<Contact[]>(kAhead)),
-      read_(std::make_unique<bool[]>(kAhead)),
-      thread_([this] { Run(); }) {}
+    : book_(book), positions_(std::move(positions)), batches_(std::make_unique<Batch[]>(2)) {
+  thread_ = std::thread([this] { Run(); });
+}
 
 ContactReadAhead::~ContactReadAhead() {
-  stop_.store(true);
-  // Wakes the thread if it waits for room.
-  taken_.store(positions_.size() + kAhead);
-  taken_.notify_one();
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
   thread_.join();
 }
 
 void ContactReadAhead::Run() {
-  for (std::size_t k = 0; k < positions_.size(); ++k) {
-    // The caller still holds the contact it took last: slot k may be filled
-    // once every contact before k + 1 - kAhead has been taken and let go.
-    for (std::size_t taken = taken_.load(); k + 2 > taken + kAhead; taken = taken_.load()) {
-      if (stop_.load()) return;
-      taken_.wait(taken);
+  const std::size_t batches = (positions_.size() + kBatch - 1) / kBatch;
+  for (std::size_t b = 0; b < batches; ++b) {
+    {
+      // Batch b reuses the room of batch b - 2, which the caller must have let go.
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [&] { return stop_ || b < released_ + 2; });
+      if (stop_) return;
     }
-    if (stop_.load()) return;
-    try {
-      read_[k % kAhead] = book_.ReadAt(positions_[k], ring_[k % kAhead]);
-    } catch (...) {
-      error_ = std::current_exception();
-      errorAt_ = k;
-      ready_.store(k + 1);
-      ready_.notify_one();
-      return;
+    Batch& batch = batches_[b % 2];
+    const std::size_t first = b * kBatch, end = std::min(positions_.size(), first + kBatch);
+    for (std::size_t k = first; k < end; ++k) {
+      try {
+        batch.read[k - first] = book_.ReadAt(positions_[k], batch.contacts[k - first]);
+      } catch (...) {
+        std::lock_guard lock(mutex_);
+        error_ = std::current_exception();
+        errorAt_ = k;
+        filled_ = b + 1;
+        changed_.notify_all();
+        return;
+      }
     }
-    ready_.store(k + 1);
-    ready_.notify_one();
+    {
+      std::lock_guard lock(mutex_);
+      filled_ = b + 1;
+      if (stop_) return;
+    }
+    changed_.notify_all();
   }
 }
 
 const Contact* ContactReadAhead::Next() {
-  const std::size_t k = taken_.load();
+  const std::size_t k = taken_;
   if (k >= positions_.size()) return nullptr;
-  for (std::size_t ready = ready_.load(); ready <= k; ready = ready_.load()) ready_.wait(ready);
-  if (error_ && errorAt_ == k) std::rethrow_exception(error_);
-  taken_.store(k + 1);
-  taken_.notify_one();
-  return read_[k % kAhead] ? &ring_[k % kAhead] : nullptr;
+  const std::size_t b = k / kBatch;
+  if (k % kBatch == 0) {
+    std::unique_lock lock(mutex_);
+    // Starting a batch lets go of the one before it.
+    if (b > released_) {
+      released_ = b;
+      changed_.notify_all();
+    }
+    changed_.wait(lock, [&] { return filled_ > b; });
+    // A failure in this batch ends it there.
+    if (error_) {
+      failure_ = error_;
+      failsAt_ = errorAt_;
+    }
+  }
+  if (failure_ && k >= failsAt_) std::rethrow_exception(failure_);
+  ++taken_;
+  const Batch& batch = batches_[b % 2];
+  return batch.read[k % kBatch] ? &batch.contacts[k % kBatch] : nullptr;
 }
 
 }  // namespace wab

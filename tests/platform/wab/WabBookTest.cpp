@@ -437,17 +437,17 @@ TEST(WabBook, BookContactsReadsAnyContactAnyNumberOfTimes) {
 }
 
 // Read ahead on a second thread, the contacts come in the order asked,
-// around the ring more than once, a position past the book as a damaged
+// batch after batch, a position past the book as a damaged
 // record; stopping halfway waits for the thread.
 TEST(WabBook, ContactsReadAheadComeInTheOrderAsked) {
-  const std::string bytes = WriteBook(testsupport::GeneratedBook(100));
+  const std::string bytes = WriteBook(testsupport::GeneratedBook(600));
   const wab::WabFile file = wab::WabFile::Parse(bytes);
   const wab::Book whole = wab::ReadBook(file, {false, 1252});
   wab::BookContacts book(file, {false, 1252});
   std::vector<std::size_t> order;
   for (std::size_t i = book.Count(); i-- > 0;) order.push_back(i);
   order.push_back(book.Count());
-  for (std::size_t stopAfter : {order.size(), std::size_t{40}}) {
+  for (std::size_t stopAfter : {order.size(), std::size_t{300}}) {
     wab::ContactReadAhead ahead(book, order);
     for (std::size_t k = 0; k < stopAfter; ++k) {
       const wab::Contact* c = ahead.Next();
