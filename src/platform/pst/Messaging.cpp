@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/pst/ContactProperties.h"
 #include "platform/pst/Crc.h"
 #include "platform/pst/DistListProperties.h"
+#include "platform/pst/WorkAhead.h"
 
 namespace pst::detail {
 
@@ -52,6 +54,19 @@ constexpr bool InContentsRow(std::uint16_t id) {
       return false;
   }
 }
+
+// Items in the making at once, and how many change hands together: enough
+// that the two threads seldom wait for each other, few enough to cost
+// little memory.
+constexpr std::size_t kAheadBatch = 16;
+constexpr std::size_t kAheadSlots = 4 * kAheadBatch;
+
+// One contact item made ahead of its writing.
+struct BuiltItem {
+  std::uint8_t searchKey[16];
+  PropertyList props;
+  NodeContent item;
+};
 
 // Reference counts are 16-bit: a shared block serves at most this many nodes.
 constexpr std::size_t kMaxSharers = 60000;
@@ -112,22 +127,28 @@ class Writer {
 // Message nodes are numbered folder by folder, contacts then lists, in the
 // order WriteFolder writes them.
 void Writer::AssignItemNids() {
-  const bool lists = std::any_of(placed_.begin(), placed_.end(), [](const Placed& p) {
-    return p.folder->distLists && !p.folder->distLists->empty();
-  });
-  if (!lists) return;  // nothing names a contact
+  // Only the contacts some list names are looked at (and unpacked).
+  std::unordered_set<ItemId> named;
+  for (const Placed& pl : placed_)
+    if (pl.folder->distLists)
+      for (const DistList& list : *pl.folder->distLists)
+        for (const DistListMember& m : list.members)
+          if (m.contact) named.insert(m.contact);
+  if (named.empty()) return;  // nothing names a contact
   std::uint32_t index = nextMessageIndex_;
+  Contact unpacked;
   for (const Placed& pl : placed_) {
     const FolderModel& f = *pl.folder;
-    std::size_t i = 0;
-    if (f.contacts)
-      for (const Contact& c : *f.contacts) {
-        ++index;
-        if (f.contactIds && i < f.contactIds->size())
-          targets_[(*f.contactIds)[i]] = {MakeNid(index, kNidNormalMessage), c.Email1Address,
-                                          c.Email1AddressType, DisplayName(c)};
-        ++i;
-      }
+    const std::size_t count = f.contacts ? f.contacts->size() : 0;
+    const std::size_t ids = f.contactIds ? std::min(count, f.contactIds->size()) : 0;
+    for (std::size_t i = 0; i < ids; ++i) {
+      const ItemId id = (*f.contactIds)[i];
+      if (!named.count(id)) continue;
+      const Contact& c = f.contacts->At(i, unpacked);
+      targets_[id] = {MakeNid(index + static_cast<std::uint32_t>(i) + 1, kNidNormalMessage),
+                      c.Email1Address, c.Email1AddressType, DisplayName(c)};
+    }
+    index += static_cast<std::uint32_t>(count);
     if (f.distLists) index += static_cast<std::uint32_t>(f.distLists->size());
   }
 }
@@ -226,33 +247,49 @@ void Writer::WriteFolder(const Placed& pl) {
     std::uint64_t sharedRecipients = 0;
     std::size_t sharers = 0;
     contents.rows.reserve(f.contacts->size());
-    PropertyList props;
+    // The items' properties and bytes are made on a second thread, which
+    // owns what they are made with until the end of the folder: the subnode
+    // numbers (taken in item order, as here), the builder and the scratch.
+    std::uint32_t ltpIndex = nextLtpIndex_;
+    std::uint16_t highest = 0;
     PropertyContextBuilder builder(fmt_);
     ContactScratch scratch;
-    NodeContent item;
-    std::uint8_t searchKey[16];
-    for (const Contact& c : *f.contacts) {
-      std::uint32_t nid = MakeNid(++nextMessageIndex_, kNidNormalMessage);
-      RandomKey(searchKey);
-      ContactItemProperties(c, fmt_, store_.now, searchKey, props, scratch);
-      NoteNamedIds(props);
-      TableRows::Row row;
-      row.rowId = nid;
-      row.rowVer = ++unique_;
-      row.first = contents.cells.entries().size();
-      for (const auto& e : props.entries())
-        if (InContentsRow(e.id)) contents.cells.Copy(props, e);
-      row.count = contents.cells.entries().size() - row.first;
-      contents.rows.push_back(row);
-      builder.Build(props, nextLtpIndex_, item);
-      if (sharers % kMaxSharers == 0) sharedRecipients = out_.AddSharedBlock(recipients.data);
-      ++sharers;
-      Subnode rt;
-      rt.nid = 0x692;  // the item's recipient table
-      rt.content.sharedBlock = sharedRecipients;
-      item.subnodes.push_back(std::move(rt));
-      out_.AddNode(nid, pl.nid, item);
-    }
+    Contact unpacked;
+    // So is the contents table, whose rows are numbered here as the items
+    // are below: nothing else takes a number while the folder is written.
+    const std::uint32_t firstIndex = nextMessageIndex_, firstUnique = unique_;
+    std::vector<BuiltItem> slots(kAheadSlots);
+    WorkAhead(
+        f.contacts->size(), slots, kAheadBatch, store_.workAhead,
+        [&](std::size_t, BuiltItem& s) { RandomKey(s.searchKey); },
+        [&](std::size_t i, BuiltItem& s) {
+          ContactItemProperties(f.contacts->At(i, unpacked), fmt_, store_.now, s.searchKey, s.props,
+                                scratch);
+          TableRows::Row row;
+          row.rowId = MakeNid(firstIndex + static_cast<std::uint32_t>(i) + 1, kNidNormalMessage);
+          row.rowVer = firstUnique + static_cast<std::uint32_t>(i) + 1;
+          row.first = contents.cells.entries().size();
+          for (const auto& e : s.props.entries()) {
+            highest = std::max(highest, e.id);
+            if (InContentsRow(e.id)) contents.cells.Copy(s.props, e);
+          }
+          row.count = contents.cells.entries().size() - row.first;
+          contents.rows.push_back(row);
+          builder.Build(s.props, ltpIndex, s.item);
+        },
+        [&](std::size_t, BuiltItem& s) {
+          const std::uint32_t nid = MakeNid(++nextMessageIndex_, kNidNormalMessage);
+          ++unique_;
+          if (sharers % kMaxSharers == 0) sharedRecipients = out_.AddSharedBlock(recipients.data);
+          ++sharers;
+          Subnode rt;
+          rt.nid = 0x692;  // the item's recipient table
+          rt.content.sharedBlock = sharedRecipients;
+          s.item.subnodes.push_back(std::move(rt));
+          out_.AddNode(nid, pl.nid, s.item);
+        });
+    nextLtpIndex_ = ltpIndex;
+    highestNamedId_ = std::max(highestNamedId_, highest);
   }
   if (f.distLists && !f.distLists->empty()) {
     NodeContent recipients = BuildTableContext(ForFormat(kRecipientCols, fmt_), TableRows{}, fmt_,

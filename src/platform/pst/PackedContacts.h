@@ -72,6 +72,12 @@ class ContactsView {
   const ContactsView& operator*() const { return *this; }
   std::size_t size() const { return plain_ ? plain_->size() : packed_ ? packed_->size() : 0; }
   bool empty() const { return size() == 0; }
+  // Contact i: in place, or unpacked into scratch.
+  const Contact& At(std::size_t i, Contact& scratch) const {
+    if (plain_) return (*plain_)[i];
+    packed_->Unpack(i, scratch);
+    return scratch;
+  }
 
   class Iterator {
    public:
