@@ -58,7 +58,7 @@ constexpr bool InContentsRow(std::uint16_t id) {
 // Items in the making at once, and how many change hands together: enough
 // that the two threads seldom wait for each other, few enough to cost
 // little memory.
-constexpr std::size_t kAheadBatch = 16;
+constexpr std::size_t kAheadBatch = 32;
 constexpr std::size_t kAheadSlots = 4 * kAheadBatch;
 
 // One contact item made ahead of its writing.

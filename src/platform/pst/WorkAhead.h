@@ -61,15 +61,20 @@ void WorkAhead(std::size_t n, std::vector<Slot>& slots, std::size_t batch, bool 
       try {
         make(i, slots[i % cap]);
       } catch (...) {
-        std::lock_guard lock(m);
-        made = i;
-        failure = std::current_exception();
+        {
+          std::lock_guard lock(m);
+          made = i;
+          failure = std::current_exception();
+        }
         madeOne.notify_one();
         return;
       }
+      // Told outside the lock, so that the woken thread does not wait for it.
       if ((i + 1) % batch == 0 || i + 1 == n) {
-        std::lock_guard lock(m);
-        made = i + 1;
+        {
+          std::lock_guard lock(m);
+          made = i + 1;
+        }
         madeOne.notify_one();
       }
     }
@@ -116,8 +121,10 @@ void WorkAhead(std::size_t n, std::vector<Slot>& slots, std::size_t batch, bool 
     take(i, s);
     if (i + cap < n) prepare(i + cap, s);
     if ((i + 1) % batch == 0) {
-      std::lock_guard lock(m);
-      taken = i + 1;
+      {
+        std::lock_guard lock(m);
+        taken = i + 1;
+      }
       tookOne.notify_one();
     }
   }
