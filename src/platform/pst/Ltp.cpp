@@ -106,8 +106,42 @@ void AppendText(Bytes& out, std::string_view utf8, const LtpFormat& fmt) {
     }
     return;
   }
-  if (fmt.unicode) AppendBytes(out, codepage::Utf8ToUtf16le(utf8));
-  else AppendBytes(out, codepage::FromUtf8(utf8, fmt.codePage).bytes);
+  if (fmt.unicode) {
+    // Straight into out, as codepage::Utf8ToUtf16le converts: no UTF-8 byte
+    // takes more than two bytes of UTF-16, a malformed one included.
+    const std::size_t at = out.size();
+    out.resize(at + 2 * utf8.size());
+    std::uint8_t* d = out.data() + at;
+    auto put = [&](std::uint32_t u) {
+      *d++ = static_cast<std::uint8_t>(u & 0xFF);
+      *d++ = static_cast<std::uint8_t>(u >> 8);
+    };
+    for (std::size_t i = 0; i < utf8.size();) {
+      const auto b = static_cast<unsigned char>(utf8[i]);
+      if (b < 0x80) {
+        put(b);
+        ++i;
+        continue;
+      }
+      char32_t v = 0;
+      std::size_t n = codepage::DecodeUtf8(utf8, i, &v);
+      if (n == 0) {
+        v = 0xFFFD;
+        n = 1;
+      }
+      if (v >= 0x10000) {
+        v -= 0x10000;
+        put(0xD800 + (v >> 10));
+        put(0xDC00 + (v & 0x3FF));
+      } else {
+        put(v);
+      }
+      i += n;
+    }
+    out.resize(static_cast<std::size_t>(d - out.data()));
+    return;
+  }
+  AppendBytes(out, codepage::FromUtf8(utf8, fmt.codePage).bytes);
 }
 
 }  // namespace

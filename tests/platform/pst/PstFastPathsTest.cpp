@@ -1,13 +1,17 @@
-// Items made on the worker reach the caller in order, a failure on either
-// side ends the run with the same error after the items before it, and what
-// is prepared (the random keys) stays on the calling thread. Also: a contact
-// unpacked over the one before it keeps nothing of that one.
+// The writer's faster paths give what the plain ones give. Items made on the
+// worker reach the caller in order, a failure on either side ends the run
+// with the same error after the items before it, and what is prepared (the
+// random keys) stays on the calling thread. A contact unpacked over the one
+// before it keeps nothing of that one. Text goes into UTF-16 as the code
+// page layer converts it, malformed bytes included.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/codepage/CodePage.h"
+#include "platform/pst/Ltp.h"
 #include "platform/pst/PackedContacts.h"
 #include "platform/pst/PstStore.h"
 #include "platform/pst/WorkAhead.h"
@@ -96,6 +100,17 @@ TEST(PackedContacts, UnpackingOverAnotherContactLeavesNothingOfIt) {
     EXPECT_EQ(out.Birthday.year, given[i].Birthday.year) << i;
     EXPECT_EQ(out.Anniversary.month, given[i].Anniversary.month) << i;
     EXPECT_EQ(out.Anniversary.day, given[i].Anniversary.day) << i;
+  }
+}
+
+TEST(PstText, Utf16IsWhatTheCodePageLayerGives) {
+  pst::detail::LtpFormat fmt;  // Unicode
+  for (const std::string text :
+       {"plain", "J\xC3\xBCrgen \xE2\x82\xAC", "\xF0\x9F\x98\x80 four bytes", "\xFF lone", "cut \xE2\x82",
+        "\xC0\x80 overlong", "\xED\xA0\x80 surrogate", "\xF4\x90\x80\x80 too high", "a\x80" "b\xC3"}) {
+    const pst::detail::PropValue v = pst::detail::StringProp(0x3001, text, fmt);
+    const std::string want = codepage::Utf8ToUtf16le(text);
+    EXPECT_EQ(std::string(v.data.begin(), v.data.end()), want) << text;
   }
 }
 
