@@ -278,10 +278,10 @@ class ContactItemImpl final : public ao::ContactItem {
       }
       if (!match.member) throw AutomationError("Object doesn't support this property or method: ContactItem." + name);
     }
-    std::string& field = (*contact_).*match.member;
-    // After Save the item's values live in the store: any setting is a change.
-    if (saved_ || field != value) changed_ = true;
-    field = value;
+    // Any setting is a change: before Save the item is unsaved anyway, and
+    // after it the values live in the store.
+    changed_ = true;
+    (*contact_).*match.member = value;
   }
 
   void Save() override {
