@@ -63,6 +63,12 @@ class PropertyList {
     std::uint32_t offset = 0, size = 0;  // in the list's value buffer
   };
   void Clear() { entries_.clear(); data_.clear(); }
+  // Room for that many entries and bytes of values, so that a long list
+  // is not copied as it grows (pages reserved and never used cost nothing).
+  void Reserve(std::size_t entries, std::size_t bytes) {
+    entries_.reserve(entries);
+    data_.reserve(bytes);
+  }
   void Add(const PropValue& v);
   // Takes over one entry of another list, value and all.
   void Copy(const PropertyList& from, const Entry& e);

@@ -44,7 +44,10 @@ std::vector<std::uint32_t> ForFormat(std::vector<std::uint32_t> cols, const LtpF
   return cols;
 }
 
-// The item properties the contents table shows.
+// The item properties the contents table shows, and roughly what their
+// values take in a contact's row (its class, subject and topic, the time).
+constexpr std::size_t kContentsRowProps = 11;
+constexpr std::size_t kContentsRowBytes = 160;
 constexpr bool InContentsRow(std::uint16_t id) {
   switch (id) {
     case 0x0017: case 0x001A: case 0x0036: case 0x0037: case 0x0057: case 0x0058: case 0x0070:
@@ -247,6 +250,7 @@ void Writer::WriteFolder(const Placed& pl) {
     std::uint64_t sharedRecipients = 0;
     std::size_t sharers = 0;
     contents.rows.reserve(f.contacts->size());
+    contents.cells.Reserve(f.contacts->size() * kContentsRowProps, f.contacts->size() * kContentsRowBytes);
     // The items' properties and bytes are made on a second thread, which
     // owns what they are made with until the end of the folder: the subnode
     // numbers (taken in item order, as here), the builder and the scratch.
