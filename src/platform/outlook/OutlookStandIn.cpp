@@ -4,6 +4,7 @@
 #include <array>
 #include <memory>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "Profile.h"
@@ -48,14 +49,17 @@ const char* ContainerClassFor(int type) {
 }
 
 // Engine misuse and failures reach the caller as the automation error COM would raise.
-template <class F>
-auto Guard(const std::string& what, F&& f) -> decltype(f()) {
+// `what` is the text, or for calls made once per item, what makes it: the
+// text is only needed when something fails.
+template <class What, class F>
+auto Guard(const What& what, F&& f) -> decltype(f()) {
   try {
     return f();
   } catch (const AutomationError&) {
     throw;
   } catch (const std::exception& e) {
-    throw AutomationError(what + ": " + e.what());
+    if constexpr (std::is_invocable_v<const What&>) throw AutomationError(what() + ": " + e.what());
+    else throw AutomationError(std::string(what) + ": " + e.what());
   }
 }
 
@@ -289,7 +293,7 @@ class ContactItemImpl final : public ao::ContactItem {
     if (saved_ && !changed_) return;
     if (saved_) throw AutomationError("This Outlook cannot change a contact after it has been saved.");
     RequireOpen(*store_);
-    id_ = Guard("Cannot save the contact in " + store_->Describe(),
+    id_ = Guard([&] { return "Cannot save the contact in " + store_->Describe(); },
                 [&] { return store_->model->AddContact(folder_, *contact_); });
     store_->dirty = true;
     saved_ = true;
