@@ -64,11 +64,10 @@ constexpr bool InContentsRow(std::uint16_t id) {
 constexpr std::size_t kAheadBatch = 32;
 constexpr std::size_t kAheadSlots = 4 * kAheadBatch;
 
-// One contact item made ahead of its writing.
+// One contact item's properties, made ahead of its writing.
 struct BuiltItem {
   std::uint8_t searchKey[16];
   PropertyList props;
-  NodeContent item;
 };
 
 // Reference counts are 16-bit: a shared block serves at most this many nodes.
@@ -251,17 +250,17 @@ void Writer::WriteFolder(const Placed& pl) {
     std::size_t sharers = 0;
     contents.rows.reserve(f.contacts->size());
     contents.cells.Reserve(f.contacts->size() * kContentsRowProps, f.contacts->size() * kContentsRowBytes);
-    // The items' properties and bytes are made on a second thread, which
-    // owns what they are made with until the end of the folder: the subnode
-    // numbers (taken in item order, as here), the builder and the scratch.
-    std::uint32_t ltpIndex = nextLtpIndex_;
+    // The items' properties are made on a second thread, which owns what
+    // they are made with until the end of the folder: the scratch and the
+    // contents table, whose rows it numbers as the items are numbered here
+    // (nothing else takes a number while the folder is written). This
+    // thread lays each item out and writes it: the two take about as long.
     std::uint16_t highest = 0;
-    PropertyContextBuilder builder(fmt_);
     ContactScratch scratch;
     Contact unpacked;
-    // So is the contents table, whose rows are numbered here as the items
-    // are below: nothing else takes a number while the folder is written.
     const std::uint32_t firstIndex = nextMessageIndex_, firstUnique = unique_;
+    PropertyContextBuilder builder(fmt_);
+    NodeContent item;
     std::vector<BuiltItem> slots(kAheadSlots);
     WorkAhead(
         f.contacts->size(), slots, kAheadBatch, store_.workAhead,
@@ -279,20 +278,19 @@ void Writer::WriteFolder(const Placed& pl) {
           }
           row.count = contents.cells.entries().size() - row.first;
           contents.rows.push_back(row);
-          builder.Build(s.props, ltpIndex, s.item);
         },
         [&](std::size_t, BuiltItem& s) {
           const std::uint32_t nid = MakeNid(++nextMessageIndex_, kNidNormalMessage);
           ++unique_;
+          builder.Build(s.props, nextLtpIndex_, item);
           if (sharers % kMaxSharers == 0) sharedRecipients = out_.AddSharedBlock(recipients.data);
           ++sharers;
           Subnode rt;
           rt.nid = 0x692;  // the item's recipient table
           rt.content.sharedBlock = sharedRecipients;
-          s.item.subnodes.push_back(std::move(rt));
-          out_.AddNode(nid, pl.nid, s.item);
+          item.subnodes.push_back(std::move(rt));
+          out_.AddNode(nid, pl.nid, item);
         });
-    nextLtpIndex_ = ltpIndex;
     highestNamedId_ = std::max(highestNamedId_, highest);
   }
   if (f.distLists && !f.distLists->empty()) {

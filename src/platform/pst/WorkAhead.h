@@ -1,6 +1,6 @@
 // Items made on a second thread a few steps ahead of the thread that takes
-// them in order: the writer builds each contact's node bytes there while the
-// calling thread numbers the nodes and writes the file. Each slot belongs to
+// them in order: the writer makes each contact's properties there while the
+// calling thread lays the items out and writes the file. Each slot belongs to
 // one thread at a time, handed over under the lock, so the two share nothing
 // else; the order, and so every byte written, is that of a plain loop.
 #pragma once
