@@ -21,8 +21,8 @@ namespace pst::detail {
 //                     may draw, such as random numbers);
 //   make(i, slot)     on the worker, in order;
 //   take(i, slot)     on the calling thread, in order.
-// The slots are a ring; handing over goes by `batch` items (slots.size()
-// must be a multiple of it) so that the threads wake each other rarely.
+// The slots are a ring of at least `batch` items; handing over goes by
+// `batch` items so that the threads wake each other rarely.
 // A failure in make reaches the caller from take's turn at that item, after
 // the items before it were taken, as it would in a plain loop; a failure in
 // take stops the worker. With ahead false, or when no thread can be
@@ -31,7 +31,7 @@ template <class Slot, class Prepare, class Make, class Take>
 void WorkAhead(std::size_t n, std::vector<Slot>& slots, std::size_t batch, bool ahead,
                Prepare&& prepare, Make&& make, Take&& take) {
   const std::size_t cap = slots.size();
-  if (!ahead || n <= batch) {
+  if (!ahead || n <= batch || batch == 0 || cap < batch) {
     for (std::size_t i = 0; i < n; ++i) {
       Slot& s = slots[i % cap];
       prepare(i, s);
