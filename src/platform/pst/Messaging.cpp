@@ -250,14 +250,16 @@ void Writer::WriteFolder(const Placed& pl) {
     std::size_t sharers = 0;
     contents.rows.reserve(f.contacts->size());
     contents.cells.Reserve(f.contacts->size() * kContentsRowProps, f.contacts->size() * kContentsRowBytes);
-    // The items' properties are made on a second thread, which owns what
-    // they are made with until the end of the folder: the scratch and the
-    // contents table, whose rows it numbers as the items are numbered here
-    // (nothing else takes a number while the folder is written). This
-    // thread lays each item out and writes it: the two take about as long.
+    // The items' properties are made (and put in order) on a second thread,
+    // which owns what they are made with until the end of the folder: the
+    // scratch, the sorter and the contents table, whose rows it numbers as
+    // the items are numbered here (nothing else takes a number while the
+    // folder is written). This thread lays each item out and writes it: the
+    // two take about as long.
     std::uint16_t highest = 0;
     ContactScratch scratch;
     Contact unpacked;
+    IdSorter sorter;
     const std::uint32_t firstIndex = nextMessageIndex_, firstUnique = unique_;
     PropertyContextBuilder builder(fmt_);
     NodeContent item;
@@ -278,6 +280,9 @@ void Writer::WriteFolder(const Placed& pl) {
           }
           row.count = contents.cells.entries().size() - row.first;
           contents.rows.push_back(row);
+          // In the order the item is laid out in (a list with an id twice
+          // stays as it is and is refused there).
+          sorter.Sort(s.props);
         },
         [&](std::size_t, BuiltItem& s) {
           const std::uint32_t nid = MakeNid(++nextMessageIndex_, kNidNormalMessage);
