@@ -3,7 +3,9 @@
 // with the same error after the items before it, and what is prepared (the
 // random keys) stays on the calling thread. A contact unpacked over the one
 // before it keeps nothing of that one. Text goes into UTF-16 as the code
-// page layer converts it, malformed bytes included.
+// page layer converts it, malformed bytes included. A property list sorted
+// ahead gives the same property context, and one with an id twice is still
+// refused.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -111,6 +113,40 @@ TEST(PstText, Utf16IsWhatTheCodePageLayerGives) {
     const pst::detail::PropValue v = pst::detail::StringProp(0x3001, text, fmt);
     const std::string want = codepage::Utf8ToUtf16le(text);
     EXPECT_EQ(std::string(v.data.begin(), v.data.end()), want) << text;
+  }
+}
+
+TEST(PstPropertyOrder, SortedAheadGivesTheSameBagAndTwiceIsRefused) {
+  using namespace pst::detail;
+  const LtpFormat fmt;
+  const std::vector<std::vector<std::uint16_t>> lists = {
+      {0x3001, 0x0037, 0x8005, 0x001A, 0x0E08}, {0x8010, 0x8002, 0x3A06}, {0x0017}, {}, {0x3001, 0x0037, 0x3001}};
+  for (const auto& ids : lists) {
+    PropertyList unsorted;
+    for (std::uint16_t id : ids) unsorted.String(id, "value " + std::to_string(id) + std::string(id % 5000, 'x'), fmt);
+    PropertyList sorted = unsorted;
+    IdSorter sorter;
+    const bool once = sorter.Sort(sorted);
+    std::uint32_t ltpA = 0x400, ltpB = 0x400;
+    NodeContent a, b;
+    PropertyContextBuilder builderA(fmt), builderB(fmt);
+    if (!once) {  // the list as it was, refused as before
+      EXPECT_EQ(sorted.entries().size(), unsorted.entries().size());
+      for (std::size_t i = 0; i < ids.size(); ++i) EXPECT_EQ(sorted.entries()[i].id, ids[i]);
+      EXPECT_THROW(builderA.Build(sorted, ltpA, a), pst::PstError);
+      continue;
+    }
+    for (std::size_t i = 1; i < sorted.entries().size(); ++i)
+      EXPECT_LT(sorted.entries()[i - 1].id, sorted.entries()[i].id);
+    builderA.Build(unsorted, ltpA, a);
+    builderB.Build(sorted, ltpB, b);
+    EXPECT_EQ(ltpA, ltpB);
+    ASSERT_EQ(a.data.blocks, b.data.blocks);
+    ASSERT_EQ(a.subnodes.size(), b.subnodes.size());
+    for (std::size_t i = 0; i < a.subnodes.size(); ++i) {
+      EXPECT_EQ(a.subnodes[i].nid, b.subnodes[i].nid);
+      EXPECT_EQ(a.subnodes[i].content.data.blocks, b.subnodes[i].content.data.blocks);
+    }
   }
 }
 
