@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
+#include <memory>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "Profile.h"
@@ -26,11 +27,12 @@ using detail::StoreEntry;
 
 namespace {
 
-// Late-bound names are matched without regard to case, as COM does.
+// Late-bound names are matched without regard to case, as COM does. They
+// are ASCII: folded here without the locale, which no name depends on.
+constexpr char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldCase(x) == FoldCase(y); });
 }
 
 // The container class Outlook gives a folder of each type Folders.Add takes.
@@ -47,14 +49,17 @@ const char* ContainerClassFor(int type) {
 }
 
 // Engine misuse and failures reach the caller as the automation error COM would raise.
-template <class F>
-auto Guard(const std::string& what, F&& f) -> decltype(f()) {
+// `what` is the text, or for calls made once per item, what makes it: the
+// text is only needed when something fails.
+template <class What, class F>
+auto Guard(const What& what, F&& f) -> decltype(f()) {
   try {
     return f();
   } catch (const AutomationError&) {
     throw;
   } catch (const std::exception& e) {
-    throw AutomationError(what + ": " + e.what());
+    if constexpr (std::is_invocable_v<const What&>) throw AutomationError(what() + ": " + e.what());
+    else throw AutomationError(std::string(what) + ": " + e.what());
   }
 }
 
@@ -106,45 +111,60 @@ constexpr std::array<std::pair<std::string_view, ContactField>, 40> kContactFiel
     {"YomiLastName", &pst::Contact::YomiLastName},
 }};
 
-// The field a late-bound name sets, through a table made once: an export
-// sets millions of properties. The table is open-addressed on a few of the
+// The properties that are not plain text, each set its own way.
+enum class Special { None, Children, Categories, Gender, Birthday, Anniversary };
+constexpr std::array<std::pair<std::string_view, Special>, 5> kSpecialNames{{
+    {"Children", Special::Children},
+    {"Categories", Special::Categories},
+    {"Gender", Special::Gender},
+    {"Birthday", Special::Birthday},
+    {"Anniversary", Special::Anniversary},
+}};
+
+// What a late-bound name sets, through a table made once: an export sets
+// millions of properties. The table is open-addressed on a few of the
 // name's letters, folded to lower case, cheaper than hashing the whole name
 // each time; exact says whether the spelling was the documented one.
 struct FieldMatch {
   ContactField member = nullptr;
+  Special special = Special::None;
   bool exact = false;
 };
 
 class FieldTable {
  public:
   FieldTable() {
-    for (const auto& [field, member] : kContactFields) {
-      std::size_t at = Slot(field);
-      while (slots_[at].member) at = (at + 1) % kSlots;
-      slots_[at] = {field, member};
-    }
+    for (const auto& [field, member] : kContactFields) Put({field, member, Special::None});
+    for (const auto& [field, special] : kSpecialNames) Put({field, nullptr, special});
   }
   FieldMatch Find(std::string_view name) const {
     if (name.empty()) return {};
-    for (std::size_t at = Slot(name); slots_[at].member; at = (at + 1) % kSlots) {
-      if (slots_[at].name == name) return {slots_[at].member, true};
-      if (SameName(slots_[at].name, name)) return {slots_[at].member, false};
+    for (std::size_t at = Slot(name); !slots_[at].name.empty(); at = (at + 1) % kSlots) {
+      const Entry& e = slots_[at];
+      if (e.name == name) return {e.member, e.special, true};
+      if (SameName(e.name, name)) return {e.member, e.special, false};
     }
     return {};
   }
 
  private:
-  static constexpr std::size_t kSlots = 128;  // over twice the fields
+  static constexpr std::size_t kSlots = 128;  // over twice the names
+  struct Entry {
+    std::string_view name;
+    ContactField member = nullptr;
+    Special special = Special::None;
+  };
+  void Put(const Entry& e) {
+    std::size_t at = Slot(e.name);
+    while (!slots_[at].name.empty()) at = (at + 1) % kSlots;
+    slots_[at] = e;
+  }
   static std::size_t Slot(std::string_view n) {
     // Names are letters and digits: setting bit 5 folds a letter's case.
     auto at = [&](std::size_t i) { return static_cast<std::size_t>(static_cast<unsigned char>(n[i]) | 0x20); };
     return (n.size() * 31 + at(0) * 7 + at(n.size() / 2) * 3 + at(n.size() - 1) * 5 + at(n.size() * 3 / 4)) %
            kSlots;
   }
-  struct Entry {
-    std::string_view name;
-    ContactField member = nullptr;
-  };
   std::array<Entry, kSlots> slots_{};
 };
 
@@ -193,53 +213,50 @@ pst::CalendarDate ParseDate(const std::string& name, const std::string& value) {
   return d;
 }
 
-// Sets what the field table does not hold; false for an unknown name.
-bool SetSpecial(pst::Contact& c, const std::string& name, const std::string& value) {
-  if (name == "Children" || SameName(name, "Children")) {
-    c.Children = SplitList(value);
-  } else if (SameName(name, "Categories")) {
-    c.Categories = SplitList(value);
-  } else if (SameName(name, "Gender")) {
-    if (value != "0" && value != "1" && value != "2")
-      throw AutomationError("Type mismatch: ContactItem.Gender takes 0, 1 or 2, not \"" + value + "\".");
-    c.Gender = value[0] - '0';
-  } else if (SameName(name, "Birthday")) {
-    c.Birthday = ParseDate("Birthday", value);
-  } else if (SameName(name, "Anniversary")) {
-    c.Anniversary = ParseDate("Anniversary", value);
-  } else {
-    return false;
+// Sets a property that is not plain text.
+void SetSpecial(pst::Contact& c, Special which, const std::string& value) {
+  switch (which) {
+    case Special::Children: c.Children = SplitList(value); break;
+    case Special::Categories: c.Categories = SplitList(value); break;
+    case Special::Gender:
+      if (value != "0" && value != "1" && value != "2")
+        throw AutomationError("Type mismatch: ContactItem.Gender takes 0, 1 or 2, not \"" + value + "\".");
+      c.Gender = value[0] - '0';
+      break;
+    case Special::Birthday: c.Birthday = ParseDate("Birthday", value); break;
+    case Special::Anniversary: c.Anniversary = ParseDate("Anniversary", value); break;
+    case Special::None: break;
   }
-  return true;
 }
 
 // Contacts of items gone, emptied with the room of their texts kept: an
 // export makes one item per contact and lets it go after saving, so the next
-// item fills these texts instead of allocating each anew.
+// item fills these texts instead of allocating each anew. They are handed
+// round by pointer: a contact is forty strings, too many to move each time.
 class SpareContacts {
  public:
-  static pst::Contact Take() {
+  static std::unique_ptr<pst::Contact> Take() {
     auto& spare = Pool();
-    if (spare.empty()) return {};
-    pst::Contact c = std::move(spare.back());
+    if (spare.empty()) return std::make_unique<pst::Contact>();
+    std::unique_ptr<pst::Contact> c = std::move(spare.back());
     spare.pop_back();
     return c;
   }
-  static void GiveBack(pst::Contact& c) {
+  static void GiveBack(std::unique_ptr<pst::Contact> c) {
     auto& spare = Pool();
-    if (spare.size() >= kKept) return;
-    for (auto field : pst::detail::kContactFields) (c.*field).clear();
-    for (auto list : pst::detail::kContactLists) (c.*list).clear();
-    c.Gender = 0;
-    c.Birthday = {};
-    c.Anniversary = {};
+    if (!c || spare.size() >= kKept) return;
+    for (auto field : pst::detail::kContactFields) ((*c).*field).clear();
+    for (auto list : pst::detail::kContactLists) ((*c).*list).clear();
+    c->Gender = 0;
+    c->Birthday = {};
+    c->Anniversary = {};
     spare.push_back(std::move(c));
   }
 
  private:
   static constexpr std::size_t kKept = 4;
-  static std::vector<pst::Contact>& Pool() {
-    thread_local std::vector<pst::Contact> spare;
+  static std::vector<std::unique_ptr<pst::Contact>>& Pool() {
+    thread_local std::vector<std::unique_ptr<pst::Contact>> spare;
     return spare;
   }
 };
@@ -248,25 +265,27 @@ class ContactItemImpl final : public ao::ContactItem {
  public:
   ContactItemImpl(std::shared_ptr<Profile> profile, std::shared_ptr<StoreEntry> store, pst::FolderId folder)
       : profile_(std::move(profile)), store_(std::move(store)), folder_(folder), contact_(SpareContacts::Take()) {}
-  ~ContactItemImpl() override { SpareContacts::GiveBack(contact_); }
+  ~ContactItemImpl() override { SpareContacts::GiveBack(std::move(contact_)); }
   ContactItemImpl(const ContactItemImpl&) = delete;
   ContactItemImpl& operator=(const ContactItemImpl&) = delete;
 
   void SetProperty(const std::string& name, const std::string& value) override {
-    // The documented spelling first; the names that are not plain text and
-    // other spellings after (no name of either kind is also a text field's).
-    const auto [member, exact] = Find(name);
-    if (!exact) {
+    // One look-up finds the text fields, the names that are not plain text
+    // and other spellings of either.
+    const FieldMatch match = Find(name);
+    if (match.special != Special::None || !match.exact) {
       if (saved_) throw AutomationError("This Outlook cannot change a contact after it has been saved.");
-      if (SetSpecial(contact_, name, value)) {
+      if (match.special != Special::None) {
+        SetSpecial(*contact_, match.special, value);
         changed_ = true;
         return;
       }
-      if (!member) throw AutomationError("Object doesn't support this property or method: ContactItem." + name);
+      if (!match.member) throw AutomationError("Object doesn't support this property or method: ContactItem." + name);
     }
-    // After Save the item's values live in the store: any setting is a change.
-    if (saved_ || contact_.*member != value) changed_ = true;
-    contact_.*member = value;
+    // Any setting is a change: before Save the item is unsaved anyway, and
+    // after it the values live in the store.
+    changed_ = true;
+    (*contact_).*match.member = value;
   }
 
   void Save() override {
@@ -274,8 +293,8 @@ class ContactItemImpl final : public ao::ContactItem {
     if (saved_ && !changed_) return;
     if (saved_) throw AutomationError("This Outlook cannot change a contact after it has been saved.");
     RequireOpen(*store_);
-    id_ = Guard("Cannot save the contact in " + store_->Describe(),
-                [&] { return store_->model->AddContact(folder_, std::move(contact_)); });
+    id_ = Guard([&] { return "Cannot save the contact in " + store_->Describe(); },
+                [&] { return store_->model->AddContact(folder_, *contact_); });
     store_->dirty = true;
     saved_ = true;
     changed_ = false;
@@ -289,7 +308,7 @@ class ContactItemImpl final : public ao::ContactItem {
   std::shared_ptr<Profile> profile_;
   std::shared_ptr<StoreEntry> store_;
   pst::FolderId folder_;
-  pst::Contact contact_;
+  std::unique_ptr<pst::Contact> contact_;
   pst::ItemId id_ = 0;
   bool saved_ = false;
   bool changed_ = true;

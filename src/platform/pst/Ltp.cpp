@@ -106,8 +106,42 @@ void AppendText(Bytes& out, std::string_view utf8, const LtpFormat& fmt) {
     }
     return;
   }
-  if (fmt.unicode) AppendBytes(out, codepage::Utf8ToUtf16le(utf8));
-  else AppendBytes(out, codepage::FromUtf8(utf8, fmt.codePage).bytes);
+  if (fmt.unicode) {
+    // Straight into out, as codepage::Utf8ToUtf16le converts: no UTF-8 byte
+    // takes more than two bytes of UTF-16, a malformed one included.
+    const std::size_t at = out.size();
+    out.resize(at + 2 * utf8.size());
+    std::uint8_t* d = out.data() + at;
+    auto put = [&](std::uint32_t u) {
+      *d++ = static_cast<std::uint8_t>(u & 0xFF);
+      *d++ = static_cast<std::uint8_t>(u >> 8);
+    };
+    for (std::size_t i = 0; i < utf8.size();) {
+      const auto b = static_cast<unsigned char>(utf8[i]);
+      if (b < 0x80) {
+        put(b);
+        ++i;
+        continue;
+      }
+      char32_t v = 0;
+      std::size_t n = codepage::DecodeUtf8(utf8, i, &v);
+      if (n == 0) {
+        v = 0xFFFD;
+        n = 1;
+      }
+      if (v >= 0x10000) {
+        v -= 0x10000;
+        put(0xD800 + (v >> 10));
+        put(0xDC00 + (v & 0x3FF));
+      } else {
+        put(v);
+      }
+      i += n;
+    }
+    out.resize(static_cast<std::size_t>(d - out.data()));
+    return;
+  }
+  AppendBytes(out, codepage::FromUtf8(utf8, fmt.codePage).bytes);
 }
 
 }  // namespace
@@ -374,6 +408,43 @@ NodeContent BuildPropertyContext(const PropertyList& list, const LtpFormat& fmt,
   return node;
 }
 
+bool IdSorter::Order(const std::vector<PropertyList::Entry>& props, std::vector<std::uint16_t>& order) {
+  order.resize(props.size());
+  if (idBits_.empty()) {
+    idBits_.assign(1024, 0);
+    idWords_.assign(16, 0);
+    entryOf_.assign(0x10000, 0);
+  }
+  bool twice = false;
+  for (std::size_t i = 0; i < props.size(); ++i) {
+    const std::uint16_t id = props[i].id;
+    const std::uint64_t bit = std::uint64_t{1} << (id & 63);
+    twice = twice || (idBits_[id >> 6] & bit);
+    idBits_[id >> 6] |= bit;
+    idWords_[id >> 12] |= std::uint64_t{1} << ((id >> 6) & 63);
+    entryOf_[id] = static_cast<std::uint16_t>(i);
+  }
+  std::size_t n = 0;
+  for (std::size_t s = 0; s < idWords_.size(); ++s) {
+    for (std::uint64_t words = idWords_[s]; words; words &= words - 1) {
+      const std::size_t w = s * 64 + static_cast<std::size_t>(__builtin_ctzll(words));
+      for (std::uint64_t bits = idBits_[w]; bits; bits &= bits - 1)
+        order[n++] = entryOf_[w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits))];
+      idBits_[w] = 0;
+    }
+    idWords_[s] = 0;
+  }
+  return !twice;
+}
+
+bool IdSorter::Sort(PropertyList& list) {
+  auto& entries = list.entries();
+  if (entries.size() > 0xFFFF || !Order(entries, order_)) return false;
+  entries_.assign(entries.begin(), entries.end());
+  for (std::size_t i = 0; i < entries.size(); ++i) entries[i] = entries_[order_[i]];
+  return true;
+}
+
 PropertyContextBuilder::PropertyContextBuilder(const LtpFormat& fmt)
     : fmt_(fmt), heap_(0xBC, fmt.maxBlock) {}
 
@@ -387,31 +458,11 @@ void PropertyContextBuilder::Build(const PropertyList& list, std::uint32_t& next
     order_.resize(props.size());
     for (std::size_t i = 0; i < props.size(); ++i) lastIds_[i] = props[i].id;
     if (props.size() > 0xFFFF) throw PstError("internal error: too many properties");
-    if (idBits_.empty()) {
-      idBits_.assign(1024, 0);
-      idWords_.assign(16, 0);
-      entryOf_.assign(0x10000, 0);
-    }
-    bool twice = false;
-    for (std::size_t i = 0; i < props.size(); ++i) {
-      const std::uint16_t id = props[i].id;
-      const std::uint64_t bit = std::uint64_t{1} << (id & 63);
-      twice = twice || (idBits_[id >> 6] & bit);
-      idBits_[id >> 6] |= bit;
-      idWords_[id >> 12] |= std::uint64_t{1} << ((id >> 6) & 63);
-      entryOf_[id] = static_cast<std::uint16_t>(i);
-    }
-    std::size_t n = 0;
-    for (std::size_t s = 0; s < idWords_.size(); ++s) {
-      for (std::uint64_t words = idWords_[s]; words; words &= words - 1) {
-        const std::size_t w = s * 64 + static_cast<std::size_t>(__builtin_ctzll(words));
-        for (std::uint64_t bits = idBits_[w]; bits; bits &= bits - 1)
-          order_[n++] = entryOf_[w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits))];
-        idBits_[w] = 0;
-      }
-      idWords_[s] = 0;
-    }
-    if (twice) {
+    bool sorted = true;
+    for (std::size_t i = 1; sorted && i < props.size(); ++i) sorted = props[i - 1].id < props[i].id;
+    if (sorted) {
+      for (std::size_t i = 0; i < props.size(); ++i) order_[i] = static_cast<std::uint16_t>(i);
+    } else if (!sorter_.Order(props, order_)) {
       lastIds_.clear();
       throw PstError("internal error: property set twice");
     }

@@ -63,6 +63,12 @@ class PropertyList {
     std::uint32_t offset = 0, size = 0;  // in the list's value buffer
   };
   void Clear() { entries_.clear(); data_.clear(); }
+  // Room for that many entries and bytes of values, so that a long list
+  // is not copied as it grows (pages reserved and never used cost nothing).
+  void Reserve(std::size_t entries, std::size_t bytes) {
+    entries_.reserve(entries);
+    data_.reserve(bytes);
+  }
   void Add(const PropValue& v);
   // Takes over one entry of another list, value and all.
   void Copy(const PropertyList& from, const Entry& e);
@@ -129,10 +135,29 @@ NodeContent BuildPropertyContext(const PropertyList& props, const LtpFormat& fmt
 // the heap, the records and the blocks of `out` are reused, and when a list
 // holds the same properties in the same order as the one before, their
 // sorted order is reused too.
+// Puts property lists in the order of their ids, by marking the ids in a
+// bitmap of all 65,536 and reading the marks back in order.
+class IdSorter {
+ public:
+  // The positions of the entries, by id, into order; false when an id is
+  // there twice.
+  bool Order(const std::vector<PropertyList::Entry>& entries, std::vector<std::uint16_t>& order);
+  // The list's entries by id (their values stay where they are); false,
+  // with the list as it was, when an id is there twice.
+  bool Sort(PropertyList& list);
+
+ private:
+  // The words, a summary of which words are set, and each id's entry.
+  std::vector<std::uint64_t> idBits_, idWords_;
+  std::vector<std::uint16_t> entryOf_, order_;
+  std::vector<PropertyList::Entry> entries_;
+};
+
 class PropertyContextBuilder {
  public:
   explicit PropertyContextBuilder(const LtpFormat& fmt);
-  // Replaces out with the bag of props.
+  // Replaces out with the bag of props. A list already in the order of its
+  // ids (see IdSorter) is taken as it is.
   void Build(const PropertyList& props, std::uint32_t& nextLtpIndex, NodeContent& out);
 
  private:
@@ -141,11 +166,7 @@ class PropertyContextBuilder {
   Bytes records_;
   std::vector<std::uint16_t> lastIds_;  // ids of the last list, in its order
   std::vector<std::uint16_t> order_;    // that list's entries by id
-  // Sorting by marking ids in a bitmap of all 65,536 and reading the marks
-  // back in order: the words, a summary of which words are set, and each
-  // id's entry.
-  std::vector<std::uint64_t> idBits_, idWords_;
-  std::vector<std::uint16_t> entryOf_;
+  IdSorter sorter_;
 };
 
 struct TableRow {

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/pst/ContactProperties.h"
 #include "platform/pst/Crc.h"
 #include "platform/pst/DistListProperties.h"
+#include "platform/pst/WorkAhead.h"
 
 namespace pst::detail {
 
@@ -42,7 +44,10 @@ std::vector<std::uint32_t> ForFormat(std::vector<std::uint32_t> cols, const LtpF
   return cols;
 }
 
-// The item properties the contents table shows.
+// The item properties the contents table shows, and roughly what their
+// values take in a contact's row (its class, subject and topic, the time).
+constexpr std::size_t kContentsRowProps = 11;
+constexpr std::size_t kContentsRowBytes = 160;
 constexpr bool InContentsRow(std::uint16_t id) {
   switch (id) {
     case 0x0017: case 0x001A: case 0x0036: case 0x0037: case 0x0057: case 0x0058: case 0x0070:
@@ -52,6 +57,18 @@ constexpr bool InContentsRow(std::uint16_t id) {
       return false;
   }
 }
+
+// Items in the making at once, and how many change hands together: enough
+// that the two threads seldom wait for each other, few enough to cost
+// little memory.
+constexpr std::size_t kAheadBatch = 32;
+constexpr std::size_t kAheadSlots = 4 * kAheadBatch;
+
+// One contact item's properties, made ahead of its writing.
+struct BuiltItem {
+  std::uint8_t searchKey[16];
+  PropertyList props;
+};
 
 // Reference counts are 16-bit: a shared block serves at most this many nodes.
 constexpr std::size_t kMaxSharers = 60000;
@@ -112,22 +129,28 @@ class Writer {
 // Message nodes are numbered folder by folder, contacts then lists, in the
 // order WriteFolder writes them.
 void Writer::AssignItemNids() {
-  const bool lists = std::any_of(placed_.begin(), placed_.end(), [](const Placed& p) {
-    return p.folder->distLists && !p.folder->distLists->empty();
-  });
-  if (!lists) return;  // nothing names a contact
+  // Only the contacts some list names are looked at (and unpacked).
+  std::unordered_set<ItemId> named;
+  for (const Placed& pl : placed_)
+    if (pl.folder->distLists)
+      for (const DistList& list : *pl.folder->distLists)
+        for (const DistListMember& m : list.members)
+          if (m.contact) named.insert(m.contact);
+  if (named.empty()) return;  // nothing names a contact
   std::uint32_t index = nextMessageIndex_;
+  Contact unpacked;
   for (const Placed& pl : placed_) {
     const FolderModel& f = *pl.folder;
-    std::size_t i = 0;
-    if (f.contacts)
-      for (const Contact& c : *f.contacts) {
-        ++index;
-        if (f.contactIds && i < f.contactIds->size())
-          targets_[(*f.contactIds)[i]] = {MakeNid(index, kNidNormalMessage), c.Email1Address,
-                                          c.Email1AddressType, DisplayName(c)};
-        ++i;
-      }
+    const std::size_t count = f.contacts ? f.contacts->size() : 0;
+    const std::size_t ids = f.contactIds ? std::min(count, f.contactIds->size()) : 0;
+    for (std::size_t i = 0; i < ids; ++i) {
+      const ItemId id = (*f.contactIds)[i];
+      if (!named.count(id)) continue;
+      const Contact& c = f.contacts->At(i, unpacked);
+      targets_[id] = {MakeNid(index + static_cast<std::uint32_t>(i) + 1, kNidNormalMessage),
+                      c.Email1Address, c.Email1AddressType, DisplayName(c)};
+    }
+    index += static_cast<std::uint32_t>(count);
     if (f.distLists) index += static_cast<std::uint32_t>(f.distLists->size());
   }
 }
@@ -226,33 +249,54 @@ void Writer::WriteFolder(const Placed& pl) {
     std::uint64_t sharedRecipients = 0;
     std::size_t sharers = 0;
     contents.rows.reserve(f.contacts->size());
-    PropertyList props;
-    PropertyContextBuilder builder(fmt_);
+    contents.cells.Reserve(f.contacts->size() * kContentsRowProps, f.contacts->size() * kContentsRowBytes);
+    // The items' properties are made (and put in order) on a second thread,
+    // which owns what they are made with until the end of the folder: the
+    // scratch, the sorter and the contents table, whose rows it numbers as
+    // the items are numbered here (nothing else takes a number while the
+    // folder is written). This thread lays each item out and writes it: the
+    // two take about as long.
+    std::uint16_t highest = 0;
     ContactScratch scratch;
+    Contact unpacked;
+    IdSorter sorter;
+    const std::uint32_t firstIndex = nextMessageIndex_, firstUnique = unique_;
+    PropertyContextBuilder builder(fmt_);
     NodeContent item;
-    std::uint8_t searchKey[16];
-    for (const Contact& c : *f.contacts) {
-      std::uint32_t nid = MakeNid(++nextMessageIndex_, kNidNormalMessage);
-      RandomKey(searchKey);
-      ContactItemProperties(c, fmt_, store_.now, searchKey, props, scratch);
-      NoteNamedIds(props);
-      TableRows::Row row;
-      row.rowId = nid;
-      row.rowVer = ++unique_;
-      row.first = contents.cells.entries().size();
-      for (const auto& e : props.entries())
-        if (InContentsRow(e.id)) contents.cells.Copy(props, e);
-      row.count = contents.cells.entries().size() - row.first;
-      contents.rows.push_back(row);
-      builder.Build(props, nextLtpIndex_, item);
-      if (sharers % kMaxSharers == 0) sharedRecipients = out_.AddSharedBlock(recipients.data);
-      ++sharers;
-      Subnode rt;
-      rt.nid = 0x692;  // the item's recipient table
-      rt.content.sharedBlock = sharedRecipients;
-      item.subnodes.push_back(std::move(rt));
-      out_.AddNode(nid, pl.nid, item);
-    }
+    std::vector<BuiltItem> slots(kAheadSlots);
+    WorkAhead(
+        f.contacts->size(), slots, kAheadBatch, store_.workAhead,
+        [&](std::size_t, BuiltItem& s) { RandomKey(s.searchKey); },
+        [&](std::size_t i, BuiltItem& s) {
+          ContactItemProperties(f.contacts->At(i, unpacked), fmt_, store_.now, s.searchKey, s.props,
+                                scratch);
+          TableRows::Row row;
+          row.rowId = MakeNid(firstIndex + static_cast<std::uint32_t>(i) + 1, kNidNormalMessage);
+          row.rowVer = firstUnique + static_cast<std::uint32_t>(i) + 1;
+          row.first = contents.cells.entries().size();
+          for (const auto& e : s.props.entries()) {
+            highest = std::max(highest, e.id);
+            if (InContentsRow(e.id)) contents.cells.Copy(s.props, e);
+          }
+          row.count = contents.cells.entries().size() - row.first;
+          contents.rows.push_back(row);
+          // In the order the item is laid out in (a list with an id twice
+          // stays as it is and is refused there).
+          sorter.Sort(s.props);
+        },
+        [&](std::size_t, BuiltItem& s) {
+          const std::uint32_t nid = MakeNid(++nextMessageIndex_, kNidNormalMessage);
+          ++unique_;
+          builder.Build(s.props, nextLtpIndex_, item);
+          if (sharers % kMaxSharers == 0) sharedRecipients = out_.AddSharedBlock(recipients.data);
+          ++sharers;
+          Subnode rt;
+          rt.nid = 0x692;  // the item's recipient table
+          rt.content.sharedBlock = sharedRecipients;
+          item.subnodes.push_back(std::move(rt));
+          out_.AddNode(nid, pl.nid, item);
+        });
+    highestNamedId_ = std::max(highestNamedId_, highest);
   }
   if (f.distLists && !f.distLists->empty()) {
     NodeContent recipients = BuildTableContext(ForFormat(kRecipientCols, fmt_), TableRows{}, fmt_,

@@ -34,6 +34,9 @@ struct StoreModel {
   Bytes recordKey;  // 16 bytes, the store's identity inside entry ids
   const FolderModel* root = nullptr;
   std::uint64_t now = 0;  // FILETIME of creation
+  // Items made on a second thread while the nodes before them are written;
+  // the bytes are the same either way.
+  bool workAhead = true;
 };
 
 class NodeOutput {

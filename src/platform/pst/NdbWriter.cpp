@@ -33,27 +33,49 @@ void FileSink::Fail(const char* what) const {
                  (e ? std::strerror(e) : "write error"));
 }
 
-void FileSink::ZeroTo(std::uint64_t offset) {
-  while (pos_ < offset) {
-    std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(offset - pos_, sizeof kZeros));
-    errno = 0;
-    if (std::fwrite(kZeros, 1, n, file_) != n) Fail("write");
-    pos_ += n;
+FileSink::~FileSink() {
+  if (held_) std::fwrite(buffer_.get(), 1, held_, file_);
+}
+
+void FileSink::Drain() {
+  if (!held_) return;
+  errno = 0;
+  const std::size_t n = held_;
+  held_ = 0;
+  if (std::fwrite(buffer_.get(), 1, n, file_) != n) Fail("write");
+}
+
+void FileSink::Put(const std::uint8_t* data, std::size_t n) {
+  if (held_ + n > kBuffer) {
+    Drain();
+    if (n >= kBuffer) {
+      errno = 0;
+      if (std::fwrite(data, 1, n, file_) != n) Fail("write");
+      pos_ += n;
+      return;
+    }
   }
+  if (!buffer_) buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(kBuffer);
+  std::memcpy(buffer_.get() + held_, data, n);
+  held_ += n;
+  pos_ += n;
+}
+
+void FileSink::ZeroTo(std::uint64_t offset) {
+  while (pos_ < offset) Put(kZeros, static_cast<std::size_t>(std::min<std::uint64_t>(offset - pos_, sizeof kZeros)));
 }
 
 void FileSink::Write(std::uint64_t offset, const std::uint8_t* data, std::size_t n) {
   if (offset < pos_) throw PstError("internal error: out-of-order write to " + name_);
   ZeroTo(offset);
-  errno = 0;
-  if (n && std::fwrite(data, 1, n, file_) != n) Fail("write");
-  pos_ += n;
+  if (n) Put(data, n);
 }
 
 // Written past the stream's buffer, which is emptied first, so that each
 // patched page costs one call and no seeks; a positioned write leaves the file position
 // where the stream expects it.
 void FileSink::Patch(std::uint64_t offset, const std::uint8_t* data, std::size_t n) {
+  Drain();
   errno = 0;
   if (std::fflush(file_) != 0) Fail("write");
   if (n && os::WriteAt(fileno(file_), data, n, offset) < 0) Fail("write");

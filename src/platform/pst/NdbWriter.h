@@ -17,20 +17,32 @@
 namespace pst::detail {
 
 // Where the bytes go. Writes arrive at rising offsets; gaps are zero-filled.
-// Patch() goes back to fill in pages written last (maps, header).
+// Patch() goes back to fill in pages written last (maps, header). Blocks
+// are gathered in a buffer of its own and handed to the stream a large
+// piece at a time: a block costs a copy, not a call into the stream.
 class FileSink {
  public:
   FileSink(std::FILE* file, std::string name) : file_(file), name_(std::move(name)) {}
+  // Hands what is gathered to the stream; a failure then shows in the
+  // stream's own error state when it is flushed or closed.
+  ~FileSink();
+  FileSink(const FileSink&) = delete;
+  FileSink& operator=(const FileSink&) = delete;
   void Write(std::uint64_t offset, const std::uint8_t* data, std::size_t n);
   void ZeroTo(std::uint64_t offset);
   void Patch(std::uint64_t offset, const std::uint8_t* data, std::size_t n);
   std::uint64_t position() const { return pos_; }
 
  private:
+  static constexpr std::size_t kBuffer = 1 << 20;
+  void Put(const std::uint8_t* data, std::size_t n);
+  void Drain();
   void Fail(const char* what) const;
   std::FILE* file_;
   std::string name_;
-  std::uint64_t pos_ = 0;
+  std::uint64_t pos_ = 0;  // including what is gathered
+  std::unique_ptr<std::uint8_t[]> buffer_;
+  std::size_t held_ = 0;
 };
 
 // Header values the messaging layer decides.

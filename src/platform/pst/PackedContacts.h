@@ -1,5 +1,6 @@
 // The contacts of a folder as the store keeps them until it is written: each
-// one packed as its field lengths and bytes, back to back in large chunks.
+// one packed as the fields it holds with their lengths, back to back in
+// large chunks.
 // A contact costs its text plus a few bytes instead of a struct of twenty
 // strings with an allocation each, nothing is moved as the list grows, and
 // the writer unpacks one contact at a time into the same Contact, whose
@@ -72,6 +73,12 @@ class ContactsView {
   const ContactsView& operator*() const { return *this; }
   std::size_t size() const { return plain_ ? plain_->size() : packed_ ? packed_->size() : 0; }
   bool empty() const { return size() == 0; }
+  // Contact i: in place, or unpacked into scratch.
+  const Contact& At(std::size_t i, Contact& scratch) const {
+    if (plain_) return (*plain_)[i];
+    packed_->Unpack(i, scratch);
+    return scratch;
+  }
 
   class Iterator {
    public:

@@ -250,17 +250,14 @@ void Store::Write(const std::filesystem::path& path) const {
   if (int err = out.Open(target))
     throw PstError("cannot create " + target + ": " + ErrnoText(err));
   const int fd = os::Duplicate(out.fd());
+  // The sink gathers the file in large pieces itself; the stream passes
+  // them straight to the system.
   std::FILE* file = fd < 0 ? nullptr : fdopen(fd, "wb");
-  // The stream's buffer, made here: given no buffer, glibc ignores the size
-  // asked for and writes a page at a time, one system call per 4 KiB.
-  constexpr std::size_t kBufferSize = 1 << 20;
-  const auto buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
   if (!file) {
     int e = errno;
     if (fd >= 0) os::Close(fd);
     throw PstError("cannot create " + target + ": " + ErrnoText(e));
   }
-  std::setvbuf(file, buffer.get(), _IOFBF, kBufferSize);
   try {
     detail::FileSink sink(file, target);
     std::mt19937_64 rng(std::random_device{}());

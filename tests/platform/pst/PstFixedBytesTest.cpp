@@ -25,8 +25,10 @@ using namespace pst::detail;
 
 // Writes a fixed store and returns its bytes: contacts of many shapes (empty
 // fields, long notes in subnodes, text beyond ASCII) and an empty folder.
-// Packed, the contacts folder holds them as the store keeps them.
-std::string FixedStoreBytes(const std::filesystem::path& path, bool unicode, int codePage, bool packed = false) {
+// Packed, the contacts folder holds them as the store keeps them; ahead, the
+// items are made on a second thread.
+std::string FixedStoreBytes(const std::filesystem::path& path, bool unicode, int codePage, bool packed = false,
+                            bool ahead = true) {
   using namespace pst::detail;
   std::vector<pst::Contact> contacts;
   for (int i = 0; i < 120; ++i) {
@@ -83,6 +85,7 @@ std::string FixedStoreBytes(const std::filesystem::path& path, bool unicode, int
   for (int i = 0; i < 16; ++i) model.recordKey.push_back(static_cast<std::uint8_t>(3 * i + 1));
   model.root = &f[1];
   model.now = 0x01DCC0FFEE123456ull;
+  model.workAhead = ahead;
   const LtpFormat fmt = FileFormat(unicode, codePage);
 
   std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -113,11 +116,13 @@ TEST(PstFixedBytes, OutputIsExactlyAsPinned) {
   };
   for (const Pinned& p : cases) {
     for (bool packed : {false, true}) {
-      SCOPED_TRACE(std::string(p.unicode ? "Unicode" : "ANSI ") + std::to_string(p.codePage) +
-                   (packed ? ", contacts packed" : ""));
-      const std::string bytes = FixedStoreBytes(dir / "fixed.pst", p.unicode, p.codePage, packed);
-      EXPECT_EQ(bytes.size(), p.size);
-      EXPECT_EQ(Crc(bytes.data(), bytes.size()), p.crc);
+      for (bool ahead : {false, true}) {
+        SCOPED_TRACE(std::string(p.unicode ? "Unicode" : "ANSI ") + std::to_string(p.codePage) +
+                     (packed ? ", contacts packed" : "") + (ahead ? ", made ahead" : ""));
+        const std::string bytes = FixedStoreBytes(dir / "fixed.pst", p.unicode, p.codePage, packed, ahead);
+        EXPECT_EQ(bytes.size(), p.size);
+        EXPECT_EQ(Crc(bytes.data(), bytes.size()), p.crc);
+      }
     }
   }
 }
