@@ -22,17 +22,6 @@ constexpr const char* kCrLf = "\r\n";
 // Text goes to the file in pieces of about this size.
 constexpr std::size_t kFlushBytes = 1 << 20;
 
-std::string Trimmed(const std::string& s) {
-  const auto first = s.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
-ExportResult Failure(ExportResult result, const std::string& cause) {
-  result.completed = false;
-  result.message = "The contacts could not be saved to " + result.outputPath + "." + kCrLf + cause;
-  return result;
-}
 
 const char* Extension(BookFormat format) {
   switch (format) {
@@ -86,10 +75,10 @@ std::string BookFileName(const std::string& bookPath, BookFormat format) {
 
 ExportResult ExportBook(const BookExportRequest& request) {
   ExportResult result;
-  const std::string book = Trimmed(request.bookPath);
+  const std::string book = TrimBlanks(request.bookPath);
   result.outputPath = WithTrailingSeparator(request.folder) + BookFileName(book, request.format);
   const auto unreadable = [&](const std::exception& e) {
-    return Failure(result, "The address book " + book + " could not be read: " + e.what());
+    return FailedExport(result, "The address book " + book + " could not be read: " + e.what());
   };
 
   // The book is opened, and read through by the formats that must know
@@ -130,18 +119,18 @@ ExportResult ExportBook(const BookExportRequest& request) {
   // replaced only with consent, and then a file that appears meanwhile is
   // never replaced without it.
   if (os::FileInfo st; os::StatPath(result.outputPath, st) && st.directory)
-    return Failure(result, result.outputPath + " is a folder.");
+    return FailedExport(result, result.outputPath + " is a folder.");
   const OutputCheck check = CheckOutput(result.outputPath, request.replace);
   // Unlike the designed workbook's, this refusal is reported: the window
   // shows it, as it always has.
   if (check == OutputCheck::Declined)
-    return Failure(result, result.outputPath + " already exists and was not replaced.");
+    return FailedExport(result, result.outputPath + " already exists and was not replaced.");
   excel::NewFile output;
   // The workbook's library opens its file by name.
   const auto staging = request.format == BookFormat::Xlsx ? excel::Staging::Named : excel::Staging::Unnamed;
   if (int err = output.Open(result.outputPath,
                             check == OutputCheck::Replace ? excel::Existing::Replace : excel::Existing::Keep, staging))
-    return Failure(result, "The file could not be created in " + FolderOf(result.outputPath) + ": " +
+    return FailedExport(result, "The file could not be created in " + FolderOf(result.outputPath) + ": " +
                                std::strerror(err) + ".");
 
   ContactProgress progress(request.progress);
@@ -208,12 +197,12 @@ ExportResult ExportBook(const BookExportRequest& request) {
     return unreadable(e);
   } catch (const std::exception& e) {
     output.Abandon();
-    return Failure(result, std::string("Writing the file failed: ") + e.what() + ".");
+    return FailedExport(result, std::string("Writing the file failed: ") + e.what() + ".");
   }
   if (int err = writeError ? writeError : output.Commit()) {
     if (err == EEXIST && check == OutputCheck::Write)
-      return Failure(result, result.outputPath + " appeared while the export ran and was not replaced.");
-    return Failure(result, "Writing " + result.outputPath + " failed: " + std::strerror(err) + ".");
+      return FailedExport(result, result.outputPath + " appeared while the export ran and was not replaced.");
+    return FailedExport(result, "Writing " + result.outputPath + " failed: " + std::strerror(err) + ".");
   }
 
   result.completed = true;

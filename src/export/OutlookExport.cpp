@@ -16,6 +16,7 @@
 #include "OutlookBook.h"
 #include "platform/codepage/CodePage.h"
 #include "PathNames.h"
+#include "SpreadsheetExport.h"
 #include "platform/os/Os.h"
 
 namespace exports {
@@ -47,12 +48,6 @@ void DropLastCharacters(std::string& s, int n) {
     const std::size_t len = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
     s.resize(len == end - k + 1 ? k : end);
   }
-}
-
-std::string TrimSpaces(const std::string& s) {
-  const auto b = s.find_first_not_of(' ');
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(' ') - b + 1);
 }
 
 template <class T>
@@ -164,9 +159,9 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
   const Clock now = request.now ? request.now : Clock([] { return std::chrono::system_clock::now(); });
   OutlookExportResult result;
   // Blanks around the path are no part of the book's name.
-  result.pstPath = FreePath(OutlookOutputPath(TrimSpaces(request.bookPath), request.outputFolder, now()));
+  result.pstPath = FreePath(OutlookOutputPath(TrimBlanks(request.bookPath), request.outputFolder, now()));
   const std::string& pstPath = result.pstPath;
-  const std::string book = TrimSpaces(request.bookPath);
+  const std::string book = TrimBlanks(request.bookPath);
 
   // Wider than 16 bits: books of 32,767 contacts and more export whole.
   std::int64_t privateCounter = 0;

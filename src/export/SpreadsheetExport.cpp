@@ -60,19 +60,19 @@ void Check(std::int16_t status) {
   if (status != kStatusOk) throw WriterFailure{status};
 }
 
-std::string Trimmed(const std::string& s) {
+}  // namespace
+
+std::string TrimBlanks(const std::string& s) {
   const auto first = s.find_first_not_of(' ');
   if (first == std::string::npos) return {};
   return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
-ExportResult Failure(ExportResult result, const std::string& cause) {
+ExportResult FailedExport(ExportResult result, const std::string& cause) {
   result.completed = false;
   result.message = "The contacts could not be saved to " + result.outputPath + "." + kCrLf + cause;
   return result;
 }
-
-}  // namespace
 
 std::string StatusText(std::int16_t status) {
   switch (status) {
@@ -114,7 +114,7 @@ ExportResult Run(const std::string& bookPath, const std::string& folder,
                  const ReplaceConsent& consent) {
   ExportResult result;
   // Blanks around the path are no part of the book's name.
-  result.outputPath = folder + SpreadsheetFileName(Trimmed(bookPath));
+  result.outputPath = folder + SpreadsheetFileName(TrimBlanks(bookPath));
 
   // The book is opened and counted before anything is written, so a book
   // that cannot be read or does not fit the sheet leaves no file behind.
@@ -123,28 +123,28 @@ ExportResult Run(const std::string& bookPath, const std::string& folder,
   try {
     reader = automation::Registry::Instance().Create<automation::AddressBookReader>(
         automation::kAddressBookReaderProgId);
-    reader->Open(Trimmed(bookPath));
+    reader->Open(TrimBlanks(bookPath));
     count = reader->GetCount();
     result.loss.skippedRecords = reader->SkippedRecords();
   } catch (const std::exception& e) {
-    return Failure(result, "The address book " + Trimmed(bookPath) + " could not be read: " + e.what());
+    return FailedExport(result, "The address book " + TrimBlanks(bookPath) + " could not be read: " + e.what());
   }
   if (count < 0)
-    return Failure(result, "The address book " + Trimmed(bookPath) + " reported no valid number of contacts.");
+    return FailedExport(result, "The address book " + TrimBlanks(bookPath) + " reported no valid number of contacts.");
   if (count > kMaxSpreadsheetContacts)
-    return Failure(result, "The address book holds " + WithThousands(count) +
+    return FailedExport(result, "The address book holds " + WithThousands(count) +
                                " contacts; a sheet holds at most " +
                                WithThousands(kMaxSpreadsheetContacts) +
                                " below its heading row. Nothing was written.");
 
   SheetWriter* const writerPtr = getWriter();
-  if (!writerPtr) return Failure(result, "This build has no spreadsheet writer.");
+  if (!writerPtr) return FailedExport(result, "This build has no spreadsheet writer.");
   SheetWriter& writer = *writerPtr;
   const int codePage = writer.CodePage();
   const OutputCheck output = CheckOutput(result.outputPath, consent);
   if (output == OutputCheck::Declined) {
     result.declined = true;
-    return Failure(result, result.outputPath + " already exists and was not replaced. Nothing was written.");
+    return FailedExport(result, result.outputPath + " already exists and was not replaced. Nothing was written.");
   }
   writer.SetReplaceExisting(output == OutputCheck::Replace);
   const LostCharacters lost(codePage);
@@ -188,10 +188,10 @@ ExportResult Run(const std::string& bookPath, const std::string& folder,
     Check(writer.CloseFile());
   } catch (const WriterFailure& f) {
     if (created) writer.Abandon();
-    return Failure(result, "Writing the file failed: " + StatusText(f.status) + ".");
+    return FailedExport(result, "Writing the file failed: " + StatusText(f.status) + ".");
   } catch (const std::exception& e) {
     if (created) writer.Abandon();
-    return Failure(result, "The address book " + Trimmed(bookPath) + " could not be read: " + e.what());
+    return FailedExport(result, "The address book " + TrimBlanks(bookPath) + " could not be read: " + e.what());
   }
 
   result.completed = true;

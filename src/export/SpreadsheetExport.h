@@ -37,6 +37,12 @@ struct ExportResult {
   std::string message;
 };
 
+// The path without the blanks around it, which are no part of a book's name.
+std::string TrimBlanks(const std::string& path);
+
+// A failed export's result: the message names the output and the cause.
+ExportResult FailedExport(ExportResult result, const std::string& cause);
+
 using SheetWriterFactory = std::function<std::unique_ptr<SheetWriter>()>;
 
 // The writer the program uses: ExcelFile, in the user's ANSI code page.
