@@ -16,6 +16,7 @@
 #include "platform/outlook/OutlookStandIn.h"
 #include "platform/wab/WabReader.h"
 #include "support/TestData.h"
+#include "support/WabWriter.h"
 
 namespace {
 
@@ -88,5 +89,38 @@ TEST_P(LossReporting, TheMessageCountsValuesWithLostCharacters) {
 
 INSTANTIATE_TEST_SUITE_P(RealBook, LossReporting, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A book cut short while the store is filled (its contacts decoded on a
+// second thread) fails with the cause and leaves no store behind.
+class CutShortAtFirst : public exports::ExportProgress {
+ public:
+  explicit CutShortAtFirst(std::filesystem::path book) : book_(std::move(book)) {}
+  void Prepare(std::int32_t, std::int32_t, std::int32_t, double) override {}
+  void SetPosition(std::int32_t position) override {
+    if (position == 1) std::filesystem::resize_file(book_, std::filesystem::file_size(book_) / 4);
+  }
+
+ private:
+  std::filesystem::path book_;
+};
+
+TEST(OutlookCutShort, FailsAndLeavesNoStore) {
+  wab::RegisterComponent();
+  outlook::RegisterComponent();
+  testsupport::TempDir dir;
+  setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+  std::filesystem::create_directory(dir / "out");
+  testsupport::WriteGeneratedBook(dir / "book.wab", 2000);
+  CutShortAtFirst cut(dir / "book.wab");
+  exports::OutlookExportRequest request;
+  request.bookPath = (dir / "book.wab").string();
+  request.outputFolder = (dir / "out").string();
+  request.format = exports::OutlookFormat::Unicode;
+  request.progress = &cut;
+  const auto r = exports::RunOutlookExport(request);
+  EXPECT_FALSE(r.completed);
+  EXPECT_NE(r.cause.find(wab::kBookCutShort), std::string::npos) << r.cause;
+  EXPECT_TRUE(std::filesystem::is_empty(dir / "out"));
+}
 
 }  // namespace
