@@ -3,7 +3,8 @@
 # Figures are printed; nothing here passes or fails on timing.
 # whole_process_bench gives the rows a user waits for: whole addrivo-convert
 # runs (list; xls against libxlsxwriter; pst-unicode and pst-ansi against cp
-# of their output), best of 5, ratios and peak memory against the book;
+# of their output), best of 5, ratios, and the peak memory the book adds to each
+# run (its peak less the same run's on a book of one contact) against its size;
 # bench_app_scan gives the window's scan of the same book.
 #   scripts/bench.sh [NAME...]   run only the named benchmarks
 set -euo pipefail
