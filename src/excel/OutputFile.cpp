@@ -70,17 +70,21 @@ int NewFile::LinkUnder(const std::string& name) { return os::LinkUnnamed(fd_, na
 int NewFile::Commit() {
   if (fd_ < 0) return EBADF;
   int err = 0;
-  bool replacing = existing_ == Existing::Replace && os::Exists(target_);
+  const bool replaces = existing_ != Existing::Keep;
+  const bool syncs = existing_ == Existing::Replace;
+  // What replaces unsynced goes in as a new file where the old one was.
+  if (existing_ == Existing::ReplaceUnsynced && os::Exists(target_)) os::Remove(target_);
+  bool replacing = replaces && os::Exists(target_);
   // Only a replaced file needs to reach the disk before its name does:
   // otherwise a crash could leave an empty file where the user's was.
-  if (replacing) err = os::Flush(fd_);
+  if (replacing && syncs) err = os::Flush(fd_);
 
   if (err == 0 && unnamed_) {
     if (!replacing) {
       err = LinkUnder(target_);  // never replaces: EEXIST when taken
-      if (err == EEXIST && existing_ == Existing::Replace) {  // appeared meanwhile
+      if (err == EEXIST && replaces) {  // appeared meanwhile
         replacing = true;
-        err = os::Flush(fd_);
+        if (syncs) err = os::Flush(fd_);
       }
     }
     // To replace, the file gets a hidden name first and is renamed over the
@@ -100,10 +104,10 @@ int NewFile::Commit() {
   if (os::Close(fd_) != 0 && err == 0) err = errno;
   fd_ = -1;
   if (err == 0 && !temp_.empty())
-    err = existing_ == Existing::Replace ? os::RenameOver(temp_, target_) : os::RenameNoReplace(temp_, target_);
+    err = replaces ? os::RenameOver(temp_, target_) : os::RenameNoReplace(temp_, target_);
   if (err != 0 && !temp_.empty()) os::Remove(temp_);
   temp_.clear();
-  if (err == 0 && replacing) os::SyncFolder(folder_);
+  if (err == 0 && replacing && syncs) os::SyncFolder(folder_);
   return err;
 }
 

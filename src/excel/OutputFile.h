@@ -12,6 +12,11 @@
 // - Replacing an existing file (only with Existing::Replace) syncs the new
 //   file before the rename and the folder after it, so that a power cut
 //   leaves either the old file or the new one, never an empty one.
+// - Existing::ReplaceUnsynced removes the existing file and puts the new one
+//   in its place, syncing nothing: for a file that holds nothing a power cut
+//   could cost (one this program wrote moments ago, empty), as a new file is
+//   not synced either. A rename over it would make some file systems (ext4)
+//   write the new file out first.
 // - With Existing::Keep a file that appeared meanwhile is never replaced:
 //   Commit() fails with EEXIST.
 // - A target name over 255 bytes fails with ENAMETOOLONG.
@@ -33,7 +38,7 @@
 namespace excel {
 
 // What Commit does when the target name is taken.
-enum class Existing { Replace, Keep };
+enum class Existing { Replace, Keep, ReplaceUnsynced };
 
 // Whether the bytes may go to a file with no name until Commit, or need a
 // (hidden, temporary) name because the writer opens the file by path.

@@ -74,11 +74,13 @@ const SafetyCase kCases[] = {
      }},
     {"AReplacedFileKeepsNothingOfTheOldOne",
      [](const fs::path& d) {
-       Mine(d / "book.xls");
-       EXPECT_EQ(Write(d / "book.xls", "new", Existing::Replace), 0);
-       EXPECT_EQ(testsupport::ReadFile(d / "book.xls"), "new");
-       EXPECT_EQ(ModeOf(d / "book.xls"), 0644u);
-       EXPECT_EQ(Names(d), std::vector<std::string>{"book.xls"});
+       for (Existing how : {Existing::Replace, Existing::ReplaceUnsynced}) {
+         Mine(d / "book.xls");
+         EXPECT_EQ(Write(d / "book.xls", "new", how), 0);
+         EXPECT_EQ(testsupport::ReadFile(d / "book.xls"), "new");
+         EXPECT_EQ(ModeOf(d / "book.xls"), 0644u);
+         EXPECT_EQ(Names(d), std::vector<std::string>{"book.xls"});
+       }
      }},
     {"ALongNameNeedsNoLongerTemporaryName",
      [](const fs::path& d) {

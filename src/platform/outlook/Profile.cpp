@@ -341,10 +341,23 @@ void Profile::RenameStore(StoreEntry& entry, const std::string& name) {
   }
 }
 
+namespace {
+bool HoldsItems(const pst::Store& store, pst::FolderId folder) {
+  if (store.ContactCount(folder) > 0 || !store.DistLists(folder).empty()) return true;
+  for (pst::FolderId f : store.Subfolders(folder))
+    if (HoldsItems(store, f)) return true;
+  return false;
+}
+}  // namespace
+
 void Profile::WriteStore(StoreEntry& entry) {
   if (entry.IsDefault() || !entry.model) return;
   try {
-    entry.model->Write(entry.path);
+    // Only a file that holds items has anything a power cut could cost
+    // while it is replaced: the empty store an export attaches first is
+    // replaced as freely as a new file is written.
+    entry.model->Write(entry.path, entry.fileHoldsItems);
+    entry.fileHoldsItems = HoldsItems(*entry.model, entry.model->RootFolder());
   } catch (const std::exception& e) {
     throw AutomationError("Cannot write the personal folders file " + Utf8Name(entry.path) + ": " + e.what());
   }

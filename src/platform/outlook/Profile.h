@@ -20,6 +20,7 @@ struct StoreEntry {
   StoreFormat format = StoreFormat::Unicode;
   std::unique_ptr<pst::Store> model;  // null: attached in an earlier run, not open here
   bool dirty = false;                 // changed since last written
+  bool fileHoldsItems = false;        // the file as last written holds items
 
   bool IsDefault() const { return path.empty(); }
   std::string Describe() const;  // for messages: the name and the file

@@ -220,7 +220,7 @@ std::string ErrnoText(int e) { return std::strerror(e); }
 
 }  // namespace
 
-void Store::Write(const std::filesystem::path& path) const {
+void Store::Write(const std::filesystem::path& path, bool syncReplaced) const {
   // The in-memory folders as the messaging layer sees them.
   std::map<FolderId, FolderModel> models;
   for (const auto& [id, f] : impl_->folders) {
@@ -247,7 +247,7 @@ void Store::Write(const std::filesystem::path& path) const {
   const auto name8 = path.u8string();
   const std::string target(name8.begin(), name8.end());
   excel::NewFile out;
-  if (int err = out.Open(target))
+  if (int err = out.Open(target, syncReplaced ? excel::Existing::Replace : excel::Existing::ReplaceUnsynced))
     throw PstError("cannot create " + target + ": " + ErrnoText(err));
   const int fd = os::Duplicate(out.fd());
   // The sink gathers the file in large pieces itself; the stream passes

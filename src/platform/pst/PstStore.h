@@ -126,7 +126,9 @@ class Store {
   // failure never leaves a half-written file under the final name (nor the
   // temporary one). Throws PstError with the cause (no such folder, no
   // permission, disk full, a folder with more items than an ANSI file holds).
-  void Write(const std::filesystem::path& path) const;
+  // A file replaced is synced first unless syncReplaced is false: for a
+  // file that holds nothing a power cut could cost.
+  void Write(const std::filesystem::path& path, bool syncReplaced = true) const;
 
  private:
   struct Impl;

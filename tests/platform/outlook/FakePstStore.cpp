@@ -95,7 +95,7 @@ FolderId Store::MoveFolder(FolderId folder, Store& to, FolderId newParent) {
   return id;
 }
 
-void Store::Write(const std::filesystem::path& path) const {
+void Store::Write(const std::filesystem::path& path, bool) const {
   std::string text = "pst-fake\n";
   text += std::string("format=") + (impl_->format == Format::Ansi ? "ansi" : "unicode") + "\n";
   text += "name=" + impl_->name + "\n";
