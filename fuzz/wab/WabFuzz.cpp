@@ -1,5 +1,6 @@
 // Any bytes through Open, GetCount, every Select and every GetValue, then
-// through the whole-book model with deleted contacts recovered: the reader
+// through the whole-book model with deleted contacts recovered, and the
+// contact-at-a-time model beside the reader (the exports' way): the reader
 // must fail with AutomationError or read, never crash or hang.
 #include <cstddef>
 #include <cstdint>
@@ -32,6 +33,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     total = total + reader.GetValue("Country").size();
     total = total + reader.GetValue("HomeCountry").size();
   }
+  // Each selected record decoded whole, and every group member looked up.
+  wab::BookContacts contacts(*reader.File(), {false, 1252});
+  wab::Contact c;
+  for (std::int32_t i = 0; i < count; ++i) {
+    reader.Select(i);
+    if (const wab::Record* r = reader.SelectedRecord()) total = total + contacts.Decode(*r, c);
+  }
+  for (const auto& g : contacts.Outline().groups)
+    for (const auto& m : g.members) total = total + contacts.ReadId(m.id, c);
   (void)reader.SkippedRecords();
   return 0;
 }
