@@ -81,9 +81,8 @@ class OutlookFolderPlan {
 
 // Each group of book (its outline: folders and groups) as a distribution
 // list in its folder; members that are contacts point to the saved items
-// (by the book's record id). A group whose
-// members would pass the size a list may hold becomes several lists,
-// "Name", "Name (2)", ...
+// (by the book's record id). A group whose members would pass the size a
+// list may hold becomes several lists, "Name", "Name (2)", ...
 void ExportGroups(const wab::Book& book, const OutlookFolderPlan& folders, const SavedMembers& saved,
                   OutlookBookOutcome& outcome, const TextCheck& checkText = {});
 
