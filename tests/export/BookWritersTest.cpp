@@ -16,6 +16,7 @@
 #include "export/BookExport.h"
 #include "export/CsvWriter.h"
 #include "export/VCardWriter.h"
+#include "support/CutShort.h"
 #include "support/TestData.h"
 #include "platform/wab/WabFile.h"
 #include "support/WabWriter.h"
@@ -519,19 +520,6 @@ INSTANTIATE_TEST_SUITE_P(
                       StreamRow{"Xlsx", exports::BookFormat::Xlsx, VCardVersion::V3}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Cuts the book short once the first contact is written.
-class CutShort : public exports::ExportProgress {
- public:
-  explicit CutShort(std::filesystem::path book) : book_(std::move(book)) {}
-  void Prepare(std::int32_t, std::int32_t, std::int32_t, double) override {}
-  void SetPosition(std::int32_t position) override {
-    if (position == 1) std::filesystem::resize_file(book_, std::filesystem::file_size(book_) / 4);
-  }
-
- private:
-  std::filesystem::path book_;
-};
-
 // Contacts are read while the file is written: a book cut short then fails
 // as an unreadable book does, and leaves nothing behind.
 TEST(ContactAtATimeCutShort, FailsAndLeavesNoFile) {
@@ -539,7 +527,7 @@ TEST(ContactAtATimeCutShort, FailsAndLeavesNoFile) {
                             exports::BookFormat::CsvGoogle, exports::BookFormat::Xlsx}) {
     testsupport::TempDir dir;
     testsupport::WriteGeneratedBook(dir / "book.wab", 2000);
-    CutShort cut(dir / "book.wab");
+    testsupport::CutShortAtFirst cut(dir / "book.wab");
     exports::BookExportRequest request;
     request.bookPath = (dir / "book.wab").string();
     request.folder = dir.path().string();

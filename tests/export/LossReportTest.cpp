@@ -15,6 +15,7 @@
 #include "export/SpreadsheetExport.h"
 #include "platform/outlook/OutlookStandIn.h"
 #include "platform/wab/WabReader.h"
+#include "support/CutShort.h"
 #include "support/TestData.h"
 #include "support/WabWriter.h"
 
@@ -92,18 +93,6 @@ INSTANTIATE_TEST_SUITE_P(RealBook, LossReporting, ::testing::ValuesIn(kCases),
 
 // A book cut short while the store is filled (its contacts decoded on a
 // second thread) fails with the cause and leaves no store behind.
-class CutShortAtFirst : public exports::ExportProgress {
- public:
-  explicit CutShortAtFirst(std::filesystem::path book) : book_(std::move(book)) {}
-  void Prepare(std::int32_t, std::int32_t, std::int32_t, double) override {}
-  void SetPosition(std::int32_t position) override {
-    if (position == 1) std::filesystem::resize_file(book_, std::filesystem::file_size(book_) / 4);
-  }
-
- private:
-  std::filesystem::path book_;
-};
-
 TEST(OutlookCutShort, FailsAndLeavesNoStore) {
   wab::RegisterComponent();
   outlook::RegisterComponent();
@@ -111,7 +100,7 @@ TEST(OutlookCutShort, FailsAndLeavesNoStore) {
   setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
   std::filesystem::create_directory(dir / "out");
   testsupport::WriteGeneratedBook(dir / "book.wab", 2000);
-  CutShortAtFirst cut(dir / "book.wab");
+  testsupport::CutShortAtFirst cut(dir / "book.wab");
   exports::OutlookExportRequest request;
   request.bookPath = (dir / "book.wab").string();
   request.outputFolder = (dir / "out").string();
