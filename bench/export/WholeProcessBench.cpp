@@ -144,6 +144,9 @@ class Launcher {
   }
   // argv[0] is the XDG_CONFIG_HOME of the child, the rest its command line.
   bool Run(const std::vector<std::string>& argv, Figures& f) {
+    // What earlier runs wrote goes to the disk first, so the kernel's
+    // writing it out does not take a core from this run.
+    ::sync();
     std::uint32_t count = static_cast<std::uint32_t>(argv.size());
     bool ok = WriteAll(to_, &count, sizeof count);
     for (const auto& a : argv) {
