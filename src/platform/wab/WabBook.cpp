@@ -701,11 +701,7 @@ class BookReader {
       return false;
     }
     // A long pass keeps only the pages it read lately mapped.
-    sinceRelease_ += rec_.size;
-    if (sinceRelease_ > kResidentBytes) {
-      file_.ReleasePages();
-      sinceRelease_ = 0;
-    }
+    release_.Passed(file_, rec_.size);
     DecodeAt(i, rec_, c, only);
     return true;
   }
@@ -749,9 +745,7 @@ class BookReader {
     std::uint8_t seen = 0;  // kCounted once its losses are in the book's counts
   };
   static constexpr std::uint8_t kCounted = 1;
-  // Bytes of records read between two hand-backs of a mapped book's pages.
-  static constexpr std::size_t kResidentBytes = 8u << 20;
-  std::size_t sinceRelease_ = 0;
+  PageRelease release_;
 
   void ReadFolderOrGroup(std::uint32_t offset) {
     if (!file_.ReadRecord(offset, rec_)) {

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -142,6 +143,25 @@ class WabFile {
   std::array<TableDescriptor, kTableCount> tables_{};
   std::vector<IndexEntry> records_;
   std::uint32_t skipped_ = 0;
+};
+
+// A pass over a book's records that keeps only the pages it read lately
+// mapped: after every few megabytes read it hands the pages back. One per
+// pass (and thread); they share nothing.
+class PageRelease {
+ public:
+  void Passed(const WabFile& file, std::size_t bytes) {
+    since_ += bytes;
+    if (since_ > kResidentBytes) Now(file);
+  }
+  void Now(const WabFile& file) {
+    file.ReleasePages();
+    since_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kResidentBytes = 8u << 20;
+  std::size_t since_ = 0;
 };
 
 // Text of a single-valued string property, or of one element of a

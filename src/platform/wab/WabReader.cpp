@@ -183,7 +183,7 @@ WabReader::WabReader(int codePage) : codePage_(codePage) {}
 void WabReader::Reset() {
   file_.reset();
   name_.clear();
-  sinceRelease_ = 0;
+  release_ = {};
   contacts_.clear();
   contacts_.shrink_to_fit();
   selected_ = false;
@@ -233,8 +233,7 @@ void WabReader::Load(BookBytes bytes, const std::string& name) {
     if (r.kind == static_cast<std::uint32_t>(RecordKind::Contact)) contacts_.push_back(r.offset);
   // The whole book was just read; the pass over the contacts reads it again
   // from the cache a part at a time (see Select).
-  file_->ReleasePages();
-  sinceRelease_ = 0;
+  release_.Now(*file_);
 }
 
 std::int32_t WabReader::GetCount() {
@@ -262,11 +261,7 @@ void WabReader::Select(std::int32_t index) {
   if (!read) return;  // checked by Open
   // Only the records lately read stay mapped, so a long pass holds a few
   // megabytes of the book, not all of it.
-  sinceRelease_ += record_.size;
-  if (sinceRelease_ > kResidentBytes) {
-    file_->ReleasePages();
-    sinceRelease_ = 0;
-  }
+  release_.Passed(*file_, record_.size);
 
   // One pass: the first text property with each field's ID wins.
   Text display;

@@ -64,16 +64,13 @@ class WabReader : public automation::AddressBookReader {
     bool present = false;
   };
 
-  // Bytes of records read between two hand-backs of a mapped book's pages.
-  static constexpr std::size_t kResidentBytes = 8u << 20;
-
   void Reset();
   void Load(BookBytes bytes, const std::string& name);
 
   int codePage_;
   std::optional<WabFile> file_;
   std::string name_;  // the file, for messages
-  std::size_t sinceRelease_ = 0;
+  PageRelease release_;
   std::vector<std::uint32_t> contacts_;  // record offsets, record-index order
   bool selected_ = false;
   Record record_;  // the selected contact, parsed; fields_ point into the file
