@@ -141,6 +141,19 @@ void AppendText(Bytes& out, std::string_view utf8, const LtpFormat& fmt) {
     out.resize(static_cast<std::size_t>(d - out.data()));
     return;
   }
+  if (fmt.ansi && fmt.ansi->codePage() == fmt.codePage) {
+    // No page gives more bytes than the UTF-8 has ("?" for each malformed
+    // byte); room for twice that covers any page that splits characters.
+    const std::size_t at = out.size(), room = 2 * utf8.size();
+    out.resize(at + room);
+    const std::size_t n =
+        fmt.ansi->EncodeTo(utf8, reinterpret_cast<char*>(out.data() + at), room);
+    if (n != codepage::AnsiEncoder::kTooLong) {
+      out.resize(at + n);
+      return;
+    }
+    out.resize(at);
+  }
   AppendBytes(out, codepage::FromUtf8(utf8, fmt.codePage).bytes);
 }
 

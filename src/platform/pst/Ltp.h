@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
+#include "platform/codepage/AnsiEncoder.h"
 #include "platform/pst/Bytes.h"
 #include "platform/pst/NodeContent.h"
 
@@ -17,6 +19,9 @@ struct LtpFormat {
   std::size_t maxBlock = 8176;     // payload of one block
   std::size_t rowIndexValue = 4;   // bytes of a row number in a table's row index
   int codePage = 1252;             // of 8-bit text in ANSI files
+  // codePage's encoder, built once per file; without one, text goes through
+  // codepage::FromUtf8 (the same bytes, slower).
+  std::shared_ptr<const codepage::AnsiEncoder> ansi;
   std::uint16_t stringType() const { return unicode ? 0x001F : 0x001E; }
 };
 

@@ -32,6 +32,7 @@ LtpFormat FileFormat(bool unicode, int codePage) {
   fmt.maxBlock = unicode ? UnicodeFormat::kMaxBlockData : AnsiFormat::kMaxBlockData;
   fmt.rowIndexValue = unicode ? 4 : 2;
   fmt.codePage = codePage;
+  if (!unicode) fmt.ansi = std::make_shared<const codepage::AnsiEncoder>(codePage);
   return fmt;
 }
 
