@@ -197,13 +197,11 @@ void PropertyList::Copy(const PropertyList& from, const Entry& e) {
   entries_.push_back(c);
 }
 
+// Values are never changed once added, so the new entry reads the same
+// bytes rather than a copy of them.
 void PropertyList::Repeat(std::uint16_t id, std::size_t index) {
   Entry e = entries_.at(index);
   e.id = id;
-  const std::size_t from = e.offset;
-  e.offset = ValueOffset(data_, e.size);
-  data_.resize(data_.size() + e.size);  // before taking pointers: it may move
-  if (e.size) std::memcpy(data_.data() + e.offset, data_.data() + from, e.size);
   entries_.push_back(e);
 }
 

@@ -77,7 +77,8 @@ class PropertyList {
   void Add(const PropValue& v);
   // Takes over one entry of another list, value and all.
   void Copy(const PropertyList& from, const Entry& e);
-  // Adds property id with the type and value of entry `index` of this list.
+  // Adds property id with the type and value of entry `index` of this list
+  // (the two entries share the value's bytes).
   void Repeat(std::uint16_t id, std::size_t index);
   void Int16(std::uint16_t id, std::uint16_t v);
   void Int32(std::uint16_t id, std::uint32_t v);

@@ -250,17 +250,14 @@ void Writer::WriteFolder(const Placed& pl) {
     std::size_t sharers = 0;
     contents.rows.reserve(f.contacts->size());
     contents.cells.Reserve(f.contacts->size() * kContentsRowProps, f.contacts->size() * kContentsRowBytes);
-    // The items' properties are made (and put in order) on a second thread,
-    // which owns what they are made with until the end of the folder: the
-    // scratch, the sorter and the contents table, whose rows it numbers as
-    // the items are numbered here (nothing else takes a number while the
-    // folder is written). This thread lays each item out and writes it: the
-    // two take about as long.
+    // The items' properties are made, and put in the order of their ids, on
+    // a second thread, which owns the scratch and the sorter until the end
+    // of the folder. This thread takes each item's row of the contents
+    // table, lays the item out and writes it: the two take about as long.
     std::uint16_t highest = 0;
     ContactScratch scratch;
     Contact unpacked;
     IdSorter sorter;
-    const std::uint32_t firstIndex = nextMessageIndex_, firstUnique = unique_;
     PropertyContextBuilder builder(fmt_);
     NodeContent item;
     std::vector<BuiltItem> slots(kAheadSlots);
@@ -270,9 +267,15 @@ void Writer::WriteFolder(const Placed& pl) {
         [&](std::size_t i, BuiltItem& s) {
           ContactItemProperties(f.contacts->At(i, unpacked), fmt_, store_.now, s.searchKey, s.props,
                                 scratch);
+          // In the order the item is laid out in (a list with an id twice
+          // stays as it is and is refused there).
+          sorter.Sort(s.props);
+        },
+        [&](std::size_t, BuiltItem& s) {
+          const std::uint32_t nid = MakeNid(++nextMessageIndex_, kNidNormalMessage);
           TableRows::Row row;
-          row.rowId = MakeNid(firstIndex + static_cast<std::uint32_t>(i) + 1, kNidNormalMessage);
-          row.rowVer = firstUnique + static_cast<std::uint32_t>(i) + 1;
+          row.rowId = nid;
+          row.rowVer = ++unique_;
           row.first = contents.cells.entries().size();
           for (const auto& e : s.props.entries()) {
             highest = std::max(highest, e.id);
@@ -280,13 +283,6 @@ void Writer::WriteFolder(const Placed& pl) {
           }
           row.count = contents.cells.entries().size() - row.first;
           contents.rows.push_back(row);
-          // In the order the item is laid out in (a list with an id twice
-          // stays as it is and is refused there).
-          sorter.Sort(s.props);
-        },
-        [&](std::size_t, BuiltItem& s) {
-          const std::uint32_t nid = MakeNid(++nextMessageIndex_, kNidNormalMessage);
-          ++unique_;
           builder.Build(s.props, nextLtpIndex_, item);
           if (sharers % kMaxSharers == 0) sharedRecipients = out_.AddSharedBlock(recipients.data);
           ++sharers;
