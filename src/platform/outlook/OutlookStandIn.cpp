@@ -349,7 +349,7 @@ class DistListItemImpl final : public ao::DistListItem {
   void Save() override {
     RequireUnsaved();
     RequireOpen(*store_);
-    Guard("Cannot save the distribution list in " + store_->Describe(),
+    Guard([&] { return "Cannot save the distribution list in " + store_->Describe(); },
           [&] { store_->model->AddDistList(folder_, list_); });
     store_->dirty = true;
     saved_ = true;
@@ -477,7 +477,9 @@ class SubfoldersImpl final : public ao::Folders {
 
   std::shared_ptr<ao::Folder> GetLast() override {
     RequireOpen(*store_);
-    auto children = Guard("Cannot list the folders of " + store_->Describe(),
+    // An export asks for the last folder once per contact: the error text
+    // is made only when it is needed.
+    auto children = Guard([&] { return "Cannot list the folders of " + store_->Describe(); },
                           [&] { return store_->model->Subfolders(parent_); });
     if (children.empty()) return nullptr;
     return std::make_shared<FolderImpl>(profile_, store_, children.back());
