@@ -522,13 +522,6 @@ std::size_t CellSize(std::uint16_t type) {
   return 4;
 }
 
-struct Column {
-  std::uint32_t tag;
-  std::uint16_t offset = 0;
-  std::uint8_t size = 0;
-  std::uint8_t bit = 0;
-};
-
 }  // namespace
 
 NodeContent BuildTableContext(std::vector<std::uint32_t> tags, const std::vector<TableRow>& rows,
@@ -542,115 +535,121 @@ NodeContent BuildTableContext(std::vector<std::uint32_t> tags, const std::vector
   return BuildTableContext(std::move(tags), flat, fmt, nextLtpIndex);
 }
 
-NodeContent BuildTableContext(std::vector<std::uint32_t> tags, const TableRows& table,
-                              const LtpFormat& fmt, std::uint32_t& nextLtpIndex) {
-  const std::vector<TableRows::Row>& rows = table.rows;
+TableContextBuilder::TableContextBuilder(std::vector<std::uint32_t> tags, const LtpFormat& fmt)
+    : fmt_(fmt), heap_(0x7C, fmt.maxBlock) {
   tags.erase(std::remove_if(tags.begin(), tags.end(),
                             [](std::uint32_t t) { return t == kRowIdTag || t == kRowVerTag; }),
              tags.end());
   std::sort(tags.begin(), tags.end());
   // Row layout: row id and version, other 8- and 4-byte cells, then 2-byte,
   // then 1-byte cells, then the cell existence bitmap.
-  std::vector<Column> cols;
-  cols.push_back({kRowIdTag});
-  cols.push_back({kRowVerTag});
+  cols_.push_back({kRowIdTag});
+  cols_.push_back({kRowVerTag});
   for (std::size_t want : {8u, 4u, 2u, 1u})
     for (auto t : tags)
-      if (CellSize(static_cast<std::uint16_t>(t)) == want) cols.push_back({t});
-  if (cols.size() > 255) throw PstError("internal error: too many table columns");
+      if (CellSize(static_cast<std::uint16_t>(t)) == want) cols_.push_back({t});
+  if (cols_.size() > 255) throw PstError("internal error: too many table columns");
   std::uint16_t off = 0;
-  std::uint16_t end4 = 0, end2 = 0, end1 = 0;
-  for (std::size_t i = 0; i < cols.size(); ++i) {
-    Column& c = cols[i];
+  for (std::size_t i = 0; i < cols_.size(); ++i) {
+    Column& c = cols_[i];
     c.size = static_cast<std::uint8_t>(CellSize(static_cast<std::uint16_t>(c.tag)));
     c.offset = off;
     c.bit = static_cast<std::uint8_t>(i);
     off = static_cast<std::uint16_t>(off + c.size);
-    if (c.size >= 4) end4 = off;
-    if (c.size >= 2) end2 = off;
-    end1 = off;
+    if (c.size >= 4) end4_ = off;
+    if (c.size >= 2) end2_ = off;
+    end1_ = off;
   }
-  std::uint16_t rowSize = static_cast<std::uint16_t>(end1 + (cols.size() + 7) / 8);
+  rowSize_ = static_cast<std::uint16_t>(end1_ + (cols_.size() + 7) / 8);
   // Columns by tag (the first of equal tags first), to find a cell's column.
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> byTag;
-  for (std::size_t i = 0; i < cols.size(); ++i)
-    byTag.emplace_back(cols[i].tag, static_cast<std::uint32_t>(i));
-  std::sort(byTag.begin(), byTag.end());
+  for (std::size_t i = 0; i < cols_.size(); ++i)
+    byTag_.emplace_back(cols_[i].tag, static_cast<std::uint32_t>(i));
+  std::sort(byTag_.begin(), byTag_.end());
+}
 
-  NodeContent node;
-  HeapBuilder heap(0x7C, fmt.maxBlock);
-  Bytes matrix(rows.size() * rowSize, 0);
-  Bytes indexRecords;
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> index;  // row id, row number
-  index.reserve(rows.size());
-  for (std::size_t r = 0; r < rows.size(); ++r) {
-    const TableRows::Row& row = rows[r];
-    std::uint8_t* cell = matrix.data() + r * rowSize;
-    std::uint8_t* ceb = cell + end1;
-    Put32(cell, row.rowId);
-    Put32(cell + 4, row.rowVer);
-    ceb[0] |= 0xC0;
-    for (std::size_t k = row.first; k < row.first + row.count; ++k) {
-      const PropertyList::Entry& v = table.cells.entries()[k];
-      const std::uint32_t tag = (static_cast<std::uint32_t>(v.id) << 16) | v.type;
-      auto found = std::lower_bound(byTag.begin(), byTag.end(), std::make_pair(tag, 0u));
-      if (found == byTag.end() || found->first != tag)
-        throw PstError("internal error: value for a missing column");
-      const Column* it = &cols[found->second];
-      std::uint8_t* d = cell + it->offset;
-      const std::uint8_t* data = table.cells.data(v);
-      if (IsInlineType(v.type)) {
-        if (it->size == 1) d[0] = static_cast<std::uint8_t>(v.inlineValue);
-        else if (it->size == 2) Put16(d, static_cast<std::uint16_t>(v.inlineValue));
-        else Put32(d, v.inlineValue);
-      } else if (FixedSize(v.type)) {
-        std::memcpy(d, data, std::min<std::size_t>(8, v.size));
-      } else if (v.size == 0) {
-        Put32(d, 0);
-      } else if (v.size <= HeapBuilder::kMaxAlloc) {
-        Put32(d, heap.Alloc(data, v.size));
-      } else {
-        std::uint32_t nid = MakeNid(++nextLtpIndex, kNidLtp);
-        Subnode sub;
-        sub.nid = nid;
-        sub.content.data = SplitStream(data, v.size, fmt.maxBlock);
-        node.subnodes.push_back(std::move(sub));
-        Put32(d, nid);
-      }
-      ceb[it->bit / 8] |= static_cast<std::uint8_t>(0x80 >> (it->bit % 8));
-    }
-    index.emplace_back(row.rowId, static_cast<std::uint32_t>(r));
+void TableContextBuilder::Reserve(std::size_t rows) {
+  matrix_.reserve(rows * rowSize_);
+  index_.reserve(rows);
+}
+
+void TableContextBuilder::BeginRow(std::uint32_t rowId, std::uint32_t rowVer) {
+  matrix_.resize(matrix_.size() + rowSize_);
+  std::uint8_t* cell = matrix_.data() + rows_ * rowSize_;
+  Put32(cell, rowId);
+  Put32(cell + 4, rowVer);
+  cell[end1_] |= 0xC0;
+  index_.emplace_back(rowId, static_cast<std::uint32_t>(rows_));
+  ++rows_;
+}
+
+void TableContextBuilder::AddCell(const PropertyList& list, const PropertyList::Entry& v) {
+  const std::uint32_t tag = (static_cast<std::uint32_t>(v.id) << 16) | v.type;
+  auto found = std::lower_bound(byTag_.begin(), byTag_.end(), std::make_pair(tag, 0u));
+  if (found == byTag_.end() || found->first != tag)
+    throw PstError("internal error: value for a missing column");
+  const Column* it = &cols_[found->second];
+  const std::size_t row = (rows_ - 1) * rowSize_;
+  std::uint8_t* d = matrix_.data() + row + it->offset;
+  std::uint8_t* ceb = matrix_.data() + row + end1_;
+  const std::uint8_t* data = list.data(v);
+  if (IsInlineType(v.type)) {
+    if (it->size == 1) d[0] = static_cast<std::uint8_t>(v.inlineValue);
+    else if (it->size == 2) Put16(d, static_cast<std::uint16_t>(v.inlineValue));
+    else Put32(d, v.inlineValue);
+  } else if (FixedSize(v.type)) {
+    std::memcpy(d, data, std::min<std::size_t>(8, v.size));
+  } else if (v.size == 0) {
+    Put32(d, 0);
+  } else if (v.size <= HeapBuilder::kMaxAlloc) {
+    Put32(d, heap_.Alloc(data, v.size));
+  } else {
+    large_.push_back({row + it->offset, Bytes(data, data + v.size)});
   }
-  std::sort(index.begin(), index.end());
-  for (std::size_t i = 1; i < index.size(); ++i)
-    if (index[i].first == index[i - 1].first) throw PstError("internal error: duplicate row id");
-  if (fmt.rowIndexValue == 2 && rows.size() > 0xFFFF)
+  ceb[it->bit / 8] |= static_cast<std::uint8_t>(0x80 >> (it->bit % 8));
+}
+
+NodeContent TableContextBuilder::Finish(std::uint32_t& nextLtpIndex) {
+  NodeContent node;
+  // Values too large for the heap, numbered in the order of their rows.
+  for (LargeValue& v : large_) {
+    std::uint32_t nid = MakeNid(++nextLtpIndex, kNidLtp);
+    Subnode sub;
+    sub.nid = nid;
+    sub.content.data = SplitStream(v.data.data(), v.data.size(), fmt_.maxBlock);
+    node.subnodes.push_back(std::move(sub));
+    Put32(matrix_.data() + v.at, nid);
+  }
+  large_.clear();
+  std::sort(index_.begin(), index_.end());
+  for (std::size_t i = 1; i < index_.size(); ++i)
+    if (index_[i].first == index_[i - 1].first) throw PstError("internal error: duplicate row id");
+  if (fmt_.rowIndexValue == 2 && rows_ > 0xFFFF)
     throw PstError("too many items in one folder for this file format");
-  indexRecords.resize(index.size() * (4 + fmt.rowIndexValue));
+  Bytes indexRecords(index_.size() * (4 + fmt_.rowIndexValue));
   std::uint8_t* ir = indexRecords.data();
-  for (const auto& [id, num] : index) {
+  for (const auto& [id, num] : index_) {
     Put32(ir, id);
-    if (fmt.rowIndexValue == 2) Put16(ir + 4, static_cast<std::uint16_t>(num));
+    if (fmt_.rowIndexValue == 2) Put16(ir + 4, static_cast<std::uint16_t>(num));
     else Put32(ir + 4, num);
-    ir += 4 + fmt.rowIndexValue;
+    ir += 4 + fmt_.rowIndexValue;
   }
   std::uint32_t rowIndex =
-      BuildBth(heap, 4, static_cast<std::uint8_t>(fmt.rowIndexValue), indexRecords);
+      BuildBth(heap_, 4, static_cast<std::uint8_t>(fmt_.rowIndexValue), indexRecords);
 
   std::uint32_t hnidRows = 0;
-  if (matrix.empty()) {
+  if (matrix_.empty()) {
     hnidRows = 0;
-  } else if (matrix.size() <= HeapBuilder::kMaxAlloc) {
-    hnidRows = heap.Alloc(matrix);
+  } else if (matrix_.size() <= HeapBuilder::kMaxAlloc) {
+    hnidRows = heap_.Alloc(matrix_);
   } else {
     // Whole rows per block; every block but the last is full.
-    std::size_t perBlock = fmt.maxBlock / rowSize;
+    std::size_t perBlock = fmt_.maxBlock / rowSize_;
     Subnode sub;
     sub.nid = MakeNid(++nextLtpIndex, kNidLtp);
-    for (std::size_t r = 0; r < rows.size(); r += perBlock) {
-      std::size_t n = std::min(perBlock, rows.size() - r);
-      sub.content.data.blocks.emplace_back(matrix.begin() + static_cast<std::ptrdiff_t>(r * rowSize),
-                                           matrix.begin() + static_cast<std::ptrdiff_t>((r + n) * rowSize));
+    for (std::size_t r = 0; r < rows_; r += perBlock) {
+      std::size_t n = std::min(perBlock, rows_ - r);
+      sub.content.data.blocks.emplace_back(matrix_.begin() + static_cast<std::ptrdiff_t>(r * rowSize_),
+                                           matrix_.begin() + static_cast<std::ptrdiff_t>((r + n) * rowSize_));
     }
     hnidRows = sub.nid;
     node.subnodes.push_back(std::move(sub));
@@ -658,15 +657,15 @@ NodeContent BuildTableContext(std::vector<std::uint32_t> tags, const TableRows& 
 
   Bytes info;
   info.push_back(0x7C);
-  info.push_back(static_cast<std::uint8_t>(cols.size()));
-  Append16(info, end4);
-  Append16(info, end2);
-  Append16(info, end1);
-  Append16(info, rowSize);
+  info.push_back(static_cast<std::uint8_t>(cols_.size()));
+  Append16(info, end4_);
+  Append16(info, end2_);
+  Append16(info, end1_);
+  Append16(info, rowSize_);
   Append32(info, rowIndex);
   Append32(info, hnidRows);
   Append32(info, 0);
-  std::vector<Column> sorted = cols;
+  std::vector<Column> sorted = cols_;
   std::sort(sorted.begin(), sorted.end(),
             [](const Column& a, const Column& b) { return a.tag < b.tag; });
   for (const auto& c : sorted) {
@@ -675,9 +674,21 @@ NodeContent BuildTableContext(std::vector<std::uint32_t> tags, const TableRows& 
     info.push_back(c.size);
     info.push_back(c.bit);
   }
-  std::uint32_t tcinfo = heap.Alloc(info);
-  node.data = heap.Finish(tcinfo);
+  std::uint32_t tcinfo = heap_.Alloc(info);
+  node.data = heap_.Finish(tcinfo);
   return node;
+}
+
+NodeContent BuildTableContext(std::vector<std::uint32_t> tags, const TableRows& table,
+                              const LtpFormat& fmt, std::uint32_t& nextLtpIndex) {
+  TableContextBuilder builder(std::move(tags), fmt);
+  builder.Reserve(table.rows.size());
+  for (const TableRows::Row& row : table.rows) {
+    builder.BeginRow(row.rowId, row.rowVer);
+    for (std::size_t k = row.first; k < row.first + row.count; ++k)
+      builder.AddCell(table.cells, table.cells.entries()[k]);
+  }
+  return builder.Finish(nextLtpIndex);
 }
 
 }  // namespace pst::detail

@@ -192,6 +192,45 @@ struct TableRows {
   PropertyList cells;
 };
 
+// Builds a table one row at a time as the rows arrive: each row goes into
+// the row matrix and its values into the heap at once, so that little is
+// left to do when the table is finished. A value too large for the heap is
+// kept until then and numbered there, so the bytes are those of building
+// the whole table at the end.
+class TableContextBuilder {
+ public:
+  // The columns given (row id and row version are added).
+  TableContextBuilder(std::vector<std::uint32_t> columns, const LtpFormat& fmt);
+  void Reserve(std::size_t rows);
+  // Starts a row; its cells follow. Throws PstError for a value of a column
+  // the table lacks.
+  void BeginRow(std::uint32_t rowId, std::uint32_t rowVer);
+  void AddCell(const PropertyList& list, const PropertyList::Entry& e);
+  // The table; the builder is spent.
+  NodeContent Finish(std::uint32_t& nextLtpIndex);
+
+ private:
+  struct Column {
+    std::uint32_t tag;
+    std::uint16_t offset = 0;
+    std::uint8_t size = 0;
+    std::uint8_t bit = 0;
+  };
+  struct LargeValue {
+    std::size_t at;  // of the cell in the matrix
+    Bytes data;
+  };
+  const LtpFormat& fmt_;
+  std::vector<Column> cols_;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> byTag_;  // tag, column
+  std::uint16_t end4_ = 0, end2_ = 0, end1_ = 0, rowSize_ = 0;
+  HeapBuilder heap_;
+  Bytes matrix_;
+  std::size_t rows_ = 0;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> index_;  // row id, row number
+  std::vector<LargeValue> large_;
+};
+
 // A table with the given columns (row id and row version are added).
 NodeContent BuildTableContext(std::vector<std::uint32_t> columns, const std::vector<TableRow>& rows,
                               const LtpFormat& fmt, std::uint32_t& nextLtpIndex);

@@ -44,10 +44,7 @@ std::vector<std::uint32_t> ForFormat(std::vector<std::uint32_t> cols, const LtpF
   return cols;
 }
 
-// The item properties the contents table shows, and roughly what their
-// values take in a contact's row (its class, subject and topic, the time).
-constexpr std::size_t kContentsRowProps = 11;
-constexpr std::size_t kContentsRowBytes = 160;
+// The item properties the contents table shows.
 constexpr bool InContentsRow(std::uint16_t id) {
   switch (id) {
     case 0x0017: case 0x001A: case 0x0036: case 0x0037: case 0x0057: case 0x0058: case 0x0070:
@@ -239,8 +236,10 @@ void Writer::WriteFolder(const Placed& pl) {
   const FolderModel& f = *pl.folder;
   const std::uint32_t index = pl.nid >> 5;
 
-  // Items first: their contents-table rows copy what the items hold.
-  TableRows contents;
+  // Items first: their contents-table rows copy what the items hold, and
+  // go into the table as each item is written.
+  TableContextBuilder contents(ForFormat(kContentsCols, fmt_), fmt_);
+  contents.Reserve(f.ItemCount());
   if (f.contacts && !f.contacts->empty()) {
     // Every item's empty recipient table is the same block, shared as
     // Outlook shares the blocks of empty tables.
@@ -248,8 +247,6 @@ void Writer::WriteFolder(const Placed& pl) {
                                                nextLtpIndex_);
     std::uint64_t sharedRecipients = 0;
     std::size_t sharers = 0;
-    contents.rows.reserve(f.contacts->size());
-    contents.cells.Reserve(f.contacts->size() * kContentsRowProps, f.contacts->size() * kContentsRowBytes);
     // The items' properties are made, and put in the order of their ids, on
     // a second thread, which owns the scratch and the sorter until the end
     // of the folder. This thread takes each item's row of the contents
@@ -273,16 +270,11 @@ void Writer::WriteFolder(const Placed& pl) {
         },
         [&](std::size_t, BuiltItem& s) {
           const std::uint32_t nid = MakeNid(++nextMessageIndex_, kNidNormalMessage);
-          TableRows::Row row;
-          row.rowId = nid;
-          row.rowVer = ++unique_;
-          row.first = contents.cells.entries().size();
+          contents.BeginRow(nid, ++unique_);
           for (const auto& e : s.props.entries()) {
             highest = std::max(highest, e.id);
-            if (InContentsRow(e.id)) contents.cells.Copy(s.props, e);
+            if (InContentsRow(e.id)) contents.AddCell(s.props, e);
           }
-          row.count = contents.cells.entries().size() - row.first;
-          contents.rows.push_back(row);
           builder.Build(s.props, nextLtpIndex_, item);
           if (sharers % kMaxSharers == 0) sharedRecipients = out_.AddSharedBlock(recipients.data);
           ++sharers;
@@ -304,14 +296,9 @@ void Writer::WriteFolder(const Placed& pl) {
       RandomKey(searchKey);
       DistListItemProperties(list, ResolveMembers(list), fmt_, store_.now, searchKey, props);
       NoteNamedIds(props);
-      TableRows::Row row;
-      row.rowId = nid;
-      row.rowVer = ++unique_;
-      row.first = contents.cells.entries().size();
+      contents.BeginRow(nid, ++unique_);
       for (const auto& e : props.entries())
-        if (InContentsRow(e.id)) contents.cells.Copy(props, e);
-      row.count = contents.cells.entries().size() - row.first;
-      contents.rows.push_back(row);
+        if (InContentsRow(e.id)) contents.AddCell(props, e);
       NodeContent item = BuildPropertyContext(props, fmt_, nextLtpIndex_);
       Subnode rt;
       rt.nid = 0x692;
@@ -343,7 +330,7 @@ void Writer::WriteFolder(const Placed& pl) {
   out_.AddNode(MakeNid(index, kNidHierarchyTable), 0,
                BuildTableContext(ForFormat(kHierarchyCols, fmt_), hierarchy, fmt_, nextLtpIndex_));
   out_.AddNode(MakeNid(index, kNidContentsTable), 0,
-               BuildTableContext(ForFormat(kContentsCols, fmt_), contents, fmt_, nextLtpIndex_));
+               contents.Finish(nextLtpIndex_));
   WriteEmptyTable(MakeNid(index, kNidAssocContentsTable), kAssocContentsCols);
 }
 

@@ -26,9 +26,10 @@ using namespace pst::detail;
 // Writes a fixed store and returns its bytes: contacts of many shapes (empty
 // fields, long notes in subnodes, text beyond ASCII) and an empty folder.
 // Packed, the contacts folder holds them as the store keeps them; ahead, the
-// items are made on a second thread.
+// items are made on a second thread; longSubjects gives some contacts a
+// subject too long for the contents table's heap, among notes in subnodes.
 std::string FixedStoreBytes(const std::filesystem::path& path, bool unicode, int codePage, bool packed = false,
-                            bool ahead = true) {
+                            bool ahead = true, bool longSubjects = false) {
   using namespace pst::detail;
   std::vector<pst::Contact> contacts;
   for (int i = 0; i < 120; ++i) {
@@ -50,6 +51,7 @@ std::string FixedStoreBytes(const std::filesystem::path& path, bool unicode, int
     c.Email1Address = i % 9 ? "person" + n + "@example.com" : "";
     c.WebPage = i % 2 ? "http://example.com/" + n : "";
     c.Body = i % 10 ? "Notes " + n : std::string(3600 + 500 * i, static_cast<char>('a' + i % 26));
+    if (longSubjects && i % 25 == 3) c.FirstName = std::string(3590 + i, 'N');
     contacts.push_back(c);
   }
   pst::Contact c;
@@ -105,6 +107,7 @@ struct Pinned {
   int codePage;
   std::size_t size;
   std::uint32_t crc;
+  bool longSubjects = false;
 };
 
 TEST(PstFixedBytes, OutputIsExactlyAsPinned) {
@@ -113,13 +116,17 @@ TEST(PstFixedBytes, OutputIsExactlyAsPinned) {
       {false, 1252, 779264, 0x716C69EA},
       {true, 1252, 1033216, 0x3EA5F34A},
       {false, 1251, 779264, 0x963D6FA7},
+      {false, 1252, 779264, 0x6583E858, true},
+      {true, 1252, 1541120, 0xC515D324, true},
   };
   for (const Pinned& p : cases) {
     for (bool packed : {false, true}) {
       for (bool ahead : {false, true}) {
         SCOPED_TRACE(std::string(p.unicode ? "Unicode" : "ANSI ") + std::to_string(p.codePage) +
-                     (packed ? ", contacts packed" : "") + (ahead ? ", made ahead" : ""));
-        const std::string bytes = FixedStoreBytes(dir / "fixed.pst", p.unicode, p.codePage, packed, ahead);
+                     (packed ? ", contacts packed" : "") + (ahead ? ", made ahead" : "") +
+                     (p.longSubjects ? ", long subjects" : ""));
+        const std::string bytes =
+            FixedStoreBytes(dir / "fixed.pst", p.unicode, p.codePage, packed, ahead, p.longSubjects);
         EXPECT_EQ(bytes.size(), p.size);
         EXPECT_EQ(Crc(bytes.data(), bytes.size()), p.crc);
       }
