@@ -3,8 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace pst::detail {
@@ -54,5 +57,59 @@ inline void AppendBytes(Bytes& b, const void* p, std::size_t n) {
 inline void AppendBytes(Bytes& b, std::string_view s) { AppendBytes(b, s.data(), s.size()); }
 
 inline Bytes ToBytes(std::string_view s) { return Bytes(s.begin(), s.end()); }
+
+// Bytes gathered for a moment, many small pieces at a time: growing it does
+// not clear the new bytes (the caller writes them), and appending stays
+// inline unless the buffer must grow, which a vector's insert does not.
+class ByteBuffer {
+ public:
+  ByteBuffer() = default;
+  ByteBuffer(const ByteBuffer& o) { Append(o.data(), o.size()); }
+  ByteBuffer& operator=(const ByteBuffer& o) {
+    if (this != &o) {
+      size_ = 0;
+      Append(o.data(), o.size());
+    }
+    return *this;
+  }
+  ByteBuffer(ByteBuffer&& o) noexcept
+      : p_(std::move(o.p_)), size_(std::exchange(o.size_, 0)), cap_(std::exchange(o.cap_, 0)) {}
+  ByteBuffer& operator=(ByteBuffer&& o) noexcept {
+    p_ = std::move(o.p_);
+    size_ = std::exchange(o.size_, 0);
+    cap_ = std::exchange(o.cap_, 0);
+    return *this;
+  }
+
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  std::uint8_t* data() { return p_.get(); }
+  const std::uint8_t* data() const { return p_.get(); }
+  void clear() { size_ = 0; }
+  void reserve(std::size_t n) {
+    if (n > cap_) Regrow(n);
+  }
+  // Bytes beyond the old size are left unspecified.
+  void resize(std::size_t n) {
+    if (n > cap_) Regrow(std::max(n, 2 * cap_));
+    size_ = n;
+  }
+  void Append(const void* p, std::size_t n) {
+    if (n == 0) return;
+    const std::size_t at = size_;
+    resize(at + n);
+    std::memcpy(p_.get() + at, p, n);
+  }
+
+ private:
+  void Regrow(std::size_t cap) {
+    auto bigger = std::make_unique_for_overwrite<std::uint8_t[]>(cap);
+    if (size_) std::memcpy(bigger.get(), p_.get(), size_);
+    p_ = std::move(bigger);
+    cap_ = cap;
+  }
+  std::unique_ptr<std::uint8_t[]> p_;
+  std::size_t size_ = 0, cap_ = 0;
+};
 
 }  // namespace pst::detail

@@ -72,12 +72,17 @@ bool IsAscii(std::string_view s) {
   return (acc & 0x8080808080808080ull) == 0;
 }
 
-void AppendText(Bytes& out, std::string_view utf8, const LtpFormat& fmt) {
+void Put(Bytes& out, std::string_view s) { AppendBytes(out, s); }
+void Put(ByteBuffer& out, std::string_view s) { out.Append(s.data(), s.size()); }
+
+// Into a value's bytes or a list's buffer: either is grown and then written.
+template <class Buffer>
+void AppendText(Buffer& out, std::string_view utf8, const LtpFormat& fmt) {
   const bool asciiKept = fmt.unicode || (fmt.codePage >= 1250 && fmt.codePage <= 1258) ||
                          fmt.codePage == 874 || (fmt.codePage >= 932 && fmt.codePage <= 950);
   if (asciiKept && IsAscii(utf8)) {
     if (!fmt.unicode) {
-      AppendBytes(out, utf8);
+      Put(out, utf8);
       return;
     }
     const std::size_t at = out.size();
@@ -154,7 +159,7 @@ void AppendText(Bytes& out, std::string_view utf8, const LtpFormat& fmt) {
     }
     out.resize(at);
   }
-  AppendBytes(out, codepage::FromUtf8(utf8, fmt.codePage).bytes);
+  Put(out, codepage::FromUtf8(utf8, fmt.codePage).bytes);
 }
 
 }  // namespace
@@ -183,7 +188,7 @@ namespace {
 
 // Where a value of n more bytes starts in a list's buffer; values are
 // counted in 32 bits, as the file itself counts them.
-std::uint32_t ValueOffset(const Bytes& data, std::size_t n) {
+std::uint32_t ValueOffset(const ByteBuffer& data, std::size_t n) {
   if (data.size() + n > 0xFFFFFFFFull) throw PstError("a value is too large to store");
   return static_cast<std::uint32_t>(data.size());
 }
@@ -193,7 +198,7 @@ std::uint32_t ValueOffset(const Bytes& data, std::size_t n) {
 void PropertyList::Copy(const PropertyList& from, const Entry& e) {
   Entry c = e;
   c.offset = ValueOffset(data_, e.size);
-  data_.insert(data_.end(), from.data(e), from.data(e) + e.size);
+  data_.Append(from.data(e), e.size);
   entries_.push_back(c);
 }
 
@@ -242,7 +247,7 @@ void PropertyList::Raw(std::uint16_t id, std::uint16_t type, const std::uint8_t*
   e.type = type;
   e.offset = ValueOffset(data_, n);
   e.size = static_cast<std::uint32_t>(n);
-  data_.insert(data_.end(), p, p + n);
+  data_.Append(p, n);
   entries_.push_back(e);
 }
 
@@ -295,12 +300,13 @@ std::size_t HeapBuilder::HeaderSize(std::size_t page) {
 void HeapBuilder::NewPage() {
   if (used_ == pages_.size()) {
     Page p;
-    p.data.reserve(std::min<std::size_t>(maxBlock_, 2048));  // most heaps are small
+    p.data.reserve(maxBlock_);  // a page never grows beyond its block
     p.starts.reserve(64);
     pages_.push_back(std::move(p));
   }
   Page& p = pages_[used_];
-  p.data.assign(HeaderSize(used_), 0);
+  p.data.resize(HeaderSize(used_));
+  std::memset(p.data.data(), 0, p.data.size());
   p.starts.clear();
   ++used_;
 }
@@ -314,7 +320,7 @@ std::uint32_t HeapBuilder::Alloc(const std::uint8_t* data, std::size_t n) {
   if (!fits(pages_[used_ - 1])) NewPage();
   Page& p = pages_[used_ - 1];
   p.starts.push_back(static_cast<std::uint16_t>(p.data.size()));
-  p.data.insert(p.data.end(), data, data + n);
+  p.data.Append(data, n);
   return static_cast<std::uint32_t>(((used_ - 1) << 16) | (p.starts.size() << 5));
 }
 
@@ -330,7 +336,8 @@ void HeapBuilder::Finish(std::uint32_t hidUserRoot, Stream& out) {
     Page& p = pages_[i];
     std::size_t end = p.data.size();
     std::size_t map = (end + 1) & ~std::size_t{1};
-    p.data.resize(map + 4 + 2 * (p.starts.size() + 1), 0);
+    p.data.resize(map + 4 + 2 * (p.starts.size() + 1));
+    if (map > end) p.data.data()[end] = 0;
     std::uint8_t* m = p.data.data() + map;
     Put16(m, static_cast<std::uint16_t>(p.starts.size()));
     Put16(m + 2, 0);
@@ -350,9 +357,10 @@ void HeapBuilder::Finish(std::uint32_t hidUserRoot, Stream& out) {
   packLevels(h + 8, 0, 8);
   for (std::size_t i = 8; i < used_; i += 128) packLevels(pages_[i].data.data() + 2, i, 128);
 
-  // The pages become the blocks; the blocks' old buffers become spare pages.
+  // The pages become the blocks, into the blocks' old buffers.
   out.blocks.resize(used_);
-  for (std::size_t i = 0; i < used_; ++i) out.blocks[i].swap(pages_[i].data);
+  for (std::size_t i = 0; i < used_; ++i)
+    out.blocks[i].assign(pages_[i].data.data(), pages_[i].data.data() + pages_[i].data.size());
   used_ = 0;
   NewPage();
 }

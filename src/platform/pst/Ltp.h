@@ -96,7 +96,7 @@ class PropertyList {
 
  private:
   std::vector<Entry> entries_;
-  Bytes data_;
+  ByteBuffer data_;
 };
 
 // Builds a heap one page (= one block) at a time. After Finish it starts
@@ -113,7 +113,7 @@ class HeapBuilder {
 
  private:
   struct Page {
-    Bytes data;  // header space + allocations
+    ByteBuffer data;  // header space + allocations
     std::vector<std::uint16_t> starts;
   };
   static std::size_t HeaderSize(std::size_t page);
