@@ -569,6 +569,7 @@ TableContextBuilder::TableContextBuilder(std::vector<std::uint32_t> tags, const 
     end1_ = off;
   }
   rowSize_ = static_cast<std::uint16_t>(end1_ + (cols_.size() + 7) / 8);
+  rowsPerBlock_ = fmt.maxBlock / rowSize_;
   // Columns by tag (the first of equal tags first), to find a cell's column.
   for (std::size_t i = 0; i < cols_.size(); ++i)
     byTag_.emplace_back(cols_[i].tag, static_cast<std::uint32_t>(i));
@@ -576,13 +577,18 @@ TableContextBuilder::TableContextBuilder(std::vector<std::uint32_t> tags, const 
 }
 
 void TableContextBuilder::Reserve(std::size_t rows) {
-  matrix_.reserve(rows * rowSize_);
+  matrix_.reserve((rows + rowsPerBlock_ - 1) / rowsPerBlock_);
   index_.reserve(rows);
 }
 
 void TableContextBuilder::BeginRow(std::uint32_t rowId, std::uint32_t rowVer) {
-  matrix_.resize(matrix_.size() + rowSize_);
-  std::uint8_t* cell = matrix_.data() + rows_ * rowSize_;
+  if (rows_ % rowsPerBlock_ == 0) {
+    matrix_.emplace_back();
+    matrix_.back().reserve(rowsPerBlock_ * rowSize_);
+  }
+  Bytes& block = matrix_.back();
+  block.resize(block.size() + rowSize_);
+  std::uint8_t* cell = block.data() + block.size() - rowSize_;
   Put32(cell, rowId);
   Put32(cell + 4, rowVer);
   cell[end1_] |= 0xC0;
@@ -596,9 +602,10 @@ void TableContextBuilder::AddCell(const PropertyList& list, const PropertyList::
   if (found == byTag_.end() || found->first != tag)
     throw PstError("internal error: value for a missing column");
   const Column* it = &cols_[found->second];
-  const std::size_t row = (rows_ - 1) * rowSize_;
-  std::uint8_t* d = matrix_.data() + row + it->offset;
-  std::uint8_t* ceb = matrix_.data() + row + end1_;
+  Bytes& block = matrix_.back();
+  const std::size_t row = block.size() - rowSize_;
+  std::uint8_t* d = block.data() + row + it->offset;
+  std::uint8_t* ceb = block.data() + row + end1_;
   const std::uint8_t* data = list.data(v);
   if (IsInlineType(v.type)) {
     if (it->size == 1) d[0] = static_cast<std::uint8_t>(v.inlineValue);
@@ -611,7 +618,7 @@ void TableContextBuilder::AddCell(const PropertyList& list, const PropertyList::
   } else if (v.size <= HeapBuilder::kMaxAlloc) {
     Put32(d, heap_.Alloc(data, v.size));
   } else {
-    large_.push_back({row + it->offset, Bytes(data, data + v.size)});
+    large_.push_back({matrix_.size() - 1, row + it->offset, Bytes(data, data + v.size)});
   }
   ceb[it->bit / 8] |= static_cast<std::uint8_t>(0x80 >> (it->bit % 8));
 }
@@ -625,10 +632,11 @@ NodeContent TableContextBuilder::Finish(std::uint32_t& nextLtpIndex) {
     sub.nid = nid;
     sub.content.data = SplitStream(v.data.data(), v.data.size(), fmt_.maxBlock);
     node.subnodes.push_back(std::move(sub));
-    Put32(matrix_.data() + v.at, nid);
+    Put32(matrix_[v.block].data() + v.at, nid);
   }
   large_.clear();
-  std::sort(index_.begin(), index_.end());
+  // Items arrive in the order of their ids: mostly nothing to sort.
+  if (!std::is_sorted(index_.begin(), index_.end())) std::sort(index_.begin(), index_.end());
   for (std::size_t i = 1; i < index_.size(); ++i)
     if (index_[i].first == index_[i - 1].first) throw PstError("internal error: duplicate row id");
   if (fmt_.rowIndexValue == 2 && rows_ > 0xFFFF)
@@ -645,20 +653,15 @@ NodeContent TableContextBuilder::Finish(std::uint32_t& nextLtpIndex) {
       BuildBth(heap_, 4, static_cast<std::uint8_t>(fmt_.rowIndexValue), indexRecords);
 
   std::uint32_t hnidRows = 0;
-  if (matrix_.empty()) {
+  if (rows_ == 0) {
     hnidRows = 0;
-  } else if (matrix_.size() <= HeapBuilder::kMaxAlloc) {
-    hnidRows = heap_.Alloc(matrix_);
+  } else if (rows_ * rowSize_ <= HeapBuilder::kMaxAlloc) {
+    hnidRows = heap_.Alloc(matrix_[0]);  // in the heap when it fits, so one block
   } else {
-    // Whole rows per block; every block but the last is full.
-    std::size_t perBlock = fmt_.maxBlock / rowSize_;
     Subnode sub;
     sub.nid = MakeNid(++nextLtpIndex, kNidLtp);
-    for (std::size_t r = 0; r < rows_; r += perBlock) {
-      std::size_t n = std::min(perBlock, rows_ - r);
-      sub.content.data.blocks.emplace_back(matrix_.begin() + static_cast<std::ptrdiff_t>(r * rowSize_),
-                                           matrix_.begin() + static_cast<std::ptrdiff_t>((r + n) * rowSize_));
-    }
+    sub.content.data.blocks = std::move(matrix_);
+    matrix_.clear();
     hnidRows = sub.nid;
     node.subnodes.push_back(std::move(sub));
   }

@@ -217,7 +217,7 @@ class TableContextBuilder {
     std::uint8_t bit = 0;
   };
   struct LargeValue {
-    std::size_t at;  // of the cell in the matrix
+    std::size_t block, at;  // of the cell in the row matrix
     Bytes data;
   };
   const LtpFormat& fmt_;
@@ -225,7 +225,10 @@ class TableContextBuilder {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> byTag_;  // tag, column
   std::uint16_t end4_ = 0, end2_ = 0, end1_ = 0, rowSize_ = 0;
   HeapBuilder heap_;
-  Bytes matrix_;
+  // The row matrix as the blocks it is stored in: whole rows, every block
+  // but the last full.
+  std::vector<Bytes> matrix_;
+  std::size_t rowsPerBlock_ = 1;
   std::size_t rows_ = 0;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> index_;  // row id, row number
   std::vector<LargeValue> large_;
