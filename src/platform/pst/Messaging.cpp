@@ -248,13 +248,16 @@ void Writer::WriteFolder(const Placed& pl) {
     std::uint64_t sharedRecipients = 0;
     std::size_t sharers = 0;
     // The items' properties are made, and put in the order of their ids, on
-    // a second thread, which owns the scratch and the sorter until the end
-    // of the folder. This thread takes each item's row of the contents
-    // table, lays the item out and writes it: the two take about as long.
+    // a second thread, which also takes each item's row of the contents
+    // table; it owns the scratch, the sorter and the table until the end of
+    // the folder, and numbers the rows as the items are numbered here
+    // (nothing else takes a number while the folder is written). This
+    // thread lays each item out and writes it: the two take about as long.
     std::uint16_t highest = 0;
     ContactScratch scratch;
     Contact unpacked;
     IdSorter sorter;
+    const std::uint32_t firstIndex = nextMessageIndex_, firstUnique = unique_;
     PropertyContextBuilder builder(fmt_);
     NodeContent item;
     std::vector<BuiltItem> slots(kAheadSlots);
@@ -265,16 +268,19 @@ void Writer::WriteFolder(const Placed& pl) {
           ContactItemProperties(f.contacts->At(i, unpacked), fmt_, store_.now, s.searchKey, s.props,
                                 scratch);
           // In the order the item is laid out in (a list with an id twice
-          // stays as it is and is refused there).
+          // stays as it is and is refused there), which is also the order
+          // of the row's cells.
           sorter.Sort(s.props);
-        },
-        [&](std::size_t, BuiltItem& s) {
-          const std::uint32_t nid = MakeNid(++nextMessageIndex_, kNidNormalMessage);
-          contents.BeginRow(nid, ++unique_);
+          contents.BeginRow(MakeNid(firstIndex + static_cast<std::uint32_t>(i) + 1, kNidNormalMessage),
+                            firstUnique + static_cast<std::uint32_t>(i) + 1);
           for (const auto& e : s.props.entries()) {
             highest = std::max(highest, e.id);
             if (InContentsRow(e.id)) contents.AddCell(s.props, e);
           }
+        },
+        [&](std::size_t, BuiltItem& s) {
+          const std::uint32_t nid = MakeNid(++nextMessageIndex_, kNidNormalMessage);
+          ++unique_;
           builder.Build(s.props, nextLtpIndex_, item);
           if (sharers % kMaxSharers == 0) sharedRecipients = out_.AddSharedBlock(recipients.data);
           ++sharers;
