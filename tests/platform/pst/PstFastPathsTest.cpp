@@ -3,9 +3,11 @@
 // with the same error after the items before it, and what is prepared (the
 // random keys) stays on the calling thread. A contact unpacked over the one
 // before it keeps nothing of that one. Text goes into UTF-16 as the code
-// page layer converts it, malformed bytes included. A property list sorted
-// ahead gives the same property context, and one with an id twice is still
-// refused.
+// page layer converts it, malformed bytes included, and into an ANSI page
+// as the code page layer converts it. A property list sorted ahead gives the
+// same property context, and one with an id twice is still refused. A list
+// keeps its values when it grows, is copied or moved; a heap page reused
+// after another heap's bytes pads with zeros.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -16,6 +18,7 @@
 #include "platform/pst/Ltp.h"
 #include "platform/pst/PackedContacts.h"
 #include "platform/pst/PstStore.h"
+#include "platform/pst/StoreFile.h"
 #include "platform/pst/WorkAhead.h"
 
 namespace {
@@ -114,6 +117,69 @@ TEST(PstText, Utf16IsWhatTheCodePageLayerGives) {
     const std::string want = codepage::Utf8ToUtf16le(text);
     EXPECT_EQ(std::string(v.data.begin(), v.data.end()), want) << text;
   }
+}
+
+TEST(PstText, AnsiIsWhatTheCodePageLayerGives) {
+  // Single-byte pages by table, double-byte and composing pages through the
+  // code page layer; characters a page lacks and malformed bytes become "?".
+  for (const int page : {1252, 1251, 437, 874, 932, 936, 1255, 1258}) {
+    if (!codepage::IsSupported(page)) continue;
+    const pst::detail::LtpFormat fmt = pst::detail::FileFormat(false, page);
+    for (const std::string text :
+         {"plain", "J\xC3\xBCrgen \xE2\x82\xAC", "\xD0\x9F\xD1\x80\xD0\xB8", "\xE6\x97\xA5\xE6\x9C\xAC",
+          "Vi\xE1\xBB\x87t", "\xD7\xA9\xD7\x9C", "\xF0\x9F\x98\x80 four", "\xFF lone", "cut \xE2\x82"}) {
+      const std::string want = codepage::FromUtf8(text, page).bytes;
+      const pst::detail::PropValue v = pst::detail::StringProp(0x3001, text, fmt);
+      EXPECT_EQ(std::string(v.data.begin(), v.data.end()), want) << page << " " << text;
+      pst::detail::PropertyList list;
+      list.String(0x3001, text, fmt);
+      const auto& e = list.entries()[0];
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(list.data(e)), e.size), want) << page << " " << text;
+    }
+  }
+}
+
+TEST(PstPropertyList, ValuesSurviveGrowthCopiesAndMoves) {
+  using namespace pst::detail;
+  const std::size_t sizes[] = {0, 1, 7, 300, 5000, 70000, 3};
+  PropertyList list;
+  std::vector<Bytes> want;
+  for (std::size_t i = 0; i < std::size(sizes); ++i) {
+    Bytes v(sizes[i]);
+    for (std::size_t k = 0; k < v.size(); ++k) v[k] = static_cast<std::uint8_t>(i * 31 + k);
+    list.Raw(static_cast<std::uint16_t>(0x8000 + i), kPtBinary, v.data(), v.size());
+    want.push_back(v);
+    list.Repeat(static_cast<std::uint16_t>(0x9000 + i), 2 * i);  // read before and after the list grows
+    want.push_back(v);
+  }
+  PropertyList assigned;
+  assigned.Raw(0x0001, kPtBinary, want[8].data(), want[8].size());  // held before, gone after
+  assigned = list;
+  PropertyList copied(list), moved(std::move(copied));
+  for (const PropertyList* l : {&list, &assigned, &moved}) {
+    ASSERT_EQ(l->entries().size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(l->Value(l->entries()[i]).data, want[i]) << i;
+  }
+}
+
+TEST(PstHeap, AReusedPageStillPadsWithZeros) {
+  using namespace pst::detail;
+  HeapBuilder heap(0xBC, 8176);
+  const Bytes full(3000, 0xFF);
+  heap.Alloc(full);
+  heap.Alloc(full);
+  Stream first;
+  heap.Finish(0x20, first);
+  const Bytes odd(5, 0x11);  // ends on an odd offset: one byte of padding before the page map
+  heap.Alloc(odd);
+  Stream second;
+  heap.Finish(0x20, second);
+  ASSERT_EQ(second.blocks.size(), 1u);
+  const Bytes& page = second.blocks[0];
+  const std::size_t map = Get16(page.data());
+  ASSERT_EQ(map, 12u + 5u + 1u);
+  EXPECT_EQ(page[map - 1], 0) << "padding";
+  EXPECT_EQ(Get16(page.data() + map + 2), 0) << "the map's unused word";
 }
 
 TEST(PstPropertyOrder, SortedAheadGivesTheSameBagAndTwiceIsRefused) {
