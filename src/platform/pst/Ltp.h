@@ -92,6 +92,7 @@ class PropertyList {
   std::vector<Entry>& entries() { return entries_; }
   const std::vector<Entry>& entries() const { return entries_; }
   const std::uint8_t* data(const Entry& e) const { return data_.data() + e.offset; }
+  std::size_t valueBytes() const { return data_.size(); }
   PropValue Value(const Entry& e) const;
 
  private:
