@@ -109,7 +109,7 @@ class HeapBuilder {
   std::uint32_t Alloc(const std::uint8_t* p, std::size_t n);
   std::uint32_t Alloc(const Bytes& b) { return Alloc(b.data(), b.size()); }
   Stream Finish(std::uint32_t hidUserRoot);
-  // The same into out, whose block buffers are taken over for later heaps.
+  // The same into out, copied into the room its blocks already have.
   void Finish(std::uint32_t hidUserRoot, Stream& out);
 
  private:
