@@ -242,16 +242,26 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
     counter = 1;
 
     std::shared_ptr<ao::ContactItem> item;
-    std::array<std::string, kFieldCount> values;
-    // The whole contacts are decoded on a second thread, a few ahead.
+    std::array<std::string, kFieldCount> read;
+    // With the whole book, a second thread reads the contacts a batch ahead:
+    // the reader's fields and the whole contact.
     std::optional<wab::ContactReadAhead> ahead;
-    if (wholeBook) ahead.emplace(*wholeBook, ReaderOrder(*reader, *wholeBook));
+    if (wholeBook)
+      ahead.emplace(static_cast<std::size_t>(count),
+                    ThroughReader(*reader, *wholeBook, std::vector<std::string>(kReadOrder.begin(), kReadOrder.end())));
     for (std::int32_t i = 0; i < count; ++i) {
-      reader->Select(i);
-      for (int f = 0; f < kFieldCount; ++f) values[f] = reader->GetValue(kReadOrder[f]);
-      auto folder = Need(contacts->Folders()->GetLast(), "contacts folder");
-      const wab::Contact* whole = ahead ? WholeContact(*reader, *ahead) : nullptr;
-      if (whole) folder = folders->For(whole->folder);
+      const wab::Contact* whole = nullptr;
+      const std::string* values = read.data();
+      std::shared_ptr<ao::Folder> folder;
+      if (ahead) {
+        whole = ahead->Next();
+        values = ahead->Texts().data();
+        folder = whole ? folders->For(whole->folder) : Need(contacts->Folders()->GetLast(), "contacts folder");
+      } else {
+        reader->Select(i);
+        for (int f = 0; f < kFieldCount; ++f) read[f] = reader->GetValue(kReadOrder[f]);
+        folder = Need(contacts->Folders()->GetLast(), "contacts folder");
+      }
       item = folder->Items()->Add();
       Need(item, "contact item");
       for (const auto& [property, field] : kItemProperties) {

@@ -252,7 +252,7 @@ void WabReader::Select(std::int32_t index) {
     throw automation::AutomationError("Select: no contact " + std::to_string(index) + " (the book has " +
                                       std::to_string(contacts_.size()) + ")");
   selected_ = true;
-  const bool read = file_->ReadRecord(contacts_[static_cast<std::size_t>(index)], record_);
+  const bool read = recordRead_ = file_->ReadRecord(contacts_[static_cast<std::size_t>(index)], record_);
   if (!file_->Intact()) {
     selected_ = false;
     fields_ = {};
