@@ -23,11 +23,12 @@ std::unique_ptr<wab::BookContacts> OpenWholeBook(automation::AddressBookReader& 
 
 wab::ContactReadAhead::Reading ThroughReader(automation::AddressBookReader& reader, wab::BookContacts& book,
                                             std::vector<std::string> names) {
-  return [&reader, &book, names = std::move(names)](std::size_t k, wab::Contact& c, std::vector<std::string>& texts) {
-    reader.Select(static_cast<std::int32_t>(k));
+  auto& real = static_cast<wab::WabReader&>(reader);
+  return [&real, &book, names = std::move(names)](std::size_t k, wab::Contact& c, std::vector<std::string>& texts) {
+    real.Select(static_cast<std::int32_t>(k));
     texts.resize(names.size());
-    for (std::size_t f = 0; f < names.size(); ++f) texts[f] = reader.GetValue(names[f]);
-    const wab::Record* selected = static_cast<wab::WabReader&>(reader).SelectedRecord();
+    for (std::size_t f = 0; f < names.size(); ++f) real.GetValue(names[f], texts[f]);
+    const wab::Record* selected = real.SelectedRecord();
     return selected && book.Decode(*selected, c);
   };
 }

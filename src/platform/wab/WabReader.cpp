@@ -326,14 +326,20 @@ void WabReader::Select(std::int32_t index) {
 }
 
 std::string WabReader::GetValue(const std::string& key) {
-  if (!selected_) return {};
-  const int k = FieldOfKey(key);
-  if (k == kNoField && key != kHomeCountryKey) return {};
-  const Text& t = k == kNoField ? homeCountry_ : fields_[static_cast<std::size_t>(k)];
-  if (!t.present) return {};
-  std::string text = DecodeText(t.bytes, t.unicode, codePage_);
-  if (!file_->Intact()) FailCutShort(name_);
+  std::string text;
+  GetValue(key, text);
   return text;
+}
+
+void WabReader::GetValue(const std::string& key, std::string& out) {
+  out.clear();
+  if (!selected_) return;
+  const int k = FieldOfKey(key);
+  if (k == kNoField && key != kHomeCountryKey) return;
+  const Text& t = k == kNoField ? homeCountry_ : fields_[static_cast<std::size_t>(k)];
+  if (!t.present) return;
+  DecodeText(t.bytes, t.unicode, codePage_, out);
+  if (!file_->Intact()) FailCutShort(name_);
 }
 
 void RegisterComponent() {

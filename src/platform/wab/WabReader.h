@@ -46,6 +46,8 @@ class WabReader : public automation::AddressBookReader {
   std::int32_t GetCount() override;
   void Select(std::int32_t index) override;
   std::string GetValue(const std::string& key) override;
+  // The same into out, keeping its room: for a pass over every contact.
+  void GetValue(const std::string& key, std::string& out);
   std::int32_t SkippedRecords() const override;
 
   int CodePage() const { return codePage_; }
