@@ -4,6 +4,7 @@
 #include <array>
 #include <functional>
 #include <set>
+#include <system_error>
 
 #include "platform/wab/WabReader.h"
 
@@ -19,6 +20,20 @@ std::unique_ptr<wab::BookContacts> OpenWholeBook(automation::AddressBookReader& 
   options.codePage = real->CodePage();
   // The bytes the reader already holds: the same book, read once.
   return std::make_unique<wab::BookContacts>(*real->File(), options);
+}
+
+std::future<std::unique_ptr<wab::BookContacts>> OpenWholeBookAside(automation::AddressBookReader& reader) {
+  try {
+    return std::async(std::launch::async, [&reader] { return OpenWholeBook(reader); });
+  } catch (const std::system_error&) {
+    std::promise<std::unique_ptr<wab::BookContacts>> done;
+    try {
+      done.set_value(OpenWholeBook(reader));
+    } catch (...) {
+      done.set_exception(std::current_exception());
+    }
+    return done.get_future();
+  }
 }
 
 wab::ContactReadAhead::Reading ThroughReader(automation::AddressBookReader& reader, wab::BookContacts& book,

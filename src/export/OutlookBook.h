@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <optional>
@@ -35,6 +36,10 @@ struct OutlookBookOutcome {
 // beside it one contact at a time (see WholeContact); nothing for any other
 // reader (a test's fake), which keeps the twenty properties.
 std::unique_ptr<wab::BookContacts> OpenWholeBook(automation::AddressBookReader& reader);
+// The same started on a second thread, so that the book's folders and
+// groups are read while Outlook gets its store; inline where no thread can
+// start. The reader must outlive the result.
+std::future<std::unique_ptr<wab::BookContacts>> OpenWholeBookAside(automation::AddressBookReader& reader);
 
 // How the read-ahead reads each contact of the Outlook export: the reader
 // selects its k-th contact and reads the named fields into the texts, in
