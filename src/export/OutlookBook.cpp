@@ -4,7 +4,7 @@
 #include <array>
 #include <functional>
 #include <set>
-#include <stdexcept>
+#include <system_error>
 
 #include "platform/wab/WabReader.h"
 
@@ -22,23 +22,30 @@ std::unique_ptr<wab::BookContacts> OpenWholeBook(automation::AddressBookReader& 
   return std::make_unique<wab::BookContacts>(*real->File(), options);
 }
 
-std::vector<std::size_t> ReaderOrder(automation::AddressBookReader& reader, const wab::BookContacts& book) {
-  // The reader lists the index's live contacts in the index's order.
-  const wab::WabFile& file = *static_cast<wab::WabReader&>(reader).File();
-  std::vector<std::size_t> order;
-  for (const wab::IndexEntry& e : file.Records())
-    if (e.kind == static_cast<std::uint32_t>(wab::RecordKind::Contact))
-      order.push_back(book.Position(e.recordId).value_or(book.Count()));
-  return order;
+std::future<std::unique_ptr<wab::BookContacts>> OpenWholeBookAside(automation::AddressBookReader& reader) {
+  try {
+    return std::async(std::launch::async, [&reader] { return OpenWholeBook(reader); });
+  } catch (const std::system_error&) {
+    std::promise<std::unique_ptr<wab::BookContacts>> done;
+    try {
+      done.set_value(OpenWholeBook(reader));
+    } catch (...) {
+      done.set_exception(std::current_exception());
+    }
+    return done.get_future();
+  }
 }
 
-const wab::Contact* WholeContact(automation::AddressBookReader& reader, wab::ContactReadAhead& ahead) {
-  const wab::Contact* c = ahead.Next();
-  const wab::Record* selected = static_cast<wab::WabReader&>(reader).SelectedRecord();
-  // Both follow the same index; a contact of another record would be a fault here.
-  if (c && (!selected || selected->recordId != c->id))
-    throw std::logic_error("the whole contact read ahead is not the one the reader selected");
-  return c;
+wab::ContactReadAhead::Reading ThroughReader(automation::AddressBookReader& reader, wab::BookContacts& book,
+                                            std::vector<std::string> names) {
+  auto& real = static_cast<wab::WabReader&>(reader);
+  return [&real, &book, names = std::move(names)](std::size_t k, wab::Contact& c, std::vector<std::string>& texts) {
+    real.Select(static_cast<std::int32_t>(k));
+    texts.resize(names.size());
+    for (std::size_t f = 0; f < names.size(); ++f) real.GetValue(names[f], texts[f]);
+    const wab::Record* selected = real.SelectedRecord();
+    return selected && book.Decode(*selected, c);
+  };
 }
 
 namespace {

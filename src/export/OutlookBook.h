@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <optional>
@@ -35,14 +36,18 @@ struct OutlookBookOutcome {
 // beside it one contact at a time (see WholeContact); nothing for any other
 // reader (a test's fake), which keeps the twenty properties.
 std::unique_ptr<wab::BookContacts> OpenWholeBook(automation::AddressBookReader& reader);
+// The same started on a second thread, so that the book's folders and
+// groups are read while Outlook gets its store; inline where no thread can
+// start. The reader must outlive the result.
+std::future<std::unique_ptr<wab::BookContacts>> OpenWholeBookAside(automation::AddressBookReader& reader);
 
-// The positions in book of OpenWholeBook's reader's contacts, in the
-// reader's order: the order to read them ahead in.
-std::vector<std::size_t> ReaderOrder(automation::AddressBookReader& reader, const wab::BookContacts& book);
-
-// The next contact read ahead, whole: the one OpenWholeBook's reader has
-// selected; nullptr for a damaged record.
-const wab::Contact* WholeContact(automation::AddressBookReader& reader, wab::ContactReadAhead& ahead);
+// How the read-ahead reads each contact of the Outlook export: the reader
+// selects its k-th contact and reads the named fields into the texts, in
+// that order, and the contact is decoded whole from the record it selected,
+// so no record is read twice. The reader and the book are the reading
+// thread's until the read-ahead is gone.
+wab::ContactReadAhead::Reading ThroughReader(automation::AddressBookReader& reader, wab::BookContacts& book,
+                                            std::vector<std::string> names);
 
 // The properties after the designed twenty, in this order: Department,
 // e-mail 1's type, e-mail 2 and 3 with their types, JobTitle, Title, Suffix,

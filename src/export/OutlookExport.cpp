@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -172,18 +173,23 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
   // The book is opened and counted before Outlook gets a store, so a book
   // that cannot be read leaves no file and no profile entry behind.
   std::shared_ptr<automation::AddressBookReader> reader;
+  std::future<std::unique_ptr<wab::BookContacts>> outlining;
   std::unique_ptr<wab::BookContacts> wholeBook;
   std::int32_t count = 0;
+  auto unreadable = [&](const std::exception& e) {
+    return Failed(result, "The address book " + book + " could not be read: " + e.what(), e.what());
+  };
   try {
     reader = registry.Create<automation::AddressBookReader>(automation::kAddressBookReaderProgId);
     reader->Open(book);
     count = reader->GetCount();
     result.loss.skippedRecords = reader->SkippedRecords();
     // With the real reader, the whole book: every property, groups, folders.
-    // Its contacts are decoded one at a time beside the reader's, never held.
-    wholeBook = OpenWholeBook(*reader);
+    // Its contacts are decoded one at a time beside the reader's, never held;
+    // its folders and groups are read while Outlook gets its store.
+    outlining = OpenWholeBookAside(*reader);
   } catch (const std::exception& e) {
-    return Failed(result, "The address book " + book + " could not be read: " + e.what(), e.what());
+    return unreadable(e);
   }
 
   const bool ansi = request.format == OutlookFormat::Ansi;
@@ -223,6 +229,14 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
     contacts->Folders()->Add(ContactsFolderName(now()), ao::olFolderContacts);
     auto destination = Need(mapi2->Folders()->GetLast(), "store folder");
 
+    // A book whose folders and groups cannot be read fails as one that
+    // cannot be opened, and the store goes again.
+    try {
+      wholeBook = outlining.get();
+    } catch (const std::exception& e) {
+      Undo(attachedIn, pstPath);
+      return unreadable(e);
+    }
     std::optional<OutlookFolderPlan> folders;
     SavedMembers members;
     std::unordered_set<std::uint32_t> memberIds;
@@ -242,16 +256,26 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
     counter = 1;
 
     std::shared_ptr<ao::ContactItem> item;
-    std::array<std::string, kFieldCount> values;
-    // The whole contacts are decoded on a second thread, a few ahead.
+    std::array<std::string, kFieldCount> read;
+    // With the whole book, a second thread reads the contacts a batch ahead:
+    // the reader's fields and the whole contact.
     std::optional<wab::ContactReadAhead> ahead;
-    if (wholeBook) ahead.emplace(*wholeBook, ReaderOrder(*reader, *wholeBook));
+    if (wholeBook)
+      ahead.emplace(static_cast<std::size_t>(count),
+                    ThroughReader(*reader, *wholeBook, std::vector<std::string>(kReadOrder.begin(), kReadOrder.end())));
     for (std::int32_t i = 0; i < count; ++i) {
-      reader->Select(i);
-      for (int f = 0; f < kFieldCount; ++f) values[f] = reader->GetValue(kReadOrder[f]);
-      auto folder = Need(contacts->Folders()->GetLast(), "contacts folder");
-      const wab::Contact* whole = ahead ? WholeContact(*reader, *ahead) : nullptr;
-      if (whole) folder = folders->For(whole->folder);
+      const wab::Contact* whole = nullptr;
+      const std::string* values = read.data();
+      std::shared_ptr<ao::Folder> folder;
+      if (ahead) {
+        whole = ahead->Next();
+        values = ahead->Texts().data();
+        folder = whole ? folders->For(whole->folder) : Need(contacts->Folders()->GetLast(), "contacts folder");
+      } else {
+        reader->Select(i);
+        for (int f = 0; f < kFieldCount; ++f) read[f] = reader->GetValue(kReadOrder[f]);
+        folder = Need(contacts->Folders()->GetLast(), "contacts folder");
+      }
       item = folder->Items()->Add();
       Need(item, "contact item");
       for (const auto& [property, field] : kItemProperties) {

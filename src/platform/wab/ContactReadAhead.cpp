@@ -5,10 +5,21 @@
 
 namespace wab {
 
-ContactReadAhead::ContactReadAhead(BookContacts& book, std::vector<std::size_t> positions)
-    : book_(book), positions_(std::move(positions)), batches_(std::make_unique<Batch[]>(2)) {
+ContactReadAhead::ContactReadAhead(std::size_t count, Reading read)
+    : count_(count), read_(std::move(read)), batches_(std::make_unique<Batch[]>(2)) {
   thread_ = std::thread([this] { Run(); });
 }
+
+namespace {
+ContactReadAhead::Reading AtPositions(BookContacts& book, std::vector<std::size_t> positions) {
+  return [&book, positions = std::move(positions)](std::size_t k, Contact& c, std::vector<std::string>&) {
+    return book.ReadAt(positions[k], c);
+  };
+}
+}  // namespace
+
+ContactReadAhead::ContactReadAhead(BookContacts& book, std::vector<std::size_t> positions)
+    : ContactReadAhead(positions.size(), AtPositions(book, positions)) {}
 
 ContactReadAhead::~ContactReadAhead() {
   {
@@ -20,7 +31,7 @@ ContactReadAhead::~ContactReadAhead() {
 }
 
 void ContactReadAhead::Run() {
-  const std::size_t batches = (positions_.size() + kBatch - 1) / kBatch;
+  const std::size_t batches = (count_ + kBatch - 1) / kBatch;
   for (std::size_t b = 0; b < batches; ++b) {
     {
       // Batch b reuses the room of batch b - 2, which the caller must have let go.
@@ -29,10 +40,10 @@ void ContactReadAhead::Run() {
       if (stop_) return;
     }
     Batch& batch = batches_[b % 2];
-    const std::size_t first = b * kBatch, end = std::min(positions_.size(), first + kBatch);
+    const std::size_t first = b * kBatch, end = std::min(count_, first + kBatch);
     for (std::size_t k = first; k < end; ++k) {
       try {
-        batch.read[k - first] = book_.ReadAt(positions_[k], batch.contacts[k - first]);
+        batch.read[k - first] = read_(k, batch.contacts[k - first], batch.texts[k - first]);
       } catch (...) {
         std::lock_guard lock(mutex_);
         error_ = std::current_exception();
@@ -53,7 +64,7 @@ void ContactReadAhead::Run() {
 
 const Contact* ContactReadAhead::Next() {
   const std::size_t k = taken_;
-  if (k >= positions_.size()) return nullptr;
+  if (k >= count_) return nullptr;
   const std::size_t b = k / kBatch;
   if (k % kBatch == 0) {
     std::unique_lock lock(mutex_);
@@ -73,6 +84,13 @@ const Contact* ContactReadAhead::Next() {
   ++taken_;
   const Batch& batch = batches_[b % 2];
   return batch.read[k % kBatch] ? &batch.contacts[k % kBatch] : nullptr;
+}
+
+const std::vector<std::string>& ContactReadAhead::Texts() const {
+  static const std::vector<std::string> kNone;
+  if (taken_ == 0) return kNone;
+  const std::size_t k = taken_ - 1;
+  return batches_[(k / kBatch) % 2].texts[k % kBatch];
 }
 
 }  // namespace wab

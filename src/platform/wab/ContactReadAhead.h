@@ -6,7 +6,9 @@
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
+#include <functional>
 #include <memory>
+#include <string>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -17,19 +19,29 @@ namespace wab {
 
 class ContactReadAhead {
  public:
+  // Reads the k-th contact of the order into contact (emptied first or
+  // overwritten whole), with any texts that go with it; false for a
+  // damaged record. Runs on the reading thread, in the order's order.
+  using Reading = std::function<bool(std::size_t k, Contact& contact, std::vector<std::string>& texts)>;
+
+  // Reads count contacts with read. What read uses belongs to the reading
+  // thread until this object is gone.
+  ContactReadAhead(std::size_t count, Reading read);
   // Reads book's contacts at the given positions (BookContacts::ReadAt), in
-  // that order. The book belongs to the reading thread until this object is
-  // gone: the caller may read its Outline()'s folders and groups meanwhile,
-  // but not its counts, and may not read contacts from it.
+  // that order. The caller may read book's Outline()'s folders and groups
+  // meanwhile, but not its counts, and may not read contacts from it.
   ContactReadAhead(BookContacts& book, std::vector<std::size_t> positions);
   ~ContactReadAhead();
   ContactReadAhead(const ContactReadAhead&) = delete;
   ContactReadAhead& operator=(const ContactReadAhead&) = delete;
 
   // The next contact of the order, valid until the next call; nullptr for
-  // a damaged record, and past the last position. Rethrows what reading
-  // that contact threw (a book cut short).
+  // a damaged record, and past the last one. Rethrows what reading that
+  // contact threw (a book cut short).
   const Contact* Next();
+  // The texts read with the contact Next() last handed out (damaged or
+  // not); their room is kept from batch to batch.
+  const std::vector<std::string>& Texts() const;
 
  private:
   // Two batches: one the caller takes from while the thread fills the
@@ -38,11 +50,12 @@ class ContactReadAhead {
   struct Batch {
     Contact contacts[kBatch];
     bool read[kBatch] = {};  // false: damaged
+    std::vector<std::string> texts[kBatch];
   };
   void Run();
 
-  BookContacts& book_;
-  const std::vector<std::size_t> positions_;
+  const std::size_t count_;
+  const Reading read_;
   std::unique_ptr<Batch[]> batches_;
   // The caller's thread only: contacts handed out, and the failure met.
   std::size_t taken_ = 0;

@@ -890,6 +890,8 @@ bool BookContacts::Decode(const Record& rec, Contact& c) {
   const auto at = impl_->reader.IndexOf(rec.recordId);
   if (!at) return false;
   impl_->reader.DecodeAt(*at, rec, c);
+  // The record's bytes are the mapped book's: as ReadAt, a book cut short is no contact.
+  if (!impl_->reader.File().Intact()) throw automation::AutomationError(kBookCutShort);
   return true;
 }
 

@@ -252,7 +252,7 @@ void WabReader::Select(std::int32_t index) {
     throw automation::AutomationError("Select: no contact " + std::to_string(index) + " (the book has " +
                                       std::to_string(contacts_.size()) + ")");
   selected_ = true;
-  const bool read = file_->ReadRecord(contacts_[static_cast<std::size_t>(index)], record_);
+  const bool read = recordRead_ = file_->ReadRecord(contacts_[static_cast<std::size_t>(index)], record_);
   if (!file_->Intact()) {
     selected_ = false;
     fields_ = {};
@@ -326,14 +326,20 @@ void WabReader::Select(std::int32_t index) {
 }
 
 std::string WabReader::GetValue(const std::string& key) {
-  if (!selected_) return {};
-  const int k = FieldOfKey(key);
-  if (k == kNoField && key != kHomeCountryKey) return {};
-  const Text& t = k == kNoField ? homeCountry_ : fields_[static_cast<std::size_t>(k)];
-  if (!t.present) return {};
-  std::string text = DecodeText(t.bytes, t.unicode, codePage_);
-  if (!file_->Intact()) FailCutShort(name_);
+  std::string text;
+  GetValue(key, text);
   return text;
+}
+
+void WabReader::GetValue(const std::string& key, std::string& out) {
+  out.clear();
+  if (!selected_) return;
+  const int k = FieldOfKey(key);
+  if (k == kNoField && key != kHomeCountryKey) return;
+  const Text& t = k == kNoField ? homeCountry_ : fields_[static_cast<std::size_t>(k)];
+  if (!t.present) return;
+  DecodeText(t.bytes, t.unicode, codePage_, out);
+  if (!file_->Intact()) FailCutShort(name_);
 }
 
 void RegisterComponent() {

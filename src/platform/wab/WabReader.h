@@ -46,6 +46,8 @@ class WabReader : public automation::AddressBookReader {
   std::int32_t GetCount() override;
   void Select(std::int32_t index) override;
   std::string GetValue(const std::string& key) override;
+  // The same into out, keeping its room: for a pass over every contact.
+  void GetValue(const std::string& key, std::string& out);
   std::int32_t SkippedRecords() const override;
 
   int CodePage() const { return codePage_; }
@@ -54,8 +56,9 @@ class WabReader : public automation::AddressBookReader {
   const WabFile* File() const { return file_ ? &*file_ : nullptr; }
   void SetCodePage(int codePage) { codePage_ = codePage; }
   // The record Select read, for decoding it whole (BookContacts::Decode)
-  // without reading it again; nullptr when none is selected.
-  const Record* SelectedRecord() const { return selected_ ? &record_ : nullptr; }
+  // without reading it again; nullptr when none is selected or its record
+  // is damaged.
+  const Record* SelectedRecord() const { return selected_ && recordRead_ ? &record_ : nullptr; }
 
  private:
   struct Text {
@@ -73,6 +76,7 @@ class WabReader : public automation::AddressBookReader {
   PageRelease release_;
   std::vector<std::uint32_t> contacts_;  // record offsets, record-index order
   bool selected_ = false;
+  bool recordRead_ = false;  // the selected contact's record, not damaged
   Record record_;  // the selected contact, parsed; fields_ point into the file
   std::array<Text, 20> fields_{};
   Text homeCountry_{};

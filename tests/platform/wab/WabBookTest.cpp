@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "platform/automation/AddressBookReader.h"
 #include "platform/codepage/CodePage.h"
@@ -460,6 +463,27 @@ TEST(WabBook, ContactsReadAheadComeInTheOrderAsked) {
       }
     }
   }
+}
+
+// A reading's texts go with its contact, a damaged one's too, and a reading
+// that throws ends the order at its own contact.
+TEST(WabBook, ContactsReadAheadCarryTheirTextsAndStopWhereReadingFails) {
+  constexpr std::size_t kCount = 600, kFails = 555;
+  wab::ContactReadAhead ahead(kCount, [](std::size_t k, wab::Contact& c, std::vector<std::string>& texts) {
+    if (k == kFails) throw std::runtime_error("cut short");
+    c.id = static_cast<std::uint32_t>(k);
+    texts.assign(1, std::to_string(k));
+    return k % 3 != 0;  // every third damaged
+  });
+  for (std::size_t k = 0; k < kFails; ++k) {
+    const wab::Contact* c = ahead.Next();
+    ASSERT_EQ(c != nullptr, k % 3 != 0) << k;
+    if (c) {
+      EXPECT_EQ(c->id, k);
+    }
+    ASSERT_EQ(ahead.Texts(), std::vector<std::string>{std::to_string(k)});
+  }
+  EXPECT_THROW(ahead.Next(), std::runtime_error);
 }
 
 }  // namespace
