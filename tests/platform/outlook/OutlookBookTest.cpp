@@ -6,8 +6,10 @@
 #include "LibpffReadBack.h"
 #include "export/OutlookBook.h"
 #include "platform/outlook/OutlookStandIn.h"
+#include "platform/wab/WabReader.h"
 #include "support/PstChecker.h"
 #include "support/TestData.h"
+#include "support/WabWriter.h"
 
 namespace {
 
@@ -195,6 +197,32 @@ TEST_F(OutlookBookTest, AGroupTooLargeForOneListBecomesSeveralWithinOutlooksSize
   }
   EXPECT_EQ(members, 300u);
   EXPECT_EQ(names, (std::vector<std::string>{"Big", "Big (2)", "Big (3)"}));
+}
+
+// Each contact read ahead through the reader comes with its own fields: a
+// field a contact lacks is empty, not left from the one that last had its
+// place in the read-ahead (two batches of 256 before).
+TEST(OutlookReadAhead, EachContactComesWithItsOwnFieldsOnly) {
+  namespace w = testsupport::wab;
+  constexpr std::uint32_t kFull = 512;
+  w::Book source;
+  for (std::uint32_t id = 2; id < 2 + kFull; ++id)
+    source.records.push_back(w::Contact(id, {w::Unicode(w::kGivenName, "Ada"), w::Unicode(w::kSurname, "Lovelace"),
+                                             w::Unicode(w::kEmailAddress, "ada@example.org")}));
+  source.records.push_back(w::Contact(2 + kFull, {w::Unicode(w::kGivenName, "Bo")}));
+  wab::WabReader reader(1252);
+  reader.OpenBytes(w::WriteBook(source), "b.wab");
+  auto book = exports::OpenWholeBookAside(reader).get();
+  ASSERT_TRUE(book);
+  wab::ContactReadAhead ahead(kFull + 1, exports::ThroughReader(reader, *book, {"Name", "Surname", "HomeEmail"}));
+  for (std::uint32_t k = 0; k <= kFull; ++k) {
+    const wab::Contact* c = ahead.Next();
+    ASSERT_TRUE(c);
+    const std::vector<std::string> want =
+        k < kFull ? std::vector<std::string>{"Ada", "Lovelace", "ada@example.org"} : std::vector<std::string>{"Bo", "", ""};
+    ASSERT_EQ(ahead.Texts(), want) << k;
+    EXPECT_EQ((*c)[wab::Field::GivenName], want[0]);
+  }
 }
 
 }  // namespace
