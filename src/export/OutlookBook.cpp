@@ -39,13 +39,19 @@ std::future<std::unique_ptr<wab::BookContacts>> OpenWholeBookAside(automation::A
 wab::ContactReadAhead::Reading ThroughReader(automation::AddressBookReader& reader, wab::BookContacts& book,
                                             std::vector<std::string> names) {
   auto& real = static_cast<wab::WabReader&>(reader);
-  return [&real, &book, names = std::move(names)](std::size_t k, wab::Contact& c, std::vector<std::string>& texts) {
+  return [&real, &book, names = std::move(names)](std::size_t k, wab::Contact& c, std::vector<wab::StoredText>& texts) {
     real.Select(static_cast<std::int32_t>(k));
     texts.resize(names.size());
-    for (std::size_t f = 0; f < names.size(); ++f) real.GetValue(names[f], texts[f]);
+    for (std::size_t f = 0; f < names.size(); ++f) texts[f] = real.GetStoredValue(names[f]);
     const wab::Record* selected = real.SelectedRecord();
     return selected && book.Decode(*selected, c);
   };
+}
+
+void ReaderTexts(const automation::AddressBookReader& reader, const wab::ContactReadAhead& ahead, std::string* out) {
+  const auto& real = static_cast<const wab::WabReader&>(reader);
+  const std::vector<wab::StoredText>& texts = ahead.Texts();
+  for (std::size_t f = 0; f < texts.size(); ++f) real.Decode(texts[f], out[f]);
 }
 
 namespace {

@@ -42,12 +42,16 @@ std::unique_ptr<wab::BookContacts> OpenWholeBook(automation::AddressBookReader& 
 std::future<std::unique_ptr<wab::BookContacts>> OpenWholeBookAside(automation::AddressBookReader& reader);
 
 // How the read-ahead reads each contact of the Outlook export: the reader
-// selects its k-th contact and reads the named fields into the texts, in
-// that order, and the contact is decoded whole from the record it selected,
-// so no record is read twice. The reader and the book are the reading
-// thread's until the read-ahead is gone.
+// selects its k-th contact and takes the named fields as stored, in that
+// order, and the contact is decoded whole from the record it selected, so
+// no record is read twice. The reader's selection and the book are the
+// reading thread's until the read-ahead is gone.
 wab::ContactReadAhead::Reading ThroughReader(automation::AddressBookReader& reader, wab::BookContacts& book,
                                             std::vector<std::string> names);
+// The fields ThroughReader took for the contact ahead.Next() last handed
+// out, decoded into out (one per name) on the caller's thread, as the
+// reader's GetValue gives them: the reading thread is the busier one.
+void ReaderTexts(const automation::AddressBookReader& reader, const wab::ContactReadAhead& ahead, std::string* out);
 
 // The properties after the designed twenty, in this order: Department,
 // e-mail 1's type, e-mail 2 and 3 with their types, JobTitle, Title, Suffix,

@@ -256,7 +256,7 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
     counter = 1;
 
     std::shared_ptr<ao::ContactItem> item;
-    std::array<std::string, kFieldCount> read;
+    std::array<std::string, kFieldCount> values;
     // With the whole book, a second thread reads the contacts a batch ahead:
     // the reader's fields and the whole contact.
     std::optional<wab::ContactReadAhead> ahead;
@@ -265,15 +265,14 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
                     ThroughReader(*reader, *wholeBook, std::vector<std::string>(kReadOrder.begin(), kReadOrder.end())));
     for (std::int32_t i = 0; i < count; ++i) {
       const wab::Contact* whole = nullptr;
-      const std::string* values = read.data();
       std::shared_ptr<ao::Folder> folder;
       if (ahead) {
         whole = ahead->Next();
-        values = ahead->Texts().data();
+        ReaderTexts(*reader, *ahead, values.data());
         folder = whole ? folders->For(whole->folder) : Need(contacts->Folders()->GetLast(), "contacts folder");
       } else {
         reader->Select(i);
-        for (int f = 0; f < kFieldCount; ++f) read[f] = reader->GetValue(kReadOrder[f]);
+        for (int f = 0; f < kFieldCount; ++f) values[f] = reader->GetValue(kReadOrder[f]);
         folder = Need(contacts->Folders()->GetLast(), "contacts folder");
       }
       item = folder->Items()->Add();

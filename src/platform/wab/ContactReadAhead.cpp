@@ -12,7 +12,7 @@ ContactReadAhead::ContactReadAhead(std::size_t count, Reading read)
 
 namespace {
 ContactReadAhead::Reading AtPositions(BookContacts& book, std::vector<std::size_t> positions) {
-  return [&book, positions = std::move(positions)](std::size_t k, Contact& c, std::vector<std::string>&) {
+  return [&book, positions = std::move(positions)](std::size_t k, Contact& c, std::vector<StoredText>&) {
     return book.ReadAt(positions[k], c);
   };
 }
@@ -86,8 +86,8 @@ const Contact* ContactReadAhead::Next() {
   return batch.read[k % kBatch] ? &batch.contacts[k % kBatch] : nullptr;
 }
 
-const std::vector<std::string>& ContactReadAhead::Texts() const {
-  static const std::vector<std::string> kNone;
+const std::vector<StoredText>& ContactReadAhead::Texts() const {
+  static const std::vector<StoredText> kNone;
   if (taken_ == 0) return kNone;
   const std::size_t k = taken_ - 1;
   return batches_[(k / kBatch) % 2].texts[k % kBatch];

@@ -8,21 +8,22 @@
 #include <exception>
 #include <functional>
 #include <memory>
-#include <string>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "platform/wab/WabBook.h"
+#include "platform/wab/WabFile.h"
 
 namespace wab {
 
 class ContactReadAhead {
  public:
   // Reads the k-th contact of the order into contact (emptied first or
-  // overwritten whole), with any texts that go with it; false for a
-  // damaged record. Runs on the reading thread, in the order's order.
-  using Reading = std::function<bool(std::size_t k, Contact& contact, std::vector<std::string>& texts)>;
+  // overwritten whole), with any texts of its record that go with it, left
+  // for the caller to decode; false for a damaged record. Runs on the
+  // reading thread, in the order's order.
+  using Reading = std::function<bool(std::size_t k, Contact& contact, std::vector<StoredText>& texts)>;
 
   // Reads count contacts with read. What read uses belongs to the reading
   // thread until this object is gone.
@@ -41,7 +42,7 @@ class ContactReadAhead {
   const Contact* Next();
   // The texts read with the contact Next() last handed out (damaged or
   // not); their room is kept from batch to batch.
-  const std::vector<std::string>& Texts() const;
+  const std::vector<StoredText>& Texts() const;
 
  private:
   // Two batches: one the caller takes from while the thread fills the
@@ -50,7 +51,7 @@ class ContactReadAhead {
   struct Batch {
     Contact contacts[kBatch];
     bool read[kBatch] = {};  // false: damaged
-    std::vector<std::string> texts[kBatch];
+    std::vector<StoredText> texts[kBatch];
   };
   void Run();
 

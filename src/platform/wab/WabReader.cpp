@@ -327,18 +327,23 @@ void WabReader::Select(std::int32_t index) {
 
 std::string WabReader::GetValue(const std::string& key) {
   std::string text;
-  GetValue(key, text);
+  Decode(GetStoredValue(key), text);
   return text;
 }
 
-void WabReader::GetValue(const std::string& key, std::string& out) {
-  out.clear();
-  if (!selected_) return;
+StoredText WabReader::GetStoredValue(const std::string& key) const {
+  if (!selected_) return {};
   const int k = FieldOfKey(key);
-  if (k == kNoField && key != kHomeCountryKey) return;
+  if (k == kNoField && key != kHomeCountryKey) return {};
   const Text& t = k == kNoField ? homeCountry_ : fields_[static_cast<std::size_t>(k)];
-  if (!t.present) return;
-  DecodeText(t.bytes, t.unicode, codePage_, out);
+  if (!t.present) return {};
+  return {t.bytes, t.unicode};
+}
+
+void WabReader::Decode(const StoredText& text, std::string& out) const {
+  out.clear();
+  if (text.bytes.empty()) return;
+  DecodeText(text.bytes, text.unicode, codePage_, out);
   if (!file_->Intact()) FailCutShort(name_);
 }
 

@@ -46,8 +46,13 @@ class WabReader : public automation::AddressBookReader {
   std::int32_t GetCount() override;
   void Select(std::int32_t index) override;
   std::string GetValue(const std::string& key) override;
-  // The same into out, keeping its room: for a pass over every contact.
-  void GetValue(const std::string& key, std::string& out);
+  // GetValue in two halves, for a pass that selects on one thread and
+  // decodes on another: the selected contact's field as the book stores it
+  // (empty when it has none), valid until the book is closed; and its
+  // decoding, into out, which throws as GetValue does when the book was cut
+  // short meanwhile. Decode may run beside Select.
+  StoredText GetStoredValue(const std::string& key) const;
+  void Decode(const StoredText& text, std::string& out) const;
   std::int32_t SkippedRecords() const override;
 
   int CodePage() const { return codePage_; }

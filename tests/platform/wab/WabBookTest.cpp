@@ -469,10 +469,12 @@ TEST(WabBook, ContactsReadAheadComeInTheOrderAsked) {
 // that throws ends the order at its own contact.
 TEST(WabBook, ContactsReadAheadCarryTheirTextsAndStopWhereReadingFails) {
   constexpr std::size_t kCount = 600, kFails = 555;
-  wab::ContactReadAhead ahead(kCount, [](std::size_t k, wab::Contact& c, std::vector<std::string>& texts) {
+  static const std::string kText = "abcdefghijklmnopqrstuvwxyz";
+  auto text = [](std::size_t k) { return wab::StoredText{std::string_view(kText).substr(k % kText.size()), k % 2 == 0}; };
+  wab::ContactReadAhead ahead(kCount, [&](std::size_t k, wab::Contact& c, std::vector<wab::StoredText>& texts) {
     if (k == kFails) throw std::runtime_error("cut short");
     c.id = static_cast<std::uint32_t>(k);
-    texts.assign(1, std::to_string(k));
+    texts.assign(1, text(k));
     return k % 3 != 0;  // every third damaged
   });
   for (std::size_t k = 0; k < kFails; ++k) {
@@ -481,7 +483,9 @@ TEST(WabBook, ContactsReadAheadCarryTheirTextsAndStopWhereReadingFails) {
     if (c) {
       EXPECT_EQ(c->id, k);
     }
-    ASSERT_EQ(ahead.Texts(), std::vector<std::string>{std::to_string(k)});
+    ASSERT_EQ(ahead.Texts().size(), 1u);
+    EXPECT_EQ(ahead.Texts()[0].bytes, text(k).bytes);
+    EXPECT_EQ(ahead.Texts()[0].unicode, text(k).unicode);
   }
   EXPECT_THROW(ahead.Next(), std::runtime_error);
 }
