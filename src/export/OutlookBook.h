@@ -33,7 +33,7 @@ struct OutlookBookOutcome {
 };
 
 // The whole book behind a reader, when the reader is the real one, read
-// beside it one contact at a time (see WholeContact); nothing for any other
+// beside it one contact at a time (see ThroughReader); nothing for any other
 // reader (a test's fake), which keeps the twenty properties.
 std::unique_ptr<wab::BookContacts> OpenWholeBook(automation::AddressBookReader& reader);
 // The same started on a second thread, so that the book's folders and

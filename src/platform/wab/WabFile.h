@@ -169,14 +169,14 @@ class PageRelease {
 // ANSI code page for the 8-bit ones. The text ends at the first NUL (the
 // stored terminator); an odd trailing byte of UTF-16 is dropped.
 std::string DecodeText(std::string_view bytes, bool unicode, int codePage);
+// The same into out, reusing its room: a reused contact decodes without
+// allocating once its texts have grown.
+void DecodeText(std::string_view bytes, bool unicode, int codePage, std::string& out);
 // A text as the book stores it, for decoding later (DecodeText).
 struct StoredText {
   std::string_view bytes;
   bool unicode = true;
 };
-// The same into out, reusing its room: a reused contact decodes without
-// allocating once its texts have grown.
-void DecodeText(std::string_view bytes, bool unicode, int codePage, std::string& out);
 
 // True when the property holds text (8-bit or UTF-16, single-valued).
 bool IsText(const Property& p);
