@@ -10,17 +10,6 @@ ContactReadAhead::ContactReadAhead(std::size_t count, Reading read)
   thread_ = std::thread([this] { Run(); });
 }
 
-namespace {
-ContactReadAhead::Reading AtPositions(BookContacts& book, std::vector<std::size_t> positions) {
-  return [&book, positions = std::move(positions)](std::size_t k, Contact& c, std::vector<StoredText>&) {
-    return book.ReadAt(positions[k], c);
-  };
-}
-}  // namespace
-
-ContactReadAhead::ContactReadAhead(BookContacts& book, std::vector<std::size_t> positions)
-    : ContactReadAhead(positions.size(), AtPositions(book, positions)) {}
-
 ContactReadAhead::~ContactReadAhead() {
   {
     std::lock_guard lock(mutex_);

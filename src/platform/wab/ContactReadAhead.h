@@ -28,10 +28,6 @@ class ContactReadAhead {
   // Reads count contacts with read. What read uses belongs to the reading
   // thread until this object is gone.
   ContactReadAhead(std::size_t count, Reading read);
-  // Reads book's contacts at the given positions (BookContacts::ReadAt), in
-  // that order. The caller may read book's Outline()'s folders and groups
-  // meanwhile, but not its counts, and may not read contacts from it.
-  ContactReadAhead(BookContacts& book, std::vector<std::size_t> positions);
   ~ContactReadAhead();
   ContactReadAhead(const ContactReadAhead&) = delete;
   ContactReadAhead& operator=(const ContactReadAhead&) = delete;

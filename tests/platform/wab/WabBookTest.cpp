@@ -451,7 +451,9 @@ TEST(WabBook, ContactsReadAheadComeInTheOrderAsked) {
   for (std::size_t i = book.Count(); i-- > 0;) order.push_back(i);
   order.push_back(book.Count());
   for (std::size_t stopAfter : {order.size(), std::size_t{300}}) {
-    wab::ContactReadAhead ahead(book, order);
+    wab::ContactReadAhead ahead(order.size(), [&](std::size_t k, wab::Contact& c, std::vector<wab::StoredText>&) {
+      return book.ReadAt(order[k], c);
+    });
     for (std::size_t k = 0; k < stopAfter; ++k) {
       const wab::Contact* c = ahead.Next();
       if (order[k] == book.Count()) {
