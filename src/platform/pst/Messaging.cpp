@@ -387,8 +387,10 @@ void Writer::WriteNameMap() {
   constexpr std::uint16_t kGuidIndex = 3;          // the first GUID of the stream
   constexpr std::uint16_t kPublicStringsIndex = 2;  // PS_PUBLIC_STRINGS, predefined
   const auto& lids = NamedLids();
-  // Stores of the first twenty fields keep exactly the map they always had.
-  std::size_t names = lids.size() > 17 ? 17 : lids.size();
+  // Every name the engine uses, the string one (Keywords) last, whether or
+  // not an item uses it: as in Outlook's files the string stream then never
+  // is empty, which readers of the java-libpst family cannot open.
+  std::size_t names = lids.size() + 1;
   if (highestNamedId_ >= 0x8000 + names) names = highestNamedId_ - 0x8000 + 1u;
   Bytes entries, strings;
   std::vector<Bytes> buckets(kBuckets);
