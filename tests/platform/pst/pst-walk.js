@@ -90,18 +90,11 @@ function crc(buf) {
 function contact(c) {
   return {
     kind: 'contact',
-    displayName: c.displayName, subject: c.subject, fileUnder: c.fileUnder,
-    givenName: c.givenName, middleName: c.middleName, surname: c.surname,
-    companyName: c.companyName, title: c.displayNamePrefix, nickname: c.nickname,
+    displayName: c.displayName, subject: c.subject,
+    givenName: c.givenName, surname: c.surname, companyName: c.companyName,
     email1: c.email1EmailAddress, email1DisplayName: c.email1DisplayName,
-    email2: c.email2EmailAddress, email3: c.email3EmailAddress,
-    businessPhone: c.businessTelephoneNumber, homePhone: c.homeTelephoneNumber,
-    mobile: c.mobileTelephoneNumber, pager: c.pagerTelephoneNumber,
-    businessFax: c.businessFaxNumber, homeFax: c.homeFaxNumber,
-    businessStreet: c.workAddressStreet || c.businessAddressStreet, businessCity: c.workAddressCity,
-    homeStreet: c.homeAddressStreet, homeCity: c.homeAddressCity,
-    webPage: c.businessHomePage, department: c.departmentName, office: c.officeLocation,
-    body: c.body,
+    businessPhone: c.businessTelephoneNumber, mobile: c.mobileTelephoneNumber,
+    homeStreet: c.homeAddressStreet, department: c.departmentName, body: c.body,
   };
 }
 
