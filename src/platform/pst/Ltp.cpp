@@ -682,9 +682,8 @@ NodeContent TableContextBuilder::Finish(std::uint32_t& nextLtpIndex) {
   const auto cbEnt = static_cast<std::uint8_t>(fmt_.rowIndexValue);
   // One leaf while the index fits one allocation (3,580 bytes: 447 rows of
   // a Unicode file, 596 of an ANSI one), index levels beyond, as [MS-PST]
-  // 2.3.2 has it and libpff requires. Readers of the java-libpst family read
-  // the root level only and so see part of a larger table, Outlook's own
-  // included.
+  // 2.3.2 has it and libpff requires. Readers of the java-libpst family
+  // count a table's rows by its row matrix, not by this index.
   BuildBth(heap_, indexHeader_, 4, cbEnt, indexRecords);
 
   std::uint32_t hnidRows = 0;
