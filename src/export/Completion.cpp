@@ -34,6 +34,7 @@ std::vector<std::string> LossReport::Lines() const {
   addPlural(groupsSplit, "groups were too large for one list and were split into several");
   addPlural(membersLeftOut,
             "group members were left out: entries no longer in the book, or addresses without one");
+  addPlural(membersNamedInNotes, "group members have no e-mail address and were named in their list's notes");
 
   add(emailsInNotes, "e-mail address did not fit the layout's e-mail columns and was moved into the notes.",
       "e-mail addresses did not fit the layout's e-mail columns and were moved into the notes.");

@@ -63,7 +63,8 @@ struct LossReport {
   std::int64_t addressesBeyondThird = 0;  // e-mail addresses put into their contact's notes
   std::int64_t groupsNamedInNotes = 0;    // groups inside groups, named in their list's notes
   std::int64_t groupsSplit = 0;           // groups too large for one distribution list
-  std::int64_t membersLeftOut = 0;        // members with no entry in the book or no address
+  std::int64_t membersLeftOut = 0;        // members with no entry in the book, or nothing to name them by
+  std::int64_t membersNamedInNotes = 0;   // members without an e-mail address, named in their list's notes
 
   bool empty() const { return Lines().empty(); }
   // One sentence a kind of loss, none when nothing was lost.

@@ -86,7 +86,7 @@ enum Name {
   kEmail3AddressType, kJobTitle, kTitle, kSuffix, kNickName, kHomeAddressCity, kHomeAddressState,
   kHomeAddressPostalCode, kHomeAddressCountry, kPagerNumber, kOtherTelephoneNumber,
   kPersonalHomePage, kIMAddress, kSpouse, kChildren, kGender, kBirthday, kAnniversary,
-  kYomiFirstName, kYomiLastName, kCategories, kBody, kNameCount
+  kYomiFirstName, kYomiLastName, kCategories, kBody, kFullName, kNameCount
 };
 const std::array<std::string, kNameCount>& Names() {
   static const std::array<std::string, kNameCount> names{
@@ -94,7 +94,7 @@ const std::array<std::string, kNameCount>& Names() {
       "Email3AddressType", "JobTitle", "Title", "Suffix", "NickName", "HomeAddressCity",
       "HomeAddressState", "HomeAddressPostalCode", "HomeAddressCountry", "PagerNumber",
       "OtherTelephoneNumber", "PersonalHomePage", "IMAddress", "Spouse", "Children", "Gender",
-      "Birthday", "Anniversary", "YomiFirstName", "YomiLastName", "Categories", "Body"};
+      "Birthday", "Anniversary", "YomiFirstName", "YomiLastName", "Categories", "Body", "FullName"};
   return names;
 }
 }  // namespace
@@ -107,6 +107,9 @@ void SetWholeContact(ao::ContactItem& item, const wab::Contact& c, const wab::Bo
     if (checkText) checkText(value);
   };
   set(kDepartment, c[Field::Department]);
+  // The book's own display name: the parts rebuilt would reorder a
+  // family-name-first name and drop what the parts do not hold.
+  set(kFullName, c.displayName);
 
   // The default address is e-mail 1 (the reader's HomeEmail, already set);
   // the others follow in stored order, and those beyond the third go into
@@ -180,17 +183,30 @@ std::size_t MemberBytes(const std::string& name, const std::string& type, const 
 }  // namespace
 
 ListMember AsListMember(std::shared_ptr<ao::ContactItem> item, const wab::Contact& c) {
-  // The name Outlook derives is one of these, never longer than all together.
-  std::string names;
+  // The name shown is the book's, or one Outlook derives from these, never
+  // longer than all together.
+  std::string names = c.displayName + " ";
   for (Field f : {Field::Prefix, Field::GivenName, Field::MiddleName, Field::Surname, Field::Suffix, Field::Company})
     names += c[f] + " ";
   const wab::EmailAddress* e = c.DefaultEmail();
-  return {std::move(item), MemberBytes(names, e ? e->type : "", e ? e->address : "")};
+  const bool hasAddress = e && !e->address.empty();
+  std::string shown = c.displayName;
+  if (shown.empty()) shown = c[Field::GivenName] + (c[Field::GivenName].empty() || c[Field::Surname].empty() ? "" : " ") + c[Field::Surname];
+  if (shown.empty()) shown = c[Field::Company];
+  if (shown.empty()) shown = "(no name)";
+  return {std::move(item), MemberBytes(names, e ? e->type : "", e ? e->address : ""), shown, hasAddress};
 }
 
 OutlookFolderPlan::OutlookFolderPlan(const wab::Book& book, std::shared_ptr<ao::Folder> top)
     : top_(std::move(top)) {
-  if (book.folders.size() <= 1) return;
+  // A book of one top-level folder (an identity's contacts) has it as the
+  // new folder itself: its items go straight there and its subfolders under
+  // it, with no level that holds nothing but one folder. Several top-level
+  // folders get one subfolder each.
+  std::vector<const wab::Folder*> tops;
+  for (const wab::Folder& f : book.folders)
+    if (!f.parent || !book.FindFolder(*f.parent)) tops.push_back(&f);
+  if (tops.size() == 1) folders_[tops[0]->id] = top_;
   // Parents before children; a parent that is missing or in a cycle puts the
   // folder at the top.
   std::set<std::uint32_t> placing;
@@ -222,42 +238,91 @@ std::shared_ptr<ao::Folder> OutlookFolderPlan::For(const std::optional<std::uint
   return top_;
 }
 
+namespace {
+
+// The labels a group's own fields carry in its list's notes, by Field.
+constexpr std::array<const char*, wab::kFieldCount> kFieldLabels{
+    "Title", "First name", "Middle name", "Last name", "Suffix", "Nickname", "Yomi first name",
+    "Yomi last name", "IM address", "Company", "Department", "Job title", "Office", "Business street",
+    "Business city", "Business state", "Business postal code", "Business country", "Business phone",
+    "Business fax", "Pager", "IP phone", "Business web page", "Home street", "Home city", "Home state",
+    "Home postal code", "Home country", "Home phone", "Home fax", "Mobile phone", "Personal web page",
+    "Spouse", "Notes"};
+
+void AddLine(std::string& body, const std::string& line) {
+  if (!body.empty()) body += "\r\n";
+  body += line;
+}
+
+// The list's notes: the group's notes, then each of its other fields that
+// has a value, with its label: a list has no place of its own for them.
+std::string GroupBody(const wab::Group& g) {
+  std::string body = g[Field::Notes];
+  for (std::size_t f = 0; f < wab::kFieldCount; ++f)
+    if (static_cast<Field>(f) != Field::Notes && !g.fields[f].empty())
+      AddLine(body, std::string(kFieldLabels[f]) + ": " + g.fields[f]);
+  for (const wab::EmailAddress& e : g.emails)
+    if (!e.address.empty()) AddLine(body, "E-mail: " + e.address);
+  if (g.birthday.valid()) AddLine(body, "Birthday: " + DateText(g.birthday));
+  if (g.anniversary.valid()) AddLine(body, "Anniversary: " + DateText(g.anniversary));
+  return body;
+}
+
+}  // namespace
+
 void ExportGroups(const wab::Book& book, const OutlookFolderPlan& folders, const SavedMembers& saved,
                   OutlookBookOutcome& outcome, const TextCheck& checkText) {
   auto check = [&](const std::string& text) {
     if (checkText) checkText(text);
   };
-  for (const wab::Group& g : book.groups) {
-    if (g.deleted) continue;
-    std::string body = g[Field::Notes];
+  // Groups inside groups become lists inside lists: an inner group is saved
+  // before the groups that list it. One that lists itself, directly or
+  // through others, is named in the notes where it closes the circle.
+  enum class State { Unsaved, Saving, Saved };
+  std::map<std::uint32_t, State> state;
+  std::map<std::uint32_t, std::shared_ptr<ao::DistListItem>> savedLists;
+  std::function<void(const wab::Group&)> save = [&](const wab::Group& g) {
+    state[g.id] = State::Saving;
+    std::string body = GroupBody(g);
     // The members as they will be added, each with what it costs.
     struct Pending {
       std::shared_ptr<ao::ContactItem> contact;
+      std::shared_ptr<ao::DistListItem> list;
       const wab::Member* oneOff = nullptr;
       std::size_t bytes = 0;
     };
     std::vector<Pending> pending;
+    auto withoutAddress = [&](const std::string& name) {
+      AddLine(body, "Member without an e-mail address: " + name);
+      ++outcome.membersWithoutAddress;
+    };
     for (const wab::Member& m : g.members) {
       switch (m.kind) {
         case wab::Member::Kind::Record:
           if (auto it = saved.find(m.id); it != saved.end()) {
-            pending.push_back({it->second.item, nullptr, it->second.bytes});
-          } else if (const wab::Group* inner = book.FindGroup(m.id)) {
-            // Lists inside lists are not written; the member is named in the notes.
-            if (!body.empty()) body += "\r\n";
-            body += "Member group: " + inner->displayName;
-            ++outcome.nestedGroups;
+            if (it->second.hasAddress) pending.push_back({it->second.item, nullptr, nullptr, it->second.bytes});
+            else withoutAddress(it->second.name);
+          } else if (const wab::Group* inner = book.FindGroup(m.id); inner && !inner->deleted) {
+            if (state[inner->id] == State::Unsaved) save(*inner);
+            if (auto l = savedLists.find(inner->id); l != savedLists.end()) {
+              pending.push_back({nullptr, l->second, nullptr, MemberBytes(inner->displayName, "MAPIPDL", "")});
+            } else {
+              AddLine(body, "Member group: " + inner->displayName);
+              ++outcome.nestedGroups;
+            }
           } else {
             ++outcome.membersLeftOut;
           }
           break;
         case wab::Member::Kind::OneOff:
-          if (m.email.empty()) {
+          if (!m.email.empty()) {
+            pending.push_back({nullptr, nullptr, &m,
+                               MemberBytes(m.displayName.empty() ? m.email : m.displayName, m.addressType, m.email)});
+          } else if (!m.displayName.empty()) {
+            withoutAddress(m.displayName);
+          } else {
             ++outcome.membersLeftOut;
-            break;
           }
-          pending.push_back({nullptr, &m,
-                             MemberBytes(m.displayName.empty() ? m.email : m.displayName, m.addressType, m.email)});
           break;
         case wab::Member::Kind::Missing:
           ++outcome.membersLeftOut;
@@ -279,6 +344,8 @@ void ExportGroups(const wab::Book& book, const OutlookFolderPlan& folders, const
         const Pending& p = pending[next];
         if (p.contact) {
           list->AddMember(*p.contact);
+        } else if (p.list) {
+          list->AddListMember(*p.list);
         } else {
           // One-off entry ids hold Unicode text in either format: nothing to lose.
           list->AddOneOffMember(p.oneOff->displayName.empty() ? p.oneOff->email : p.oneOff->displayName,
@@ -288,15 +355,20 @@ void ExportGroups(const wab::Book& book, const OutlookFolderPlan& folders, const
       list->SetProperty("Body", body);
       check(body);
       list->Save();
+      if (part == 1) savedLists[g.id] = list;  // lists listing the group point to its first part
       ++outcome.distributionLists;
       if (part == 2) ++outcome.groupsSplit;
       ++part;
     } while (next < pending.size());
-  }
+    state[g.id] = State::Saved;
+  };
+  for (const wab::Group& g : book.groups)
+    if (!g.deleted && state[g.id] == State::Unsaved) save(g);
 }
 
 void CountLosses(const OutlookBookOutcome& o, LossReport& loss) {
   loss.addressesBeyondThird += o.addressesInNotes;
+  loss.membersNamedInNotes += o.membersWithoutAddress;
   loss.groupsNamedInNotes += o.nestedGroups;
   loss.groupsSplit += o.groupsSplit;
   loss.membersLeftOut += o.membersLeftOut;

@@ -28,7 +28,8 @@ struct OutlookBookOutcome {
   std::int64_t distributionLists = 0;
   std::int64_t addressesInNotes = 0;  // e-mail addresses beyond the third, as lines of the notes
   std::int64_t membersLeftOut = 0;    // group members naming an entry no longer in the book
-  std::int64_t nestedGroups = 0;      // group members that are groups: listed by name in the notes
+  std::int64_t nestedGroups = 0;      // groups inside groups that close a circle: named in the notes
+  std::int64_t membersWithoutAddress = 0;  // members with no e-mail address: named in the notes
   std::int64_t groupsSplit = 0;       // groups written as several lists, each within Outlook's size
 };
 
@@ -54,7 +55,7 @@ wab::ContactReadAhead::Reading ThroughReader(automation::AddressBookReader& read
 void ReaderTexts(const automation::AddressBookReader& reader, const wab::ContactReadAhead& ahead, std::string* out);
 
 // The properties after the designed twenty, in this order: Department,
-// e-mail 1's type, e-mail 2 and 3 with their types, JobTitle, Title, Suffix,
+// FullName (the book's display name, which the contact is shown by), e-mail 1's type, e-mail 2 and 3 with their types, JobTitle, Title, Suffix,
 // NickName, the home address's city, state, postal code and country (when the book
 // has one),
 // PagerNumber, OtherTelephoneNumber (the IP phone), PersonalHomePage,
@@ -71,12 +72,16 @@ void SetWholeContact(automation::outlook::ContactItem& item, const wab::Contact&
 struct ListMember {
   std::shared_ptr<automation::outlook::ContactItem> item;
   std::size_t bytes = 0;
+  std::string name;         // as the book shows it, for the notes when it has no address
+  bool hasAddress = false;  // a list member needs one
 };
 ListMember AsListMember(std::shared_ptr<automation::outlook::ContactItem> item, const wab::Contact& contact);
 using SavedMembers = std::unordered_map<std::uint32_t, ListMember>;
 
-// The book's folders as subfolders of `top` (nested as in the book) when it
-// has more than one; otherwise everything stays in `top`.
+// The book's folders under `top`, nested as in the book: a book of one
+// top-level folder has that folder as `top` itself (its items directly in
+// it, its subfolders under it); several top-level folders get one
+// subfolder each.
 class OutlookFolderPlan {
  public:
   OutlookFolderPlan(const wab::Book& book, std::shared_ptr<automation::outlook::Folder> top);
@@ -90,8 +95,10 @@ class OutlookFolderPlan {
 
 // Each group of book (its outline: folders and groups) as a distribution
 // list in its folder; members that are contacts point to the saved items
-// (by the book's record id). A group whose members would pass the size a
-// list may hold becomes several lists, "Name", "Name (2)", ...
+// (by the book's record id), members that are groups to their lists. A
+// member without an e-mail address is named in the list's notes, as are
+// the group's own fields with their labels. A group whose members would
+// pass the size a list may hold becomes several lists, "Name", "Name (2)", ...
 void ExportGroups(const wab::Book& book, const OutlookFolderPlan& folders, const SavedMembers& saved,
                   OutlookBookOutcome& outcome, const TextCheck& checkText = {});
 

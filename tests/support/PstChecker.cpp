@@ -88,6 +88,25 @@ class Base {
   std::vector<std::string>* errors_ = nullptr;
 };
 
+// The inverse of NDB_CRYPT_PERMUTE's substitution, [MS-PST] 5.1.
+const std::array<std::uint8_t, 256>& PermuteInverse() {
+  static const std::array<std::uint8_t, 256> table = [] {
+    static const char kHex[] =
+        "47f1b4e60b6a7248854e9eebe2f89453e0bba002e85a09abdbe3bac67cc310dd"
+        "39059630f53760828cc9134a6b1df3fb8f2697ca911701c4322d6e3195ffd923"
+        "d1005e79dc443b1a28c5615720903d83b943be67d2464276c06d5b7eb20f1629"
+        "3ca903540dda5ddff6b7c762cd8d06d3695c86d614f7a56675acb1e94521700c"
+        "879f74a4224c6fbf1f56aa2eb3783350b0a392bccf191ca763cb1e4d3e4b1b9b"
+        "4fe7f0eead3ab55904ea40552551e57a893868527bfc27aed7bdfa07f4cc8e5f"
+        "ef359c842b15d5773449b6120a7f7188fd9d18417d93d8582ccefe24afdeb836"
+        "c8a180a69998a82f0e816573e4c2a28ad4e111d0088b2af2ed9a643fc16cf9ec";
+    std::array<std::uint8_t, 256> t{};
+    for (std::size_t i = 0; i < 256; ++i) t[i] = static_cast<std::uint8_t>(std::stoi(std::string(kHex + 2 * i, 2), nullptr, 16));
+    return t;
+  }();
+  return table;
+}
+
 // --- heap / property bag / table reading, shared by both formats ---------------
 
 struct Heap {
@@ -182,6 +201,30 @@ std::size_t FixedSize(std::uint16_t t) {
   switch (t) { case 0x5: case 0x6: case 0x7: case 0x14: case 0x40: return 8; case 0x2: return 2; case 0xB: return 1; case 0x3: case 0x4: case 0xA: return 4; default: return 0; }
 }
 
+// The rules Outlook's own heaps keep where [MS-PST] would allow others.
+void LayoutRules(const Heap& h, bool unicode, PstLayout& out) {
+  if (h.clientSig != 0xBC && h.clientSig != 0x7C) return;
+  Span first, info;
+  const bool headerFirst = h.Get(0x20, first) && first.n == 8 && first.p[0] == 0xB5;
+  if (h.clientSig == 0xBC) {
+    ++out.propertyContexts;
+    if (!headerFirst || h.userRoot != 0x20) ++out.bthHeaderNotFirst;
+  } else {
+    ++out.tables;
+    const bool infoSecond = h.userRoot == 0x40 && h.Get(0x40, info) && info.n >= 22 && info.p[0] == 0x7C;
+    if (!infoSecond) ++out.tableInfoNotSecond;
+    if (!headerFirst || !infoSecond || U32(info.p + 10) != 0x20) ++out.bthHeaderNotFirst;
+  }
+  if (!headerFirst) return;
+  std::vector<Span> records;
+  std::uint8_t cbEnt = 0;
+  const std::uint8_t cbKey = first.p[1], levels = first.p[3];
+  if (!ReadBth(h, 0x20, cbKey, -1, records, cbEnt, [](const std::string&) {})) return;
+  if (records.empty() && U32(first.p + 4) != 0) ++out.emptyBthWithRoot;
+  if (levels > 0 && records.size() * (cbKey + cbEnt) <= 3580) ++out.bthLevelsNeedless;
+  (void)unicode;
+}
+
 struct LtpReader {
   Base& base;
   bool unicode;
@@ -256,7 +299,10 @@ struct LtpReader {
     }
     std::vector<Span> index;
     std::uint8_t cbEnt = 0;
-    if (!ReadBth(h, hidRowIndex, 4, unicode ? 4 : 2, index, cbEnt, err)) return false;
+    // ANSI row numbers are 2 bytes; Outlook's own ANSI files have some empty
+    // tables of 4-byte ones, so either is taken there.
+    if (!ReadBth(h, hidRowIndex, 4, unicode ? 4 : -1, index, cbEnt, err)) return false;
+    if (cbEnt != 2 && cbEnt != 4) { err("unexpected row index entry size"); return false; }
     std::string matrix;
     std::vector<std::size_t> blockSizes;
     if (hnidRows != 0) {
@@ -274,11 +320,23 @@ struct LtpReader {
       }
     }
     std::size_t rs = rgib[3];
-    if (rs == 0 || matrix.size() % rs) { err("row matrix not a whole number of rows"); return false; }
-    for (std::size_t i = 0; i < blockSizes.size(); ++i) {
-      if (blockSizes[i] % rs) { err("a row spans two blocks"); fine = false; }
-      if (i + 1 < blockSizes.size() && blockSizes[i] != blockSizes[0]) { err("row matrix block not full"); fine = false; }
+    if (rs == 0) { err("row matrix with rows of no size"); return false; }
+    // [MS-PST] 2.3.4.4: rows never span blocks; every block but the last is
+    // the full block size, its tail after the last whole row padding.
+    if (!blockSizes.empty()) {
+      const std::size_t full = unicode ? 8176 : 8180;
+      std::string rowsOnly;
+      std::size_t at = 0;
+      for (std::size_t i = 0; i < blockSizes.size(); ++i) {
+        const bool last = i + 1 == blockSizes.size();
+        if (!last && blockSizes[i] != full) { err("row matrix block not full"); fine = false; }
+        const std::size_t keep = last ? blockSizes[i] : blockSizes[i] / rs * rs;
+        rowsOnly.append(matrix, at, keep);
+        at += blockSizes[i];
+      }
+      matrix.swap(rowsOnly);
     }
+    if (matrix.size() % rs) { err("row matrix not a whole number of rows"); return false; }
     std::size_t rows = matrix.size() / rs;
     if (rowCount) *rowCount = rows;
     if (index.size() != rows) { err("row index has " + std::to_string(index.size()) + " entries for " + std::to_string(rows) + " rows"); return false; }
@@ -411,8 +469,18 @@ class Checker : public Base {
   Span BlockData(std::uint64_t bid) {
     auto it = blocks.find(bid & ~std::uint64_t{1});
     if (it == blocks.end()) { Error("block " + Hex(bid) + " not in the block tree"); return {nullptr, 0}; }
-    return {d_ + it->second.ib, it->second.cb};
+    Span raw{d_ + it->second.ib, it->second.cb};
+    // Outlook's own files are mostly "compressible" ([MS-PST] 5.1): data
+    // blocks are read through the permutation's inverse, once each.
+    if (crypt != 1 || (bid & 2)) return raw;
+    auto [at, fresh] = decoded_.try_emplace(bid & ~std::uint64_t{1});
+    if (fresh) {
+      at->second.resize(raw.n);
+      for (std::size_t i = 0; i < raw.n; ++i) at->second[i] = static_cast<char>(PermuteInverse()[raw.p[i]]);
+    }
+    return {reinterpret_cast<const std::uint8_t*>(at->second.data()), raw.n};
   }
+  std::map<std::uint64_t, std::string> decoded_;
 
   std::vector<Span> Stream(std::uint64_t bid) override {
     std::vector<Span> out;
@@ -598,7 +666,7 @@ class Checker : public Base {
         Error("node " + Hex(nid) + " has a missing parent " + Hex(n.parent));
       std::vector<Span> data = Stream(n.data);
       auto subs = Subnodes(n.sub);
-      if (crypt != 0) continue;
+      if (crypt == 2) continue;
       auto checkHeap = [&](const std::vector<Span>& d, const std::map<std::uint32_t, SubEntry>& s, const std::string& who) {
         if (d.empty() || d[0].n < 12 || d[0].p[2] != 0xEC) return;
         std::string ctx = who + ": ";
@@ -607,6 +675,7 @@ class Checker : public Base {
         Heap hp = ReadHeap(d, err);
         if (!hp.ok) return;
         ++res.heaps;
+        LayoutRules(hp, U, res.layout);
         if (hp.clientSig == 0xBC) { ++res.propertyContexts; l.Properties(hp, s, nullptr); }
         else if (hp.clientSig == 0x7C) { ++res.tables; std::size_t rows = 0; l.Table(hp, s, nullptr, &rows); res.tableRows += rows; }
       };

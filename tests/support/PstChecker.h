@@ -14,9 +14,20 @@
 
 namespace testsupport {
 
+// How a file's heaps are laid out where [MS-PST] allows several layouts:
+// each count is of heaps that break a rule Outlook's own files keep.
+struct PstLayout {
+  std::size_t propertyContexts = 0, tables = 0;
+  std::size_t bthHeaderNotFirst = 0;   // hid 0x20 is not the BTH header of the bag or row index
+  std::size_t tableInfoNotSecond = 0;  // a table's header is not at hid 0x40
+  std::size_t emptyBthWithRoot = 0;    // a BTH of no records whose root is not 0
+  std::size_t bthLevelsNeedless = 0;   // index levels over records that fit one leaf
+  bool Kept() const { return !bthHeaderNotFirst && !tableInfoNotSecond && !emptyBthWithRoot && !bthLevelsNeedless; }
+};
+
 struct PstCheck {
   bool unicode = false;
-  int cryptMethod = 0;   // heaps are only checked when 0 (data not encoded)
+  int cryptMethod = 0;   // heaps are checked unless 2 (cyclic encoding)
   std::uint64_t fileSize = 0;
   std::uint64_t markedUnused = 0;  // bytes the maps mark that nothing uses
   // Blocks whose reference count is not one more than the references found
@@ -25,6 +36,7 @@ struct PstCheck {
   std::size_t nodes = 0, blocks = 0, nbtPages = 0, bbtPages = 0, amaps = 0;
   int nbtLevels = 0, bbtLevels = 0;
   std::size_t heaps = 0, propertyContexts = 0, tables = 0, tableRows = 0;
+  PstLayout layout;
   std::vector<std::string> errors;
 
   bool ok() const { return errors.empty(); }

@@ -44,6 +44,10 @@ class DistListItem : public Object {
   // An address that is no contact (Outlook's one-off recipient).
   virtual void AddOneOffMember(const std::string& displayName, const std::string& address,
                                const std::string& addressType) = 0;
+  // A saved list of the same store as a member: Outlook's lists hold lists.
+  virtual void AddListMember(DistListItem& /*list*/) {
+    throw AutomationError("DistListItem.AddMember: this Outlook cannot put a list inside a list.");
+  }
   virtual void Save() = 0;
 };
 

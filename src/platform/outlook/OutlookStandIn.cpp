@@ -68,7 +68,7 @@ void RequireOpen(const StoreEntry& store) {
 }
 
 using ContactField = std::string pst::Contact::*;
-constexpr std::array<std::pair<std::string_view, ContactField>, 40> kContactFields{{
+constexpr std::array<std::pair<std::string_view, ContactField>, 41> kContactFields{{
     {"FirstName", &pst::Contact::FirstName},
     {"MiddleName", &pst::Contact::MiddleName},
     {"LastName", &pst::Contact::LastName},
@@ -109,6 +109,7 @@ constexpr std::array<std::pair<std::string_view, ContactField>, 40> kContactFiel
     {"Spouse", &pst::Contact::Spouse},
     {"YomiFirstName", &pst::Contact::YomiFirstName},
     {"YomiLastName", &pst::Contact::YomiLastName},
+    {"FullName", &pst::Contact::FullName},
 }};
 
 // The properties that are not plain text, each set its own way.
@@ -347,14 +348,30 @@ class DistListItemImpl final : public ao::DistListItem {
                        const std::string& addressType) override {
     RequireUnsaved();
     if (address.empty()) throw AutomationError("DistListItem.AddMember: a member needs an address.");
-    list_.members.push_back(pst::DistListMember{0, displayName, address, addressType});
+    pst::DistListMember m;
+    m.displayName = displayName;
+    m.address = address;
+    m.addressType = addressType;
+    list_.members.push_back(std::move(m));
+  }
+
+  void AddListMember(ao::DistListItem& list) override {
+    RequireUnsaved();
+    auto* inner = dynamic_cast<DistListItemImpl*>(&list);
+    if (!inner || !inner->saved_)
+      throw AutomationError("DistListItem.AddMember: the member must be a list saved in this Outlook.");
+    if (inner->store_ != store_) throw AutomationError("DistListItem.AddMember: the list is in another store.");
+    pst::DistListMember m;
+    m.list = inner->id_;
+    m.displayName = inner->list_.DLName;
+    list_.members.push_back(std::move(m));
   }
 
   void Save() override {
     RequireUnsaved();
     RequireOpen(*store_);
     Guard([&] { return "Cannot save the distribution list in " + store_->Describe(); },
-          [&] { store_->model->AddDistList(folder_, list_); });
+          [&] { id_ = store_->model->AddDistList(folder_, list_); });
     store_->dirty = true;
     saved_ = true;
   }
@@ -366,6 +383,7 @@ class DistListItemImpl final : public ao::DistListItem {
   std::shared_ptr<StoreEntry> store_;
   pst::FolderId folder_;
   pst::DistList list_;
+  pst::ItemId id_ = 0;
   bool saved_ = false;
 };
 

@@ -108,7 +108,13 @@ void JoinNonEmptyInto(std::string& out, std::initializer_list<const std::string*
   }
 }
 
+// The name given wins: a book's "Nakamura-san" or a family-name-first name
+// would be something else rebuilt from its parts.
 void FullNameInto(std::string& out, const Contact& c) {
+  if (!c.FullName.empty()) {
+    out.assign(c.FullName);
+    return;
+  }
   JoinNonEmptyInto(out, {&c.Title, &c.FirstName, &c.MiddleName, &c.LastName, &c.Suffix}, " ");
 }
 

@@ -11,6 +11,9 @@ namespace pst::detail {
 // Both libraries invert on entry and exit; starting them from all ones and
 // inverting their result gives the plain zero-started CRC the format uses.
 std::uint32_t Crc(const void* data, std::size_t size) {
+  // Nothing has CRC 0; both libraries take a null buffer as a request for
+  // their starting value instead (an empty list's member ids have none).
+  if (size == 0) return 0;
 #ifdef ADDRIVO_PST_LIBDEFLATE
   return ~libdeflate_crc32(0xFFFFFFFFu, data, size);
 #else

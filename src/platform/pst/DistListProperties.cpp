@@ -15,6 +15,8 @@ constexpr std::uint8_t kWrappedProvider[16] = {0xC0, 0x91, 0xAD, 0xD3, 0x51, 0x9
 // Embedded entry id of a contact (3), naming its first e-mail address (4 << 4),
 // with the high bit Outlook sets.
 constexpr std::uint8_t kWrappedContactEmail1 = 0xC3;
+// Embedded entry id of a personal distribution list (4), high bits as Outlook sets them.
+constexpr std::uint8_t kWrappedPersonalList = 0xB4;
 
 void AppendUtf16z(Bytes& out, const std::string& utf8) {
   LtpFormat unicode;
@@ -39,13 +41,18 @@ Bytes OneOffEntryId(const std::string& displayName, const std::string& addressTy
   return e;
 }
 
-Bytes WrappedContactEntryId(const Bytes& messageEntryId) {
+namespace {
+Bytes Wrapped(std::uint8_t type, const Bytes& messageEntryId) {
   Bytes e(4, 0);
   AppendBytes(e, kWrappedProvider, sizeof kWrappedProvider);
-  e.push_back(kWrappedContactEmail1);
+  e.push_back(type);
   AppendBytes(e, messageEntryId.data(), messageEntryId.size());
   return e;
 }
+}  // namespace
+
+Bytes WrappedContactEntryId(const Bytes& messageEntryId) { return Wrapped(kWrappedContactEmail1, messageEntryId); }
+Bytes WrappedListEntryId(const Bytes& messageEntryId) { return Wrapped(kWrappedPersonalList, messageEntryId); }
 
 void DistListItemProperties(const DistList& list, const std::vector<ResolvedMember>& members,
                             const LtpFormat& fmt, std::uint64_t now,

@@ -17,6 +17,8 @@ Bytes OneOffEntryId(const std::string& displayName, const std::string& addressTy
 // [MS-OXOCNTC] 2.2.2.2.4.1.1: a contact's message entry id, wrapped as the
 // member that is the contact's first e-mail address.
 Bytes WrappedContactEntryId(const Bytes& messageEntryId);
+// The same for a list inside a list.
+Bytes WrappedListEntryId(const Bytes& messageEntryId);
 
 // One member as the list stores it: the entry id in the member list (the
 // wrapped contact, or the one-off address), and the one-off address.

@@ -365,8 +365,25 @@ void HeapBuilder::Finish(std::uint32_t hidUserRoot, Stream& out) {
   NewPage();
 }
 
-std::uint32_t BuildBth(HeapBuilder& heap, std::uint8_t cbKey, std::uint8_t cbEnt,
-                       const Bytes& records) {
+void HeapBuilder::Patch(std::uint32_t hid, const std::uint8_t* data, std::size_t n) {
+  const std::size_t page = hid >> 16, slot = ((hid & 0xFFFF) >> 5) - 1;
+  if (page >= used_ || slot >= pages_[page].starts.size())
+    throw PstError("internal error: heap allocation not found");
+  Page& p = pages_[page];
+  const std::size_t at = p.starts[slot];
+  const std::size_t end = slot + 1 < p.starts.size() ? p.starts[slot + 1] : p.data.size();
+  if (end - at != n) throw PstError("internal error: heap allocation of another size");
+  std::memcpy(p.data.data() + at, data, n);
+}
+
+Bytes BthHeader(std::uint8_t cbKey, std::uint8_t cbEnt, std::uint8_t levels, std::uint32_t root) {
+  Bytes hdr{0xB5, cbKey, cbEnt, levels, 0, 0, 0, 0};
+  Put32(hdr.data() + 4, root);
+  return hdr;
+}
+
+void BuildBth(HeapBuilder& heap, std::uint32_t header, std::uint8_t cbKey, std::uint8_t cbEnt,
+              const Bytes& records) {
   std::size_t rec = cbKey + cbEnt;
   std::size_t count = records.size() / rec;
   std::uint32_t root = 0;
@@ -374,10 +391,8 @@ std::uint32_t BuildBth(HeapBuilder& heap, std::uint8_t cbKey, std::uint8_t cbEnt
   if (count > 0) {
     std::size_t per = HeapBuilder::kMaxAlloc / rec;
     if (count <= per) {  // the usual case: one leaf is the root
-      root = heap.Alloc(records.data(), count * rec);
-      std::uint8_t hdr[8] = {0xB5, cbKey, cbEnt, 0};
-      Put32(hdr + 4, root);
-      return heap.Alloc(hdr, sizeof hdr);
+      heap.Patch(header, BthHeader(cbKey, cbEnt, 0, heap.Alloc(records.data(), count * rec)));
+      return;
     }
     // Leaves, then index levels of key||HID until one node remains.
     std::vector<std::pair<const std::uint8_t*, std::uint32_t>> nodes;  // first key, hid
@@ -406,9 +421,7 @@ std::uint32_t BuildBth(HeapBuilder& heap, std::uint8_t cbKey, std::uint8_t cbEnt
     }
     root = nodes[0].second;
   }
-  std::uint8_t hdr[8] = {0xB5, cbKey, cbEnt, levels};
-  Put32(hdr + 4, root);
-  return heap.Alloc(hdr, sizeof hdr);
+  heap.Patch(header, BthHeader(cbKey, cbEnt, levels, root));
 }
 
 // --- property context -------------------------------------------------------------
@@ -488,7 +501,13 @@ void PropertyContextBuilder::Build(const PropertyList& list, std::uint32_t& next
   }
   node.subnodes.clear();
   node.sharedBlock = 0;
-  records_.resize(props.size() * 8);
+  // As Outlook lays a bag out: the BTH header at 0x20, its one leaf at 0x40,
+  // then the values; the leaf is filled in once the values have their hids.
+  static const std::uint8_t kZeros[8] = {};
+  const std::uint32_t header = heap_.Alloc(kZeros, 8);
+  records_.assign(props.size() * 8, 0);
+  const bool oneLeaf = !props.empty() && records_.size() <= HeapBuilder::kMaxAlloc;
+  const std::uint32_t leaf = oneLeaf ? heap_.Alloc(records_) : 0;
   std::uint8_t* rec = records_.data();
   for (std::uint16_t k : order_) {
     const PropertyList::Entry& p = props[k];
@@ -512,8 +531,13 @@ void PropertyContextBuilder::Build(const PropertyList& list, std::uint32_t& next
     Put32(rec + 4, value);
     rec += 8;
   }
-  std::uint32_t bth = BuildBth(heap_, 2, 6, records_);
-  heap_.Finish(bth, node.data);
+  if (oneLeaf) {
+    heap_.Patch(leaf, records_);
+    heap_.Patch(header, BthHeader(2, 6, 0, leaf));
+  } else {
+    BuildBth(heap_, header, 2, 6, records_);
+  }
+  heap_.Finish(header, node.data);
 }
 
 // --- table context ------------------------------------------------------------------
@@ -570,6 +594,8 @@ TableContextBuilder::TableContextBuilder(std::vector<std::uint32_t> tags, const 
   }
   rowSize_ = static_cast<std::uint16_t>(end1_ + (cols_.size() + 7) / 8);
   rowsPerBlock_ = fmt.maxBlock / rowSize_;
+  indexHeader_ = heap_.Alloc(Bytes(8, 0));
+  tcInfo_ = heap_.Alloc(Bytes(22 + 8 * cols_.size(), 0));
   // Columns by tag (the first of equal tags first), to find a cell's column.
   for (std::size_t i = 0; i < cols_.size(); ++i)
     byTag_.emplace_back(cols_[i].tag, static_cast<std::uint32_t>(i));
@@ -583,6 +609,10 @@ void TableContextBuilder::Reserve(std::size_t rows) {
 
 void TableContextBuilder::BeginRow(std::uint32_t rowId, std::uint32_t rowVer) {
   if (rows_ % rowsPerBlock_ == 0) {
+    // Rows never straddle blocks; as in Outlook's files every block but the
+    // last is filled to the block size, and readers count on that to find
+    // the rows of the next block.
+    if (!matrix_.empty()) matrix_.back().resize(fmt_.maxBlock, 0);
     matrix_.emplace_back();
     matrix_.back().reserve(rowsPerBlock_ * rowSize_);
   }
@@ -649,8 +679,12 @@ NodeContent TableContextBuilder::Finish(std::uint32_t& nextLtpIndex) {
     else Put32(ir + 4, num);
     ir += 4 + fmt_.rowIndexValue;
   }
-  std::uint32_t rowIndex =
-      BuildBth(heap_, 4, static_cast<std::uint8_t>(fmt_.rowIndexValue), indexRecords);
+  const auto cbEnt = static_cast<std::uint8_t>(fmt_.rowIndexValue);
+  // One leaf while the index fits one allocation (3,580 bytes: 447 rows of
+  // a Unicode file, 596 of an ANSI one), index levels beyond, as [MS-PST]
+  // 2.3.2 has it and libpff requires. Readers of the java-libpst family
+  // count a table's rows by its row matrix, not by this index.
+  BuildBth(heap_, indexHeader_, 4, cbEnt, indexRecords);
 
   std::uint32_t hnidRows = 0;
   if (rows_ == 0) {
@@ -673,7 +707,7 @@ NodeContent TableContextBuilder::Finish(std::uint32_t& nextLtpIndex) {
   Append16(info, end2_);
   Append16(info, end1_);
   Append16(info, rowSize_);
-  Append32(info, rowIndex);
+  Append32(info, indexHeader_);
   Append32(info, hnidRows);
   Append32(info, 0);
   std::vector<Column> sorted = cols_;
@@ -685,8 +719,8 @@ NodeContent TableContextBuilder::Finish(std::uint32_t& nextLtpIndex) {
     info.push_back(c.size);
     info.push_back(c.bit);
   }
-  std::uint32_t tcinfo = heap_.Alloc(info);
-  node.data = heap_.Finish(tcinfo);
+  heap_.Patch(tcInfo_, info);
+  node.data = heap_.Finish(tcInfo_);
   return node;
 }
 

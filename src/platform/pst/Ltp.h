@@ -108,6 +108,10 @@ class HeapBuilder {
   HeapBuilder(std::uint8_t clientSig, std::size_t maxBlock);
   std::uint32_t Alloc(const std::uint8_t* p, std::size_t n);
   std::uint32_t Alloc(const Bytes& b) { return Alloc(b.data(), b.size()); }
+  // Overwrites an allocation made earlier (same size): a structure whose
+  // slot comes first but whose contents are known last.
+  void Patch(std::uint32_t hid, const std::uint8_t* p, std::size_t n);
+  void Patch(std::uint32_t hid, const Bytes& b) { Patch(hid, b.data(), b.size()); }
   Stream Finish(std::uint32_t hidUserRoot);
   // The same into out, copied into the room its blocks already have.
   void Finish(std::uint32_t hidUserRoot, Stream& out);
@@ -126,10 +130,13 @@ class HeapBuilder {
   std::vector<std::uint8_t> levels_;
 };
 
-// A B-tree on the heap over records key||data sorted by key; returns the
-// HID of its header.
-std::uint32_t BuildBth(HeapBuilder& heap, std::uint8_t cbKey, std::uint8_t cbEnt,
-                       const Bytes& sortedRecords);
+// A B-tree on the heap over records key||data sorted by key, whose header
+// takes the slot `header` allocated (8 bytes) before anything else: Outlook
+// puts a heap's BTH header first, at hid 0x20, and readers look for it there.
+void BuildBth(HeapBuilder& heap, std::uint32_t header, std::uint8_t cbKey, std::uint8_t cbEnt,
+              const Bytes& sortedRecords);
+// The 8-byte BTH header: signature, key and entry sizes, levels, root.
+Bytes BthHeader(std::uint8_t cbKey, std::uint8_t cbEnt, std::uint8_t levels, std::uint32_t root);
 
 // A property bag. Values over 3,580 bytes go to subnodes whose ids come
 // from nextLtpIndex.
@@ -226,6 +233,9 @@ class TableContextBuilder {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> byTag_;  // tag, column
   std::uint16_t end4_ = 0, end2_ = 0, end1_ = 0, rowSize_ = 0;
   HeapBuilder heap_;
+  // Allocated first, as Outlook lays a table out: the row index's BTH header
+  // (hid 0x20), then the table's header (0x40).
+  std::uint32_t indexHeader_ = 0, tcInfo_ = 0;
   // The row matrix as the blocks it is stored in: whole rows, every block
   // but the last full.
   std::vector<Bytes> matrix_;

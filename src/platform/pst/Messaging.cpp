@@ -124,6 +124,7 @@ class Writer {
   struct MemberTarget {
     std::uint32_t nid = 0;
     std::string address, addressType, displayName;
+    bool isList = false;
   };
   std::unordered_map<ItemId, MemberTarget> targets_;
   std::uint16_t highestNamedId_ = 0;
@@ -137,8 +138,10 @@ void Writer::AssignItemNids() {
   for (const Placed& pl : placed_)
     if (pl.folder->distLists)
       for (const DistList& list : *pl.folder->distLists)
-        for (const DistListMember& m : list.members)
+        for (const DistListMember& m : list.members) {
           if (m.contact) named.insert(m.contact);
+          if (m.list) named.insert(m.list);
+        }
   if (named.empty()) return;  // nothing names a contact
   std::uint32_t index = nextMessageIndex_;
   Contact unpacked;
@@ -154,7 +157,18 @@ void Writer::AssignItemNids() {
                       c.Email1Address, c.Email1AddressType, DisplayName(c)};
     }
     index += static_cast<std::uint32_t>(count);
-    if (f.distLists) index += static_cast<std::uint32_t>(f.distLists->size());
+    const std::size_t lists = f.distLists ? f.distLists->size() : 0;
+    const std::size_t listIds = f.distListIds ? std::min(lists, f.distListIds->size()) : 0;
+    for (std::size_t k = 0; k < listIds; ++k) {
+      const ItemId id = (*f.distListIds)[k];
+      if (!named.count(id)) continue;
+      MemberTarget t;
+      t.nid = MakeNid(index + static_cast<std::uint32_t>(k) + 1, kNidNormalMessage);
+      t.displayName = (*f.distLists)[k].DLName;
+      t.isList = true;
+      targets_[id] = std::move(t);
+    }
+    index += static_cast<std::uint32_t>(lists);
   }
 }
 
@@ -165,7 +179,13 @@ std::vector<ResolvedMember> Writer::ResolveMembers(const DistList& list) const {
     ResolvedMember r;
     auto it = m.contact ? targets_.find(m.contact) : targets_.end();
     std::string name = m.displayName, address = m.address, type = m.addressType;
-    if (it != targets_.end()) {
+    if (auto inner = m.list ? targets_.find(m.list) : targets_.end(); inner != targets_.end()) {
+      // A list inside the list: the wrapped id points at it, and its one-off
+      // twin names it with the address type of personal lists.
+      const MemberTarget& t = inner->second;
+      r.entryId = WrappedListEntryId(EntryId(t.nid));
+      r.oneOff = OneOffEntryId(name.empty() ? t.displayName : name, "MAPIPDL", "");
+    } else if (it != targets_.end()) {
       // The contact's own first address, as Outlook resolves a contact member.
       const MemberTarget& t = it->second;
       if (!t.address.empty()) {
@@ -367,8 +387,10 @@ void Writer::WriteNameMap() {
   constexpr std::uint16_t kGuidIndex = 3;          // the first GUID of the stream
   constexpr std::uint16_t kPublicStringsIndex = 2;  // PS_PUBLIC_STRINGS, predefined
   const auto& lids = NamedLids();
-  // Stores of the first twenty fields keep exactly the map they always had.
-  std::size_t names = lids.size() > 17 ? 17 : lids.size();
+  // Every name the engine uses, the string one (Keywords) last, whether or
+  // not an item uses it: as in Outlook's files the string stream then never
+  // is empty, which readers of the java-libpst family cannot open.
+  std::size_t names = lids.size() + 1;
   if (highestNamedId_ >= 0x8000 + names) names = highestNamedId_ - 0x8000 + 1u;
   Bytes entries, strings;
   std::vector<Bytes> buckets(kBuckets);

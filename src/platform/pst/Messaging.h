@@ -24,6 +24,7 @@ struct FolderModel {
   ContactsView contacts;
   const std::vector<ItemId>* contactIds = nullptr;  // beside contacts; may be absent
   const std::vector<DistList>* distLists = nullptr;
+  const std::vector<ItemId>* distListIds = nullptr;  // beside distLists; may be absent
   std::size_t ItemCount() const {
     return (contacts ? contacts->size() : 0) + (distLists ? distLists->size() : 0);
   }

@@ -21,7 +21,7 @@ namespace pst::detail {
 // Every text field of Contact, in declaration order. A field added to
 // Contact without its place here (or in the lists below) is a compile error
 // (see the check in the .cpp).
-inline constexpr std::array<std::string Contact::*, 40> kContactFields{
+inline constexpr std::array<std::string Contact::*, 41> kContactFields{
     &Contact::FirstName, &Contact::MiddleName, &Contact::LastName, &Contact::CompanyName,
     &Contact::BusinessTelephoneNumber, &Contact::BusinessFaxNumber, &Contact::HomeTelephoneNumber,
     &Contact::HomeFaxNumber, &Contact::PagerNumber, &Contact::BusinessAddressStreet,
@@ -33,7 +33,7 @@ inline constexpr std::array<std::string Contact::*, 40> kContactFields{
     &Contact::Email2AddressType, &Contact::Email3Address, &Contact::Email3AddressType,
     &Contact::HomeAddressCity, &Contact::HomeAddressState, &Contact::HomeAddressPostalCode,
     &Contact::OtherTelephoneNumber, &Contact::PersonalHomePage, &Contact::IMAddress, &Contact::Spouse,
-    &Contact::YomiFirstName, &Contact::YomiLastName};
+    &Contact::YomiFirstName, &Contact::YomiLastName, &Contact::FullName};
 // The lists of texts, and the whole numbers (gender, then the two dates).
 inline constexpr std::array<std::vector<std::string> Contact::*, 2> kContactLists{&Contact::Children,
                                                                                  &Contact::Categories};

@@ -231,6 +231,7 @@ void Store::Write(const std::filesystem::path& path, bool syncReplaced) const {
     m.contacts = &f.contacts;
     m.contactIds = &f.contactIds;
     m.distLists = &f.distLists;
+    m.distListIds = &f.distListIds;
   }
   for (const auto& [id, f] : impl_->folders)
     for (FolderId c : f.children) models[id].children.push_back(&models[c]);

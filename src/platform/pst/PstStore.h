@@ -33,7 +33,8 @@ struct CalendarDate {
 
 // The contact fields the Outlook object model exposes, by their Outlook names.
 // Empty means "not set". The engine derives the properties Outlook keeps in
-// step (display name, file-as, subject, e-mail display names, full addresses).
+// step (file-as, subject, e-mail display names, full addresses); the display
+// name is FullName when given, else composed from the name's parts.
 struct Contact {
   std::string FirstName, MiddleName, LastName, CompanyName;
   std::string BusinessTelephoneNumber, BusinessFaxNumber, HomeTelephoneNumber, HomeFaxNumber,
@@ -48,6 +49,7 @@ struct Contact {
   std::string Email1AddressType, Email2Address, Email2AddressType, Email3Address, Email3AddressType;
   std::string HomeAddressCity, HomeAddressState, HomeAddressPostalCode;
   std::string OtherTelephoneNumber, PersonalHomePage, IMAddress, Spouse, YomiFirstName, YomiLastName;
+  std::string FullName;  // the name the contact is shown by (its subject too)
   std::vector<std::string> Children, Categories;
   int Gender = 0;  // Outlook's OlGender: 0 unspecified, 1 female, 2 male
   CalendarDate Birthday, Anniversary;  // stored as Outlook does: midnight UTC of the date
@@ -58,12 +60,14 @@ struct Contact {
 using ItemId = std::uint64_t;
 
 // A member of a distribution list: a contact of the same store (its first
-// e-mail address), or, when contact is 0, a one-off address.
+// e-mail address), another list of the same store, or, when both are 0, a
+// one-off address.
 struct DistListMember {
   ItemId contact = 0;
   std::string displayName;  // as the member shows in the list
   std::string address;
   std::string addressType;  // empty: "SMTP"
+  ItemId list = 0;          // a list inside the list, as Outlook's lists hold lists
 };
 
 // A personal distribution list (Outlook's DistListItem).
@@ -113,8 +117,8 @@ class Store {
   // Items go into any folder but the hidden root and the search root.
   ItemId AddContact(FolderId folder, const Contact& contact);
   ItemId AddContact(FolderId folder, Contact&& contact);
-  // A member naming a contact that is not in the store when it is written
-  // is written as its one-off address.
+  // A member naming a contact or list that is not in the store when it is
+  // written is written as its one-off address.
   ItemId AddDistList(FolderId folder, const DistList& list);
   const std::vector<DistList>& DistLists(FolderId folder) const;
 

@@ -132,13 +132,14 @@ TEST_F(PstVerbTest, RealBookInBothFormats) {
     EXPECT_TRUE(check.ok()) << check.Report();
 
     const auto content = readback::ReadWithLibpff(pst, ansi ? 932 : 1252);
+    // The book's one top-level folder is the export's folder itself.
     const std::string top = ContactsFolder(content).path;
-    EXPECT_TRUE(ContactsFolder(content).items.empty());
-    const auto* mainFolder = content.Find(top + "/" + main);
+    EXPECT_EQ(content.Find(top + "/" + main), nullptr);
+    const auto* mainFolder = content.Find(top);
     ASSERT_NE(mainFolder, nullptr);
     for (const std::string& sub : {folder1, std::string("\xe3\x83\x95\xe3\x82\xa9\xe3\x83\xab\xe3\x83\x80\xe2\x91\xa1"),
                                   std::string("\xe3\x83\x95\xe3\x82\xa9\xe3\x83\xab\xe3\x83\x80\xe2\x91\xa2")}) {
-      const auto* f = content.Find(top + "/" + main + "/" + sub);
+      const auto* f = content.Find(top + "/" + sub);
       ASSERT_NE(f, nullptr) << sub;
       EXPECT_FALSE(f->items.empty()) << sub;
     }
@@ -152,6 +153,10 @@ TEST_F(PstVerbTest, RealBookInBothFormats) {
     }
     ASSERT_NE(taro, nullptr);
     const std::vector<std::pair<std::string, std::string>> expected{
+        // The book's display name, family name first, not one rebuilt from the parts.
+        {"0x3001", "\xe6\x9e\x9a\xe5\xb2\xa1 \xe5\xa4\xaa\xe9\x83\x8e"},  // 枚岡 太郎
+        {"0x0037", "\xe6\x9e\x9a\xe5\xb2\xa1 \xe5\xa4\xaa\xe9\x83\x8e"},
+        {"lid:0x8080", "\xe6\x9e\x9a\xe5\xb2\xa1 \xe5\xa4\xaa\xe9\x83\x8e (test@example.com)"},
         {"0x3a11", "\xe6\x9e\x9a\xe5\xb2\xa1"},  // 枚岡
         {"0x3a45", "\xe3\x81\x95\xe3\x82\x93"},  // さん
         {"0x3a4f", "\xe3\x81\xb2\xe3\x82\x89\xe3\x81\x8a\xe3\x81\x8b\xe3\x81\x95\xe3\x82\x93"},
@@ -209,17 +214,24 @@ TEST_F(PstVerbTest, RealBookInBothFormats) {
       }
       return names;
     };
+    // None of the members has an address: each is named in the notes, after
+    // the group's own fields, and none is written as an empty address.
     EXPECT_EQ(list123->at("lid:0x8053"), "<\"123\">");
-    EXPECT_EQ(memberNames(*list123),
-              (std::vector<std::string>{"3", "\xe2\x85\xa1", "\xe2\x91\xa0"}));  // 3, Ⅱ, ①
-    EXPECT_EQ(list123->at("0x1000"), "Gr:memo\r\nmemo2\r\nmemo33");
-    const auto* gr1Folder = content.Find(top + "/" + main + "/" + folder1);
+    EXPECT_TRUE(memberNames(*list123).empty());
+    const std::string& body = list123->at("0x1000");
+    EXPECT_EQ(body.rfind("Gr:memo\r\nmemo2\r\nmemo33\r\nHome street: Gr:banchi\r\nbanchi 2\r\nbanchi 3\r\n", 0), 0u) << body;
+    for (const char* line : {"\r\nHome phone: Gr:tel\r\n", "\r\nPersonal web page: http://example.org/group/\r\n",
+                             "\r\nMember without an e-mail address: Folder 3"})
+      EXPECT_NE(body.find(line), std::string::npos) << line;
+    EXPECT_NE(r.out.find("\n4 group members have no e-mail address"), std::string::npos) << r.out;
+    const auto* gr1Folder = content.Find(top + "/" + folder1);
     const readback::Properties* gr1 = nullptr;
     for (const auto& item : gr1Folder->items)
       if (item.at("0x001a") == "IPM.DistList") gr1 = &item;
     ASSERT_NE(gr1, nullptr);
     EXPECT_EQ(gr1->at("0x3001"), "Gr1");
-    EXPECT_EQ(memberNames(*gr1), std::vector<std::string>{"\xe2\x91\xa0"});
+    EXPECT_TRUE(memberNames(*gr1).empty());
+    EXPECT_EQ(gr1->at("0x1000"), "Member without an e-mail address: \xe3\x83\x95\xe3\x82\xa9\xe3\x83\xab\xe3\x83\x80 \xe2\x91\xa0");
     for (const auto& item : gr1Folder->items) {
       if (item.at("0x001a") == "IPM.Contact") {
         EXPECT_EQ(readback::MultiValues(readback::Unhex(item.at("name:Keywords"))).size(), 2u);

@@ -133,7 +133,9 @@ TEST_F(OutlookBookTest, GroupsBecomeListsAndFoldersSubfolders) {
   club.id = 21;
   club.displayName = "Club, the";
   club.folder = 2;
-  club.members = {{wab::Member::Kind::Record, 11, "", "", ""}};
+  // Club lists Friends back: the circle is closed by a name in the notes.
+  club.members = {{wab::Member::Kind::Record, 11, "", "", ""}, {wab::Member::Kind::Record, 20, "", "", ""}};
+  club[wab::Field::HomePhone] = "555 0100";
   book.groups = {friends, club};
   book.contacts[0].groups = {20};
   book.contacts[1].groups = {20, 21};
@@ -141,34 +143,51 @@ TEST_F(OutlookBookTest, GroupsBecomeListsAndFoldersSubfolders) {
   const auto e = Export(book);
   EXPECT_EQ(e.outcome.distributionLists, 2);
   EXPECT_EQ(e.outcome.nestedGroups, 1);
-  EXPECT_EQ(e.outcome.membersLeftOut, 2);
-  // The tree as the book has it; a second "Club" gets a number; a folder
-  // whose parents form a loop still gets a place.
-  for (const char* path : {"/Main", "/Main/Club", "/Main/Club (2)"})
+  EXPECT_EQ(e.outcome.membersLeftOut, 1);
+  EXPECT_EQ(e.outcome.membersWithoutAddress, 1);
+  // The one top-level folder is the export's folder itself; below it the
+  // tree as the book has it; a second "Club" gets a number; a folder whose
+  // parents form a loop still gets a place.
+  for (const char* path : {"", "/Club", "/Club (2)", "/Back", "/Back/Loop"})
     EXPECT_NE(e.content.Find(e.top + path), nullptr) << path;
-  const auto* main = e.content.Find(e.top + "/Main");
+  EXPECT_EQ(e.content.Find(e.top + "/Main"), nullptr);
+  const auto* main = e.content.Find(e.top);
   ASSERT_NE(main, nullptr);
   const readback::Properties* list = nullptr;
   for (const auto& item : main->items)
     if (item.at("0x001a") == "IPM.DistList") list = &item;
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(list->at("lid:0x8053"), "Friends");
-  EXPECT_EQ(list->at("0x1000"), "our notes\r\nMember group: Club, the");
+  EXPECT_EQ(list->at("0x1000"), "our notes\r\nMember without an e-mail address: No address");
   const auto members = readback::MultiValues(readback::Unhex(list->at("lid:0x8055")));
-  ASSERT_EQ(members.size(), 3u);  // ann, bob, the outside address
-  std::uint32_t nid = 0;
-  for (int k = 3; k >= 0; --k) nid = (nid << 8) | static_cast<unsigned char>(members[1][41 + k]);
-  const auto* club1 = e.content.Find(e.top + "/Main/Club");
+  ASSERT_EQ(members.size(), 4u);  // ann, bob, the list of Club, the outside address
+  auto pointsAt = [](const std::string& wrapped) {
+    std::uint32_t nid = 0;
+    for (int k = 3; k >= 0; --k) nid = (nid << 8) | static_cast<unsigned char>(wrapped[41 + k]);
+    return readback::Hex(nid);
+  };
+  const auto* club1 = e.content.Find(e.top + "/Club");
   ASSERT_NE(club1, nullptr);
-  EXPECT_EQ(Item(*club1, "bob").at("nid"), readback::Hex(nid));
-  EXPECT_NE(members[2].find(std::string("o\0u\0t\0@\0", 8)), std::string::npos);
+  EXPECT_EQ(Item(*club1, "bob").at("nid"), pointsAt(members[1]));
+  EXPECT_EQ(static_cast<unsigned char>(members[1][20]), 0xC3);  // a contact's first address
+  EXPECT_EQ(static_cast<unsigned char>(members[2][20]), 0xB4);  // a personal list
+  const readback::Properties* clubList = nullptr;
+  for (const auto& item : club1->items)
+    if (item.at("0x001a") == "IPM.DistList") clubList = &item;
+  ASSERT_NE(clubList, nullptr);
+  EXPECT_EQ(clubList->at("nid"), pointsAt(members[2]));
+  // The group's own fields with their labels, and the circle named.
+  EXPECT_EQ(clubList->at("0x1000"), "Home phone: 555 0100\r\nMember group: Friends");
+  EXPECT_NE(members[3].find(std::string("o\0u\0t\0@\0", 8)), std::string::npos);
   // Categories: the groups a contact is in, a comma in a name kept apart.
   const auto categories = readback::MultiValues(readback::Unhex(Item(*club1, "bob").at("name:Keywords")));
   ASSERT_EQ(categories.size(), 2u);
   EXPECT_EQ(categories[1], std::string("C\0l\0u\0b\0;\0 \0t\0h\0e\0\0\0", 20));
   const auto lines = exports::OutlookBookLines(e.outcome);
   EXPECT_NE(lines.find("\r\n2 Groups Saved as Distribution Lists"), std::string::npos);
-  EXPECT_NE(lines.find("\r\n2 group members were left out"), std::string::npos);
+  EXPECT_NE(lines.find("\r\n1 group members were left out"), std::string::npos);
+  EXPECT_NE(lines.find("\r\n1 group members have no e-mail address and were named in their list's notes"),
+            std::string::npos);
 }
 
 TEST_F(OutlookBookTest, AGroupTooLargeForOneListBecomesSeveralWithinOutlooksSize) {

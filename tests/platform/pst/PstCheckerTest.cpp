@@ -29,6 +29,32 @@ TEST(PstChecker, AcceptsOutlooksOwnFiles) {
   EXPECT_TRUE(CheckPstFile(testsupport::TestDataPath("pst/test_unicode.pst")).unicode);
 }
 
+// Where [MS-PST] allows several layouts, ours must be the one Outlook's own
+// files show, in both formats: BTH header at hid 0x20, a table's header at
+// 0x40, empty BTHs without a root, index levels only where one leaf is too
+// small (the 1,000 contacts need them in the contents table).
+TEST(PstChecker, OurLayoutFollowsTheRulesOfOutlooksFiles) {
+  testsupport::TempDir dir;
+  std::vector<std::pair<std::string, std::filesystem::path>> files;
+  for (const char* name : {"pst/Empty-unicode.pst", "pst/test_unicode.pst", "pst/test_ansi.pst", "pst/dist-list.pst"})
+    files.emplace_back(name, testsupport::TestDataPath(name));
+  for (pst::Format f : {pst::Format::Ansi, pst::Format::Unicode}) {
+    const auto ours = dir / (f == pst::Format::Ansi ? "ansi.pst" : "unicode.pst");
+    psttest::WriteContactsFile(ours, f, 1000);
+    files.emplace_back(ours.filename().string(), ours);
+  }
+  for (const auto& [name, file] : files) {
+    const auto r = CheckPstFile(file);
+    EXPECT_TRUE(r.ok()) << name << "\n" << r.Report();
+    EXPECT_GT(r.layout.propertyContexts, 5u) << name;
+    EXPECT_GT(r.layout.tables, 10u) << name;
+    EXPECT_EQ(r.layout.bthHeaderNotFirst, 0u) << name;
+    EXPECT_EQ(r.layout.tableInfoNotSecond, 0u) << name;
+    EXPECT_EQ(r.layout.emptyBthWithRoot, 0u) << name;
+    EXPECT_EQ(r.layout.bthLevelsNeedless, 0u) << name;
+  }
+}
+
 class PstCheckerFaults : public ::testing::TestWithParam<pst::Format> {
  protected:
   void SetUp() override {
