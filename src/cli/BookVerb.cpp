@@ -77,7 +77,7 @@ int RunBookExport(const std::string& verb, const std::vector<std::string>& args)
   const exports::ExportResult result = exports::ExportBook(request);
   if (!result.completed) {
     std::string message = WithNewlines(result.message);
-    if (!force && message.find("already exists") != std::string::npos) message += " (--force replaces it)";
+    if (result.declined) message += " (--force replaces it)";
     std::fprintf(stderr, "addrivo-convert: %s\n", message.c_str());
     return 1;
   }

@@ -3,7 +3,12 @@
 // command, addrivo-convert and the tests run this one loop; no toolkit.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
+#include <string>
+
+#include "ContactRecord.h"
 
 namespace automation {
 class AddressBookReader;
@@ -32,5 +37,14 @@ class ScanProgress {
 // contacts already added stay in the tree with their records. Returns the
 // count.
 std::int32_t ScanBook(automation::AddressBookReader& reader, TreeModel& tree, ScanProgress* progress);
+
+// One contact as the scan read it: its fields in record order.
+using ContactFields = std::array<std::string, kRecordFieldCount>;
+// Called once per contact, after its fields are read, with its 0-based index.
+using ContactSink = std::function<void(std::int32_t index, const ContactFields& fields)>;
+
+// The scan's loop without a tree, for addrivo-convert's listing: the same
+// reads in the same order, each contact handed to sink. ScanBook runs on it.
+std::int32_t ScanContacts(automation::AddressBookReader& reader, ScanProgress* progress, const ContactSink& sink);
 
 }  // namespace scan

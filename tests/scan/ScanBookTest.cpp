@@ -39,6 +39,8 @@ FakeAddressBook::Contact Full(const std::string& name) {
   return c;
 }
 
+void PrintTo(const Row& row, std::ostream* os) { *os << row.what; }
+
 class ScanBookTest : public ::testing::TestWithParam<Row> {};
 
 TEST_P(ScanBookTest, EachContactGetsItsNodeAndRecordBeforeItsPosition) {
