@@ -33,10 +33,6 @@ const char* Extension(BookFormat format) {
   return "";
 }
 
-std::string Counted(std::size_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 std::string FolderOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
   return slash == std::string::npos ? "." : path.substr(0, slash + 1);
@@ -214,7 +210,7 @@ ExportResult ExportBook(const BookExportRequest& request) {
                    "FileName: " + result.outputPath;
   if (!outline.groups.empty()) {
     const bool asGroups = request.format == BookFormat::VCard || request.format == BookFormat::Xlsx;
-    result.message += kCrLf + Counted(outline.groups.size(), "group", "groups") +
+    result.message += kCrLf + text::Counted(outline.groups.size(), "group", "groups") +
                       (asGroups ? " saved with their members."
                                 : " saved as the group labels of their members.");
   }

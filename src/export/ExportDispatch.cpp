@@ -17,6 +17,11 @@ const ExportFormatInfo* FormatOfVerb(std::string_view verb) {
   return nullptr;
 }
 
+bool IsBookFormat(ExportFormat format) {
+  return format == ExportFormat::VCard || format == ExportFormat::CsvOutlook || format == ExportFormat::CsvGoogle ||
+         format == ExportFormat::Xlsx;
+}
+
 ExportOutcome OutcomeOf(const ExportResult& result) {
   ExportOutcome outcome;
   outcome.status = result.completed ? ExportOutcome::Status::Written

@@ -44,6 +44,8 @@ inline constexpr std::array<ExportFormatInfo, 7> kExportFormats{{
 const ExportFormatInfo& InfoOf(ExportFormat format);
 // The format of a verb, or nullptr.
 const ExportFormatInfo* FormatOfVerb(std::string_view verb);
+// The exports of the whole book (vCard, CSV, .xlsx), beyond the designed three.
+bool IsBookFormat(ExportFormat format);
 
 struct ExportRequest {
   ExportFormat format = ExportFormat::Excel;

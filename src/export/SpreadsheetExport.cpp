@@ -62,12 +62,6 @@ void Check(std::int16_t status) {
 
 }  // namespace
 
-std::string TrimBlanks(const std::string& s) {
-  const auto first = s.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
 ExportResult FailedExport(ExportResult result, const std::string& cause) {
   result.completed = false;
   result.message = "The contacts could not be saved to " + result.outputPath + "." + kCrLf + cause;

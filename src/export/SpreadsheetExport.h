@@ -11,6 +11,7 @@
 #include "Completion.h"
 #include "ExportProgress.h"
 #include "SheetWriter.h"
+#include "platform/os/Text.h"
 
 namespace exports {
 
@@ -37,8 +38,8 @@ struct ExportResult {
   std::string message;
 };
 
-// The path without the blanks around it, which are no part of a book's name.
-std::string TrimBlanks(const std::string& path);
+// The path without the spaces around it, which are no part of a book's name.
+inline std::string TrimBlanks(const std::string& path) { return text::TrimSpaces(path); }
 
 // A failed export's result: the message names the output and the cause.
 ExportResult FailedExport(ExportResult result, const std::string& cause);

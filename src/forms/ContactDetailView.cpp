@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/os/Text.h"
 #include "platform/wab/WabBook.h"
 #include "scan/ContactRecord.h"
 
@@ -20,10 +21,6 @@ std::string Join(const std::vector<std::string>& parts, const std::string& betwe
   std::string out;
   for (std::size_t i = 0; i < parts.size(); ++i) out += (i ? between : std::string()) + parts[i];
   return out;
-}
-
-std::string Counted(std::size_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 }  // namespace
@@ -218,7 +215,7 @@ void ContactDetailView::ShowGroup(const wab::Book& book, const wab::Group& g) {
   }
   view_.SetItems(kMembers, members);
   view_.SetVisible(kMembers, true);
-  const std::string counted = "Group of " + Counted(members.size(), "member", "members");
+  const std::string counted = "Group of " + text::Counted(members.size(), "member", "members");
   view_.SetText(kPlace, counted + (place_.empty() ? std::string() : "    " + place_));
 }
 

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "platform/automation/AddressBookReader.h"
+#include "platform/os/Text.h"
 #include "platform/wab/WabBook.h"
 #include "platform/wab/WabReader.h"
 #include "scan/ContactKey.h"
@@ -17,10 +18,6 @@ namespace forms {
 namespace {
 
 constexpr const char* kGroupsKey = "Groups";
-
-std::string Counted(std::size_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
 
 // The state a form gave its controls, by name.
 bool Get(const std::vector<std::pair<std::string, bool>>& states, const char* control) {
@@ -170,7 +167,7 @@ void FrmMain::CmdEnumerateNotes_Click() {
   const bool saveWasEnabled = IsEnabled(kMenuSave);
   const ProgressSetup barSetup = scanBar_.Setup();
   const std::int64_t barPosition = scanBar_.Position();
-  const std::string path = scan::TrimSpaces(bookPath_);
+  const std::string path = text::TrimSpaces(bookPath_);
   auto restore = [&] {
     SetEnabled(kMenuSave, saveWasEnabled);
     scanBar_.Restore(barSetup, barPosition);
@@ -272,8 +269,8 @@ std::string FrmMain::AttachWholeBook(const std::string& path, automation::Addres
     book.reset();
   }
 
-  std::string text = std::string(kScanCompleted) + "\n\n" +
-                     Counted(static_cast<std::size_t>(contacts), "contact", "contacts");
+  std::string message = std::string(kScanCompleted) + "\n\n" +
+                     text::Counted(contacts, "contact", "contacts");
   if (book) {
     if (!book->groups.empty()) {
       tree_.AddNode(kGroupsKey, kGroupsKey, scan::kImageCardTransfer, scan::kNoImage, scan::kRootKey);
@@ -294,14 +291,14 @@ std::string FrmMain::AttachWholeBook(const std::string& path, automation::Addres
     }
     tree_.ExpandRoot(true);
     book_ = std::move(book);
-    text += ", " + Counted(book_->groups.size(), "group", "groups");
+    message += ", " + text::Counted(book_->groups.size(), "group", "groups");
   }
-  text += ", " + Counted(static_cast<std::size_t>(reader.SkippedRecords()), "damaged record", "damaged records") +
+  message += ", " + text::Counted(reader.SkippedRecords(), "damaged record", "damaged records") +
           " skipped.";
   if (book_ && book_->deletedRecovered > 0)
-    text += "\n" + Counted(book_->deletedRecovered, "deleted contact can", "deleted contacts can") +
+    message += "\n" + text::Counted(book_->deletedRecovered, "deleted contact can", "deleted contacts can") +
             " be shown with View > Show deleted contacts.";
-  return text;
+  return message;
 }
 
 void FrmMain::mnuShowDeleted_Click() {

@@ -70,14 +70,8 @@ std::string ContactKeyClock::KeyNow(std::int32_t index) {
   return std::to_string(index) + dateText_;
 }
 
-std::string TrimSpaces(const std::string& text) {
-  const std::size_t begin = text.find_first_not_of(' ');
-  if (begin == std::string::npos) return {};
-  return text.substr(begin, text.find_last_not_of(' ') - begin + 1);
-}
-
 std::string GroupKeyFor(const std::string& name) {
-  const char base = LatinBase(FirstCodePoint(TrimSpaces(name)));
+  const char base = LatinBase(FirstCodePoint(text::TrimSpaces(name)));
   return base == '.' ? std::string(kOtherGroupKey) : std::string(1, base);
 }
 

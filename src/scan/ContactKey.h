@@ -5,6 +5,8 @@
 #include <ctime>
 #include <string>
 
+#include "platform/os/Text.h"
+
 namespace scan {
 
 // The contact's 0-based index, then the local time as "d-m-YY-hh-mm-ss"
@@ -24,13 +26,10 @@ class ContactKeyClock {
   std::string dateText_;
 };
 
-// Removes leading and trailing spaces (U+0020) only; tabs and other white
-// space stay, as they do in the names the reader returns. The one trimming
-// of the program: book paths and names alike.
-std::string TrimSpaces(const std::string& text);
-
-// The text a contact's node shows: its name without surrounding spaces.
-inline std::string DisplayText(const std::string& name) { return TrimSpaces(name); }
+// The text a contact's node shows: its name without surrounding spaces
+// (tabs and other white space stay, as they do in the names the reader
+// returns).
+inline std::string DisplayText(const std::string& name) { return text::TrimSpaces(name); }
 
 // The group a contact joins, from its untrimmed name: the initial of the
 // trimmed name when it is a Latin letter, of either case, with any accent
