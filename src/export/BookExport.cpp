@@ -9,7 +9,7 @@
 #include "CsvWriter.h"
 #include "PathNames.h"
 #include "XlsxWriter.h"
-#include "excel/OutputFile.h"
+#include "platform/os/OutputFile.h"
 #include "platform/automation/Automation.h"
 #include "platform/os/Os.h"
 #include "platform/wab/WabBook.h"

@@ -68,24 +68,7 @@ ExportResult FailedExport(ExportResult result, const std::string& cause) {
   return result;
 }
 
-std::string StatusText(std::int16_t status) {
-  switch (status) {
-    case kStatusOk: return "no error";
-    case kStatusOverflow: return "a value does not fit its field in the file";
-    case kStatusTypeMismatch: return "a value is of the wrong kind";
-    case kStatusBadFileNumber: return "the file is not open";
-    case kStatusInvalidNull: return "a value is missing";
-    case kStatusDeviceIo: return "the device reported an input/output error";
-    case kStatusDiskFull: return "the disk is full";
-    case kStatusTooManyFiles: return "too many files are open";
-    case kStatusPermissionDenied: return "permission denied";
-    case kStatusFileAccess: return "the file could not be created or written";
-    case kStatusFileExists: return "a file of that name appeared meanwhile and was left as it was";
-    case kStatusNameTooLong: return "the file name is too long (a name holds at most 255 bytes)";
-    case kStatusPathNotFound: return "the folder does not exist";
-    default: return "file system error " + std::to_string(status);
-  }
-}
+std::string StatusText(std::int16_t s) { return status::Text(s); }
 
 std::int32_t HundredthRoundedHalfEven(std::int32_t n) {
   return static_cast<std::int32_t>(std::nearbyint(n / 100.0));  // default mode: half to even

@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "AboutFrm.h"
 #include "ContactDetailView.h"
 #include "Progress.h"
 #include "View.h"
+#include "export/ExportResult.h"
 #include "scan/TreeModel.h"
 
 namespace automation {
@@ -29,8 +31,9 @@ namespace forms {
 class FrmMain {
  public:
   inline static constexpr const char* kCaption = "Vantrel Addrivo v1.0 Build 1508";
-  inline static constexpr const char* kMessageTitle = "Vantrel Software";
-  inline static constexpr const char* kWebAddress = "www.vantrel.example";
+  // The program's own notices and failure reports carry the exports' title.
+  inline static constexpr const char* kMessageTitle = exports::kFailureTitle;
+  inline static constexpr const char* kWebAddress = AboutFrm::kWebAddress;
   inline static constexpr const char* kFileFilter = "Windows Address Book (*.wab)";
   inline static constexpr const char* kScanCompleted = "Windows Address Book Scan Completed";
   inline static constexpr const char* kTreeHeader = "Windows Address Book Contacts";

@@ -153,4 +153,33 @@ TEST(StartWithoutAFolder, ACancelledChoiceOrAFormatFillerThatSaysNoRunsNothing) 
   EXPECT_TRUE(form.IsEnabled(FrmConversion::kStart));
 }
 
+TEST(ExportDispatch, EveryOptionAndVerbReachesItsFormatAndEveryResultOneOutcome) {
+  for (const forms::ConversionOption& o : forms::kConversionOptions) {
+    const exports::ExportFormatInfo& info = exports::InfoOf(o.format);
+    EXPECT_EQ(info.format, o.format) << o.control;
+    EXPECT_EQ(exports::FormatOfVerb(info.verb), &info) << info.verb;
+  }
+  EXPECT_EQ(exports::FormatOfVerb("no-such-verb"), nullptr);
+
+  struct Case {
+    bool completed, declined;
+    ExportOutcome::Status status;
+    const char* title;
+  } cases[] = {
+      {true, false, ExportOutcome::Status::Written, exports::kCompletionTitle},
+      {false, true, ExportOutcome::Status::Declined, exports::kFailureTitle},
+      {false, false, ExportOutcome::Status::Failed, exports::kFailureTitle},
+  };
+  for (const Case& c : cases) {
+    exports::ExportResult result;
+    result.completed = c.completed;
+    result.declined = c.declined;
+    result.message = "text";
+    const ExportOutcome outcome = exports::OutcomeOf(result);
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_EQ(outcome.title, c.title);
+    EXPECT_EQ(outcome.cause.empty(), c.status != ExportOutcome::Status::Failed);
+  }
+}
+
 }  // namespace
