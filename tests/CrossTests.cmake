@@ -13,3 +13,9 @@ addrivo_add_gtest(export_core_test SOURCES ${t}/export/SpreadsheetExportTest.cpp
   LIBS addrivo_export_core addrivo_testsupport)
 addrivo_add_gtest(outlook_export_test SOURCES ${t}/export/OutlookExportTest.cpp ${t}/export/OutlookExportFakes.cpp
   LIBS addrivo_export_core)
+# The scan, the tree model and the forms run the same on Windows: the Win32
+# window is a view over these very forms.
+addrivo_add_gtest(scan_test SOURCES ${t}/scan/ContactRecordTest.cpp ${t}/scan/TreeModelTest.cpp
+  ${t}/scan/ScanBookTest.cpp LIBS addrivo_scan)
+addrivo_add_gtest(forms_test SOURCES ${t}/forms/FrmMainFormTest.cpp ${t}/forms/FrmConversionFormTest.cpp
+  LIBS addrivo_forms addrivo_testsupport)

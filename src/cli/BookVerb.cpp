@@ -9,7 +9,7 @@
 #include "TerminalProgress.h"
 #include "Verbs.h"
 #include "platform/os/Os.h"
-#include "export/BookExport.h"
+#include "export/ExportDispatch.h"
 
 namespace cli {
 namespace {
@@ -23,15 +23,13 @@ int Usage(const std::string& verb, const std::string& why) {
 }  // namespace
 
 bool IsBookVerb(const std::string& verb) {
-  return verb == "vcard" || verb == "csv-outlook" || verb == "csv-google" || verb == "xlsx";
+  const exports::ExportFormatInfo* info = exports::FormatOfVerb(verb);
+  return info && exports::IsBookFormat(info->format);
 }
 
 int RunBookExport(const std::string& verb, const std::vector<std::string>& args) {
-  exports::BookExportRequest request;
-  request.format = verb == "vcard"         ? exports::BookFormat::VCard
-                   : verb == "csv-outlook" ? exports::BookFormat::CsvOutlook
-                   : verb == "csv-google"  ? exports::BookFormat::CsvGoogle
-                                           : exports::BookFormat::Xlsx;
+  exports::ExportRequest request;
+  request.format = exports::FormatOfVerb(verb)->format;
   bool force = false;
   std::vector<std::string> paths;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -74,10 +72,10 @@ int RunBookExport(const std::string& verb, const std::vector<std::string>& args)
   if (os::StderrIsTerminal()) request.progress = &progress;
   request.keepBookUntilExit = true;  // the process ends right after
 
-  const exports::ExportResult result = exports::ExportBook(request);
-  if (!result.completed) {
+  const exports::ExportOutcome result = exports::RunExport(request);
+  if (!result.written()) {
     std::string message = WithNewlines(result.message);
-    if (!force && message.find("already exists") != std::string::npos) message += " (--force replaces it)";
+    if (result.status == exports::ExportOutcome::Status::Declined) message += " (--force replaces it)";
     std::fprintf(stderr, "addrivo-convert: %s\n", message.c_str());
     return 1;
   }

@@ -6,6 +6,7 @@
 #include "JsonText.h"
 #include "Verbs.h"
 #include "platform/automation/AddressBookReader.h"
+#include "scan/ScanBook.h"
 
 namespace cli {
 
@@ -26,25 +27,30 @@ int RunList(const std::vector<std::string>& args) {
   auto reader = automation::Registry::Instance().Create<automation::AddressBookReader>(
       automation::kAddressBookReaderProgId);
   reader->Open(args[0]);
-  const std::int32_t count = reader->GetCount();
-  // The keys as the reader takes them, made once for every contact.
-  std::vector<std::string> keys(automation::kReaderFieldKeys.begin(), automation::kReaderFieldKeys.end());
+  // The window's scan, the same reads; each contact is listed under the
+  // reader's keys in the reader's order, from its place in the record.
+  std::vector<std::pair<std::string, int>> keys;
+  for (std::string_view key : automation::kReaderFieldKeys)
+    for (int f = 0; f < scan::kRecordFieldCount; ++f)
+      if (scan::kRecordKeys[f] == key) {
+        keys.emplace_back(std::string(key), f);
+        break;
+      }
   std::string line;
-  for (std::int32_t i = 0; i < count; ++i) {
-    reader->Select(i);
+  bool writing = true;
+  scan::ScanContacts(*reader, nullptr, [&](std::int32_t, const scan::ContactFields& fields) {
+    if (!writing) return;
     line.clear();
     line += '{';
-    bool first = true;
     for (std::size_t k = 0; k < keys.size(); ++k) {
-      if (!first) line += ',';
-      first = false;
-      AppendJsonString(line, keys[k]);
+      if (k > 0) line += ',';
+      AppendJsonString(line, keys[k].first);
       line += ':';
-      AppendJsonString(line, reader->GetValue(keys[k]));
+      AppendJsonString(line, fields[keys[k].second]);
     }
     line += "}\n";
-    if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size()) break;
-  }
+    writing = std::fwrite(line.data(), 1, line.size(), stdout) == line.size();
+  });
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     std::fputs("addrivo-convert: cannot write the contact list to standard output\n", stderr);
     return 1;

@@ -1,4 +1,5 @@
 #include "excel/ExcelFile.h"
+#include "platform/os/LittleEndian.h"
 
 #include <algorithm>
 #include <array>
@@ -65,10 +66,7 @@ constexpr std::array<std::string_view, 24> kDefaultFormats{{
     R"(@)",
 }};
 
-inline void Le16(unsigned char* p, std::uint16_t v) {
-  p[0] = static_cast<unsigned char>(v & 0xFF);
-  p[1] = static_cast<unsigned char>(v >> 8);
-}
+inline void Le16(unsigned char* p, std::uint16_t v) { le::Put16(p, v); }
 
 inline void LeDouble(unsigned char* p, double d) {
   std::uint64_t u;

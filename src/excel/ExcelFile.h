@@ -37,26 +37,13 @@
 #include <vector>
 
 #include "platform/codepage/AnsiEncoder.h"
-#include "excel/OutputFile.h"
+#include "platform/os/OutputFile.h"
 #include "excel/Value.h"
 
 namespace excel {
 
-namespace status {
-inline constexpr Status kOk = 0;
-inline constexpr Status kOverflow = 6;
-inline constexpr Status kTypeMismatch = 13;
-inline constexpr Status kBadFileNumber = 52;
-inline constexpr Status kDeviceIo = 57;
-inline constexpr Status kFileExists = 58;  // the name was taken and may not be replaced
-inline constexpr Status kDiskFull = 61;  // also the file size limit
-inline constexpr Status kNameTooLong = 64;  // a file name over 255 bytes
-inline constexpr Status kTooManyFiles = 67;
-inline constexpr Status kPermissionDenied = 70;
-inline constexpr Status kPathFileAccess = 75;  // any other file-system failure
-inline constexpr Status kPathNotFound = 76;
-inline constexpr Status kInvalidUseOfNull = 94;
-}  // namespace status
+// The statuses, with their texts, are the system layer's (platform/os/Status.h).
+namespace status = ::status;
 
 // ValueType of WriteValue. Any other value writes nothing and returns 0.
 inline constexpr std::int32_t kIntegerValue = 0;

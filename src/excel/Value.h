@@ -9,10 +9,12 @@
 #include <string_view>
 #include <variant>
 
+#include "platform/os/Status.h"
+
 namespace excel {
 
-// Status of every ExcelFile operation (see ExcelFile.h for the full list).
-using Status = std::int16_t;
+// Status of every ExcelFile operation (platform/os/Status.h has the list).
+using Status = ::status::Status;
 
 // A Value is a view, like std::string_view: a text Value refers to the
 // caller's characters and does not copy them, so the characters must outlive

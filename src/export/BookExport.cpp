@@ -9,7 +9,7 @@
 #include "CsvWriter.h"
 #include "PathNames.h"
 #include "XlsxWriter.h"
-#include "excel/OutputFile.h"
+#include "platform/os/OutputFile.h"
 #include "platform/automation/Automation.h"
 #include "platform/os/Os.h"
 #include "platform/wab/WabBook.h"
@@ -31,10 +31,6 @@ const char* Extension(BookFormat format) {
     case BookFormat::Xlsx: return ".xlsx";
   }
   return "";
-}
-
-std::string Counted(std::size_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 std::string FolderOf(const std::string& path) {
@@ -123,8 +119,10 @@ ExportResult ExportBook(const BookExportRequest& request) {
   const OutputCheck check = CheckOutput(result.outputPath, request.replace);
   // Unlike the designed workbook's, this refusal is reported: the window
   // shows it, as it always has.
-  if (check == OutputCheck::Declined)
+  if (check == OutputCheck::Declined) {
+    result.declined = true;
     return FailedExport(result, result.outputPath + " already exists and was not replaced.");
+  }
   excel::NewFile output;
   // The workbook's library opens its file by name.
   const auto staging = request.format == BookFormat::Xlsx ? excel::Staging::Named : excel::Staging::Unnamed;
@@ -212,7 +210,7 @@ ExportResult ExportBook(const BookExportRequest& request) {
                    "FileName: " + result.outputPath;
   if (!outline.groups.empty()) {
     const bool asGroups = request.format == BookFormat::VCard || request.format == BookFormat::Xlsx;
-    result.message += kCrLf + Counted(outline.groups.size(), "group", "groups") +
+    result.message += kCrLf + text::Counted(outline.groups.size(), "group", "groups") +
                       (asGroups ? " saved with their members."
                                 : " saved as the group labels of their members.");
   }

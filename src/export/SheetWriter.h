@@ -6,23 +6,24 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/os/Status.h"
+
 namespace exports {
 
-// Statuses every operation returns (the writer's own numbering).
-inline constexpr std::int16_t kStatusOk = 0;
-inline constexpr std::int16_t kStatusOverflow = 6;
-inline constexpr std::int16_t kStatusTypeMismatch = 13;
-inline constexpr std::int16_t kStatusBadFileNumber = 52;
-inline constexpr std::int16_t kStatusInvalidNull = 94;
-// Anything else is a file-system failure; these are the ones the writer uses.
-inline constexpr std::int16_t kStatusDeviceIo = 57;
-inline constexpr std::int16_t kStatusFileExists = 58;
-inline constexpr std::int16_t kStatusDiskFull = 61;
-inline constexpr std::int16_t kStatusNameTooLong = 64;
-inline constexpr std::int16_t kStatusTooManyFiles = 67;
-inline constexpr std::int16_t kStatusPermissionDenied = 70;
-inline constexpr std::int16_t kStatusFileAccess = 75;
-inline constexpr std::int16_t kStatusPathNotFound = 76;
+// Statuses every operation returns: the writer's own (platform/os/Status.h).
+inline constexpr std::int16_t kStatusOk = status::kOk;
+inline constexpr std::int16_t kStatusOverflow = status::kOverflow;
+inline constexpr std::int16_t kStatusTypeMismatch = status::kTypeMismatch;
+inline constexpr std::int16_t kStatusBadFileNumber = status::kBadFileNumber;
+inline constexpr std::int16_t kStatusInvalidNull = status::kInvalidUseOfNull;
+inline constexpr std::int16_t kStatusDeviceIo = status::kDeviceIo;
+inline constexpr std::int16_t kStatusFileExists = status::kFileExists;
+inline constexpr std::int16_t kStatusDiskFull = status::kDiskFull;
+inline constexpr std::int16_t kStatusNameTooLong = status::kNameTooLong;
+inline constexpr std::int16_t kStatusTooManyFiles = status::kTooManyFiles;
+inline constexpr std::int16_t kStatusPermissionDenied = status::kPermissionDenied;
+inline constexpr std::int16_t kStatusFileAccess = status::kPathFileAccess;
+inline constexpr std::int16_t kStatusPathNotFound = status::kPathNotFound;
 
 // ValueType 2 and the attribute values the export uses.
 inline constexpr std::int32_t kValueText = 2;

@@ -62,36 +62,13 @@ void Check(std::int16_t status) {
 
 }  // namespace
 
-std::string TrimBlanks(const std::string& s) {
-  const auto first = s.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
 ExportResult FailedExport(ExportResult result, const std::string& cause) {
   result.completed = false;
   result.message = "The contacts could not be saved to " + result.outputPath + "." + kCrLf + cause;
   return result;
 }
 
-std::string StatusText(std::int16_t status) {
-  switch (status) {
-    case kStatusOk: return "no error";
-    case kStatusOverflow: return "a value does not fit its field in the file";
-    case kStatusTypeMismatch: return "a value is of the wrong kind";
-    case kStatusBadFileNumber: return "the file is not open";
-    case kStatusInvalidNull: return "a value is missing";
-    case kStatusDeviceIo: return "the device reported an input/output error";
-    case kStatusDiskFull: return "the disk is full";
-    case kStatusTooManyFiles: return "too many files are open";
-    case kStatusPermissionDenied: return "permission denied";
-    case kStatusFileAccess: return "the file could not be created or written";
-    case kStatusFileExists: return "a file of that name appeared meanwhile and was left as it was";
-    case kStatusNameTooLong: return "the file name is too long (a name holds at most 255 bytes)";
-    case kStatusPathNotFound: return "the folder does not exist";
-    default: return "file system error " + std::to_string(status);
-  }
-}
+std::string StatusText(std::int16_t s) { return status::Text(s); }
 
 std::int32_t HundredthRoundedHalfEven(std::int32_t n) {
   return static_cast<std::int32_t>(std::nearbyint(n / 100.0));  // default mode: half to even

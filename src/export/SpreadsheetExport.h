@@ -10,6 +10,7 @@
 
 #include "Completion.h"
 #include "ExportProgress.h"
+#include "ExportResult.h"
 #include "SheetWriter.h"
 
 namespace exports {
@@ -20,28 +21,6 @@ inline constexpr std::int32_t kMaxSpreadsheetContacts = 65535;
 inline constexpr std::int32_t kRowsEveryReaderShows = 16384;
 // The longest text a cell holds, in bytes of the writer's code page.
 inline constexpr std::size_t kMaxCellBytes = 255;
-
-inline constexpr const char* kFailureTitle = "Vantrel Software";
-inline constexpr const char* kCompletionTitle = "Conversion Completed...";
-
-// What an export hands to the completion step, or the failure to report.
-struct ExportResult {
-  bool completed = false;
-  std::int32_t contacts = 0;        // contacts written
-  std::int32_t shortenedCells = 0;  // values cut to the cell limit
-  bool declined = false;            // the output existed and was not to be replaced
-  LossReport loss;                  // what could not travel, also in the message
-  std::string outputPath;
-  // The completion text when completed, else the failure text; lines are
-  // separated by "\r\n".
-  std::string message;
-};
-
-// The path without the blanks around it, which are no part of a book's name.
-std::string TrimBlanks(const std::string& path);
-
-// A failed export's result: the message names the output and the cause.
-ExportResult FailedExport(ExportResult result, const std::string& cause);
 
 using SheetWriterFactory = std::function<std::unique_ptr<SheetWriter>()>;
 

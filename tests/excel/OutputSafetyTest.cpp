@@ -13,7 +13,7 @@
 #include <ostream>
 
 #include "excel/ExcelFile.h"
-#include "excel/OutputFile.h"
+#include "platform/os/OutputFile.h"
 #include "platform/pst/PstStore.h"
 #include "support/TestData.h"
 

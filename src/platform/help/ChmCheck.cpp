@@ -1,4 +1,5 @@
 #include "platform/help/ChmCheck.h"
+#include "platform/os/LittleEndian.h"
 
 #include <algorithm>
 #include <cstring>
@@ -22,11 +23,8 @@ constexpr std::uint64_t kMaxBlockSlack = 6144;    // chmlib's buffer beyond one 
 constexpr std::uint64_t kMaxPath = 512;           // chmlib's longest object name
 constexpr std::uint64_t kMaxDirectory = 64u << 20;  // far beyond any real help file
 
-std::uint64_t Le(const unsigned char* p, int bytes) {
-  std::uint64_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | p[i];
-  return v;
-}
+// The headers hold 4- and 8-byte fields.
+std::uint64_t Le(const unsigned char* p, int bytes) { return bytes == 8 ? le::Get64(p) : le::Get32(p); }
 
 struct Object {
   std::uint64_t section = 0, offset = 0, length = 0;

@@ -11,7 +11,7 @@
 #include <random>
 #include <utility>
 
-#include "excel/OutputFile.h"
+#include "platform/os/OutputFile.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/os/Os.h"
 #include "platform/pst/PackedContacts.h"

@@ -1,5 +1,6 @@
 #include "WabBook.h"
 
+#include "platform/os/LittleEndian.h"
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -13,15 +14,8 @@
 namespace wab {
 namespace {
 
-std::uint32_t Le32(std::string_view b, std::size_t at) {
-  const auto* p = reinterpret_cast<const unsigned char*>(b.data() + at);
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-std::uint64_t Le64(std::string_view b, std::size_t at) {
-  return static_cast<std::uint64_t>(Le32(b, at)) | (static_cast<std::uint64_t>(Le32(b, at + 4)) << 32);
-}
+std::uint32_t Le32(std::string_view b, std::size_t at) { return le::Get32(b.data() + at); }
+std::uint64_t Le64(std::string_view b, std::size_t at) { return le::Get64(b.data() + at); }
 
 // MAPI property types beyond those WabFile.h names.
 constexpr std::uint16_t kTypeI2 = 0x0002;

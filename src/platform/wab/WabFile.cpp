@@ -1,5 +1,6 @@
 #include "WabFile.h"
 
+#include "platform/os/LittleEndian.h"
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -10,11 +11,7 @@
 namespace wab {
 namespace {
 
-std::uint32_t U32(std::string_view b, std::uint64_t at) {
-  const auto* p = reinterpret_cast<const unsigned char*>(b.data() + at);
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
+std::uint32_t U32(std::string_view b, std::uint64_t at) { return le::Get32(b.data() + at); }
 
 bool Fail(std::string* why, const char* text) {
   if (why) *why = text;

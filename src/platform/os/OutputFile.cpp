@@ -1,4 +1,4 @@
-#include "excel/OutputFile.h"
+#include "platform/os/OutputFile.h"
 
 #include <atomic>
 #include <cerrno>

@@ -33,9 +33,11 @@
 #include <memory>
 #include <string>
 
-#include "excel/Value.h"
+#include "platform/os/Status.h"
 
 namespace excel {
+
+using Status = ::status::Status;
 
 // What Commit does when the target name is taken.
 enum class Existing { Replace, Keep, ReplaceUnsynced };
