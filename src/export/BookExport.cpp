@@ -62,7 +62,8 @@ class Buffered {
 // The book opened for reading a contact at a time; the file stays open
 // (mapped) while its contacts are read.
 struct OpenedBook {
-  explicit OpenedBook(const std::string& path) : file(wab::OpenBookFile(path)), contacts(file, {}) {}
+  OpenedBook(const std::string& path, int codePage)
+      : file(wab::OpenBookFile(path)), contacts(file, wab::BookOptions{false, codePage}) {}
   wab::WabFile file;
   wab::BookContacts contacts;
 };
@@ -75,8 +76,10 @@ std::string BookFileName(const std::string& bookPath, BookFormat format) {
 
 ExportResult ExportBook(const BookExportRequest& request) {
   ExportResult result;
-  const std::string book = TrimBlanks(request.bookPath);
-  result.outputPath = WithTrailingSeparator(request.folder) + BookFileName(book, request.format);
+  // The book is exactly the file named; blanks around it are only no part
+  // of the output's name.
+  const std::string& book = request.bookPath;
+  result.outputPath = WithTrailingSeparator(request.folder) + BookFileName(TrimBlanks(book), request.format);
   const auto unreadable = [&](const std::exception& e) {
     return FailedExport(result, "The address book " + book + " could not be read: " + e.what());
   };
@@ -90,7 +93,7 @@ ExportResult ExportBook(const BookExportRequest& request) {
   GoogleColumns googleColumns;
   std::unique_ptr<XlsxSheetPlan> sheetPlan;
   try {
-    opened = std::make_unique<OpenedBook>(book);
+    opened = std::make_unique<OpenedBook>(book, request.codePage);
     wab::Contact c;
     if (request.format == BookFormat::CsvGoogle) {
       for (std::size_t i = 0; i < opened->contacts.Count(); ++i)

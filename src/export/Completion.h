@@ -58,6 +58,8 @@ struct LossReport {
   std::int64_t missingMembers = 0;   // group members naming records no longer in the book
   std::int64_t addressMembers = 0;   // group members that are bare addresses, with no place in the format
   std::int64_t nestedGroups = 0;     // groups listed inside groups, where the format has no such thing
+  std::int64_t formulaCells = 0;     // CSV cells a spreadsheet would run, written with a leading '
+  std::int64_t groupFields = 0;      // groups' own fields (address, phones, notes ...) with no place
 
   // The personal folders export's groups and contacts.
   std::int64_t addressesBeyondThird = 0;  // e-mail addresses put into their contact's notes

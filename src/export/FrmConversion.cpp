@@ -219,7 +219,9 @@ void FrmConversion::CmdConversion_Click() {
   if (folder.isEmpty()) return;
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
 
-  const std::string book = (bookPath_ ? bookPath_() : QString()).toStdString();
+  // The book the main window opened: its file box's text without the blanks
+  // it trims too.
+  const std::string book = TrimBlanks((bookPath_ ? bookPath_() : QString()).toStdString());
   const std::string out = folder.toStdString();
   BarProgress progress(ProgBarSave);
   ExportResult result;

@@ -7,6 +7,7 @@
 #include "PathNames.h"
 #include "platform/automation/AddressBookReader.h"
 #include "platform/codepage/CodePage.h"
+#include "platform/os/Os.h"
 
 namespace exports {
 namespace {
@@ -113,7 +114,8 @@ ExportResult Run(const std::string& bookPath, const std::string& folder,
                  const std::function<SheetWriter*()>& getWriter, ExportProgress* progress,
                  const ReplaceConsent& consent) {
   ExportResult result;
-  // Blanks around the path are no part of the book's name.
+  // Blanks around the path are no part of the output's name; the book read
+  // is exactly the file named.
   result.outputPath = folder + SpreadsheetFileName(TrimBlanks(bookPath));
 
   // The book is opened and counted before anything is written, so a book
@@ -123,20 +125,23 @@ ExportResult Run(const std::string& bookPath, const std::string& folder,
   try {
     reader = automation::Registry::Instance().Create<automation::AddressBookReader>(
         automation::kAddressBookReaderProgId);
-    reader->Open(TrimBlanks(bookPath));
+    reader->Open(bookPath);
     count = reader->GetCount();
     result.loss.skippedRecords = reader->SkippedRecords();
   } catch (const std::exception& e) {
-    return FailedExport(result, "The address book " + TrimBlanks(bookPath) + " could not be read: " + e.what());
+    return FailedExport(result, "The address book " + bookPath + " could not be read: " + e.what());
   }
   if (count < 0)
-    return FailedExport(result, "The address book " + TrimBlanks(bookPath) + " reported no valid number of contacts.");
+    return FailedExport(result, "The address book " + bookPath + " reported no valid number of contacts.");
   if (count > kMaxSpreadsheetContacts)
     return FailedExport(result, "The address book holds " + WithThousands(count) +
                                " contacts; a sheet holds at most " +
                                WithThousands(kMaxSpreadsheetContacts) +
                                " below its heading row. Nothing was written.");
 
+  // Named as what it is, not as a file to replace or one that cannot be written.
+  if (os::FileInfo st; os::StatPath(result.outputPath, st) && st.directory)
+    return FailedExport(result, result.outputPath + " is a folder.");
   SheetWriter* const writerPtr = getWriter();
   if (!writerPtr) return FailedExport(result, "This build has no spreadsheet writer.");
   SheetWriter& writer = *writerPtr;
@@ -191,7 +196,7 @@ ExportResult Run(const std::string& bookPath, const std::string& folder,
     return FailedExport(result, "Writing the file failed: " + StatusText(f.status) + ".");
   } catch (const std::exception& e) {
     if (created) writer.Abandon();
-    return FailedExport(result, "The address book " + TrimBlanks(bookPath) + " could not be read: " + e.what());
+    return FailedExport(result, "The address book " + bookPath + " could not be read: " + e.what());
   }
 
   result.completed = true;

@@ -363,6 +363,9 @@ void WriteXlsx(wab::BookContacts& book, const XlsxSheetPlan& plan, const std::st
   row = 1;
   for (const wab::Group& g : measured.outline.groups) {
     const std::string name = FormattedName(g);
+    // The sheet lists members only: the group's own fields are counted.
+    for (const auto& f : g.fields) losses.groupFields += !f.empty();
+    losses.groupFields += static_cast<std::int64_t>(g.emails.size());
     bool any = false;
     for (const wab::Member& m : g.members) {
       std::string member, email;

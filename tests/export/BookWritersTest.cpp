@@ -306,6 +306,64 @@ TEST(Csv, QuotesNotesWithCommasQuotesAndLineBreaks) {
   }
 }
 
+// Cells a spreadsheet would run are neutralised in both layouts and counted;
+// ordinary values, phone numbers among them, are written exactly as they are.
+TEST(Csv, FormulaCellsAreNeutralisedAndCountedInBothLayouts) {
+  const struct {
+    std::string company, expected;  // expected: the company's cell as written
+    int counted;
+  } rows[] = {
+      {"=HYPERLINK(\"http://attacker.example/\",\"Open\")", "\"'=HYPERLINK(\"\"http://attacker.example/\"\",\"\"Open\"\")\"", 1},
+      {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0", 1},
+      {"@SUM(1+1)", "'@SUM(1+1)", 1},
+      {"+1+cmd|' /C calc'!A0", "'+1+cmd|' /C calc'!A0", 1},
+      {"-2+3", "'-2+3", 1},
+      {"\tTab", "'\tTab", 1},
+      {"\rCR", "\"'\rCR\"", 1},
+      {"-", "'-", 1},
+      {"+1 555 0100", "+1 555 0100", 0},
+      {"-12.5", "-12.5", 0},
+      {"+49 (0)30-1234/5", "+49 (0)30-1234/5", 0},
+      {"Acme = Best", "Acme = Best", 0},
+      {"a@b.example", "a@b.example", 0},
+  };
+  for (const auto layout : {CsvLayout::Outlook, CsvLayout::Google}) {
+    for (const auto& row : rows) {
+      wab::Book book;
+      wab::Contact c = Person(1);
+      c.displayName = "Ann";
+      c[Field::GivenName] = "Ann";
+      c[Field::Company] = row.company;
+      book.contacts.push_back(c);
+      CsvWriter csv(book, layout);
+      std::string out;
+      csv.AppendContact(book.contacts[0], out);
+      EXPECT_NE(out.find("," + row.expected + ","), std::string::npos) << row.company << "\n" << out;
+      EXPECT_EQ(csv.losses().formulaCells, row.counted) << row.company;
+    }
+  }
+  exports::LossReport loss;
+  loss.formulaCells = 1;
+  EXPECT_EQ(loss.Lines().at(0).rfind("1 cell began like a spreadsheet formula", 0), 0u);
+}
+
+// A group's own fields have no column in either CSV layout: counted.
+TEST(Csv, GroupsOwnFieldsAreCounted) {
+  wab::Book book;
+  wab::Group g;
+  g.id = 9;
+  g.displayName = "123";
+  g[Field::HomePhone] = "555";
+  g[Field::Notes] = "n";
+  g.emails.push_back({"g@x", "SMTP", true});
+  book.groups.push_back(g);
+  for (const auto layout : {CsvLayout::Outlook, CsvLayout::Google}) {
+    CsvWriter csv(book, layout);
+    csv.CountGroupLosses();
+    EXPECT_EQ(csv.losses().groupFields, 3);
+  }
+}
+
 TEST(Csv, OutlookGoldenWithAddressesBeyondThreeSlotsInTheNotes) {
   wab::Book book;
   wab::Contact c = Person(3);
@@ -551,7 +609,7 @@ TEST(BookOutput, LossesOfEveryExportAreWordedInOnePlace) {
   EXPECT_FALSE(loss.empty());
   EXPECT_EQ(loss.Lines(),
             (std::vector<std::string>{
-                "1 group members were left out: entries no longer in the book, or addresses without one",
+                "1 group member was left out: an entry no longer in the book, or an address without one",
                 "2 values were longer than the format holds and were shortened.",
                 "1 property of a kind no export reads was left out."}));
 }

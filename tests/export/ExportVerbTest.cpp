@@ -2,6 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstring>
 
 #include <filesystem>
 #include <functional>
@@ -114,14 +120,34 @@ const ExitCase kExitCases[] = {
     {"AnUnwritableProfileLeavesNoStore",
      [](const fs::path& d) { fs::create_directories(d / "config" / "addrivo" / "outlook-profile"); },
      "pst-ansi BOOK DIR", 1, "outlook-profile", [](const fs::path& d, const std::string&) { EXPECT_EQ(Count(d, ".pst"), 0u); }},
-    {"BlanksAfterThePathStayOutOfTheName", nullptr, "xls 'RAWBOOK  ' DIR", 0, "",
+    {"BlanksAfterThePathStayOutOfTheName",
+     [](const fs::path& d) { fs::copy_file(d / "book.wab", d / "book.wab  "); }, "xls 'RAWBOOK  ' DIR", 0, "",
      [](const fs::path& d, const std::string&) { EXPECT_TRUE(fs::exists(d / "book.xls")); }},
+    // The book is the file named, never another one that differs by blanks.
+    {"TheBookIsThePathAsGiven", nullptr, "xls 'RAWBOOK ' DIR", 1, "could not be read",
+     [](const fs::path& d, const std::string&) { EXPECT_FALSE(fs::exists(d / "book.xls")); }},
+    {"TheBookIsThePathAsGivenForTheBookExports", nullptr, "csv-outlook 'RAWBOOK ' DIR", 1, "could not be read",
+     [](const fs::path& d, const std::string&) { EXPECT_FALSE(fs::exists(d / "book.csv")); }},
+    {"ADeletedStoreDoesNotBlockTheNext", nullptr,
+     "pst-unicode BOOK DIR >/dev/null && rm DIR/*.pst && $TOOL pst-unicode BOOK DIR", 0, "",
+     [](const fs::path& d, const std::string&) { EXPECT_EQ(Count(d, ".pst"), 1u); }},
+    {"AFailedStoreLeavesNoTemporaryAndNoLine",
+     [](const fs::path& d) { fs::create_directories(d / "config" / "addrivo" / "outlook-profile"); },
+     "pst-unicode BOOK DIR", 1, "outlook-profile",
+     [](const fs::path& d, const std::string&) { EXPECT_EQ(Count(d, ".tmp"), 0u); }},
+    {"AnOutdirThatIsAFileIsSaidToBe", [](const fs::path& d) { testsupport::WriteFile(d / "f", ""); },
+     "xls BOOK DIR/f", 1, "is a file, not a folder", nullptr},
+    {"AFolderAtTheOutputNameIsSaidToBe", [](const fs::path& d) { fs::create_directory(d / "book.xls"); },
+     "xls --force BOOK DIR", 1, "book.xls is a folder", nullptr},
+    {"ABookNameWithoutExtensionGivesAStoreName", [](const fs::path& d) { fs::copy_file(d / "book.wab", d / "ab"); },
+     "pst-ansi DIR/ab DIR", 0, "",
+     [](const fs::path&, const std::string& out) { EXPECT_NE(out.find("/ab-"), std::string::npos) << out; }},
     {"ALongBookNameStillExports",
      [](const fs::path& d) { fs::copy_file(d / "book.wab", d / (std::string(240, 'n') + ".wab")); },
      std::string("xls DIR/") + std::string(240, 'n') + ".wab DIR", 0, "",
      [](const fs::path& d, const std::string&) { EXPECT_TRUE(fs::exists(d / (std::string(240, 'n') + ".xls"))); }},
     {"ANameTooLongIsSaidToBe",
-     // A book name without ".wab" gets ".xls" added: 253 + 4 bytes.
+     // A book name without ".wab" keeps it and gets ".xls" added: 253 + 4 bytes.
      [](const fs::path& d) { fs::copy_file(d / "book.wab", d / std::string(253, 'n')); },
      std::string("xls DIR/") + std::string(253, 'n') + " DIR", 1, "the file name is too long", nullptr},
     {"DamagedRecordsAreNamedByTheWorkbookExport", DamagedBook, "xls BOOK DIR", 0,
@@ -168,5 +194,119 @@ TEST_P(ExportVerbExit, StatusMessageAndFiles) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, ExportVerbExit, ::testing::ValuesIn(kExitCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+
+
+// --- runs that collide or stop ------------------------------------------------
+
+namespace runs {
+
+std::size_t CountNamed(const fs::path& dir, const std::string& start, const std::string& end) {
+  std::size_t n = 0;
+  for (const auto& e : fs::directory_iterator(dir)) {
+    const std::string name = e.path().filename().string();
+    n += name.rfind(start, 0) == 0 && name.size() >= end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0;
+  }
+  return n;
+}
+
+std::size_t ProfileLines(const fs::path& config) {
+  const std::string text = testsupport::ReadFile(config / "addrivo" / "outlook-profile");
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) - (text.empty() ? 0 : 1);
+}
+
+std::string FileNameLine(const std::string& out) {
+  const auto at = out.find("FileName: ");
+  return at == std::string::npos ? "" : out.substr(at + 10, out.find('\n', at) - at - 10);
+}
+
+}  // namespace runs
+
+// Two books of one file name, from two folders, exported together into one
+// folder: each run keeps a file of its own holding its own book.
+TEST(PstRuns, TwoAtOnceIntoOneFolderEachKeepTheirOwnStore) {
+  testsupport::TempDir dir;
+  fs::create_directories(dir / "a");
+  fs::create_directories(dir / "b");
+  fs::create_directories(dir / "out");
+  testsupport::WriteGeneratedBook(dir / "a" / "book.wab", 3);
+  testsupport::WriteGeneratedBook(dir / "b" / "book.wab", 400);
+  const std::string env = "export XDG_CONFIG_HOME=" + ShellQuote((dir / "config").string()) + "; ";
+  const int kRounds = 20;
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    auto run = [&](const char* which) {
+      return "(" + Tool() + " pst-unicode " + ShellQuote((dir / which / "book.wab").string()) + " " +
+             ShellQuote((dir / "out").string()) + " >" + ShellQuote((dir / (std::string(which) + ".out")).string()) +
+             " 2>&1; echo $? >" + ShellQuote((dir / (std::string(which) + ".rc")).string()) + ")";
+    };
+    ASSERT_EQ(RunCommand(env + run("a") + " & " + run("b") + " & wait"), 0);
+    EXPECT_EQ(testsupport::ReadFile(dir / "a.rc"), "0\n") << testsupport::ReadFile(dir / "a.out");
+    EXPECT_EQ(testsupport::ReadFile(dir / "b.rc"), "0\n") << testsupport::ReadFile(dir / "b.out");
+    const std::string a = runs::FileNameLine(testsupport::ReadFile(dir / "a.out"));
+    const std::string b = runs::FileNameLine(testsupport::ReadFile(dir / "b.out"));
+    ASSERT_NE(a, b);
+    ASSERT_TRUE(fs::exists(a) && fs::exists(b)) << a << " " << b;
+    // 400 contacts take more room than 3: each file holds its own book.
+    EXPECT_LT(fs::file_size(a), fs::file_size(b));
+  }
+  EXPECT_EQ(Count(dir / "out", ".pst"), 2u * kRounds);
+  EXPECT_EQ(Count(dir / "out", ".tmp"), 0u);
+  EXPECT_EQ(runs::ProfileLines(dir / "config"), 2u * kRounds);
+}
+
+// A signal really sent to a running export of a large book: SIGINT and
+// SIGTERM leave nothing, neither file nor profile line; after SIGKILL no
+// finished-looking store is there, and the next run removes what is left.
+class PstStopped : public ::testing::TestWithParam<int> {};
+
+TEST_P(PstStopped, LeavesNoStoreAndTheNextRunCleansUp) {
+  const int signal = GetParam();
+  testsupport::TempDir dir;
+  fs::create_directories(dir / "out");
+  testsupport::WriteGeneratedBook(dir / "big.wab", 30000);
+  testsupport::WriteGeneratedBook(dir / "small.wab", 2);
+  const std::string config = (dir / "config").string();
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    const std::string tool = Tool(), book = (dir / "big.wab").string(), out = (dir / "out").string();
+    ::execl(tool.c_str(), tool.c_str(), "pst-unicode", book.c_str(), out.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // Sent while the staged store is attached and contacts are being saved.
+  bool staged = false;
+  for (int i = 0; i < 3000 && !staged; ++i) {
+    staged = runs::CountNamed(dir / "out", ".addrivo-", ".tmp") > 0 && fs::exists(dir / "config" / "addrivo" / "outlook-profile");
+    if (!staged) ::usleep(10000);
+  }
+  ::usleep(200000);
+  ASSERT_TRUE(staged);
+  ASSERT_EQ(::kill(pid, signal), 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the export ended before the signal: status " << status;
+  EXPECT_EQ(WTERMSIG(status), signal);
+  EXPECT_EQ(Count(dir / "out", ".pst"), 0u);
+  if (signal != SIGKILL) {
+    EXPECT_TRUE(fs::is_empty(dir / "out"));
+    EXPECT_EQ(runs::ProfileLines(dir / "config"), 0u);
+  }
+
+  std::string out;
+  ASSERT_EQ(RunCommand("export XDG_CONFIG_HOME=" + ShellQuote(config) + "; " + Tool() + " pst-unicode " +
+                           ShellQuote((dir / "small.wab").string()) + " " + ShellQuote((dir / "out").string()),
+                       &out),
+            0);
+  EXPECT_EQ(Count(dir / "out", ".pst"), 1u);
+  EXPECT_EQ(runs::CountNamed(dir / "out", ".addrivo-", ".tmp"), 0u);
+  EXPECT_EQ(runs::ProfileLines(dir / "config"), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, PstStopped, ::testing::Values(SIGINT, SIGTERM, SIGKILL),
+                         [](const auto& info) {
+                           return std::string(info.param == SIGINT ? "Interrupt" : info.param == SIGTERM ? "Terminate" : "Kill");
+                         });
 
 }  // namespace
