@@ -2,7 +2,6 @@
 // the dialog, through the very same export functions.
 #include <charconv>
 #include <cstdio>
-#include <memory>
 #include <string>
 
 #include "TerminalProgress.h"
@@ -10,9 +9,7 @@
 #include "platform/os/Os.h"
 #include "export/PathNames.h"
 #include "export/SpreadsheetExport.h"
-#include "platform/automation/Automation.h"
 #include "platform/codepage/CodePage.h"
-#include "platform/wab/WabReader.h"
 
 namespace cli {
 
@@ -35,13 +32,6 @@ bool ParseCodePage(const std::string& v, int& codePage, std::string& why) {
   }
   codePage = cp;
   return true;
-}
-
-void ReadBooksInCodePage(int codePage) {
-  if (codePage <= 0) return;
-  automation::Registry::Instance().Register(automation::kAddressBookReaderProgId, [codePage] {
-    return std::static_pointer_cast<automation::Object>(std::make_shared<wab::WabReader>(codePage));
-  });
 }
 
 bool ParseExportArguments(const std::vector<std::string>& raw, ExportArguments& out) {
@@ -105,11 +95,10 @@ int RunXls(const std::vector<std::string>& rawArgs) {
     std::fprintf(stderr, "addrivo-convert: %s\n", problem.c_str());
     return 1;
   }
-  ReadBooksInCodePage(args.codePage);
   TerminalProgress terminal("Exporting contacts");
   exports::ExportProgress* progress = os::StderrIsTerminal() ? &terminal : nullptr;
   const auto result = exports::ExportToSpreadsheet(args.book, exports::WithTrailingSeparator(args.folder),
-                                                   progress, {}, ForceConsent(args.force));
+                                                   progress, {}, ForceConsent(args.force), args.codePage);
   if (!result.completed) {
     if (result.declined)
       std::fprintf(stderr, "addrivo-convert: %s already exists; nothing was written (--force replaces it)\n",

@@ -44,7 +44,6 @@ int RunPstExport(const std::string& verb, const std::vector<std::string>& rawArg
     return 1;
   }
 
-  ReadBooksInCodePage(args.codePage);
   TerminalProgress progress("Saving contacts to Outlook");
   exports::OutlookExportRequest request;
   request.bookPath = args.book;
@@ -52,6 +51,7 @@ int RunPstExport(const std::string& verb, const std::vector<std::string>& rawArg
   request.format = verb == "pst-ansi" ? exports::OutlookFormat::Ansi : exports::OutlookFormat::Unicode;
   if (os::StderrIsTerminal()) request.progress = &progress;
   request.stop = &g_stop;
+  request.codePage = args.codePage;
   std::signal(SIGINT, OnStopSignal);
   std::signal(SIGTERM, OnStopSignal);
 

@@ -19,9 +19,6 @@ struct ExportArguments {
 // The N of "--codepage N" when it names a code page this system converts;
 // else false with the reason in why.
 bool ParseCodePage(const std::string& text, int& codePage, std::string& why);
-// Makes every address-book reader of the process read 8-bit texts in the
-// code page (the exports of the window's formats open the book through one).
-void ReadBooksInCodePage(int codePage);
 
 // False for a usage error: not two names, an empty one, an unknown option.
 bool ParseExportArguments(const std::vector<std::string>& args, ExportArguments& out);

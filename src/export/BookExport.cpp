@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "BookCodePage.h"
 #include "CsvWriter.h"
 #include "PathNames.h"
 #include "XlsxWriter.h"
@@ -90,10 +91,13 @@ ExportResult ExportBook(const BookExportRequest& request) {
   // contacts are then decoded one at a time as they are written, never all
   // held: the layouts keep only the facts they measured.
   std::unique_ptr<OpenedBook> opened;
+  std::string codePageLine;
   GoogleColumns googleColumns;
   std::unique_ptr<XlsxSheetPlan> sheetPlan;
   try {
-    opened = std::make_unique<OpenedBook>(book, request.codePage);
+    const BookCodePage page = ChooseBookCodePage(book, request.codePage);
+    codePageLine = page.line;
+    opened = std::make_unique<OpenedBook>(book, page.codePage);
     wab::Contact c;
     if (request.format == BookFormat::CsvGoogle) {
       for (std::size_t i = 0; i < opened->contacts.Count(); ++i)
@@ -221,6 +225,7 @@ ExportResult ExportBook(const BookExportRequest& request) {
   }
   losses.skippedRecords = static_cast<std::int64_t>(outline.skippedRecords);
   losses.skippedProperties = static_cast<std::int64_t>(outline.skippedProperties);
+  losses.bookCodePage = codePageLine;
   losses.AppendTo(result.message);
   return result;
 }

@@ -23,6 +23,7 @@ std::string WithThousands(std::int64_t n) {
 
 std::vector<std::string> LossReport::Lines() const {
   std::vector<std::string> lines;
+  if (!bookCodePage.empty()) lines.push_back(bookCodePage);
   // "1 value was ..." or "3 values were ...".
   auto add = [&](std::int64_t n, const char* one, const char* many) {
     if (n > 0) lines.push_back(WithThousands(n) + " " + (n == 1 ? one : many));

@@ -45,6 +45,8 @@ enum class OutputCheck { Write, Replace, Declined };
 OutputCheck CheckOutput(const std::string& path, const ReplaceConsent& consent);
 
 struct LossReport {
+  // How the book's 8-bit texts were read, when chosen or guessed (a line).
+  std::string bookCodePage;
   int codePage = 0;                        // of the 8-bit texts; 0 for none
   std::int64_t lostCharacterValues = 0;    // values with characters the page lacks
   std::int64_t shortenedValues = 0;        // values cut at shortenLimitBytes

@@ -18,6 +18,7 @@
 
 #include "platform/automation/AddressBookReader.h"
 #include "platform/automation/Outlook.h"
+#include "BookCodePage.h"
 #include "OutlookBook.h"
 #include "platform/codepage/CodePage.h"
 #include "PathNames.h"
@@ -198,7 +199,9 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
     return Failed(result, "The address book " + book + " could not be read: " + e.what(), e.what());
   };
   try {
-    reader = registry.Create<automation::AddressBookReader>(automation::kAddressBookReaderProgId);
+    const BookCodePage page = ChooseBookCodePage(book, request.codePage);
+    result.loss.bookCodePage = page.line;
+    reader = CreateBookReader(page.codePage);
     reader->Open(book);
     count = reader->GetCount();
     result.loss.skippedRecords = reader->SkippedRecords();

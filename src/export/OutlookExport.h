@@ -47,6 +47,7 @@ struct OutlookExportRequest {
   // Set (by a signal handler) to stop the run: it then ends as a failure
   // that leaves nothing behind. Checked between contacts.
   const std::atomic<bool>* stop = nullptr;
+  int codePage = 0;  // of the book's 8-bit texts; 0: the locale's or a guess
 };
 
 struct OutlookExportResult {

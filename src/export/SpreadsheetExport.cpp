@@ -4,6 +4,7 @@
 #include <cmath>
 #include <exception>
 
+#include "BookCodePage.h"
 #include "PathNames.h"
 #include "platform/automation/AddressBookReader.h"
 #include "platform/codepage/CodePage.h"
@@ -112,7 +113,7 @@ namespace {
 
 ExportResult Run(const std::string& bookPath, const std::string& folder,
                  const std::function<SheetWriter*()>& getWriter, ExportProgress* progress,
-                 const ReplaceConsent& consent) {
+                 const ReplaceConsent& consent, int askedCodePage) {
   ExportResult result;
   // Blanks around the path are no part of the output's name; the book read
   // is exactly the file named.
@@ -123,8 +124,9 @@ ExportResult Run(const std::string& bookPath, const std::string& folder,
   std::shared_ptr<automation::AddressBookReader> reader;
   std::int32_t count = 0;
   try {
-    reader = automation::Registry::Instance().Create<automation::AddressBookReader>(
-        automation::kAddressBookReaderProgId);
+    const BookCodePage page = ChooseBookCodePage(bookPath, askedCodePage);
+    result.loss.bookCodePage = page.line;
+    reader = CreateBookReader(page.codePage);
     reader->Open(bookPath);
     count = reader->GetCount();
     result.loss.skippedRecords = reader->SkippedRecords();
@@ -217,13 +219,13 @@ ExportResult Run(const std::string& bookPath, const std::string& folder,
 
 ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string& folder,
                                  SheetWriter& writer, ExportProgress* progress,
-                                 const ReplaceConsent& consent) {
-  return Run(bookPath, folder, [&] { return &writer; }, progress, consent);
+                                 const ReplaceConsent& consent, int codePage) {
+  return Run(bookPath, folder, [&] { return &writer; }, progress, consent, codePage);
 }
 
 ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string& folder,
                                  ExportProgress* progress, const SheetWriterFactory& factory,
-                                 const ReplaceConsent& consent) {
+                                 const ReplaceConsent& consent, int codePage) {
   std::unique_ptr<SheetWriter> writer;
   return Run(bookPath, folder,
              [&] {
@@ -231,7 +233,7 @@ ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string&
                if (make) writer = make();
                return writer.get();
              },
-             progress, consent);
+             progress, consent, codePage);
 }
 
 }  // namespace exports

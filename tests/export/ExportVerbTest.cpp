@@ -317,3 +317,71 @@ INSTANTIATE_TEST_SUITE_P(Signals, PstStopped, ::testing::Values(SIGINT, SIGTERM,
                          });
 
 }  // namespace
+
+namespace {
+
+// --- code pages -----------------------------------------------------------------
+
+// A book whose texts are 8-bit in one code page, exported under a locale of
+// another: read in the page asked for, else in the one guessed from the
+// texts when the locale's does not fit them, and said so.
+struct CodePageCase {
+  const char* name;
+  int bookPage;
+  std::string given, surname, notes;
+  std::string args;      // BOOK and DIR as above
+  std::string expected;  // in the CSV file
+  std::string line;      // on standard error ("" for none)
+};
+void PrintTo(const CodePageCase& c, std::ostream* os) { *os << c.name; }
+
+const std::string kNotes = "Позвонить в понедельник утром по поводу договора поставки оборудования";
+const CodePageCase kCodePageCases[] = {
+    {"CyrillicGuessedUnderAnEnglishLocale", 1251, "Пётр", "Иванов", kNotes, "csv-outlook BOOK DIR",
+     "Пётр,,Иванов", "read in code page 1251 (WINDOWS-1251), guessed from the texts"},
+    {"CyrillicAsAsked", 1251, "Пётр", "Иванов", kNotes, "csv-google --codepage 1251 BOOK DIR", "Иванов",
+     "read in code page 1251, as asked"},
+    {"ThePageAskedForIsKeptEvenWhenWrong", 1251, "Пётр", "Иванов", kNotes, "csv-outlook --codepage 1252 BOOK DIR",
+     "\xc3\x8f\xc2\xb8\xc3\xb2\xc3\xb0", "read in code page 1252, as asked"},
+    {"WesternTextsStayInTheLocalesPage", 1252, "Jürgen", "Müller", "Grüße aus Köln, bis nächste Woche", "csv-outlook BOOK DIR",
+     "Jürgen,,Müller", ""},
+    {"TheWorkbookTakesTheOption", 1251, "Пётр", "Иванов", kNotes, "xls --codepage 1251 BOOK DIR && $TOOL csv-outlook --codepage 1251 BOOK DIR",
+     "Иванов", "as asked"},
+    {"TheStoreTakesTheOption", 1251, "Пётр", "Иванов", kNotes, "pst-unicode --codepage 1251 BOOK DIR && $TOOL csv-outlook BOOK DIR",
+     "Иванов", "as asked"},
+};
+
+class CodePages : public ::testing::TestWithParam<CodePageCase> {};
+
+TEST_P(CodePages, EightBitBooksAreReadInTheRightPageAndSaySo) {
+  const CodePageCase& c = GetParam();
+  namespace tw = testsupport::wab;
+  testsupport::TempDir dir;
+  tw::Book book;
+  book.records.push_back(tw::Contact(3, {tw::String8(tw::kDisplayName, c.given + " " + c.surname, c.bookPage),
+                                         tw::String8(tw::kGivenName, c.given, c.bookPage),
+                                         tw::String8(tw::kSurname, c.surname, c.bookPage),
+                                         tw::String8(tw::kComment, c.notes, c.bookPage)}));
+  tw::WriteBookFile(dir / "book.wab", book);
+  std::string args = Expand(c.args, "$TOOL", Tool());
+  args = Expand(args, "BOOK", ShellQuote((dir / "book.wab").string()));
+  args = Expand(args, "DIR", ShellQuote(dir.path().string()));
+  const auto errFile = dir.path().parent_path() / (dir.path().filename().string() + ".err");
+  const int rc = RunCommand("export XDG_CONFIG_HOME=" + ShellQuote((dir / "config").string()) +
+                            " LC_ALL=en_US.UTF-8; exec 2>" + ShellQuote(errFile.string()) + " >/dev/null; " + Tool() +
+                            " " + args);
+  const std::string err = testsupport::ReadFile(errFile);
+  fs::remove(errFile);
+  ASSERT_EQ(rc, 0) << err;
+  EXPECT_NE(testsupport::ReadFile(dir / "book.csv").find(c.expected), std::string::npos)
+      << testsupport::ReadFile(dir / "book.csv");
+  if (c.line.empty())
+    EXPECT_EQ(err.find("code page"), std::string::npos) << err;
+  else
+    EXPECT_NE(err.find(c.line), std::string::npos) << err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Books, CodePages, ::testing::ValuesIn(kCodePageCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
