@@ -1,6 +1,8 @@
 // xls | pst-ansi | pst-unicode BOOK.wab OUTDIR: the dialog's exports without
 // the dialog, through the very same export functions.
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <cstdio>
 #include <string>
 
@@ -65,7 +67,11 @@ bool IsFolder(const std::string& path) {
 
 std::string FolderProblem(const std::string& path) {
   os::FileInfo info;
-  if (!os::StatPath(path, info)) return "the folder " + path + " does not exist";
+  if (!os::StatPath(path, info)) {
+    if (errno == ENOTDIR) return path + " is not a folder: part of its path is a file";
+    if (errno == ENOENT) return "the folder " + path + " does not exist";
+    return "the folder " + path + " cannot be used: " + std::strerror(errno);
+  }
   if (!info.directory) return path + " is a file, not a folder";
   return {};
 }

@@ -80,6 +80,14 @@ BookCodePage ChooseBookCodePage(const std::string& bookPath, int asked) {
   return page;
 }
 
+bool HasEightBitTexts(const std::string& bookPath) {
+  try {
+    return !EightBitTexts(bookPath).empty();
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 std::shared_ptr<automation::AddressBookReader> CreateBookReader(int codePage) {
   auto reader = automation::Registry::Instance().Create<automation::AddressBookReader>(
       automation::kAddressBookReaderProgId);

@@ -21,6 +21,10 @@ struct BookCodePage {
 // (the export then fails on it with its own message).
 BookCodePage ChooseBookCodePage(const std::string& bookPath, int asked);
 
+// Whether the book (its first 2,000 contacts, groups and folders) holds
+// 8-bit texts, whose code page is then worth choosing; false when unreadable.
+bool HasEightBitTexts(const std::string& bookPath);
+
 // The registry's address-book reader; the real one reading 8-bit texts in
 // codePage when that is not 0.
 std::shared_ptr<automation::AddressBookReader> CreateBookReader(int codePage);

@@ -48,6 +48,16 @@ std::vector<std::string> LossReport::Lines() const {
       "group members are bare e-mail addresses, which this format cannot list in a group; they were left out.");
   add(nestedGroups, "group listed inside another group has no place in this format and was left out of it.",
       "groups listed inside other groups have no place in this format and were left out of them.");
+  if (xlsEmailsLeftOut + xlsValuesLeftOut + xlsGroupsLeftOut > 0) {
+    auto counted = [](std::int64_t n, const char* one, const char* many) {
+      return WithThousands(n) + " " + (n == 1 ? one : many);
+    };
+    lines.push_back("The workbook's columns left out " +
+                    counted(xlsEmailsLeftOut, "further e-mail address", "further e-mail addresses") + ", " +
+                    counted(xlsValuesLeftOut, "other value", "other values") + " and " +
+                    counted(xlsGroupsLeftOut, "group", "groups") +
+                    " of the book; the .xlsx and vCard exports keep them.");
+  }
   add(formulaCells,
       "cell began like a spreadsheet formula (=, +, -, @, tab or carriage return) and was written with a leading "
       "' so that no spreadsheet runs it; an importer sees the ' too.",

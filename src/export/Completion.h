@@ -60,6 +60,8 @@ struct LossReport {
   std::int64_t missingMembers = 0;   // group members naming records no longer in the book
   std::int64_t addressMembers = 0;   // group members that are bare addresses, with no place in the format
   std::int64_t nestedGroups = 0;     // groups listed inside groups, where the format has no such thing
+  // The designed workbook's: what its columns have no place for.
+  std::int64_t xlsEmailsLeftOut = 0, xlsValuesLeftOut = 0, xlsGroupsLeftOut = 0;
   std::int64_t formulaCells = 0;     // CSV cells a spreadsheet would run, written with a leading '
   std::int64_t groupFields = 0;      // groups' own fields (address, phones, notes ...) with no place
 

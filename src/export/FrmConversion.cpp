@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QLinearGradient>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "BookCodePage.h"
 #include "BrowseForFolder.h"
 #include "OutlookExport.h"
 #include "PathNames.h"
@@ -158,6 +160,24 @@ FrmConversion::FrmConversion(QWidget* owner) : QDialog(owner) {
   CmdConversion->setEnabled(false);
   CmdConversion->setAutoDefault(false);
 
+  CboCodePage = new QComboBox(this);
+  CboCodePage->setObjectName(QStringLiteral("CboCodePage"));
+  CboCodePage->setGeometry(Twips(120, 3120 + kAddedHeight, 1590, 435));
+  CboCodePage->setToolTip(QStringLiteral("Code page of the book's 8-bit texts"));
+  CboCodePage->addItem(QStringLiteral("Code page: guess"), 0);
+  static const struct {
+    int page;
+    const char* name;
+  } kPages[] = {{1250, "Central European"}, {1251, "Cyrillic"},     {1252, "Western"},
+                {1253, "Greek"},            {1254, "Turkish"},      {1255, "Hebrew"},
+                {1256, "Arabic"},           {1257, "Baltic"},       {1258, "Vietnamese"},
+                {866, "Cyrillic (DOS)"},    {20866, "Cyrillic (KOI8-R)"}, {874, "Thai"},
+                {932, "Japanese"},          {936, "Chinese, simplified"}, {949, "Korean"},
+                {950, "Chinese, traditional"}};
+  for (const auto& p : kPages)
+    CboCodePage->addItem(QString::number(p.page) + QStringLiteral(" ") + QString::fromLatin1(p.name), p.page);
+  CboCodePage->setVisible(false);
+
   connect(OptOutlook2K, &QRadioButton::clicked, this, &FrmConversion::OptOutlook2K_Click);
   connect(OptOutlook2K3, &QRadioButton::clicked, this, &FrmConversion::OptOutlook2K3_Click);
   connect(OptExcel, &QRadioButton::clicked, this, &FrmConversion::OptExcel_Click);
@@ -223,13 +243,14 @@ void FrmConversion::CmdConversion_Click() {
   // it trims too.
   const std::string book = TrimBlanks((bookPath_ ? bookPath_() : QString()).toStdString());
   const std::string out = folder.toStdString();
+  const int codePage = CboCodePage->isVisible() ? CboCodePage->currentData().toInt() : 0;
   BarProgress progress(ProgBarSave);
   ExportResult result;
   if (OptOutlook2K3->isChecked() || OptOutlook2K->isChecked()) {
     result = ExportToOutlook(book, out, OptOutlook2K3->isChecked() ? OutlookFormat::Unicode : OutlookFormat::Ansi,
                              &progress);
   } else if (OptExcel->isChecked()) {
-    result = ExportToSpreadsheet(book, out, &progress, writerFactory_, replaceConsent_);
+    result = ExportToSpreadsheet(book, out, &progress, writerFactory_, replaceConsent_, codePage);
   } else if (QAbstractButton* chosen = options_->checkedButton()) {
     BookExportRequest request;
     request.bookPath = book;
@@ -240,6 +261,7 @@ void FrmConversion::CmdConversion_Click() {
                                                : BookFormat::Xlsx;
     request.replace = replaceConsent_;
     request.progress = &progress;
+    request.codePage = codePage;
     result = ExportBook(request);
   } else {
     return;
@@ -261,6 +283,12 @@ void FrmConversion::CmdConversion_Click() {
   dialogs::Current().ShowMessage(this, QString::fromStdString(result.message),
                                  QString::fromLatin1(kCompletionTitle), dialogs::MessageIcon::Information);
   hide();
+}
+
+void FrmConversion::showEvent(QShowEvent* event) {
+  const std::string book = TrimBlanks((bookPath_ ? bookPath_() : QString()).toStdString());
+  CboCodePage->setVisible(!book.empty() && HasEightBitTexts(book));
+  QDialog::showEvent(event);
 }
 
 void FrmConversion::closeEvent(QCloseEvent* event) {

@@ -11,6 +11,7 @@
 #include "SpreadsheetExport.h"
 
 class QButtonGroup;
+class QComboBox;
 class QFrame;
 class QLabel;
 class QProgressBar;
@@ -53,6 +54,8 @@ class FrmConversion : public QDialog {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // Offers the code page choice when the book's texts are 8-bit.
+  void showEvent(QShowEvent* event) override;
   void reject() override;
 
  private:
@@ -69,6 +72,9 @@ class FrmConversion : public QDialog {
   QProgressBar* ProgBarSave;
   QLabel* LblSaveProgress;
   QPushButton* CmdConversion;
+  // The code page of a book's 8-bit texts: guessed (0) unless chosen; shown
+  // only for such books. The workbook and whole-book exports take it.
+  QComboBox* CboCodePage;
   QButtonGroup* options_;
 
   BookPathSource bookPath_;

@@ -23,6 +23,7 @@ inline constexpr std::int16_t kStatusTooManyFiles = 67;
 inline constexpr std::int16_t kStatusPermissionDenied = 70;
 inline constexpr std::int16_t kStatusFileAccess = 75;
 inline constexpr std::int16_t kStatusPathNotFound = 76;
+inline constexpr std::int16_t kStatusReadOnly = 77;  // a file system mounted read-only
 
 // ValueType 2 and the attribute values the export uses.
 inline constexpr std::int32_t kValueText = 2;

@@ -9,6 +9,8 @@
 #include "platform/automation/AddressBookReader.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/os/Os.h"
+#include "platform/wab/WabBook.h"
+#include "platform/wab/WabReader.h"
 
 namespace exports {
 namespace {
@@ -91,6 +93,7 @@ std::string StatusText(std::int16_t status) {
     case kStatusFileExists: return "a file of that name appeared meanwhile and was left as it was";
     case kStatusNameTooLong: return "the file name is too long (a name holds at most 255 bytes)";
     case kStatusPathNotFound: return "the folder does not exist";
+    case kStatusReadOnly: return "the folder is on a file system mounted read-only";
     default: return "file system error " + std::to_string(status);
   }
 }
@@ -111,6 +114,37 @@ void ContactProgress::Advance() {
 
 namespace {
 
+// What the book holds that the workbook's columns have no place for:
+// e-mail addresses beyond the one of the Email column, the fields of no
+// column, the family and dates, and the groups. Counted on a second reading
+// of the real book; a stand-in reader's book is not counted.
+void CountLeftOut(const std::string& path, int codePage, LossReport& loss) {
+  using wab::Field;
+  static constexpr Field kInColumns[] = {
+      Field::GivenName,      Field::MiddleName,         Field::Surname,         Field::Company,
+      Field::Office,         Field::BusinessWeb,        Field::Department,      Field::BusinessStreet,
+      Field::BusinessCity,   Field::BusinessPostalCode, Field::BusinessState,   Field::BusinessCountry,
+      Field::BusinessPhone,  Field::BusinessFax,        Field::Mobile,          Field::HomeStreet,
+      Field::HomePhone,      Field::HomeFax,            Field::Notes};
+  wab::FieldSet columns{};
+  for (Field f : kInColumns) columns[static_cast<std::size_t>(f)] = true;
+  try {
+    const wab::WabFile file = wab::OpenBookFile(path);
+    wab::BookContacts book(file, wab::BookOptions{false, codePage});
+    wab::Contact c;
+    for (std::size_t i = 0; i < book.Count(); ++i) {
+      if (!book.ReadAt(i, c)) continue;
+      if (c.emails.size() > 1) loss.xlsEmailsLeftOut += static_cast<std::int64_t>(c.emails.size() - 1);
+      for (std::size_t f = 0; f < c.fields.size(); ++f) loss.xlsValuesLeftOut += !columns[f] && !c.fields[f].empty();
+      loss.xlsValuesLeftOut += static_cast<std::int64_t>(c.children.size()) + (c.gender != wab::Gender::Unspecified) +
+                               c.birthday.valid() + c.anniversary.valid();
+    }
+    loss.xlsGroupsLeftOut = static_cast<std::int64_t>(book.Outline().groups.size());
+  } catch (const std::exception&) {
+    // Read once already: a failure here only leaves the count out.
+  }
+}
+
 ExportResult Run(const std::string& bookPath, const std::string& folder,
                  const std::function<SheetWriter*()>& getWriter, ExportProgress* progress,
                  const ReplaceConsent& consent, int askedCodePage) {
@@ -123,9 +157,11 @@ ExportResult Run(const std::string& bookPath, const std::string& folder,
   // that cannot be read or does not fit the sheet leaves no file behind.
   std::shared_ptr<automation::AddressBookReader> reader;
   std::int32_t count = 0;
+  int codePageUsed = 0;
   try {
     const BookCodePage page = ChooseBookCodePage(bookPath, askedCodePage);
     result.loss.bookCodePage = page.line;
+    codePageUsed = page.codePage;
     reader = CreateBookReader(page.codePage);
     reader->Open(bookPath);
     count = reader->GetCount();
@@ -201,6 +237,7 @@ ExportResult Run(const std::string& bookPath, const std::string& folder,
     return FailedExport(result, "The address book " + bookPath + " could not be read: " + e.what());
   }
 
+  if (dynamic_cast<wab::WabReader*>(reader.get())) CountLeftOut(bookPath, codePageUsed, result.loss);
   result.completed = true;
   result.contacts = count;
   result.message = std::to_string(count) + " Contacts Successfully Saved to " + kCrLf +

@@ -344,6 +344,7 @@ TEST(SpreadsheetExportFailures, StatusTextsNameTheCause) {
   EXPECT_EQ(exports::StatusText(6), "a value does not fit its field in the file");
   EXPECT_EQ(exports::StatusText(52), "the file is not open");
   EXPECT_EQ(exports::StatusText(70), "permission denied");
+  EXPECT_EQ(exports::StatusText(77), "the folder is on a file system mounted read-only");
   EXPECT_EQ(exports::StatusText(999), "file system error 999");
 }
 
