@@ -52,13 +52,12 @@ int RunPstExport(const std::string& verb, const std::vector<std::string>& rawArg
   if (os::StderrIsTerminal()) request.progress = &progress;
   request.stop = &g_stop;
   request.codePage = args.codePage;
-  std::signal(SIGINT, OnStopSignal);
-  std::signal(SIGTERM, OnStopSignal);
+  // A signal ignored from the start (SIGINT of a background job) stays so.
+  for (const int signal : {SIGINT, SIGTERM})
+    if (std::signal(signal, OnStopSignal) == SIG_IGN) std::signal(signal, SIG_IGN);
 
   // Each export makes a new file of its own: --force has nothing to replace.
   const exports::OutlookExportResult result = exports::RunOutlookExport(request);
-  std::signal(SIGINT, SIG_DFL);
-  std::signal(SIGTERM, SIG_DFL);
   if (result.stopped) {
     std::fprintf(stderr, "\naddrivo-convert: %s\n", WithNewlines(result.message).c_str());
     std::fflush(stderr);
