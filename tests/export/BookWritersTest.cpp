@@ -307,60 +307,31 @@ TEST(Csv, QuotesNotesWithCommasQuotesAndLineBreaks) {
 }
 
 // Cells a spreadsheet would run are neutralised in both layouts and counted;
-// ordinary values, phone numbers among them, are written exactly as they are.
-TEST(Csv, FormulaCellsAreNeutralisedAndCountedInBothLayouts) {
-  const struct {
-    std::string company, expected;  // expected: the company's cell as written
-    int counted;
-  } rows[] = {
-      {"=HYPERLINK(\"http://attacker.example/\",\"Open\")", "\"'=HYPERLINK(\"\"http://attacker.example/\"\",\"\"Open\"\")\"", 1},
-      {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0", 1},
-      {"@SUM(1+1)", "'@SUM(1+1)", 1},
-      {"+1+cmd|' /C calc'!A0", "'+1+cmd|' /C calc'!A0", 1},
-      {"-2+3", "'-2+3", 1},
-      {"\tTab", "'\tTab", 1},
-      {"\rCR", "\"'\rCR\"", 1},
-      {"-", "'-", 1},
-      {"+1 555 0100", "+1 555 0100", 0},
-      {"-12.5", "-12.5", 0},
-      {"+49 (0)30-1234/5", "+49 (0)30-1234/5", 0},
-      {"Acme = Best", "Acme = Best", 0},
-      {"a@b.example", "a@b.example", 0},
-  };
+// ordinary values, phone numbers among them, are written exactly as they
+// are. A group's own fields have no column in either: counted.
+TEST(Csv, FormulaCellsAreNeutralisedAndGroupsFieldsCounted) {
+  const std::pair<std::string, std::string> rows[] = {  // the company, its cell as written ("" unchanged)
+      {"=HYPERLINK(\"http://a.example/\",\"Open\")", "\"'=HYPERLINK(\"\"http://a.example/\"\",\"\"Open\"\")\""},
+      {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"}, {"@SUM(1+1)", "'@SUM(1+1)"}, {"-2+3", "'-2+3"},
+      {"+1+cmd|' /C calc'!A0", "'+1+cmd|' /C calc'!A0"}, {"\tTab", "'\tTab"}, {"\rCR", "\"'\rCR\""}, {"-", "'-"},
+      {"+1 555 0100", ""}, {"-12.5", ""}, {"+49 (0)30-1234/5", ""}, {"Acme = Best", ""}, {"a@b.example", ""}};
   for (const auto layout : {CsvLayout::Outlook, CsvLayout::Google}) {
-    for (const auto& row : rows) {
+    for (const auto& [company, written] : rows) {
       wab::Book book;
-      wab::Contact c = Person(1);
-      c.displayName = "Ann";
-      c[Field::GivenName] = "Ann";
-      c[Field::Company] = row.company;
-      book.contacts.push_back(c);
+      book.contacts.push_back(Person(1));
+      book.contacts[0].displayName = book.contacts[0][Field::GivenName] = "Ann";
+      book.contacts[0][Field::Company] = company;
+      book.groups.push_back(wab::Group{});
+      book.groups[0][Field::HomePhone] = book.groups[0][Field::Notes] = "5";
+      book.groups[0].emails.push_back({"g@x", "SMTP", true});
       CsvWriter csv(book, layout);
       std::string out;
       csv.AppendContact(book.contacts[0], out);
-      EXPECT_NE(out.find("," + row.expected + ","), std::string::npos) << row.company << "\n" << out;
-      EXPECT_EQ(csv.losses().formulaCells, row.counted) << row.company;
+      csv.CountGroupLosses();
+      EXPECT_NE(out.find("," + (written.empty() ? company : written) + ","), std::string::npos) << company << out;
+      EXPECT_EQ(csv.losses().formulaCells, written.empty() ? 0 : 1) << company;
+      EXPECT_EQ(csv.losses().groupFields, 3);
     }
-  }
-  exports::LossReport loss;
-  loss.formulaCells = 1;
-  EXPECT_EQ(loss.Lines().at(0).rfind("1 cell began like a spreadsheet formula", 0), 0u);
-}
-
-// A group's own fields have no column in either CSV layout: counted.
-TEST(Csv, GroupsOwnFieldsAreCounted) {
-  wab::Book book;
-  wab::Group g;
-  g.id = 9;
-  g.displayName = "123";
-  g[Field::HomePhone] = "555";
-  g[Field::Notes] = "n";
-  g.emails.push_back({"g@x", "SMTP", true});
-  book.groups.push_back(g);
-  for (const auto layout : {CsvLayout::Outlook, CsvLayout::Google}) {
-    CsvWriter csv(book, layout);
-    csv.CountGroupLosses();
-    EXPECT_EQ(csv.losses().groupFields, 3);
   }
 }
 
