@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   clang libclang-rt-14-dev llvm
   # the program
-  qt6-base-dev libgl-dev libchm-dev fp-utils zlib1g-dev libdeflate-dev
+  qt6-base-dev libgl-dev libchm-dev fp-utils zlib1g-dev libdeflate-dev libuchardet-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-xlrd gnumeric python3-vobject python3-openpyxl abook

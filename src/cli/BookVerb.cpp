@@ -36,6 +36,10 @@ int RunBookExport(const std::string& verb, const std::vector<std::string>& args)
     const std::string& a = args[i];
     if (a == "--force") {
       force = true;
+    } else if (a == "--codepage") {
+      std::string why;
+      if (i + 1 == args.size()) return Usage(verb, "--codepage needs a code page number");
+      if (!ParseCodePage(args[++i], request.codePage, why)) return Usage(verb, why);
     } else if (verb == "vcard" && a == "--no-fold") {
       request.vcard.fold = false;
     } else if (verb == "vcard" && (a == "--version" || a.rfind("--version=", 0) == 0)) {
@@ -60,8 +64,8 @@ int RunBookExport(const std::string& verb, const std::vector<std::string>& args)
   }
   // An empty folder would put the file at the top of the file system.
   if (paths.size() != 2 || paths[0].empty() || paths[1].empty()) return Usage(verb, "needs BOOK.wab and OUTDIR");
-  if (!IsFolder(paths[1])) {
-    std::fprintf(stderr, "addrivo-convert: %s is not a folder\n", paths[1].c_str());
+  if (const std::string problem = FolderProblem(paths[1]); !problem.empty()) {
+    std::fprintf(stderr, "addrivo-convert: %s\n", problem.c_str());
     return 1;
   }
   request.bookPath = paths[0];

@@ -1,5 +1,8 @@
 // xls | pst-ansi | pst-unicode BOOK.wab OUTDIR: the dialog's exports without
 // the dialog, through the very same export functions.
+#include <cerrno>
+#include <charconv>
+#include <cstring>
 #include <cstdio>
 #include <string>
 
@@ -8,6 +11,7 @@
 #include "platform/os/Os.h"
 #include "export/PathNames.h"
 #include "export/SpreadsheetExport.h"
+#include "platform/codepage/CodePage.h"
 
 namespace cli {
 
@@ -17,12 +21,31 @@ std::string WithNewlines(std::string text) {
   return text;
 }
 
+bool ParseCodePage(const std::string& v, int& codePage, std::string& why) {
+  int cp = 0;
+  const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), cp);
+  if (ec != std::errc() || end != v.data() + v.size() || cp <= 0) {
+    why = "\"" + v + "\" is not a code page number";
+    return false;
+  }
+  if (!codepage::IsSupported(cp)) {
+    why = "code page " + v + " is not supported here";
+    return false;
+  }
+  codePage = cp;
+  return true;
+}
+
 bool ParseExportArguments(const std::vector<std::string>& raw, ExportArguments& out) {
   std::vector<std::string> positional;
   bool options = true;
-  for (const auto& a : raw) {
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    const std::string& a = raw[i];
+    std::string why;
     if (options && a == "--") options = false;
-    else if (options && a == "--force") out.force = true;
+    else if (options && a == "--codepage") {
+      if (++i == raw.size() || !ParseCodePage(raw[i], out.codePage, why)) return false;
+    } else if (options && a == "--force") out.force = true;
     else if (options && a.size() > 1 && a[0] == '-') return false;
     else positional.push_back(a);
   }
@@ -40,6 +63,17 @@ exports::ReplaceConsent ForceConsent(bool force) {
 bool IsFolder(const std::string& path) {
   os::FileInfo info;
   return os::StatPath(path, info) && info.directory;
+}
+
+std::string FolderProblem(const std::string& path) {
+  os::FileInfo info;
+  if (!os::StatPath(path, info)) {
+    if (errno == ENOTDIR) return path + " is not a folder: part of its path is a file";
+    if (errno == ENOENT) return "the folder " + path + " does not exist";
+    return "the folder " + path + " cannot be used: " + std::strerror(errno);
+  }
+  if (!info.directory) return path + " is a file, not a folder";
+  return {};
 }
 
 int ReportCompletion(const std::string& message, const exports::LossReport& loss) {
@@ -63,10 +97,14 @@ int RunXls(const std::vector<std::string>& rawArgs) {
     std::fprintf(stderr, "addrivo-convert: xls needs BOOK.wab and OUTDIR (a folder name)\n\n%s", UsageText());
     return 2;
   }
+  if (const std::string problem = FolderProblem(args.folder); !problem.empty()) {
+    std::fprintf(stderr, "addrivo-convert: %s\n", problem.c_str());
+    return 1;
+  }
   TerminalProgress terminal("Exporting contacts");
   exports::ExportProgress* progress = os::StderrIsTerminal() ? &terminal : nullptr;
   const auto result = exports::ExportToSpreadsheet(args.book, exports::WithTrailingSeparator(args.folder),
-                                                   progress, {}, ForceConsent(args.force));
+                                                   progress, {}, ForceConsent(args.force), args.codePage);
   if (!result.completed) {
     if (result.declined)
       std::fprintf(stderr, "addrivo-convert: %s already exists; nothing was written (--force replaces it)\n",

@@ -7,7 +7,9 @@
 #include "JsonText.h"
 #include "Verbs.h"
 #include "platform/codepage/CodePage.h"
+#include "platform/automation/Automation.h"
 #include "platform/wab/WabBook.h"
+#include "platform/wab/WabReader.h"
 
 namespace cli {
 namespace {
@@ -205,7 +207,16 @@ int RunListAll(const std::vector<std::string>& args) {
   };
   MemberNames names;
   std::size_t contacts = 0;
-  const wab::Book book = wab::LoadBook(path, options, [&](const wab::Book& sofar, const wab::Contact& c) {
+  // A book cut short while it is read fails as it does for every other verb,
+  // not as a book of damaged records.
+  const wab::WabFile file = wab::OpenBookFile(path);
+  const auto cutShort = [&] {
+    Flush(out);
+    std::fflush(stdout);
+    throw automation::AutomationError("Cannot read the address book \"" + path + "\": " + wab::kBookCutShort);
+  };
+  const wab::Book book = wab::ReadBook(file, options, [&](const wab::Book& sofar, const wab::Contact& c) {
+    if (!file.Intact()) cutShort();
     if (!foldersDone) folders(sofar);
     ++contacts;
     if (!c.groups.empty()) names.emplace(c.id, c.displayName);
@@ -213,6 +224,7 @@ int RunListAll(const std::vector<std::string>& args) {
     Card(out, sofar, c, false);
     endLine();
   });
+  if (!file.Intact()) cutShort();
   if (!foldersDone) folders(book);
   for (const auto& g : book.groups) {
     Head(out, "group", g.id, g.displayName);

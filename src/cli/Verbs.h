@@ -13,7 +13,12 @@ namespace cli {
 struct ExportArguments {
   std::string book, folder;
   bool force = false;  // replace an output file that exists
+  int codePage = 0;    // --codepage N: the book's 8-bit texts; 0 for the locale's
 };
+
+// The N of "--codepage N" when it names a code page this system converts;
+// else false with the reason in why.
+bool ParseCodePage(const std::string& text, int& codePage, std::string& why);
 
 // False for a usage error: not two names, an empty one, an unknown option.
 bool ParseExportArguments(const std::vector<std::string>& args, ExportArguments& out);
@@ -22,6 +27,9 @@ bool ParseExportArguments(const std::vector<std::string>& args, ExportArguments&
 exports::ReplaceConsent ForceConsent(bool force);
 // Whether a folder is there under the UTF-8 name.
 bool IsFolder(const std::string& path);
+// Why OUTDIR cannot take the output ("... does not exist", "... is a file,
+// not a folder"); empty when it is a folder.
+std::string FolderProblem(const std::string& path);
 
 // Prints a finished export's message on standard output and its loss lines
 // on standard error; 0 even when standard output fails (then with a

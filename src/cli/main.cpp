@@ -33,6 +33,8 @@ const char* UsageText() {
          "  xlsx [--force] BOOK.wab OUTDIR\n"
          "                              every field into an Excel workbook (book.xlsx)\n"
          "                              An existing output file is replaced only with --force.\n"
+         "                              Every export takes --codepage N: the code page of the\n"
+         "                              book's 8-bit texts (the locale's by default).\n"
          "  --help                      show this text\n"
          "\n"
          "Whatever could not travel (characters the code page lacks, values shortened,\n"

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "BookCodePage.h"
 #include "CsvWriter.h"
 #include "PathNames.h"
 #include "XlsxWriter.h"
@@ -58,7 +59,8 @@ class Buffered {
 // The book opened for reading a contact at a time; the file stays open
 // (mapped) while its contacts are read.
 struct OpenedBook {
-  explicit OpenedBook(const std::string& path) : file(wab::OpenBookFile(path)), contacts(file, {}) {}
+  OpenedBook(const std::string& path, int codePage)
+      : file(wab::OpenBookFile(path)), contacts(file, wab::BookOptions{false, codePage}) {}
   wab::WabFile file;
   wab::BookContacts contacts;
 };
@@ -71,8 +73,10 @@ std::string BookFileName(const std::string& bookPath, BookFormat format) {
 
 ExportResult ExportBook(const BookExportRequest& request) {
   ExportResult result;
-  const std::string book = TrimBlanks(request.bookPath);
-  result.outputPath = WithTrailingSeparator(request.folder) + BookFileName(book, request.format);
+  // The book is exactly the file named; blanks around it are only no part
+  // of the output's name.
+  const std::string& book = request.bookPath;
+  result.outputPath = WithTrailingSeparator(request.folder) + BookFileName(TrimBlanks(book), request.format);
   const auto unreadable = [&](const std::exception& e) {
     return FailedExport(result, "The address book " + book + " could not be read: " + e.what());
   };
@@ -83,10 +87,13 @@ ExportResult ExportBook(const BookExportRequest& request) {
   // contacts are then decoded one at a time as they are written, never all
   // held: the layouts keep only the facts they measured.
   std::unique_ptr<OpenedBook> opened;
+  std::string codePageLine;
   GoogleColumns googleColumns;
   std::unique_ptr<XlsxSheetPlan> sheetPlan;
   try {
-    opened = std::make_unique<OpenedBook>(book);
+    const BookCodePage page = ChooseBookCodePage(book, request.codePage);
+    codePageLine = page.line;
+    opened = std::make_unique<OpenedBook>(book, page.codePage);
     wab::Contact c;
     if (request.format == BookFormat::CsvGoogle) {
       for (std::size_t i = 0; i < opened->contacts.Count(); ++i)
@@ -216,6 +223,7 @@ ExportResult ExportBook(const BookExportRequest& request) {
   }
   losses.skippedRecords = static_cast<std::int64_t>(outline.skippedRecords);
   losses.skippedProperties = static_cast<std::int64_t>(outline.skippedProperties);
+  losses.bookCodePage = codePageLine;
   losses.AppendTo(result.message);
   return result;
 }

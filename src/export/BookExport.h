@@ -30,6 +30,8 @@ struct BookExportRequest {
   // the opened book (its mapping and outline) is left to the system at exit
   // instead of being given back piece by piece.
   bool keepBookUntilExit = false;
+  // The code page the book's 8-bit texts are read in; 0: the user's ANSI page.
+  int codePage = 0;
 };
 
 // The file's name for a book path and format: the book's name in lower case

@@ -23,18 +23,21 @@ std::string WithThousands(std::int64_t n) {
 
 std::vector<std::string> LossReport::Lines() const {
   std::vector<std::string> lines;
+  if (!bookCodePage.empty()) lines.push_back(bookCodePage);
   // "1 value was ..." or "3 values were ...".
   auto add = [&](std::int64_t n, const char* one, const char* many) {
     if (n > 0) lines.push_back(WithThousands(n) + " " + (n == 1 ? one : many));
   };
-  // The personal folders export words these alike for one and many.
-  auto addPlural = [&](std::int64_t n, const char* text) { add(n, text, text); };
-  addPlural(addressesBeyondThird, "e-mail addresses beyond the third of their contact were put into its notes");
-  addPlural(groupsNamedInNotes, "groups inside groups were named in their list's notes, not made members");
-  addPlural(groupsSplit, "groups were too large for one list and were split into several");
-  addPlural(membersLeftOut,
-            "group members were left out: entries no longer in the book, or addresses without one");
-  addPlural(membersNamedInNotes, "group members have no e-mail address and were named in their list's notes");
+  add(addressesBeyondThird, "e-mail address beyond the third of its contact was put into its notes",
+      "e-mail addresses beyond the third of their contact were put into its notes");
+  add(groupsNamedInNotes, "group inside a group was named in its list's notes, not made a member",
+      "groups inside groups were named in their list's notes, not made members");
+  add(groupsSplit, "group was too large for one list and was split into several",
+      "groups were too large for one list and were split into several");
+  add(membersLeftOut, "group member was left out: an entry no longer in the book, or an address without one",
+      "group members were left out: entries no longer in the book, or addresses without one");
+  add(membersNamedInNotes, "group member has no e-mail address and was named in its list's notes",
+      "group members have no e-mail address and were named in their list's notes");
 
   add(emailsInNotes, "e-mail address did not fit the layout's e-mail columns and was moved into the notes.",
       "e-mail addresses did not fit the layout's e-mail columns and were moved into the notes.");
@@ -47,6 +50,23 @@ std::vector<std::string> LossReport::Lines() const {
       "group members are bare e-mail addresses, which this format cannot list in a group; they were left out.");
   add(nestedGroups, "group listed inside another group has no place in this format and was left out of it.",
       "groups listed inside other groups have no place in this format and were left out of them.");
+  if (xlsEmailsLeftOut + xlsValuesLeftOut + xlsGroupsLeftOut > 0) {
+    auto counted = [](std::int64_t n, const char* one, const char* many) {
+      return WithThousands(n) + " " + (n == 1 ? one : many);
+    };
+    lines.push_back("The workbook's columns left out " +
+                    counted(xlsEmailsLeftOut, "further e-mail address", "further e-mail addresses") + ", " +
+                    counted(xlsValuesLeftOut, "other value", "other values") + " and " +
+                    counted(xlsGroupsLeftOut, "group", "groups") +
+                    " of the book; the .xlsx and vCard exports keep them.");
+  }
+  add(formulaCells,
+      "cell began like a spreadsheet formula (=, +, -, @, tab or carriage return) and was written with a leading "
+      "' so that no spreadsheet runs it; an importer sees the ' too.",
+      "cells began like a spreadsheet formula (=, +, -, @, tab or carriage return) and were written with a leading "
+      "' so that no spreadsheet runs them; an importer sees the ' too.");
+  add(groupFields, "field of a group (its address, phones, web page or notes) has no place in this format.",
+      "fields of groups (their addresses, phones, web pages or notes) have no place in this format.");
 
   if (lostCharacterValues > 0)
     lines.push_back(WithThousands(lostCharacterValues) + (lostCharacterValues == 1 ? " value had" : " values had") +

@@ -45,6 +45,8 @@ enum class OutputCheck { Write, Replace, Declined };
 OutputCheck CheckOutput(const std::string& path, const ReplaceConsent& consent);
 
 struct LossReport {
+  // How the book's 8-bit texts were read, when chosen or guessed (a line).
+  std::string bookCodePage;
   int codePage = 0;                        // of the 8-bit texts; 0 for none
   std::int64_t lostCharacterValues = 0;    // values with characters the page lacks
   std::int64_t shortenedValues = 0;        // values cut at shortenLimitBytes
@@ -58,6 +60,10 @@ struct LossReport {
   std::int64_t missingMembers = 0;   // group members naming records no longer in the book
   std::int64_t addressMembers = 0;   // group members that are bare addresses, with no place in the format
   std::int64_t nestedGroups = 0;     // groups listed inside groups, where the format has no such thing
+  // The designed workbook's: what its columns have no place for.
+  std::int64_t xlsEmailsLeftOut = 0, xlsValuesLeftOut = 0, xlsGroupsLeftOut = 0;
+  std::int64_t formulaCells = 0;     // CSV cells a spreadsheet would run, written with a leading '
+  std::int64_t groupFields = 0;      // groups' own fields (address, phones, notes ...) with no place
 
   // The personal folders export's groups and contacts.
   std::int64_t addressesBeyondThird = 0;  // e-mail addresses put into their contact's notes

@@ -178,6 +178,21 @@ void AppendCsvField(std::string& out, std::string_view value) {
   out += '"';
 }
 
+bool RunsAsFormula(std::string_view value) {
+  if (value.empty()) return false;
+  const char first = value[0];
+  if (first == '=' || first == '@' || first == '\t' || first == '\r') return true;
+  if (first != '+' && first != '-') return false;
+  // A signed number or a phone number ("+1 555 0100", "-12.5") holds
+  // nothing a spreadsheet could run: digits, blanks and ()-./ only.
+  bool digit = false;
+  for (char c : value.substr(1)) {
+    if (c >= '0' && c <= '9') digit = true;
+    else if (c != ' ' && c != '(' && c != ')' && c != '-' && c != '.' && c != '/') return true;
+  }
+  return !digit;
+}
+
 void GoogleColumns::Fit(const wab::Contact& c) {
   std::size_t filled = 0;
   for (const PhoneField& p : kPhoneFields) filled += !c[p.field].empty();
@@ -250,7 +265,14 @@ void CsvWriter::AppendContact(const wab::Contact& c, std::string& out) {
     GoogleRow(c);
   for (std::size_t i = 0; i < row_.size(); ++i) {
     if (i) out += ',';
-    AppendCsvField(out, row_[i]);
+    if (RunsAsFormula(row_[i])) {
+      // Neutralised as the CSV-injection guidance (OWASP) says: a leading
+      // apostrophe makes the cell text, in Excel and LibreOffice alike.
+      AppendCsvField(out, Own("'" + std::string(row_[i])));
+      ++losses_.formulaCells;
+    } else {
+      AppendCsvField(out, row_[i]);
+    }
   }
   out += "\r\n";
 }
@@ -402,6 +424,9 @@ void CsvWriter::GoogleRow(const wab::Contact& c) {
 
 void CsvWriter::CountGroupLosses() {
   for (const wab::Group& g : book_.groups) {
+    // A group is only a name in "Group Membership": its own fields have no column.
+    for (const auto& f : g.fields) losses_.groupFields += !f.empty();
+    losses_.groupFields += static_cast<std::int64_t>(g.emails.size());
     for (const wab::Member& m : g.members) {
       switch (m.kind) {
         case wab::Member::Kind::Record:

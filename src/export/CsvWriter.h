@@ -5,7 +5,9 @@
 //  - Google Contacts: numbered "E-mail N - Type"/"- Value" and
 //    "Phone N - ..." columns, groups in "Group Membership" joined by " ::: ".
 // Values are quoted per RFC 4180 when they hold a comma, a quote or a line
-// break; records end with CR LF. Whatever has no column (e-mail addresses
+// break; records end with CR LF. A value a spreadsheet would run as a
+// formula (RunsAsFormula) is written with a leading apostrophe, and counted:
+// importers then see the apostrophe too. Whatever has no column (e-mail addresses
 // beyond the slots, fields the layout lacks) goes into the notes, labelled,
 // and is counted. Plain C++, no Qt; never fails.
 #pragma once
@@ -67,6 +69,11 @@ class CsvWriter {
   std::deque<std::string> owned_;  // never moves its texts while the record is built
   LossReport losses_;
 };
+
+// Whether a spreadsheet opening the CSV file would evaluate the cell: it
+// begins with "=", "@", a tab or a carriage return, or with "+" or "-"
+// unless the rest is a number or a phone number (digits, blanks, "()-./").
+bool RunsAsFormula(std::string_view value);
 
 // Appends the value as one CSV field: in double quotes, quotes doubled, when
 // it holds a comma, a quote, CR or LF; as it is otherwise.

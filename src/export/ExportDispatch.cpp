@@ -59,7 +59,7 @@ ExportOutcome RunExport(const ExportRequest& request) {
           request.progress));
     case ExportFormat::Excel:
       return OutcomeOf(ExportToSpreadsheet(request.bookPath, WithTrailingSeparator(request.folder), request.progress,
-                                           request.sheetWriter, request.replace));
+                                           request.sheetWriter, request.replace, request.codePage));
     case ExportFormat::VCard:
     case ExportFormat::CsvOutlook:
     case ExportFormat::CsvGoogle:
@@ -72,6 +72,7 @@ ExportOutcome RunExport(const ExportRequest& request) {
       book.replace = request.replace;
       book.progress = request.progress;
       book.keepBookUntilExit = request.keepBookUntilExit;
+      book.codePage = request.codePage;
       return OutcomeOf(ExportBook(book));
     }
   }

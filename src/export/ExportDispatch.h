@@ -55,6 +55,7 @@ struct ExportRequest {
   ExportProgress* progress = nullptr;  // none: no progress shown
   SheetWriterFactory sheetWriter;      // Excel: the program's ExcelFile when empty
   VCardOptions vcard;                  // VCard
+  int codePage = 0;                    // of the book's 8-bit texts; 0: the locale's or a guess
   bool keepBookUntilExit = false;      // the book exports: see BookExportRequest
 };
 

@@ -1,7 +1,11 @@
 #include "export/OutlookExport.h"
 
 #include <array>
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <stdexcept>
 #include <ctime>
 #include <filesystem>
 #include <future>
@@ -14,6 +18,7 @@
 
 #include "platform/automation/AddressBookReader.h"
 #include "platform/automation/Outlook.h"
+#include "BookCodePage.h"
 #include "OutlookBook.h"
 #include "platform/codepage/CodePage.h"
 #include "PathNames.h"
@@ -36,19 +41,6 @@ std::string Format(const char* pattern, const std::tm& tm) {
   char buf[64];
   const std::size_t n = std::strftime(buf, sizeof buf, pattern, &tm);
   return std::string(buf, n);
-}
-
-// Drops the last n characters of UTF-8 text; a byte that is not part of a
-// character counts as one.
-void DropLastCharacters(std::string& s, int n) {
-  for (; n > 0 && !s.empty(); --n) {
-    std::size_t end = s.size() - 1;
-    std::size_t k = end;
-    while (k > 0 && end - k < 3 && (static_cast<unsigned char>(s[k]) & 0xC0) == 0x80) --k;
-    const unsigned char lead = static_cast<unsigned char>(s[k]);
-    const std::size_t len = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    s.resize(len == end - k + 1 ? k : end);
-  }
 }
 
 template <class T>
@@ -105,12 +97,11 @@ bool IsOlderOutlook(const std::string& version) {
 
 std::string OutlookOutputPath(const std::string& bookPath, const std::string& folder,
                               std::chrono::system_clock::time_point when) {
-  std::string name = ToLowerUtf8(bookPath);
-  static constexpr std::string_view kFrom = ".wab", kTo = ".pst";
-  for (std::size_t at = name.find(kFrom); at != std::string::npos; at = name.find(kFrom, at + kTo.size()))
-    name.replace(at, kFrom.size(), kTo);
-  DropLastCharacters(name, 4);
-  return WithTrailingSeparator(folder) + GetFileName(name + Format("-%d-%m-%Y-%H-%M-%S.pst", LocalTime(when)));
+  // Any other extension goes too: the date and ".pst" take its place.
+  std::string stem = OutputStem(bookPath);
+  if (const auto dot = stem.rfind('.'); !HasBookExtension(bookPath) && dot != std::string::npos && dot > 0)
+    stem.erase(dot);
+  return WithTrailingSeparator(folder) + stem + Format("-%d-%m-%Y-%H-%M-%S.pst", LocalTime(when));
 }
 
 std::string ContactsFolderName(std::chrono::system_clock::time_point when) {
@@ -120,31 +111,54 @@ std::string ContactsFolderName(std::chrono::system_clock::time_point when) {
 namespace {
 
 // After a failure: detaches the store this run attached and deletes the file
-// it created (the name was free when the run began), so that no empty store
-// stays behind in the folder or in the profile.
-void Undo(const std::shared_ptr<ao::Namespace>& attachedIn, const std::string& pstPath) {
+// it made (a name of its own), so that no store stays behind in the folder
+// or in the profile.
+void Undo(const std::shared_ptr<ao::Namespace>& attachedIn, const std::string& path) {
   if (attachedIn) {
     try {
       if (auto root = attachedIn->Folders()->GetLast()) attachedIn->RemoveStore(*root);
     } catch (...) {
-      // The file goes anyway; a profile line left names a missing file.
+      // The file goes anyway; a line left names a missing file, which the
+      // profile drops.
     }
   }
-  os::Remove(pstPath);
+  if (!path.empty()) os::Remove(path);
 }
 
-bool Exists(const std::string& path) { return os::Exists(path); }
+constexpr const char* kTempPrefix = ".addrivo-";
+constexpr const char* kTempSuffix = ".tmp";
 
-// The path itself when free, else the first of "-2", "-3", ... before ".pst"
-// that is: two exports in the same second each get a file of their own.
-std::string FreePath(const std::string& path) {
-  if (!Exists(path)) return path;
+// Where the store is written until it is complete: a hidden name of this
+// process, of the pattern all unfinished exports use, so that the next
+// export into the folder removes what a killed run left.
+std::string StagingPath(const std::string& finalPath) {
+  static std::atomic<unsigned> counter{0};
+  const auto sep = finalPath.find_last_of(os::kSeparators);
+  const std::string folder = sep == std::string::npos ? std::string() : finalPath.substr(0, sep + 1);
+  return folder + kTempPrefix + std::to_string(os::ProcessId()) + "-pst" + std::to_string(counter.fetch_add(1)) +
+         kTempSuffix;
+}
+
+// The finished store takes the first of the path, "-2", "-3", ... before
+// ".pst" that is free at that moment; the rename never replaces, so two
+// runs that chose the same name each keep a file of their own.
+int GiveFinalName(const std::string& staged, const std::string& path, std::string& taken) {
   const std::string stem = path.substr(0, path.size() - 4);
-  for (int n = 2;; ++n) {
-    std::string candidate = stem + "-" + std::to_string(n) + ".pst";
-    if (!Exists(candidate)) return candidate;
+  for (int n = 1; n < 10000; ++n) {
+    std::string candidate = n == 1 ? path : stem + "-" + std::to_string(n) + ".pst";
+    const int err = os::RenameNoReplace(staged, candidate);
+    if (err == 0) {
+      taken = std::move(candidate);
+      return 0;
+    }
+    if (err != EEXIST) return err;
   }
+  return EEXIST;
 }
+
+struct Stopped : std::runtime_error {
+  Stopped() : std::runtime_error("The export was stopped; nothing was saved.") {}
+};
 
 OutlookExportResult Failed(OutlookExportResult result, const std::string& message, const std::string& cause) {
   result.completed = false;
@@ -159,10 +173,15 @@ OutlookExportResult Failed(OutlookExportResult result, const std::string& messag
 OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
   const Clock now = request.now ? request.now : Clock([] { return std::chrono::system_clock::now(); });
   OutlookExportResult result;
-  // Blanks around the path are no part of the book's name.
-  result.pstPath = FreePath(OutlookOutputPath(TrimBlanks(request.bookPath), request.outputFolder, now()));
-  const std::string& pstPath = result.pstPath;
-  const std::string book = TrimBlanks(request.bookPath);
+  // Blanks around the path are no part of the output's name; the book is
+  // the file named.
+  const std::string finalPath = OutlookOutputPath(TrimBlanks(request.bookPath), request.outputFolder, now());
+  const std::string pstPath = StagingPath(finalPath);
+  result.pstPath = finalPath;
+  const std::string& book = request.bookPath;
+  const auto checkStop = [&] {
+    if (request.stop && request.stop->load()) throw Stopped();
+  };
 
   // Wider than 16 bits: books of 32,767 contacts and more export whole.
   std::int64_t privateCounter = 0;
@@ -180,7 +199,9 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
     return Failed(result, "The address book " + book + " could not be read: " + e.what(), e.what());
   };
   try {
-    reader = registry.Create<automation::AddressBookReader>(automation::kAddressBookReaderProgId);
+    const BookCodePage page = ChooseBookCodePage(book, request.codePage);
+    result.loss.bookCodePage = page.line;
+    reader = CreateBookReader(page.codePage);
     reader->Open(book);
     count = reader->GetCount();
     result.loss.skippedRecords = reader->SkippedRecords();
@@ -199,21 +220,29 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
     lost.emplace(result.loss.codePage);
   }
 
-  // What this run made, to undo on failure.
+  // What this run made, to undo on failure: the store attached, and the
+  // file under the temporary name, then under the final one.
   std::shared_ptr<ao::Namespace> attachedIn;
+  std::string made = pstPath;
+  {
+    const auto sep = finalPath.find_last_of(os::kSeparators);
+    os::RemoveStaleTemporaries(sep == std::string::npos ? std::string() : finalPath.substr(0, sep + 1), kTempPrefix,
+                               kTempSuffix);
+  }
   try {
+    checkStop();
     auto app = registry.Create<ao::Application>(ao::kOutlookProgId);
     auto mapi = app->GetNamespace("MAPI");
 
-    auto attach = [&] {
+    auto attach = [&](const std::string& path) {
       if (IsOlderOutlook(app->version()))
-        mapi->AddStore(pstPath);
+        mapi->AddStore(path);
       else
-        mapi->AddStoreEx(pstPath, StoreTypeCode(request.format));
+        mapi->AddStoreEx(path, StoreTypeCode(request.format));
       attachedIn = mapi;
     };
 
-    attach();
+    attach(pstPath);
     {
       // Renamed, then detached and attached again so Outlook shows the new name.
       auto root = Need(mapi->Folders()->GetLast(), "store folder");
@@ -221,7 +250,7 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
       mapi->RemoveStore(*root);
       attachedIn.reset();
     }
-    attach();
+    attach(pstPath);
 
     auto app2 = registry.Create<ao::Application>(ao::kOutlookProgId);
     auto mapi2 = app2->GetNamespace("MAPI");
@@ -234,7 +263,7 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
     try {
       wholeBook = outlining.get();
     } catch (const std::exception& e) {
-      Undo(attachedIn, pstPath);
+      Undo(attachedIn, made);
       return unreadable(e);
     }
     std::optional<OutlookFolderPlan> folders;
@@ -264,6 +293,7 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
       ahead.emplace(static_cast<std::size_t>(count),
                     ThroughReader(*reader, *wholeBook, std::vector<std::string>(kReadOrder.begin(), kReadOrder.end())));
     for (std::int32_t i = 0; i < count; ++i) {
+      checkStop();
       const wab::Contact* whole = nullptr;
       std::shared_ptr<ao::Folder> folder;
       if (ahead) {
@@ -300,19 +330,38 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
     // before the store is written.
     wholeBook.reset();
     reader.reset();
+    checkStop();
     Need(contacts->Folders()->GetLast(), "contacts folder")->MoveTo(*destination);
+    checkStop();
+    // Complete: detached under the temporary name, given its final name,
+    // and attached again under that name.
+    mapi2->RemoveStore(*destination);
+    attachedIn.reset();
+    std::string taken;
+    if (const int err = GiveFinalName(pstPath, finalPath, taken))
+      throw std::runtime_error("Cannot give the personal folders file its name " + finalPath + ": " +
+                               std::strerror(err));
+    made = taken;
+    result.pstPath = taken;
+    attach(taken);
     // Everything held goes with this scope: both applications and their
     // namespaces, the folders, the last item and the reader.
+  } catch (const Stopped& e) {
+    Undo(attachedIn, made);
+    result = Failed(result, e.what(), e.what());
+    result.stopped = true;
+    return result;
   } catch (const std::exception& e) {
-    Undo(attachedIn, pstPath);
+    Undo(attachedIn, made);
     return Failed(result, std::string(kOutlookExportFailed) + "\r\n" + e.what(), e.what());
   } catch (...) {
-    Undo(attachedIn, pstPath);
+    Undo(attachedIn, made);
     return Failed(result, kOutlookExportFailed, "an unknown failure");
   }
 
   result.completed = true;
-  result.message = std::to_string(result.saved) + " Contacts Successfully Saved to Outlook\r\nFileName: " + pstPath;
+  result.message =
+      std::to_string(result.saved) + " Contacts Successfully Saved to Outlook\r\nFileName: " + result.pstPath;
   result.message += OutlookBookSavedLine(bookOutcome);
   // The groups' losses join the others: in the message and, from the
   // command line, on standard error.

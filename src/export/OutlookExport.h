@@ -6,6 +6,7 @@
 // addrivo-convert both run it.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -43,10 +44,15 @@ struct OutlookExportRequest {
   ExportProgress* progress = nullptr;        // none: no progress shown
   std::int64_t* progressCounter = nullptr;   // the program's ProgressCounter; a private one when null
   Clock now;                                 // the system clock when empty
+  // Set (by a signal handler) to stop the run: it then ends as a failure
+  // that leaves nothing behind. Checked between contacts.
+  const std::atomic<bool>* stop = nullptr;
+  int codePage = 0;  // of the book's 8-bit texts; 0: the locale's or a guess
 };
 
 struct OutlookExportResult {
   bool completed = false;
+  bool stopped = false;  // ended by request.stop
   std::int32_t saved = 0;
   std::string pstPath;
   std::string message;  // what to show: the completion text or kOutlookExportFailed
@@ -56,8 +62,8 @@ struct OutlookExportResult {
 };
 
 // The new file's path (a free one is chosen by the export: "-2", "-3" ...
-// before ".pst" when two exports fall in the same second): the book's name in lower case with ".wab" made ".pst"
-// and its last four characters dropped, then "-dd-mm-yyyy-hh-mm-ss.pst" of
+// before ".pst" when two exports fall in the same second): the book's name
+// without its extension (OutputStem), then "-dd-mm-yyyy-hh-mm-ss.pst" of
 // `when` in local time, in `folder`.
 std::string OutlookOutputPath(const std::string& bookPath, const std::string& folder,
                               std::chrono::system_clock::time_point when);
@@ -68,8 +74,11 @@ std::string ContactsFolderName(std::chrono::system_clock::time_point when);
 // Runs the whole export. Never throws: any failure of Outlook or the reader
 // ends the run, releases every object and comes back as the failure text,
 // which names the cause. The book is opened and counted before Outlook is
-// asked for a store; after a later failure the store this run attached is
-// detached and its file deleted.
+// asked for a store. The store is written under a hidden temporary name of
+// this run's own and takes its final name (a free one: never a file another
+// run has taken meanwhile) and its place in the profile only when complete;
+// after a failure or a stop this run's temporary is detached and deleted,
+// and nothing else is touched.
 OutlookExportResult RunOutlookExport(const OutlookExportRequest& request);
 
 // The export as the conversion dialog runs it: RunOutlookExport, unless a

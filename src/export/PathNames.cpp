@@ -35,13 +35,20 @@ std::string ToLowerUtf8(const std::string& text) {
   return out;
 }
 
-std::string ExportFileName(const std::string& bookPath, std::string_view extension) {
+bool HasBookExtension(const std::string& bookPath) {
+  const std::string name = GetFileName(ToLowerUtf8(bookPath));
+  return name.size() >= 4 && name.compare(name.size() - 4, 4, ".wab") == 0;
+}
+
+std::string OutputStem(const std::string& bookPath) {
   std::string name = GetFileName(ToLowerUtf8(bookPath));
-  static constexpr std::string_view kFrom = ".wab";
-  if (name.find(kFrom) == std::string::npos) return name + std::string(extension);
-  for (std::size_t at = name.find(kFrom); at != std::string::npos; at = name.find(kFrom, at + extension.size()))
-    name.replace(at, kFrom.size(), extension);
-  return name;
+  if (HasBookExtension(name)) name.resize(name.size() - 4);
+  name.erase(0, name.find_first_not_of('.'));
+  return name.empty() ? std::string("contacts") : name;
+}
+
+std::string ExportFileName(const std::string& bookPath, std::string_view extension) {
+  return OutputStem(bookPath) + std::string(extension);
 }
 
 std::string SpreadsheetFileName(const std::string& bookPath) { return ExportFileName(bookPath, ".xls"); }

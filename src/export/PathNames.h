@@ -19,9 +19,18 @@ std::string WithTrailingSeparator(const std::string& folder);
 // stay as they are.
 std::string ToLowerUtf8(const std::string& text);
 
-// The workbook's file name for an address book path: the book's name in
-// lower case with every ".wab" turned into ".xls"; a name without ".wab"
-// gets ".xls" added, so the output can never be the book itself.
+// The name every output file is made from: the book's file name in lower
+// case without its ".wab" extension (only the last one, only of the file
+// name: folders' names count for nothing). Leading dots go, so the output
+// is never a hidden file, and a name left empty (".wab") becomes "contacts".
+std::string OutputStem(const std::string& bookPath);
+
+// Whether the book's file name ends with ".wab", in any case.
+bool HasBookExtension(const std::string& bookPath);
+
+// The workbook's file name for an address book path: OutputStem with
+// ".xls"; a name without ".wab" keeps its own extension before it, so the
+// output can never be the book itself.
 std::string SpreadsheetFileName(const std::string& bookPath);
 
 // The same with any extension (".vcf", ".csv", ".xlsx").

@@ -24,6 +24,7 @@ inline constexpr std::int16_t kStatusTooManyFiles = status::kTooManyFiles;
 inline constexpr std::int16_t kStatusPermissionDenied = status::kPermissionDenied;
 inline constexpr std::int16_t kStatusFileAccess = status::kPathFileAccess;
 inline constexpr std::int16_t kStatusPathNotFound = status::kPathNotFound;
+inline constexpr std::int16_t kStatusReadOnly = status::kReadOnly;
 
 // ValueType 2 and the attribute values the export uses.
 inline constexpr std::int32_t kValueText = 2;

@@ -4,9 +4,13 @@
 #include <cmath>
 #include <exception>
 
+#include "BookCodePage.h"
 #include "PathNames.h"
 #include "platform/automation/AddressBookReader.h"
 #include "platform/codepage/CodePage.h"
+#include "platform/os/Os.h"
+#include "platform/wab/WabBook.h"
+#include "platform/wab/WabReader.h"
 
 namespace exports {
 namespace {
@@ -86,34 +90,72 @@ void ContactProgress::Advance() {
 
 namespace {
 
+// What the book holds that the workbook's columns have no place for:
+// e-mail addresses beyond the one of the Email column, the fields of no
+// column, the family and dates, and the groups. Counted on a second reading
+// of the real book; a stand-in reader's book is not counted.
+void CountLeftOut(const std::string& path, int codePage, LossReport& loss) {
+  using wab::Field;
+  static constexpr Field kInColumns[] = {
+      Field::GivenName,      Field::MiddleName,         Field::Surname,         Field::Company,
+      Field::Office,         Field::BusinessWeb,        Field::Department,      Field::BusinessStreet,
+      Field::BusinessCity,   Field::BusinessPostalCode, Field::BusinessState,   Field::BusinessCountry,
+      Field::BusinessPhone,  Field::BusinessFax,        Field::Mobile,          Field::HomeStreet,
+      Field::HomePhone,      Field::HomeFax,            Field::Notes};
+  wab::FieldSet columns{};
+  for (Field f : kInColumns) columns[static_cast<std::size_t>(f)] = true;
+  try {
+    const wab::WabFile file = wab::OpenBookFile(path);
+    wab::BookContacts book(file, wab::BookOptions{false, codePage});
+    wab::Contact c;
+    for (std::size_t i = 0; i < book.Count(); ++i) {
+      if (!book.ReadAt(i, c)) continue;
+      if (c.emails.size() > 1) loss.xlsEmailsLeftOut += static_cast<std::int64_t>(c.emails.size() - 1);
+      for (std::size_t f = 0; f < c.fields.size(); ++f) loss.xlsValuesLeftOut += !columns[f] && !c.fields[f].empty();
+      loss.xlsValuesLeftOut += static_cast<std::int64_t>(c.children.size()) + (c.gender != wab::Gender::Unspecified) +
+                               c.birthday.valid() + c.anniversary.valid();
+    }
+    loss.xlsGroupsLeftOut = static_cast<std::int64_t>(book.Outline().groups.size());
+  } catch (const std::exception&) {
+    // Read once already: a failure here only leaves the count out.
+  }
+}
+
 ExportResult Run(const std::string& bookPath, const std::string& folder,
                  const std::function<SheetWriter*()>& getWriter, ExportProgress* progress,
-                 const ReplaceConsent& consent) {
+                 const ReplaceConsent& consent, int askedCodePage) {
   ExportResult result;
-  // Blanks around the path are no part of the book's name.
+  // Blanks around the path are no part of the output's name; the book read
+  // is exactly the file named.
   result.outputPath = folder + SpreadsheetFileName(TrimBlanks(bookPath));
 
   // The book is opened and counted before anything is written, so a book
   // that cannot be read or does not fit the sheet leaves no file behind.
   std::shared_ptr<automation::AddressBookReader> reader;
   std::int32_t count = 0;
+  int codePageUsed = 0;
   try {
-    reader = automation::Registry::Instance().Create<automation::AddressBookReader>(
-        automation::kAddressBookReaderProgId);
-    reader->Open(TrimBlanks(bookPath));
+    const BookCodePage page = ChooseBookCodePage(bookPath, askedCodePage);
+    result.loss.bookCodePage = page.line;
+    codePageUsed = page.codePage;
+    reader = CreateBookReader(page.codePage);
+    reader->Open(bookPath);
     count = reader->GetCount();
     result.loss.skippedRecords = reader->SkippedRecords();
   } catch (const std::exception& e) {
-    return FailedExport(result, "The address book " + TrimBlanks(bookPath) + " could not be read: " + e.what());
+    return FailedExport(result, "The address book " + bookPath + " could not be read: " + e.what());
   }
   if (count < 0)
-    return FailedExport(result, "The address book " + TrimBlanks(bookPath) + " reported no valid number of contacts.");
+    return FailedExport(result, "The address book " + bookPath + " reported no valid number of contacts.");
   if (count > kMaxSpreadsheetContacts)
     return FailedExport(result, "The address book holds " + WithThousands(count) +
                                " contacts; a sheet holds at most " +
                                WithThousands(kMaxSpreadsheetContacts) +
                                " below its heading row. Nothing was written.");
 
+  // Named as what it is, not as a file to replace or one that cannot be written.
+  if (os::FileInfo st; os::StatPath(result.outputPath, st) && st.directory)
+    return FailedExport(result, result.outputPath + " is a folder.");
   SheetWriter* const writerPtr = getWriter();
   if (!writerPtr) return FailedExport(result, "This build has no spreadsheet writer.");
   SheetWriter& writer = *writerPtr;
@@ -168,9 +210,10 @@ ExportResult Run(const std::string& bookPath, const std::string& folder,
     return FailedExport(result, "Writing the file failed: " + StatusText(f.status) + ".");
   } catch (const std::exception& e) {
     if (created) writer.Abandon();
-    return FailedExport(result, "The address book " + TrimBlanks(bookPath) + " could not be read: " + e.what());
+    return FailedExport(result, "The address book " + bookPath + " could not be read: " + e.what());
   }
 
+  if (dynamic_cast<wab::WabReader*>(reader.get())) CountLeftOut(bookPath, codePageUsed, result.loss);
   result.completed = true;
   result.contacts = count;
   result.message = std::to_string(count) + " Contacts Successfully Saved to " + kCrLf +
@@ -189,13 +232,13 @@ ExportResult Run(const std::string& bookPath, const std::string& folder,
 
 ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string& folder,
                                  SheetWriter& writer, ExportProgress* progress,
-                                 const ReplaceConsent& consent) {
-  return Run(bookPath, folder, [&] { return &writer; }, progress, consent);
+                                 const ReplaceConsent& consent, int codePage) {
+  return Run(bookPath, folder, [&] { return &writer; }, progress, consent, codePage);
 }
 
 ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string& folder,
                                  ExportProgress* progress, const SheetWriterFactory& factory,
-                                 const ReplaceConsent& consent) {
+                                 const ReplaceConsent& consent, int codePage) {
   std::unique_ptr<SheetWriter> writer;
   return Run(bookPath, folder,
              [&] {
@@ -203,7 +246,7 @@ ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string&
                if (make) writer = make();
                return writer.get();
              },
-             progress, consent);
+             progress, consent, codePage);
 }
 
 }  // namespace exports

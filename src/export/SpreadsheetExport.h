@@ -33,14 +33,16 @@ SheetWriterFactory DefaultSheetWriterFactory();
 // the writer: the result says what went wrong, and no output file is left.
 // A workbook of that name is replaced only when consent agrees; otherwise
 // the result is not completed, declined, and nothing is written.
+// codePage: of the book's 8-bit texts; 0 for the locale's or a guess
+// (ChooseBookCodePage).
 ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string& folder,
                                  SheetWriter& writer, ExportProgress* progress = nullptr,
-                                 const ReplaceConsent& consent = {});
+                                 const ReplaceConsent& consent = {}, int codePage = 0);
 
 // The same with a new writer from the factory (the default one when empty).
 ExportResult ExportToSpreadsheet(const std::string& bookPath, const std::string& folder,
                                  ExportProgress* progress = nullptr,
                                  const SheetWriterFactory& factory = {},
-                                 const ReplaceConsent& consent = {});
+                                 const ReplaceConsent& consent = {}, int codePage = 0);
 
 }  // namespace exports

@@ -1,5 +1,11 @@
 #include "XlsxWriter.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
 #include <xlsxwriter.h>
 
 #include <algorithm>
@@ -77,6 +83,21 @@ constexpr Named kOtherFields[] = {
     {"Personal Web Page", Field::PersonalWeb},
     {"Spouse", Field::Spouse},
 };
+
+// A group's own fields, one "Heading: value" a line, for the Groups sheet.
+std::string GroupDetails(const wab::Group& g) {
+  std::string out;
+  auto put = [&](const std::string& heading, const std::string& value) {
+    if (value.empty()) return;
+    if (!out.empty()) out += '\n';
+    out += heading + ": " + UnixLineBreaks(value);
+  };
+  for (const Named& n : kDesignedBeforeEmail) put(n.heading, g[n.field]);
+  for (const Named& n : kDesignedAfterEmail) put(n.heading, g[n.field]);
+  for (const Named& n : kOtherFields) put(n.heading, g[n.field]);
+  for (const wab::EmailAddress& e : g.emails) put("E-mail", e.address);
+  return out;
+}
 
 // The columns for this many e-mail columns, with "Deleted" when the book
 // holds recovered contacts.
@@ -357,12 +378,16 @@ void WriteXlsx(wab::BookContacts& book, const XlsxSheetPlan& plan, const std::st
   // Groups: one row per member; a group without members gets a row of its own.
   Check(worksheet_set_column(groupsSheet, 0, 1, 30, nullptr));
   Check(worksheet_set_column(groupsSheet, 2, 2, 36, nullptr));
-  const char* groupHeadings[] = {"Group", "Member", "Member's E-mail"};
-  for (lxw_col_t i = 0; i < 3; ++i) Check(worksheet_write_string(groupsSheet, 0, i, groupHeadings[i], bold));
+  Check(worksheet_set_column(groupsSheet, 3, 3, 40, nullptr));
+  const char* groupHeadings[] = {"Group", "Member", "Member's E-mail", "Group's Details"};
+  for (lxw_col_t i = 0; i < 4; ++i) Check(worksheet_write_string(groupsSheet, 0, i, groupHeadings[i], bold));
   worksheet_freeze_panes(groupsSheet, 1, 0);
   row = 1;
   for (const wab::Group& g : measured.outline.groups) {
     const std::string name = FormattedName(g);
+    // The group's own fields (address, phones, notes ...) beside its first row.
+    std::string details = GroupDetails(g);
+    FitCell(details, losses);
     bool any = false;
     for (const wab::Member& m : g.members) {
       std::string member, email;
@@ -385,17 +410,38 @@ void WriteXlsx(wab::BookContacts& book, const XlsxSheetPlan& plan, const std::st
           break;
       }
       Check(worksheet_write_string(groupsSheet, row, 0, name.c_str(), nullptr));
+      if (!any && !details.empty()) Check(worksheet_write_string(groupsSheet, row, 3, details.c_str(), wrap));
       if (!member.empty()) Check(worksheet_write_string(groupsSheet, row, 1, member.c_str(), nullptr));
       if (!email.empty()) Check(worksheet_write_string(groupsSheet, row, 2, email.c_str(), nullptr));
       ++row;
       any = true;
     }
-    if (!any) Check(worksheet_write_string(groupsSheet, row++, 0, name.c_str(), nullptr));
+    if (!any) {
+      if (!details.empty()) Check(worksheet_write_string(groupsSheet, row, 3, details.c_str(), wrap));
+      Check(worksheet_write_string(groupsSheet, row++, 0, name.c_str(), nullptr));
+    }
     progress.Advance();
   }
 
   closer.wb = nullptr;
-  Check(workbook_close(wb));
+  // The library prints its own failures ("[ERROR][...packager.c:...]") on
+  // standard error while it packs the file; the cause is told in our words
+  // instead, from the error and errno.
+  std::fflush(stderr);
+  const int saved = ::dup(STDERR_FILENO);
+  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (saved >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
+  errno = 0;
+  const lxw_error closed = workbook_close(wb);
+  const int err = errno;
+  if (saved >= 0 && null >= 0) ::dup2(saved, STDERR_FILENO);
+  if (null >= 0) ::close(null);
+  if (saved >= 0) ::close(saved);
+  if (closed == LXW_NO_ERROR) return;
+  if (err == ENOSPC || err == EDQUOT) throw XlsxError("the disk is full");
+  if (err == EROFS) throw XlsxError("the folder is on a file system mounted read-only");
+  if (err == EACCES || err == EPERM) throw XlsxError("permission denied");
+  throw XlsxError(lxw_strerror(closed));
 }
 
 }  // namespace exports

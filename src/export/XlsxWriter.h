@@ -4,7 +4,8 @@
 // far as their fields exist; e-mail addresses as "E-mail 1", "E-mail 2", ...,
 // the default one first), one row per contact, a bold frozen heading row
 // with an autofilter and widths that fit the values; and a sheet "Groups"
-// (group, member, member's e-mail). All text Unicode; dates are date cells.
+// (group, member, member's e-mail, and on its first row the group's own
+// fields, "Heading: value" a line). All text Unicode; dates are date cells.
 // Plain C++, no Qt.
 #pragma once
 

@@ -6,6 +6,7 @@
 #include "platform/dialogs/BrowseForFolder.h"
 #include "export/OutlookExport.h"
 #include "export/PathNames.h"
+#include "platform/os/Text.h"
 
 namespace forms {
 namespace {
@@ -111,7 +112,9 @@ void FrmConversion::CmdConversion_Click() {
   if (!option) return;
 
   request.format = option->format;
-  request.bookPath = bookPath_ ? bookPath_() : std::string();
+  // The book the main window opened: its file box's text without the blanks
+  // it trims too (the exports read exactly the path they are given).
+  request.bookPath = text::TrimSpaces(bookPath_ ? bookPath_() : std::string());
   request.sheetWriter = sheetWriter_;
   request.replace = replace_ ? replace_ : [this](const std::string& path) {
     return dialogs::Current().AskYesNo(view_.Owner(), exports::ReplaceQuestion(path), exports::kFailureTitle);

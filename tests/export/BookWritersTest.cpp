@@ -306,6 +306,35 @@ TEST(Csv, QuotesNotesWithCommasQuotesAndLineBreaks) {
   }
 }
 
+// Cells a spreadsheet would run are neutralised in both layouts and counted;
+// ordinary values, phone numbers among them, are written exactly as they
+// are. A group's own fields have no column in either: counted.
+TEST(Csv, FormulaCellsAreNeutralisedAndGroupsFieldsCounted) {
+  const std::pair<std::string, std::string> rows[] = {  // the company, its cell as written ("" unchanged)
+      {"=HYPERLINK(\"http://a.example/\",\"Open\")", "\"'=HYPERLINK(\"\"http://a.example/\"\",\"\"Open\"\")\""},
+      {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"}, {"@SUM(1+1)", "'@SUM(1+1)"}, {"-2+3", "'-2+3"},
+      {"+1+cmd|' /C calc'!A0", "'+1+cmd|' /C calc'!A0"}, {"\tTab", "'\tTab"}, {"\rCR", "\"'\rCR\""}, {"-", "'-"},
+      {"+1 555 0100", ""}, {"-12.5", ""}, {"+49 (0)30-1234/5", ""}, {"Acme = Best", ""}, {"a@b.example", ""}};
+  for (const auto layout : {CsvLayout::Outlook, CsvLayout::Google}) {
+    for (const auto& [company, written] : rows) {
+      wab::Book book;
+      book.contacts.push_back(Person(1));
+      book.contacts[0].displayName = book.contacts[0][Field::GivenName] = "Ann";
+      book.contacts[0][Field::Company] = company;
+      book.groups.push_back(wab::Group{});
+      book.groups[0][Field::HomePhone] = book.groups[0][Field::Notes] = "5";
+      book.groups[0].emails.push_back({"g@x", "SMTP", true});
+      CsvWriter csv(book, layout);
+      std::string out;
+      csv.AppendContact(book.contacts[0], out);
+      csv.CountGroupLosses();
+      EXPECT_NE(out.find("," + (written.empty() ? company : written) + ","), std::string::npos) << company << out;
+      EXPECT_EQ(csv.losses().formulaCells, written.empty() ? 0 : 1) << company;
+      EXPECT_EQ(csv.losses().groupFields, 3);
+    }
+  }
+}
+
 TEST(Csv, OutlookGoldenWithAddressesBeyondThreeSlotsInTheNotes) {
   wab::Book book;
   wab::Contact c = Person(3);
@@ -551,7 +580,7 @@ TEST(BookOutput, LossesOfEveryExportAreWordedInOnePlace) {
   EXPECT_FALSE(loss.empty());
   EXPECT_EQ(loss.Lines(),
             (std::vector<std::string>{
-                "1 group members were left out: entries no longer in the book, or addresses without one",
+                "1 group member was left out: an entry no longer in the book, or an address without one",
                 "2 values were longer than the format holds and were shortened.",
                 "1 property of a kind no export reads was left out."}));
 }

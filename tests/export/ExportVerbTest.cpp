@@ -2,6 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstring>
 
 #include <filesystem>
 #include <functional>
@@ -114,14 +120,41 @@ const ExitCase kExitCases[] = {
     {"AnUnwritableProfileLeavesNoStore",
      [](const fs::path& d) { fs::create_directories(d / "config" / "addrivo" / "outlook-profile"); },
      "pst-ansi BOOK DIR", 1, "outlook-profile", [](const fs::path& d, const std::string&) { EXPECT_EQ(Count(d, ".pst"), 0u); }},
-    {"BlanksAfterThePathStayOutOfTheName", nullptr, "xls 'RAWBOOK  ' DIR", 0, "",
+    {"BlanksAfterThePathStayOutOfTheName",
+     [](const fs::path& d) { fs::copy_file(d / "book.wab", d / "book.wab  "); }, "xls 'RAWBOOK  ' DIR", 0, "",
      [](const fs::path& d, const std::string&) { EXPECT_TRUE(fs::exists(d / "book.xls")); }},
+    // The book is the file named, never another one that differs by blanks.
+    {"TheBookIsThePathAsGiven", nullptr, "xls 'RAWBOOK ' DIR", 1, "could not be read",
+     [](const fs::path& d, const std::string&) { EXPECT_FALSE(fs::exists(d / "book.xls")); }},
+    {"TheBookIsThePathAsGivenForTheBookExports", nullptr, "csv-outlook 'RAWBOOK ' DIR", 1, "could not be read",
+     [](const fs::path& d, const std::string&) { EXPECT_FALSE(fs::exists(d / "book.csv")); }},
+    {"ADeletedStoreDoesNotBlockTheNext", nullptr,
+     "pst-unicode BOOK DIR >/dev/null && rm DIR/*.pst && $TOOL pst-unicode BOOK DIR", 0, "",
+     [](const fs::path& d, const std::string&) { EXPECT_EQ(Count(d, ".pst"), 1u); }},
+    {"AFailedStoreLeavesNoTemporaryAndNoLine",
+     [](const fs::path& d) { fs::create_directories(d / "config" / "addrivo" / "outlook-profile"); },
+     "pst-unicode BOOK DIR", 1, "outlook-profile",
+     [](const fs::path& d, const std::string&) { EXPECT_EQ(Count(d, ".tmp"), 0u); }},
+    {"AnOutdirThatIsAFileIsSaidToBe", [](const fs::path& d) { testsupport::WriteFile(d / "f", ""); },
+     "xls BOOK DIR/f", 1, "is a file, not a folder", nullptr},
+    {"AFolderAtTheOutputNameIsSaidToBe", [](const fs::path& d) { fs::create_directory(d / "book.xls"); },
+     "xls --force BOOK DIR", 1, "book.xls is a folder", nullptr},
+    // The book is cut short while list --all writes it into a pipe that is
+    // not read: the same failure as every other verb gives.
+    {"ListAllOfABookCutShortFails",
+     [](const fs::path& d) { testsupport::WriteGeneratedBook(d / "book.wab", 20000); },
+     "--help >/dev/null; ($TOOL list --all BOOK; echo $? >DIR/rc) | (head -c 1 >/dev/null; truncate -s 4096 BOOK; "
+     "cat >/dev/null); exit $(cat DIR/rc)",
+     1, "the file was cut short while it was being read", nullptr},
+    {"ABookNameWithoutExtensionGivesAStoreName", [](const fs::path& d) { fs::copy_file(d / "book.wab", d / "ab"); },
+     "pst-ansi DIR/ab DIR", 0, "",
+     [](const fs::path&, const std::string& out) { EXPECT_NE(out.find("/ab-"), std::string::npos) << out; }},
     {"ALongBookNameStillExports",
      [](const fs::path& d) { fs::copy_file(d / "book.wab", d / (std::string(240, 'n') + ".wab")); },
      std::string("xls DIR/") + std::string(240, 'n') + ".wab DIR", 0, "",
      [](const fs::path& d, const std::string&) { EXPECT_TRUE(fs::exists(d / (std::string(240, 'n') + ".xls"))); }},
     {"ANameTooLongIsSaidToBe",
-     // A book name without ".wab" gets ".xls" added: 253 + 4 bytes.
+     // A book name without ".wab" keeps it and gets ".xls" added: 253 + 4 bytes.
      [](const fs::path& d) { fs::copy_file(d / "book.wab", d / std::string(253, 'n')); },
      std::string("xls DIR/") + std::string(253, 'n') + " DIR", 1, "the file name is too long", nullptr},
     {"DamagedRecordsAreNamedByTheWorkbookExport", DamagedBook, "xls BOOK DIR", 0,
@@ -167,6 +200,149 @@ TEST_P(ExportVerbExit, StatusMessageAndFiles) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, ExportVerbExit, ::testing::ValuesIn(kExitCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+
+
+// --- runs that collide or stop ------------------------------------------------
+
+std::size_t ProfileLines(const fs::path& dir) {  // the heading aside
+  const std::string text = testsupport::ReadFile(dir / "config" / "addrivo" / "outlook-profile");
+  return text.empty() ? 0 : static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) - 1;
+}
+
+// Two books of one file name, from two folders, exported together into one
+// folder: each run keeps a file of its own holding its own book.
+TEST(PstRuns, TwoAtOnceIntoOneFolderEachKeepTheirOwnStore) {
+  testsupport::TempDir dir;
+  for (const char* sub : {"a", "b", "out"}) fs::create_directories(dir / sub);
+  testsupport::WriteGeneratedBook(dir / "a" / "book.wab", 3);
+  testsupport::WriteGeneratedBook(dir / "b" / "book.wab", 400);
+  auto run = [&](const std::string& w) {
+    return "(" + Tool() + " pst-unicode " + ShellQuote((dir / w / "book.wab").string()) + " " +
+           ShellQuote((dir / "out").string()) + " >" + ShellQuote((dir / (w + ".out")).string()) + " 2>&1; echo $? >" +
+           ShellQuote((dir / (w + ".rc")).string()) + ")";
+  };
+  auto fileName = [&](const std::string& w) {
+    const std::string out = testsupport::ReadFile(dir / (w + ".out"));
+    EXPECT_EQ(testsupport::ReadFile(dir / (w + ".rc")), "0\n") << out;
+    const auto at = out.find("FileName: ");
+    return at == std::string::npos ? std::string() : out.substr(at + 10, out.find('\n', at) - at - 10);
+  };
+  const int kRounds = 20;  // the old fault showed in 5 of 20
+  for (int round = 0; round < kRounds; ++round) {
+    ASSERT_EQ(RunCommand("export XDG_CONFIG_HOME=" + ShellQuote((dir / "config").string()) + "; " + run("a") +
+                         " & " + run("b") + " & wait"),
+              0);
+    const std::string a = fileName("a"), b = fileName("b");
+    ASSERT_NE(a, b) << "round " << round;
+    ASSERT_TRUE(fs::exists(a) && fs::exists(b)) << a << " " << b;
+    EXPECT_LT(fs::file_size(a), fs::file_size(b));  // 3 contacts take less room than 400
+  }
+  EXPECT_EQ(Count(dir / "out", ".pst"), 2u * kRounds);
+  EXPECT_EQ(Count(dir / "out", ".tmp"), 0u);
+  EXPECT_EQ(ProfileLines(dir.path()), 2u * kRounds);
+}
+
+// A signal really sent to a running export of a large book: SIGINT and
+// SIGTERM leave nothing, neither file nor profile line; after SIGKILL no
+// finished-looking store is there, and the next run removes what is left.
+class PstStopped : public ::testing::TestWithParam<int> {};
+
+TEST_P(PstStopped, LeavesNoStoreAndTheNextRunCleansUp) {
+  const int signal = GetParam();
+  testsupport::TempDir dir;
+  fs::create_directories(dir / "out");
+  testsupport::WriteGeneratedBook(dir / "big.wab", 20000);
+  testsupport::WriteGeneratedBook(dir / "small.wab", 2);
+  const std::string config = (dir / "config").string(), out = (dir / "out").string();
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    std::signal(SIGINT, SIG_DFL);  // as from a terminal, not a background job
+    const std::string tool = Tool(), book = (dir / "big.wab").string();
+    ::execl(tool.c_str(), tool.c_str(), "pst-unicode", book.c_str(), out.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // Once the store is attached the export is held still while the signal is
+  // sent, so that it lands mid-export however fast the machine.
+  for (int i = 0; i < 20000 && (fs::is_empty(out) || !fs::exists(dir / "config" / "addrivo")); ++i) ::usleep(500);
+  ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+  ASSERT_EQ(::kill(pid, signal), 0);
+  ASSERT_EQ(::kill(pid, SIGCONT), 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the export ended before the signal: status " << status;
+  EXPECT_EQ(WTERMSIG(status), signal);
+  EXPECT_EQ(Count(dir / "out", ".pst"), 0u);
+  if (signal != SIGKILL) {
+    EXPECT_TRUE(fs::is_empty(out) && ProfileLines(dir.path()) == 0);
+  }
+
+  ASSERT_EQ(RunCommand("export XDG_CONFIG_HOME=" + ShellQuote(config) + "; " + Tool() + " pst-unicode " +
+                       ShellQuote((dir / "small.wab").string()) + " " + ShellQuote(out) + " >/dev/null"),
+            0);
+  EXPECT_EQ(Count(dir / "out", ".pst"), 1u);
+  EXPECT_EQ(Count(dir / "out", ".tmp"), 0u);
+  EXPECT_EQ(ProfileLines(dir.path()), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, PstStopped, ::testing::Values(SIGINT, SIGTERM, SIGKILL),
+                         [](const auto& info) { return std::string(::sigabbrev_np(info.param)); });
+
+// --- code pages -----------------------------------------------------------------
+
+// A one-contact book whose texts are 8-bit in bookPage, exported under an
+// English locale: read in the page asked for, else in the one guessed from
+// the texts when the locale's does not fit them, and said so.
+struct CodePageCase {
+  const char* name;
+  int bookPage;
+  std::string args, expected, line;  // BOOK, DIR as above; in the CSV; on standard error ("" none)
+};
+void PrintTo(const CodePageCase& c, std::ostream* os) { *os << c.name; }
+
+const CodePageCase kCodePageCases[] = {
+    {"CyrillicGuessed", 1251, "csv-outlook BOOK DIR", "Пётр,,Иванов", "code page 1251 (WINDOWS-1251), guessed"},
+    {"CyrillicAsAsked", 1251, "csv-google --codepage 1251 BOOK DIR", "Иванов", "code page 1251, as asked"},
+    {"AWrongPageAskedForIsKept", 1251, "csv-outlook --codepage 1252 BOOK DIR", "\xc3\x8f\xc2\xb8\xc3\xb2\xc3\xb0",
+     "code page 1252, as asked"},
+    {"WesternStaysInTheLocalesPage", 1252, "csv-outlook BOOK DIR", "Jürgen,,Müller", ""},
+    {"TheWorkbookTakesIt", 1251, "xls --codepage 1251 BOOK DIR && $TOOL csv-outlook BOOK DIR", "Иванов", "as asked"},
+    {"TheStoreTakesIt", 1251, "pst-unicode --codepage 1251 BOOK DIR && $TOOL csv-outlook BOOK DIR", "Иванов",
+     "as asked"},
+};
+
+class CodePages : public ::testing::TestWithParam<CodePageCase> {};
+
+TEST_P(CodePages, EightBitBooksAreReadInTheRightPageAndSaySo) {
+  const CodePageCase& c = GetParam();
+  namespace tw = testsupport::wab;
+  testsupport::TempDir dir;
+  const bool cyrillic = c.bookPage == 1251;
+  const std::string given = cyrillic ? "Пётр" : "Jürgen", surname = cyrillic ? "Иванов" : "Müller";
+  const std::string notes = cyrillic ? "Позвонить в понедельник утром по поводу договора поставки оборудования"
+                                     : "Grüße aus Köln, bis nächste Woche";
+  tw::Book book;
+  book.records.push_back(tw::Contact(3, {tw::String8(tw::kGivenName, given, c.bookPage),
+                                         tw::String8(tw::kSurname, surname, c.bookPage),
+                                         tw::String8(tw::kComment, notes, c.bookPage)}));
+  tw::WriteBookFile(dir / "book.wab", book);
+  std::string args = Expand(Expand(c.args, "$TOOL", Tool()), "BOOK", ShellQuote((dir / "book.wab").string()));
+  args = Expand(args, "DIR", ShellQuote(dir.path().string()));
+  const auto errFile = dir.path().parent_path() / (dir.path().filename().string() + ".err");
+  ASSERT_EQ(RunCommand("export XDG_CONFIG_HOME=" + ShellQuote((dir / "config").string()) +
+                       " LC_ALL=en_US.UTF-8; exec 2>" + ShellQuote(errFile.string()) + " >/dev/null; " + Tool() + " " +
+                       args),
+            0);
+  const std::string err = testsupport::ReadFile(errFile);
+  fs::remove(errFile);
+  EXPECT_NE(testsupport::ReadFile(dir / "book.csv").find(c.expected), std::string::npos);
+  EXPECT_EQ(err.find(c.line.empty() ? "code page" : c.line) != std::string::npos, !c.line.empty()) << err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Books, CodePages, ::testing::ValuesIn(kCodePageCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

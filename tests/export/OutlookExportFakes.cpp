@@ -1,6 +1,8 @@
 #include "OutlookExportFakes.h"
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 
 namespace fakes {
 
@@ -108,11 +110,16 @@ class FakeNamespace final : public ao::Namespace, Counted {
   FakeNamespace(Rec r, std::string name) : r_(std::move(r)), name_(std::move(name)) {}
   void AddStore(const std::string& path) override {
     r_->Call([&] { return std::string(name_ + ".AddStore(" + path + ")"); });
-    r_->lastStoreAttached = path;
+    Attached(path);
   }
   void AddStoreEx(const std::string& path, std::int16_t type) override {
     r_->Call([&] { return std::string(name_ + ".AddStoreEx(" + path + "," + std::to_string(type) + ")"); });
+    Attached(path);
+  }
+  // As Outlook does, a store attached under a free name is a new file there.
+  void Attached(const std::string& path) {
     r_->lastStoreAttached = path;
+    if (!std::filesystem::exists(path)) std::ofstream{path};
   }
   void RemoveStore(ao::Folder& root) override {
     r_->Call([&] { return std::string(name_ + ".RemoveStore([" + dynamic_cast<FakeFolder&>(root).label() + "])"); });

@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <regex>
+
+#include <unistd.h>
 
 #include "OutlookExportFakes.h"
 #include "export/OutlookExport.h"
@@ -62,9 +66,26 @@ const char* kReads[] = {"Name", "MiddleName", "Surname", "HomeEmail", "CompanyNa
                         "Department", "BusinessPhone", "BusinessFax", "HomeAddress", "HomeCountry",
                         "HomePhone", "Fax", "CellPhone", "Comment"};
 
-const std::string kPst = "/out/family-06-12-2026-03-28-53.pst";
+// The exports write into a folder of this test's own: the store is staged
+// under a temporary name there and renamed when complete.
+const std::string kOut =
+    (std::filesystem::temp_directory_path() / ("addrivo-outlook-export-" + std::to_string(::getpid()))).string() + "/";
+const std::string kPst = kOut + "family-06-12-2026-03-28-53.pst";
+const std::string kStaged = kOut + "STAGED";
+
+// The log with this run's temporary store names made "STAGED".
+std::vector<std::string> Normalised(std::vector<std::string> log) {
+  static const std::regex staged(R"(\.addrivo-[0-9]+-pst[0-9]+\.tmp)");
+  for (auto& line : log) line = std::regex_replace(line, staged, "STAGED");
+  return log;
+}
+
+std::string With(std::string attach, const std::string& path) {
+  return attach.replace(attach.find("PATH"), 4, path);
+}
 const std::string kFolder = "WAB Contacts 06-12-2026 03:29:10";
 
+// attach names the store's path PATH: the staged one, then the final one.
 std::vector<std::string> ExpectedCalls(const std::string& attach, int contacts) {
   // The book is opened and counted before Outlook gets a store.
   std::vector<std::string> c{"create warjo.wab",
@@ -73,13 +94,13 @@ std::vector<std::string> ExpectedCalls(const std::string& attach, int contacts) 
                              "create Outlook.Application",
                              "app1.GetNamespace(MAPI)",
                              "app1.version",
-                             "ns1." + attach,
+                             "ns1." + With(attach, kStaged),
                              "ns1.Folders",
                              "[ns1].Folders.GetLast",
-                             "[store " + kPst + "].Name=Windows Address Book Contacts",
-                             "ns1.RemoveStore([store " + kPst + "])",
+                             "[store " + kStaged + "].Name=Windows Address Book Contacts",
+                             "ns1.RemoveStore([store " + kStaged + "])",
                              "app1.version",
-                             "ns1." + attach,
+                             "ns1." + With(attach, kStaged),
                              "create Outlook.Application",
                              "app2.GetNamespace(MAPI)",
                              "ns2.GetDefaultFolder(10)",
@@ -98,7 +119,9 @@ std::vector<std::string> ExpectedCalls(const std::string& attach, int contacts) 
     c.push_back("item.Save");
   }
   c.insert(c.end(), {"[Contacts].Folders", "[Contacts].Folders.GetLast",
-                     "[" + kFolder + "].MoveTo([store " + kPst + "])"});
+                     "[" + kFolder + "].MoveTo([store " + kStaged + "])",
+                     // Complete: detached, renamed and attached under its name.
+                     "ns2.RemoveStore([store " + kStaged + "])", "app1.version", "ns1." + With(attach, kPst)});
   return c;
 }
 
@@ -110,19 +133,25 @@ class OutlookExportTest : public ::testing::Test {
     hadTz_ = tz != nullptr;
     setenv("TZ", "UTC", 1);
     tzset();
+    FreshOut();
+  }
+  static void FreshOut() {
+    std::filesystem::remove_all(kOut);
+    std::filesystem::create_directories(kOut);
   }
   void TearDown() override {
     if (hadTz_) setenv("TZ", savedTz_.c_str(), 1);
     else unsetenv("TZ");
     tzset();
     EXPECT_EQ(fakes::LiveObjects(), 0) << "an Outlook or reader object was kept";
+    std::filesystem::remove_all(kOut);
   }
 
   exports::OutlookExportResult Run(OutlookFormat format, exports::ExportProgress* progress = nullptr,
                                    std::int64_t* counter = nullptr) {
     exports::OutlookExportRequest r;
     r.bookPath = bookPath;
-    r.outputFolder = "/out/";
+    r.outputFolder = kOut;
     r.format = format;
     r.progress = progress;
     r.progressCounter = counter;
@@ -142,12 +171,13 @@ TEST_F(OutlookExportTest, OlderOutlookGetsAddStoreForBothOptions) {
   rec->version = "10.0";
   rec->contacts = fakes::NumberedBook(2);
   for (auto format : {OutlookFormat::Ansi, OutlookFormat::Unicode}) {
+    FreshOut();
     rec->log.clear();
     rec->apps = rec->namespaces = 0;
     fakes::FakeComponents components(rec);
     const auto result = Run(format);
     ASSERT_TRUE(result.completed) << result.cause;
-    EXPECT_EQ(rec->log, ExpectedCalls("AddStore(" + kPst + ")", 2));
+    EXPECT_EQ(Normalised(rec->log), ExpectedCalls("AddStore(PATH)", 2));
     EXPECT_EQ(result.message, "2 Contacts Successfully Saved to Outlook\r\nFileName: " + kPst);
     EXPECT_EQ(result.title, "Conversion Completed...");
     EXPECT_EQ(result.saved, 2);
@@ -165,13 +195,14 @@ TEST_F(OutlookExportTest, NewerOutlookGetsTheStoreTypeOfTheChosenFormat) {
   for (const Case& c : {Case{"11.0.5608.5606", OutlookFormat::Ansi, "3"},
                         Case{"12.0.4518.1014", OutlookFormat::Unicode, "2"},
                         Case{"16.0.0.0", OutlookFormat::Ansi, "3"}}) {
+    FreshOut();
     rec->log.clear();
     rec->apps = rec->namespaces = 0;
     rec->version = c.version;
     fakes::FakeComponents components(rec);
     const auto result = Run(c.format);
     ASSERT_TRUE(result.completed) << result.cause;
-    EXPECT_EQ(rec->log, ExpectedCalls("AddStoreEx(" + kPst + "," + c.code + ")", 3)) << c.version;
+    EXPECT_EQ(Normalised(rec->log), ExpectedCalls("AddStoreEx(PATH," + std::string(c.code) + ")", 3)) << c.version;
     EXPECT_EQ(result.message, "3 Contacts Successfully Saved to Outlook\r\nFileName: " + kPst);
   }
 }
@@ -182,7 +213,7 @@ TEST_F(OutlookExportTest, EmptyBookStillMakesTheStoreAndTheFolder) {
   std::int64_t counter = 77;
   const auto result = Run(OutlookFormat::Unicode, &progress, &counter);
   ASSERT_TRUE(result.completed) << result.cause;
-  EXPECT_EQ(rec->log, ExpectedCalls("AddStoreEx(" + kPst + ",2)", 0));
+  EXPECT_EQ(Normalised(rec->log), ExpectedCalls("AddStoreEx(PATH,2)", 0));
   EXPECT_EQ(result.message, "0 Contacts Successfully Saved to Outlook\r\nFileName: " + kPst);
   EXPECT_EQ(progress.prepared, std::vector<std::string>{"0,0,0,0.000000"});
   EXPECT_TRUE(progress.positions.empty());
@@ -197,7 +228,8 @@ TEST_F(OutlookExportTest, AFailureAtAnyStepEndsTheRunWithTheMessageAndReleasesEv
     ASSERT_TRUE(Run(OutlookFormat::Unicode).completed);
     total = rec->calls;
   }
-  ASSERT_EQ(total, static_cast<long>(ExpectedCalls("x", 2).size()));
+  ASSERT_EQ(total, static_cast<long>(ExpectedCalls("AddStoreEx(PATH,2)", 2).size()));
+  FreshOut();
   for (long k = 0; k < total; ++k) {
     auto r = std::make_shared<fakes::Recorder>();
     r->contacts = rec->contacts;
@@ -206,10 +238,11 @@ TEST_F(OutlookExportTest, AFailureAtAnyStepEndsTheRunWithTheMessageAndReleasesEv
     RecordedProgress progress;
     exports::OutlookExportRequest req;
     req.bookPath = "/home/ann/Mail/Family.WAB";
-    req.outputFolder = "/out";
+    req.outputFolder = kOut.substr(0, kOut.size() - 1);
     req.progress = &progress;
     req.now = TwoReadings();
     const auto result = exports::RunOutlookExport(req);
+    r->log = Normalised(r->log);
     const auto failed = r->log.begin() + k;
     SCOPED_TRACE("failing at call " + std::to_string(k) + ": " + *failed);
     EXPECT_FALSE(result.completed);
@@ -222,11 +255,14 @@ TEST_F(OutlookExportTest, AFailureAtAnyStepEndsTheRunWithTheMessageAndReleasesEv
         << result.message;
     EXPECT_EQ(result.title, "Vantrel Software");
     EXPECT_NE(result.cause.find("refused: "), std::string::npos) << result.cause;
-    // After the failure only the store this run attached is detached again.
+    // After the failure only the store this run attached is detached again,
+    // and no file of it is left.
     for (auto after = failed + 1; after != r->log.end(); ++after)
       EXPECT_TRUE(*after == "ns1.Folders" || *after == "[ns1].Folders.GetLast" ||
+                  *after == "ns1.RemoveStore([store " + kStaged + "])" ||
                   *after == "ns1.RemoveStore([store " + kPst + "])")
           << "the run went on after the failure: " << *after;
+    EXPECT_TRUE(std::filesystem::is_empty(kOut));
     EXPECT_EQ(fakes::LiveObjects(), 0);
     // Saved contacts are counted on the bar only after they are saved.
     EXPECT_EQ(progress.positions.size(),
@@ -234,11 +270,15 @@ TEST_F(OutlookExportTest, AFailureAtAnyStepEndsTheRunWithTheMessageAndReleasesEv
   }
 }
 
-TEST_F(OutlookExportTest, TheReaderGetsThePathWithoutSurroundingSpaces) {
+// The book is the file named; only the output's name drops the blanks.
+TEST_F(OutlookExportTest, TheReaderGetsThePathAsGiven) {
   bookPath = "  /home/ann/Mail/Family.WAB  ";
   fakes::FakeComponents components(rec);
-  ASSERT_TRUE(Run(OutlookFormat::Unicode).completed);
-  EXPECT_NE(std::find(rec->log.begin(), rec->log.end(), "reader.Open(/home/ann/Mail/Family.WAB)"), rec->log.end());
+  const auto result = Run(OutlookFormat::Unicode);
+  ASSERT_TRUE(result.completed);
+  EXPECT_NE(std::find(rec->log.begin(), rec->log.end(), "reader.Open(  /home/ann/Mail/Family.WAB  )"),
+            rec->log.end());
+  EXPECT_EQ(result.pstPath, kPst);
 }
 
 TEST_F(OutlookExportTest, NoOutlookInstalledIsTheSameMessage) {
@@ -283,18 +323,17 @@ TEST_F(OutlookExportTest, BooksBeyondSixteenBitsExportWhole) {
 
 TEST_F(OutlookExportTest, OutputNameAndFolderName) {
   using exports::OutlookOutputPath;
-  EXPECT_EQ(OutlookOutputPath("/home/ann/Mail/Family.WAB", "/out/", kFirst), kPst);
-  EXPECT_EQ(OutlookOutputPath("/home/ann/Mail/Family.WAB", "/out", kFirst), kPst);
-  EXPECT_EQ(OutlookOutputPath("/", "/", kFirst), "/-06-12-2026-03-28-53.pst");
-  // Whatever the ending, four characters go.
+  const std::string pst = "/out/family-06-12-2026-03-28-53.pst";
+  EXPECT_EQ(OutlookOutputPath("/home/ann/Mail/Family.WAB", "/out/", kFirst), pst);
+  EXPECT_EQ(OutlookOutputPath("/home/ann/Mail/Family.WAB", "/out", kFirst), pst);
+  // An extension other than ".wab" goes too.
   EXPECT_EQ(OutlookOutputPath("/m/book.dat", "/o/", kFirst), "/o/book-06-12-2026-03-28-53.pst");
-  // Every ".wab" is replaced, the folders of the book are dropped, and
-  // letters beyond ASCII are lowered too.
+  // Only the file name's own ".wab" goes, the folders of the book are
+  // dropped, and letters beyond ASCII are lowered too.
   EXPECT_EQ(OutlookOutputPath("/M.WAB/\xc3\x89" "cole.wab.WAB", "/o/", kFirst),
-            "/o/\xc3\xa9" "cole.pst-06-12-2026-03-28-53.pst");
+            "/o/\xc3\xa9" "cole.wab-06-12-2026-03-28-53.pst");
   // Bytes that are not UTF-8 survive untouched.
   EXPECT_EQ(OutlookOutputPath("/m/\xff" "A.wab", "/o/", kFirst), "/o/\xff" "a-06-12-2026-03-28-53.pst");
-  EXPECT_EQ(OutlookOutputPath("ab", "/o/", kFirst), "/o/-06-12-2026-03-28-53.pst");
 
   EXPECT_EQ(exports::ContactsFolderName(kSecond), kFolder);
   EXPECT_EQ(exports::ContactsFolderName(sys_days{January / 2 / 2027} + 9h + 5min + 7s),

@@ -2,6 +2,7 @@
 
 #include "ExportFakes.h"
 #include "export/PathNames.h"
+#include "export/OutlookExport.h"
 #include "export/SpreadsheetExport.h"
 #include "platform/codepage/CodePage.h"
 
@@ -32,25 +33,47 @@ Contact FullContact(const std::string& tag) {
 
 // ------------------------------------------------------------------ names
 
-TEST(SpreadsheetFileName, FollowsTheBooksNameInLowerCase) {
-  EXPECT_EQ(exports::SpreadsheetFileName("/mail/Family.WAB"), "family.xls");
-  EXPECT_EQ(exports::SpreadsheetFileName("D:\\X\\CONTACTS.WAB"), "contacts.xls");
-  // Every ".wab" turns into ".xls", and only the name is kept.
-  EXPECT_EQ(exports::SpreadsheetFileName("C:\\A.wab.old\\Book.wab"), "book.xls");
-  EXPECT_EQ(exports::SpreadsheetFileName("/a.wab.old/x.wab.wab"), "x.xls.xls");
-  EXPECT_EQ(exports::SpreadsheetFileName("/home/u/My Book.Wab"), "my book.xls");
-  // Lower case beyond ASCII.
-  EXPECT_EQ(exports::SpreadsheetFileName("/книги/КНИГА.WAB"), "книга.xls");
-  EXPECT_EQ(exports::SpreadsheetFileName("/ÄRZTE.wab"), "ärzte.xls");
+// One row a book path, with the workbook's name and the store's (without
+// the date) made from it. The rows after the first group are faults the
+// names once had.
+struct NameCase {
+  const char* book;
+  const char* workbook;
+  const char* storeStem;
+};
+
+class OutputNames : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(OutputNames, FromTheBooksFileNameOnly) {
+  const NameCase& c = GetParam();
+  using namespace std::chrono;
+  const auto when = sys_days{January / 2 / 2027} + 9h;
+  EXPECT_EQ(exports::SpreadsheetFileName(c.book), c.workbook);
+  const std::string store = exports::OutlookOutputPath(c.book, "/o/", when);
+  const std::string date = store.substr(store.size() - 24);
+  EXPECT_EQ(store, "/o/" + std::string(c.storeStem) + date);
 }
 
-TEST(SpreadsheetFileName, NeverNamesTheBookItself) {
-  EXPECT_EQ(exports::SpreadsheetFileName("/home/u/book.dat"), "book.dat.xls");
-  EXPECT_EQ(exports::SpreadsheetFileName("/home/u/BOOK"), "book.xls");
-  EXPECT_EQ(exports::SpreadsheetFileName("/home/u/book.xls"), "book.xls.xls");
-  // ".wab" only in a folder's name does not count for the file's name.
-  EXPECT_EQ(exports::SpreadsheetFileName("/x.wab/book"), "book.xls");
-}
+INSTANTIATE_TEST_SUITE_P(Books, OutputNames, ::testing::Values(
+    NameCase{"/mail/Family.WAB", "family.xls", "family"},
+    NameCase{"D:\\X\\CONTACTS.WAB", "contacts.xls", "contacts"},
+    NameCase{"C:\\A.wab.old\\Book.wab", "book.xls", "book"},
+    NameCase{"/home/u/My Book.Wab", "my book.xls", "my book"},
+    NameCase{"/книги/КНИГА.WAB", "книга.xls", "книга"},
+    NameCase{"/ÄRZTE.wab", "ärzte.xls", "ärzte"},
+    // Never the book itself: another extension stays before ".xls".
+    NameCase{"/home/u/book.dat", "book.dat.xls", "book"},
+    NameCase{"/home/u/book.xls", "book.xls.xls", "book"},
+    NameCase{"/x.wab/book", "book.xls", "book"},
+    // Only the file name's last ".wab" is its extension.
+    NameCase{"/a/x.wabash.wab", "x.wabash.xls", "x.wabash"},
+    NameCase{"/a.wab.old/x.wab.wab", "x.wab.xls", "x.wab"},
+    NameCase{"/m/folder.wab.d/ab", "ab.xls", "ab"},
+    // A name without one keeps its stem; none is never hidden or empty.
+    NameCase{"/m/BOOK", "book.xls", "book"},
+    NameCase{"/m/.wab", "contacts.xls", "contacts"},
+    NameCase{"/m/..hidden.wab", "hidden.xls", "hidden"},
+    NameCase{"/", "contacts.xls", "contacts"}));
 
 TEST(GetFileName, KeepsOnlyTheLastComponent) {
   EXPECT_EQ(exports::GetFileName("/a/b/c.xls"), "c.xls");
@@ -85,7 +108,8 @@ TEST_F(SpreadsheetExport, CallsReaderAndWriterInThisExactOrder) {
   ASSERT_TRUE(result.completed) << result.message;
 
   Log expected = {
-      "Open(/books/Family.WAB)",
+      // The book is the file named, blanks and all.
+      "Open(  /books/Family.WAB )",
       "GetCount",
       // Blanks around the path are no part of the file's name.
       "CreateFile(/out/family.xls)",
@@ -320,6 +344,7 @@ TEST(SpreadsheetExportFailures, StatusTextsNameTheCause) {
   EXPECT_EQ(exports::StatusText(6), "a value does not fit its field in the file");
   EXPECT_EQ(exports::StatusText(52), "the file is not open");
   EXPECT_EQ(exports::StatusText(70), "permission denied");
+  EXPECT_EQ(exports::StatusText(77), "the folder is on a file system mounted read-only");
   EXPECT_EQ(exports::StatusText(999), "file system error 999");
 }
 

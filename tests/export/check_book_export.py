@@ -245,7 +245,20 @@ def check_xlsx(contacts, groups, path, soffice=False):
     if soffice:
         return
     grows = list(wb["Groups"].iter_rows(values_only=True))
-    expect("Groups heading", list(grows[0]), ["Group", "Member", "Member's E-mail"])
+    expect("Groups heading", list(grows[0]), ["Group", "Member", "Member's E-mail", "Group's Details"])
+    # Each group's own fields, on its first row: every value and address.
+    fields = ("prefix givenName middleName surname suffix nickname phoneticGivenName phoneticSurname im "
+              "company department jobTitle office businessStreet businessCity businessState "
+              "businessPostalCode businessCountry businessPhone businessFax pager ipPhone businessWeb "
+              "homeStreet homeCity homeState homePostalCode homeCountry homePhone homeFax mobile "
+              "personalWeb spouse notes").split()
+    for g in groups:
+        first = next((r for r in grows[1:] if r[0] == g["displayName"]), None)
+        details = (first[3] if first and len(first) > 3 else None) or ""
+        for v in [lf(g[k]) for k in fields if g.get(k)] + [e["address"] for e in g.get("emails", [])]:
+            if v not in details:
+                problems.append("group %s: %r is not among its details %r" % (g["displayName"], v, details))
+    grows = [r[:3] for r in grows]
     want = []
     for g in groups:
         members = [m for m in g.get("members", []) if m.get("displayName") or m.get("email")]

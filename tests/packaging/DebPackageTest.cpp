@@ -52,7 +52,10 @@ TEST(DebPackage, BuildsCleanUnderLintianAndRunsWhereverItIsUnpacked) {
                        &out),
             0)
       << out;
-  EXPECT_EQ(out, "4 Contacts Successfully Saved to \nFileName: " + (work / "friends.xls").string() + "\n");
+  // Followed by what the workbook's columns leave out of the generated book.
+  EXPECT_NE(out.find("4 Contacts Successfully Saved to \nFileName: " + (work / "friends.xls").string() + "\n"),
+            std::string::npos)
+      << out;
   ASSERT_EQ(RunCommand("QT_QPA_PLATFORM=offscreen " + ShellQuote((root / "usr/bin/addrivo").string()) + " --help 2>&1",
                        &out),
             0)

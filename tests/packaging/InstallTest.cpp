@@ -82,7 +82,10 @@ TEST_F(Installed, ConverterConvertsAGeneratedBookAndTheProgramFindsItsHelpFile) 
                 &out),
             0)
       << out;
-  EXPECT_EQ(out, "5 Contacts Successfully Saved to \nFileName: " + (work / "friends.xls").string() + "\n");
+  // Followed by what the workbook's columns leave out of the generated book.
+  EXPECT_NE(out.find("5 Contacts Successfully Saved to \nFileName: " + (work / "friends.xls").string() + "\n"),
+            std::string::npos)
+      << out;
   ASSERT_EQ(Run("addrivo-convert list " + ShellQuote((work / "friends.wab").string()), &out), 0) << out;
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 5);
 

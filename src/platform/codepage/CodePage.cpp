@@ -41,7 +41,21 @@ bool StartsWithLanguage(std::string_view locale, std::string_view prefix) {
   return next == '_' || next == '.' || next == '@';
 }
 
-std::string IconvName(int codePage) { return "CP" + std::to_string(codePage); }
+// iconv knows most Windows pages as "CP<n>"; the ISO and KOI pages and a
+// few others only by their own names.
+std::string IconvName(int codePage) {
+  if (codePage >= 28591 && codePage <= 28606) return "ISO-8859-" + std::to_string(codePage - 28590);
+  switch (codePage) {
+    case 20866: return "KOI8-R";
+    case 21866: return "KOI8-U";
+    case 20932: return "EUC-JP";
+    case 54936: return "GB18030";
+    case 50220: return "ISO-2022-JP";
+    case 51950: return "EUC-TW";
+    case 52936: return "HZ-GB-2312";
+    default: return "CP" + std::to_string(codePage);
+  }
+}
 
 // iconv descriptors are costly to open; keep one per direction and page.
 // Each use takes the lock: conversions are short and the engines are single-threaded.

@@ -122,7 +122,8 @@ void NewFile::Abandon() {
 Status OutputFile::StatusFromErrno(int err) {
   switch (err) {
     case ENOENT: case ENOTDIR: return 76;              // path not found
-    case EACCES: case EPERM: case EROFS: return 70;    // permission denied
+    case EACCES: case EPERM: return 70;                // permission denied
+    case EROFS: return 77;                             // read-only file system (the program's own number)
     case ENOSPC: case EFBIG: return 61;                // disk full
     case EIO: return 57;                               // device I/O error
     case EEXIST: return 58;                            // file already exists

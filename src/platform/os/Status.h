@@ -25,6 +25,7 @@ inline constexpr Status kTooManyFiles = 67;
 inline constexpr Status kPermissionDenied = 70;
 inline constexpr Status kPathFileAccess = 75;  // any other file-system failure
 inline constexpr Status kPathNotFound = 76;
+inline constexpr Status kReadOnly = 77;  // a file system mounted read-only (our own number)
 
 // What a status means, for a message ("the disk is full").
 inline std::string Text(Status s) {
@@ -42,6 +43,7 @@ inline std::string Text(Status s) {
     case kFileExists: return "a file of that name appeared meanwhile and was left as it was";
     case kNameTooLong: return "the file name is too long (a name holds at most 255 bytes)";
     case kPathNotFound: return "the folder does not exist";
+    case kReadOnly: return "the folder is on a file system mounted read-only";
     default: return "file system error " + std::to_string(s);
   }
 }

@@ -231,13 +231,48 @@ std::shared_ptr<Profile> Profile::Acquire() {
   return profile;
 }
 
+bool IsUnfinishedExportName(const fs::path& path) {
+  const std::string name = Utf8Name(path.filename());
+  return name.size() > 13 && name.rfind(".addrivo-", 0) == 0 && name.compare(name.size() - 4, 4, ".tmp") == 0;
+}
+
+namespace {
+
+// Lines of stores that an export was still writing when it was killed: the
+// file goes (when its process is gone), and with it the line.
+void DropUnfinishedLines(const fs::path& profile, std::vector<AttachedStore>& stores) {
+  bool any = false;
+  for (const auto& s : stores) {
+    if (!IsUnfinishedExportName(s.path)) continue;
+    const auto folder = s.path.parent_path();
+    os::RemoveStaleTemporaries(folder.empty() ? std::string() : Utf8Name(folder) + "/", ".addrivo-", ".tmp");
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(s.path, ec))) any = true;
+  }
+  if (!any) return;
+  auto gone = [](const AttachedStore& s) {
+    std::error_code ec;
+    return IsUnfinishedExportName(s.path) && !fs::exists(fs::symlink_status(s.path, ec));
+  };
+  try {
+    UpdateProfileFile(profile, [&](std::vector<AttachedStore>& lines) { std::erase_if(lines, gone); });
+  } catch (...) {
+    // Left for the next start; the lines are not attached here either way.
+  }
+  std::erase_if(stores, gone);
+}
+
+}  // namespace
+
 Profile::Profile() {
   default_ = std::make_shared<StoreEntry>();
   default_->displayName = kNewStoreName;
   default_->model = std::make_unique<pst::Store>(pst::Format::Unicode, kNewStoreName);
   defaultContacts_ = default_->model->AddFolder(default_->model->TopOfPersonalFolders(),
                                                 kDefaultContactsName, "IPF.Contact");
-  for (auto& s : ReadProfile()) {
+  auto stores = ReadProfile();
+  DropUnfinishedLines(ProfilePath(), stores);
+  for (auto& s : stores) {
     auto entry = std::make_shared<StoreEntry>();
     entry->path = NormalPath(s.path);
     entry->displayName = std::move(s.displayName);
@@ -260,15 +295,36 @@ Profile::~Profile() {
 void Profile::AddStore(const fs::path& rawPath, StoreFormat formatIfNew) {
   if (rawPath.empty()) throw AutomationError("Cannot attach a personal folders file: no file name given.");
   const fs::path path = NormalPath(rawPath);
-  for (const auto& e : attached_)
-    if (e->path == path) return;
+  std::error_code ec;
+  const auto status = fs::status(path, ec);
+  for (auto e = attached_.begin(); e != attached_.end(); ++e) {
+    if ((*e)->path != path) continue;
+    // A line whose file was deleted holds nothing: a new store takes its place.
+    if (fs::exists(status) || (*e)->model) return;
+    attached_.erase(e);
+    break;
+  }
 
   std::shared_ptr<StoreEntry> entry;
   bool created = false;
-  std::error_code ec;
-  const auto status = fs::status(path, ec);
   if (fs::exists(status)) {
     auto it = written_.find(path);
+    if (it == written_.end() && fs::is_regular_file(status)) {
+      // Renamed since this session wrote it: the same bytes under a new name.
+      const auto size = fs::file_size(path, ec);
+      const auto time = fs::last_write_time(path, ec);
+      for (auto w = written_.begin(); w != written_.end(); ++w) {
+        std::error_code gone;
+        if (w->second->fileSize != size || w->second->fileTime != time || fs::exists(fs::symlink_status(w->first, gone)) ||
+            std::count(attached_.begin(), attached_.end(), w->second))
+          continue;
+        auto moved = w->second;
+        written_.erase(w);
+        moved->path = path;
+        it = written_.emplace(path, std::move(moved)).first;
+        break;
+      }
+    }
     if (!fs::is_regular_file(status) || it == written_.end())
       throw AutomationError("Cannot open the personal folders file " + Utf8Name(path) +
                             ": only files this program created in this session can be attached.");
@@ -358,6 +414,9 @@ void Profile::WriteStore(StoreEntry& entry) {
     // replaced as freely as a new file is written.
     entry.model->Write(entry.path, entry.fileHoldsItems);
     entry.fileHoldsItems = HoldsItems(*entry.model, entry.model->RootFolder());
+    std::error_code ec;
+    entry.fileSize = fs::file_size(entry.path, ec);
+    entry.fileTime = fs::last_write_time(entry.path, ec);
   } catch (const std::exception& e) {
     throw AutomationError("Cannot write the personal folders file " + Utf8Name(entry.path) + ": " + e.what());
   }

@@ -21,6 +21,9 @@ struct StoreEntry {
   std::unique_ptr<pst::Store> model;  // null: attached in an earlier run, not open here
   bool dirty = false;                 // changed since last written
   bool fileHoldsItems = false;        // the file as last written holds items
+  // The file as last written, to know it again under a new name.
+  std::uintmax_t fileSize = 0;
+  std::filesystem::file_time_type fileTime{};
 
   bool IsDefault() const { return path.empty(); }
   std::string Describe() const;  // for messages: the name and the file
@@ -43,7 +46,9 @@ class Profile {
   const std::vector<std::shared_ptr<StoreEntry>>& Attached() const { return attached_; }
 
   // Attaches path, creating and writing it in the format given when missing.
-  // Attaching a store that is attached already does nothing.
+  // Attaching a store that is attached already does nothing; a line whose
+  // file is gone is replaced. A file this session wrote and that was then
+  // renamed (same size and time, gone from its old name) is known again.
   void AddStore(const std::filesystem::path& path, StoreFormat formatIfNew);
   // Writes the store's file, then detaches it.
   void RemoveStore(const std::shared_ptr<StoreEntry>& entry);
@@ -67,6 +72,10 @@ void SaveProfileFile(const std::filesystem::path& file, const std::vector<Attach
 // other processes sharing the profile respect.
 void UpdateProfileFile(const std::filesystem::path& file,
                        const std::function<void(std::vector<AttachedStore>&)>& change);
+
+// Whether the name is one an unfinished export writes under
+// (".addrivo-PID-....tmp"): its line is dropped once the file is gone.
+bool IsUnfinishedExportName(const std::filesystem::path& path);
 
 // The path as the profile keys it: absolute and normalised.
 std::filesystem::path NormalPath(const std::filesystem::path& path);

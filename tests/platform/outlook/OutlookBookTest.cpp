@@ -185,8 +185,8 @@ TEST_F(OutlookBookTest, GroupsBecomeListsAndFoldersSubfolders) {
   EXPECT_EQ(categories[1], std::string("C\0l\0u\0b\0;\0 \0t\0h\0e\0\0\0", 20));
   const auto lines = exports::OutlookBookLines(e.outcome);
   EXPECT_NE(lines.find("\r\n2 Groups Saved as Distribution Lists"), std::string::npos);
-  EXPECT_NE(lines.find("\r\n1 group members were left out"), std::string::npos);
-  EXPECT_NE(lines.find("\r\n1 group members have no e-mail address and were named in their list's notes"),
+  EXPECT_NE(lines.find("\r\n1 group member was left out"), std::string::npos);
+  EXPECT_NE(lines.find("\r\n1 group member has no e-mail address and was named in its list's notes"),
             std::string::npos);
 }
 
