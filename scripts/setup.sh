@@ -14,6 +14,8 @@ packages=(
   python3 python3-xlrd gnumeric python3-vobject python3-openpyxl abook
   pff-tools libpff-dev libbfio-dev pst-utils libchm-bin
   libxlsxwriter-dev
+  # the CardDAV upload (libcurl, libxml2) and the servers its tests start
+  libcurl4-openssl-dev libxml2-dev openssl radicale xandikos
   xvfb xauth locales
   # installing and packaging: icons, validators of the desktop files, the .deb
   qt6-svg-dev desktop-file-utils appstream libxml2-utils shared-mime-info libglib2.0-bin

@@ -14,7 +14,9 @@ import ssl
 import subprocess
 import sys
 import tempfile
+import threading
 import time
+from http.server import BaseHTTPRequestHandler, HTTPServer
 import urllib.error
 import urllib.request
 import xml.etree.ElementTree as ET
@@ -84,6 +86,24 @@ def xandikos(work):
     port = free_port()
     log = open(folder + ".log", "w")
     return Server("xandikos", ["xandikos", "-d", folder, "--defaults", "-l", "127.0.0.1", "-p", str(port)], port, log)
+
+
+def redirector(target):
+    """A plain http server on 127.0.0.1 that sends every request on to target with 308."""
+    class Redirect(BaseHTTPRequestHandler):
+        def answer(self):
+            self.send_response(308)
+            self.send_header("Location", target + self.path)
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+        do_GET = do_PUT = do_PROPFIND = do_MKCOL = answer
+
+        def log_message(self, *args):
+            pass
+
+    server = HTTPServer(("127.0.0.1", 0), Redirect)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
 
 
 def make_tls(work):
@@ -270,6 +290,11 @@ def main():
             rc, out, err = upload(args, books[0][1], https, *login)
             check(rc == 1 and "The certificate of 127.0.0.1 could not be verified" in err,
                   f"an unknown authority is refused: {err.strip()}")
+            moved = redirector(f"https://127.0.0.1:{secure.port}")
+            rc, out, err = upload(args, books[0][1], f"http://127.0.0.1:{moved.server_port}/", *login, "--ca-file", ca)
+            moved.shutdown()
+            check(rc == 0 and out.startswith(f"{len(want)} cards to {https}") and f"{len(want)} already there" in out,
+                  f"a redirect from http to https is followed: {out}{err}")
 
             x = xandikos(work)
             servers.append(x)
