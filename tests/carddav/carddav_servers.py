@@ -89,11 +89,13 @@ def xandikos(work):
 
 
 def redirector(target):
-    """A plain http server on 127.0.0.1 that sends every request on to target with 308."""
+    """A plain http server on 127.0.0.1 that sends every request on to target with 308,
+    or answers 404 to each when target is None."""
     class Redirect(BaseHTTPRequestHandler):
         def answer(self):
-            self.send_response(308)
-            self.send_header("Location", target + self.path)
+            self.send_response(308 if target else 404)
+            if target:
+                self.send_header("Location", target + self.path)
             self.send_header("Content-Length", "0")
             self.end_headers()
         do_GET = do_PUT = do_PROPFIND = do_MKCOL = answer
@@ -273,6 +275,16 @@ def main():
             rc, out, err = upload(args, books[0][1], base + "alice/refusals/", *login)
             check(rc == 1 and f"({uid}.vcf) was refused: 409 (no-uid-conflict)" in err and ", 1 refused." in out,
                   f"a refused card is named with the server's reason: {err.strip()} {out.strip()}")
+
+            rc, out, err = upload(args, books[0][1], base, "--user", "alice", "--password", "secret")
+            check(rc == 2 and "secret" not in out + err.replace("--password-file", ""),
+                  f"a password on the command line is refused: {err.splitlines()[0] if err else ''}")
+            # A web server that knows nothing of CardDAV.
+            nothing = redirector(None)
+            rc, out, err = upload(args, books[0][1], f"http://127.0.0.1:{nothing.server_port}/", *login)
+            nothing.shutdown()
+            check(rc == 1 and f"There is no CardDAV address book at http://127.0.0.1:{nothing.server_port}/" in err,
+                  f"an address without CardDAV is named: {err.strip()}")
 
             plain.stop()
             rc, out, err = upload(args, books[0][1], base, *login)
