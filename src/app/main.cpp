@@ -10,7 +10,8 @@
 #include "AboutFrm.h"
 #include "FrmMain.h"
 #include "HelpContents.h"
-#include "export/FrmConversion.h"
+#include "FrmConversion.h"
+#include "platform/dialogs/QtDialogs.h"
 #include "platform/outlook/OutlookStandIn.h"
 #include "platform/wab/WabReader.h"
 
@@ -59,12 +60,13 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  dialogs::UseQtDialogs();
   wab::RegisterComponent();
   outlook::RegisterComponent();
 
   app::FrmMain frmMain;
   frmMain.showConversionDialog = [](app::FrmMain& owner) {
-    exports::ShowConversionDialog(&owner, [&owner] { return owner.NotesDatabaseFile(); });
+    app::ShowConversionDialog(&owner, [&owner] { return owner.NotesDatabaseFile(); });
   };
   frmMain.showHelpContents = [](app::FrmMain& owner) { ShowHelpContents(&owner); };
   frmMain.showAbout = [](app::FrmMain& owner) { AboutFrm::ShowModal(&owner); };
