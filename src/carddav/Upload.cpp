@@ -6,6 +6,7 @@
 #include "DavAnswers.h"
 #include "Url.h"
 #include "export/BookText.h"
+#include "platform/automation/Automation.h"
 
 namespace carddav {
 namespace {
@@ -356,6 +357,57 @@ UploadResult Upload(os::HttpClient& http, const wab::Book& book, const UploadOpt
   result.losses = writer.losses();
   result.losses.skippedRecords = book.skippedRecords;
   return result;
+}
+
+exports::ExportOutcome RunUpload(const exports::ExportRequest& request) {
+  exports::ExportOutcome outcome;
+  outcome.title = exports::kFailureTitle;
+  const auto fail = [&](std::string why) {
+    outcome.status = exports::ExportOutcome::Status::Failed;
+    outcome.message = outcome.cause = std::move(why);
+    return outcome;
+  };
+  wab::Book book;
+  try {
+    book = wab::LoadBook(request.bookPath);
+  } catch (const automation::AutomationError& e) {
+    return fail(e.what());
+  }
+  os::HttpOptions http;
+  http.user = request.server.user;
+  http.password = request.server.password;
+  http.caFile = request.server.caFile;
+  std::string why;
+  const auto client = os::NewHttpClient(http, why);
+  if (!client) return fail(why + ".");
+  UploadOptions options;
+  options.url = request.server.url;
+  options.addressBook = request.server.addressBook;
+  options.update = request.server.update;
+  options.signedIn = !http.user.empty();
+  options.progress = request.progress;
+  const UploadResult result = Upload(*client, book, options);
+  if (!result.finished) {
+    std::string message = result.failure;
+    if (result.reached)
+      message += "\r\nStopped after " + Counts(result) + " of " + std::to_string(result.cards) +
+                 " cards; start it again to go on.";
+    return fail(message);
+  }
+  outcome.status = exports::ExportOutcome::Status::Written;
+  outcome.title = exports::kCompletionTitle;
+  outcome.contacts = static_cast<std::int32_t>(std::min<std::size_t>(book.contacts.size(), INT32_MAX));
+  outcome.outputPath = result.bookUrl;
+  outcome.message = "Address book: " + result.bookUrl + "\r\n" + std::to_string(result.cards) +
+                    " cards: " + Counts(result) + ".";
+  // The first refusals by name; the count says how many there were.
+  constexpr std::size_t kNamed = 10;
+  for (std::size_t i = 0; i < result.refusals.size() && i < kNamed; ++i) outcome.message += "\r\n" + result.refusals[i];
+  if (result.refusals.size() > kNamed)
+    outcome.message += "\r\n... and " + std::to_string(result.refusals.size() - kNamed) + " more refused.";
+  outcome.loss = result.losses;
+  outcome.loss.AppendTo(outcome.message);
+  return outcome;
 }
 
 }  // namespace carddav

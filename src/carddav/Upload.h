@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "export/ExportDispatch.h"
 #include "export/ExportProgress.h"
 #include "export/VCardWriter.h"
 #include "platform/os/Net.h"
@@ -39,6 +40,11 @@ struct UploadResult {
 };
 
 UploadResult Upload(os::HttpClient& http, const wab::Book& book, const UploadOptions& options);
+
+// The conversion dialog's run: the book at request.bookPath into
+// request.server, ending as every export does (a completion message that
+// counts the cards and names each refused one, or the failure).
+exports::ExportOutcome RunUpload(const exports::ExportRequest& request);
 
 // "12 uploaded, 3 already there, 1 updated, 0 refused".
 std::string Counts(const UploadResult& result);
