@@ -16,6 +16,8 @@ packages=(
   libxlsxwriter-dev
   # npm pst-extractor (a java-libpst port) reads the .pst exports; the tests install it
   nodejs npm
+  # the CardDAV upload (libcurl, libxml2) and the servers its tests start
+  libcurl4-openssl-dev libxml2-dev openssl radicale xandikos
   xvfb xauth locales
   # installing and packaging: icons, validators of the desktop files, the .deb
   qt6-svg-dev desktop-file-utils appstream libxml2-utils shared-mime-info libglib2.0-bin

@@ -2,8 +2,11 @@
 
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLinearGradient>
 #include <QPointer>
 #include <QProgressBar>
@@ -12,6 +15,8 @@
 #include <QSettings>
 #include <algorithm>
 #include <exception>
+
+#include "forms/ServerAccount.h"
 
 
 namespace app {
@@ -34,6 +39,36 @@ constexpr const char* kSettingsApplication = "Addrivo";
 // Room for one more option below the designed three, in twips.
 constexpr int kOptionStep = 360;
 constexpr int kAddedHeight = static_cast<int>(forms::kConversionOptions.size() - 3) * kOptionStep;
+
+// The contacts server's address, user name and password (never shown).
+bool AskServer(QWidget* owner, forms::ServerAnswers& answers) {
+  QDialog dialog(owner);
+  dialog.setObjectName(QStringLiteral("FrmServer"));
+  dialog.setWindowTitle(QString::fromUtf8(forms::kServerTitle));
+  auto* layout = new QFormLayout(&dialog);
+  auto field = [&](const char* name, const char* prompt, const std::string& text, QLineEdit::EchoMode echo) {
+    auto* edit = new QLineEdit(QString::fromStdString(text), &dialog);
+    edit->setObjectName(QLatin1String(name));
+    edit->setEchoMode(echo);
+    edit->setMinimumWidth(320);
+    layout->addRow(QString::fromUtf8(prompt), edit);
+    return edit;
+  };
+  QLineEdit* address = field("txtServerAddress", forms::kServerAddressPrompt, answers.address, QLineEdit::Normal);
+  address->setPlaceholderText(QStringLiteral("https://"));
+  QLineEdit* user = field("txtServerUser", forms::kServerUserPrompt, answers.user, QLineEdit::Normal);
+  QLineEdit* password = field("txtServerPassword", forms::kServerPasswordPrompt, "", QLineEdit::Password);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  layout->addRow(buttons);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  (answers.address.empty() ? address : password)->setFocus();
+  if (dialog.exec() != QDialog::Accepted) return false;
+  answers.address = address->text().toStdString();
+  answers.user = user->text().toStdString();
+  answers.password = password->text().toStdString();
+  return true;
+}
 
 QPointer<FrmConversion>& Instance() {
   static QPointer<FrmConversion> instance;
@@ -59,6 +94,10 @@ FrmConversion::FrmConversion(QWidget* owner)
     : QDialog(owner), view_(this), form_(view_), settings_(std::make_unique<Settings>()) {
   setObjectName(QLatin1String(forms::FrmConversion::kForm));
   form_.SetSettings(settings_.get());
+  form_.SetRequestFiller(exports::ExportFormat::CardDav,
+                         forms::ServerAccountFiller(settings_.get(), [this](forms::ServerAnswers& answers) {
+                           return serverAsker_ ? serverAsker_(answers) : AskServer(this, answers);
+                         }));
   setFixedSize(6255 / 15, (3780 + kAddedHeight) / 15);
 
   auto* label1 = new QLabel(this);

@@ -11,6 +11,7 @@
 
 #include "QtView.h"
 #include "forms/FrmConversion.h"
+#include "forms/ServerAccount.h"
 
 class QButtonGroup;
 
@@ -36,6 +37,10 @@ class FrmConversion : public QDialog {
   // No by default, unless a test puts another answer in its place.
   void SetReplaceConsent(exports::ReplaceConsent consent) { form_.SetReplaceConsent(std::move(consent)); }
 
+  // Asks for the contacts server's address, user and password; a dialog of
+  // its own unless a test puts its answers in its place.
+  void SetServerAsker(forms::ServerAsker ask) { serverAsker_ = std::move(ask); }
+
   // The form's commands, as the controls run them.
   void Form_Load() { form_.Form_Load(); }
   void OptOutlook2K_Click() { form_.OptOutlook2K_Click(); }
@@ -57,6 +62,7 @@ class FrmConversion : public QDialog {
   forms::FrmConversion form_;
   std::unique_ptr<Settings> settings_;
   QButtonGroup* options_ = nullptr;
+  forms::ServerAsker serverAsker_;
   bool closedByUser_ = false;
 };
 

@@ -57,6 +57,11 @@ int RunPstExport(const std::string& verb, const std::vector<std::string>& args);
 bool IsBookVerb(const std::string& verb);
 int RunBookExport(const std::string& verb, const std::vector<std::string>& args);
 
+// carddav [--user NAME] [--password-file FILE] [--address-book NAME]
+// [--ca-file PEM] [--update] BOOK.wab URL: the book into a CardDAV address
+// book; 1 when a card was refused or the upload could not go on.
+int RunCardDav(const std::vector<std::string>& args);
+
 // The usage text, for --help and usage errors.
 const char* UsageText();
 

@@ -35,6 +35,13 @@ const char* UsageText() {
          "                              An existing output file is replaced only with --force.\n"
          "                              Every export takes --codepage N: the code page of the\n"
          "                              book's 8-bit texts (the locale's by default).\n"
+         "  carddav [--user NAME] [--password-file FILE] [--address-book NAME] [--ca-file PEM]\n"
+         "          [--update] BOOK.wab URL\n"
+         "                              upload every contact and group to a CardDAV server (URL:\n"
+         "                              the server or an address book); NAME defaults to\n"
+         "                              \"WAB Contacts\", made when missing; the password comes from\n"
+         "                              FILE, else $ADDRIVO_CARDDAV_PASSWORD, else a prompt;\n"
+         "                              cards already there are kept, --update replaces changed ones\n"
          "  --help                      show this text\n"
          "\n"
          "Whatever could not travel (characters the code page lacks, values shortened,\n"
@@ -62,6 +69,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (verb == "list") return cli::RunList(args);
+    if (verb == "carddav") return cli::RunCardDav(args);
     if (verb == "pst-ansi" || verb == "pst-unicode") return cli::RunPstExport(verb, args);
     if (cli::IsBookVerb(verb)) return cli::RunBookExport(verb, args);
     if (verb == "xls" || verb == "pst-ansi" || verb == "pst-unicode") return cli::RunExport(verb, args);

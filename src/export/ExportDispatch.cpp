@@ -1,5 +1,7 @@
 #include "ExportDispatch.h"
 
+#include "carddav/Upload.h"
+
 #include "OutlookExport.h"
 #include "PathNames.h"
 
@@ -75,6 +77,7 @@ ExportOutcome RunExport(const ExportRequest& request) {
       book.codePage = request.codePage;
       return OutcomeOf(ExportBook(book));
     }
+    case ExportFormat::CardDav: return carddav::RunUpload(request);
   }
   ExportOutcome unknown;
   unknown.title = kFailureTitle;

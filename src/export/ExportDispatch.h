@@ -18,7 +18,7 @@
 
 namespace exports {
 
-enum class ExportFormat { OutlookAnsi, OutlookUnicode, Excel, VCard, CsvOutlook, CsvGoogle, Xlsx };
+enum class ExportFormat { OutlookAnsi, OutlookUnicode, Excel, VCard, CsvOutlook, CsvGoogle, Xlsx, CardDav };
 
 // Where an export puts what it makes: a file in a folder the user picks,
 // or somewhere of its own (a server), which needs no folder.
@@ -30,7 +30,7 @@ struct ExportFormatInfo {
   Destination destination;
 };
 
-inline constexpr std::array<ExportFormatInfo, 7> kExportFormats{{
+inline constexpr std::array<ExportFormatInfo, 8> kExportFormats{{
     {ExportFormat::OutlookAnsi, "pst-ansi", Destination::Folder},
     {ExportFormat::OutlookUnicode, "pst-unicode", Destination::Folder},
     {ExportFormat::Excel, "xls", Destination::Folder},
@@ -38,6 +38,7 @@ inline constexpr std::array<ExportFormatInfo, 7> kExportFormats{{
     {ExportFormat::CsvOutlook, "csv-outlook", Destination::Folder},
     {ExportFormat::CsvGoogle, "csv-google", Destination::Folder},
     {ExportFormat::Xlsx, "xlsx", Destination::Folder},
+    {ExportFormat::CardDav, "carddav", Destination::Elsewhere},
 }};
 
 // The row of a format; every format has one.
@@ -46,6 +47,17 @@ const ExportFormatInfo& InfoOf(ExportFormat format);
 const ExportFormatInfo* FormatOfVerb(std::string_view verb);
 // The exports of the whole book (vCard, CSV, .xlsx), beyond the designed three.
 bool IsBookFormat(ExportFormat format);
+
+// CardDav: the server's address (or an address book's own) and who signs
+// in. The password lives only as long as the request.
+struct ServerAccount {
+  std::string url;
+  std::string user;
+  std::string password;
+  std::string addressBook = "WAB Contacts";
+  std::string caFile;   // a private certificate authority; empty: the system's
+  bool update = false;  // replace changed cards
+};
 
 struct ExportRequest {
   ExportFormat format = ExportFormat::Excel;
@@ -56,6 +68,7 @@ struct ExportRequest {
   SheetWriterFactory sheetWriter;      // Excel: the program's ExcelFile when empty
   VCardOptions vcard;                  // VCard
   int codePage = 0;                    // of the book's 8-bit texts; 0: the locale's or a guess
+  ServerAccount server;                // CardDav
   bool keepBookUntilExit = false;      // the book exports: see BookExportRequest
 };
 

@@ -139,10 +139,11 @@ void VCardWriter::CommonProperties(const wab::Contact& c, std::string& out) {
   };
 
   text("FN", FormattedName(c));
-  // N is required in 3.0 (RFC 2426 3.1.2), optional in 4.0.
+  // N is required in 3.0 (RFC 2426 3.1.2); 4.0 may leave it out, but
+  // address books and phones expect it, so empty parts when there is no name.
   structured("N",
              {c[Field::Surname], c[Field::GivenName], c[Field::MiddleName], c[Field::Prefix], c[Field::Suffix]},
-             !v4);
+             true);
   text("NICKNAME", c[Field::Nickname]);
   text("X-PHONETIC-FIRST-NAME", c[Field::PhoneticGivenName]);
   text("X-PHONETIC-LAST-NAME", c[Field::PhoneticSurname]);

@@ -27,7 +27,7 @@ struct ConversionOption {
   bool remembered;
 };
 
-inline constexpr std::array<ConversionOption, 7> kConversionOptions{{
+inline constexpr std::array<ConversionOption, 8> kConversionOptions{{
     {"OptOutlook2K", "Outlook 2000/2002/XP Format (Ansi Format)", exports::ExportFormat::OutlookAnsi, false},
     {"OptOutlook2K3", "Outlook 2003/2007 Format (Unicode Format)", exports::ExportFormat::OutlookUnicode, false},
     {"OptExcel", "Excel 97/2000/2002/2003 (.xls) Format", exports::ExportFormat::Excel, false},
@@ -35,6 +35,7 @@ inline constexpr std::array<ConversionOption, 7> kConversionOptions{{
     {"OptCsvOutlook", "CSV for Outlook (.csv)", exports::ExportFormat::CsvOutlook, true},
     {"OptCsvGoogle", "CSV for Google Contacts (.csv)", exports::ExportFormat::CsvGoogle, true},
     {"OptXlsx", "Excel Workbook (.xlsx)", exports::ExportFormat::Xlsx, true},
+    {"OptCardDav", "Contacts server (CardDAV: phones, Nextcloud, iCloud \u2026)", exports::ExportFormat::CardDav, true},
 }};
 
 // What the dialog remembers between runs (the last whole-book option): the

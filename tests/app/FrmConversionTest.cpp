@@ -114,7 +114,7 @@ TEST_F(ConversionDialog, HasEveryControlWithItsDesignSettings) {
   EXPECT_EQ(label->font().family(), "Verdana");
   auto* frame = Find<QFrame>(&form, "OsenXPFrame1");
   EXPECT_EQ(frame->geometry().topLeft(), QPoint(0, 32));
-  EXPECT_EQ(frame->height(), 166 + 96);  // four whole-book options below the designed three
+  EXPECT_EQ(frame->height(), 166 + 120);  // four whole-book options and the server below the designed three
   EXPECT_GE(frame->width(), 417);
   const QGradient* gradient = frame->palette().brush(QPalette::Window).gradient();
   ASSERT_NE(gradient, nullptr);
@@ -128,7 +128,8 @@ TEST_F(ConversionDialog, HasEveryControlWithItsDesignSettings) {
       {"OptVCard", "vCard (.vcf) \u2014 phones, webmail, Thunderbird, Apple Contacts", QRect(112, 120, 225, 24)},
       {"OptCsvOutlook", "CSV for Outlook (.csv)", QRect(112, 144, 225, 24)},
       {"OptCsvGoogle", "CSV for Google Contacts (.csv)", QRect(112, 168, 225, 24)},
-      {"OptXlsx", "Excel Workbook (.xlsx)", QRect(112, 192, 225, 24)}};
+      {"OptXlsx", "Excel Workbook (.xlsx)", QRect(112, 192, 225, 24)},
+      {"OptCardDav", "Contacts server (CardDAV: phones, Nextcloud, iCloud \u2026)", QRect(112, 216, 225, 24)}};
   for (auto& o : options) {
     auto* b = Find<QRadioButton>(&form, o.name);
     EXPECT_EQ(b->text(), QString::fromUtf8(o.caption));
@@ -143,7 +144,7 @@ TEST_F(ConversionDialog, HasEveryControlWithItsDesignSettings) {
   }
   auto* bar = Find<QProgressBar>(&form, "ProgBarSave");
   EXPECT_EQ(bar->parentWidget(), frame);
-  EXPECT_EQ(bar->geometry(), QRect(18, 136 + 96, 385, 17));
+  EXPECT_EQ(bar->geometry(), QRect(18, 136 + 120, 385, 17));
   EXPECT_TRUE(bar->isTextVisible());
   EXPECT_EQ(bar->layoutDirection(), Qt::RightToLeft);
   EXPECT_EQ(bar->palette().color(QPalette::Highlight), QColor(0x28, 0xD2, 0x2B));
@@ -152,7 +153,7 @@ TEST_F(ConversionDialog, HasEveryControlWithItsDesignSettings) {
   EXPECT_EQ(note->font().family(), "Verdana");
   auto* start = Find<QPushButton>(&form, "CmdConversion");
   EXPECT_EQ(start->text(), "&Start Conversion");
-  EXPECT_EQ(start->geometry(), QRect(120, 208 + 96, 145, 29));
+  EXPECT_EQ(start->geometry(), QRect(120, 208 + 120, 145, 29));
   EXPECT_FALSE(start->isEnabled());
 }
 

@@ -268,7 +268,7 @@ TEST(VCardCards, GoldenContactAndGroupInBothVersions) {
        "ADR;TYPE=home:;;;Köln;;;\r\nGENDER:F\r\nRELATED;TYPE=spouse;VALUE=text:Bo\r\n"
        "RELATED;TYPE=child;VALUE=text:Cy\r\nRELATED;TYPE=child;VALUE=text:Di\r\n"
        "CATEGORIES:Team\r\nUID:urn:uuid:" + ann + "\r\nEND:VCARD\r\n"
-       "BEGIN:VCARD\r\nVERSION:4.0\r\nKIND:group\r\nFN:Team\r\n"
+       "BEGIN:VCARD\r\nVERSION:4.0\r\nKIND:group\r\nFN:Team\r\nN:;;;;\r\n"
        "MEMBER:urn:uuid:" + ann + "\r\nMEMBER:mailto:ext@y.org\r\n"
        "UID:urn:uuid:" + team + "\r\nEND:VCARD\r\n"},
   };

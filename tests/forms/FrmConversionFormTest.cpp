@@ -112,7 +112,7 @@ TEST_P(StartOutcome, EndsAsTheOutcomeSays) {
   form.CmdConversion_Click();
 
   ASSERT_EQ(runs.size(), 1u);
-  EXPECT_EQ(runs[0].bookPath, " /books/Family.WAB") << "the book path as the file box holds it";
+  EXPECT_EQ(runs[0].bookPath, "/books/Family.WAB") << "the book the main window opened: the file box without its blanks";
   EXPECT_EQ(runs[0].folder, dir.path().string() + "/");
   EXPECT_EQ(runs[0].format, *form.Chosen());
   ASSERT_EQ(dialogs.messages.size(), row.messageShown ? 1u : 0u);

@@ -77,10 +77,11 @@ TEST_F(HtmlHelpTest, OpensTheDefaultTopicWithContentsAndIndex) {
             (QStringList{"Getting started", "Working with an address book", "Saving the contacts",
                          "Messages and what to do about them"}));
   QTreeWidgetItem* saving = contents->topLevelItem(2);
-  ASSERT_EQ(saving->childCount(), 3);
+  ASSERT_EQ(saving->childCount(), 4);
   EXPECT_EQ(saving->child(0)->text(0), QStringLiteral("Exporting to Excel"));
   EXPECT_EQ(saving->child(1)->text(0), QStringLiteral("Exporting to Outlook"));
   EXPECT_EQ(saving->child(2)->text(0), QStringLiteral("vCard, CSV and Excel Workbook (.xlsx)"));
+  EXPECT_EQ(saving->child(3)->text(0), QStringLiteral("Uploading to a contacts server (CardDAV)"));
   EXPECT_TRUE(saving->isExpanded());
   // The page shown is marked in the contents.
   ASSERT_TRUE(contents->currentItem());
@@ -280,7 +281,7 @@ TEST_F(HtmlHelpTest, DamagedFilesAreReportedInTheWindow) {
       {"empty", ""},
       {"not a help file", "<html>just a page</html>"},
       {"cut short", chm.substr(0, chm.size() / 3)},
-      {"compressed pages overwritten", chm.substr(0, chm.size() / 4) + std::string(chm.size() - chm.size() / 4, '\x5a')},
+      {"compressed pages overwritten", chm.substr(0, chm.size() / 5) + std::string(chm.size() - chm.size() / 5, '\x5a')},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -303,7 +304,7 @@ TEST_F(HtmlHelpTest, DamagedFilesAreReportedInTheWindow) {
       ASSERT_TRUE(file);
       int damaged = 0;
       for (const char* page : {"index.html", "scanning.html", "contacts.html", "export-excel.html",
-                               "export-outlook.html", "export-other.html", "messages.html"}) {
+                               "export-outlook.html", "export-other.html", "carddav.html", "messages.html"}) {
         emit Browser(v)->anchorClicked(QUrl(QString::fromLatin1(page)));
         const QString text = Shown(v);
         if (file->Read(page)) {

@@ -105,7 +105,7 @@ TEST(Sitemap, HelpSourcesListEveryPage) {
   };
   walk(walk, toc);
   for (const char* page : {"index.html", "scanning.html", "contacts.html", "export-excel.html",
-                           "export-outlook.html", "export-other.html", "messages.html"})
+                           "export-outlook.html", "export-other.html", "carddav.html", "messages.html"})
     EXPECT_NE(std::find(pages.begin(), pages.end(), page), pages.end()) << page;
 }
 
