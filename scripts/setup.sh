@@ -21,6 +21,10 @@ packages=(
   man-db dpkg-dev lintian curl ca-certificates
   # the Windows build, tested under Wine (GoogleTest's sources are built again for it)
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64 wine
+  # the Windows installer, and the window under Wine: clicks, screenshots, Japanese names
+  nsis xdotool fonts-noto-cjk
+  # SheetJS's runtime (its npm comes with it, or with Debian's npm package)
+  nodejs
   # slow checks only
   libreoffice-calc-nogui
 )
@@ -54,4 +58,20 @@ if ((${#need_locales[@]})); then
     grep -q "^$l UTF-8" /etc/locale.gen || echo "$l UTF-8" | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
   done
   "${sudo_cmd[@]}" locale-gen >/dev/null
+fi
+
+# SheetJS (npm "xlsx"), a reader of the .xlsx export, into the build folder:
+# never into the system.
+npm_dir=$(cd "$(dirname "$0")/.." && pwd)/build/npm
+if [ ! -f "$npm_dir/node_modules/xlsx/package.json" ]; then
+  if ! command -v npm >/dev/null; then
+    echo "setup: npm is missing (install Debian's npm package): SheetJS cannot be installed" >&2
+    exit 1
+  fi
+  mkdir -p "$npm_dir"
+  if ! npm install --prefix "$npm_dir" --no-audit --no-fund --loglevel=error xlsx@0.18.5 >"$npm_dir/install.log" 2>&1; then
+    echo "setup: npm could not install SheetJS (xlsx) into $npm_dir:" >&2
+    cat "$npm_dir/install.log" >&2
+    exit 1
+  fi
 fi
