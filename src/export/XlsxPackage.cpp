@@ -45,9 +45,9 @@ void LocalHeader(unsigned char* h, std::size_t nameSize, std::uint32_t crc, std:
 }  // namespace
 
 ZipPackage::ZipPackage(int fd) : fd_(fd), out_(256 * 1024) {
-  // Level 1 packs a sheet of contacts to about a sixth: most of what a
-  // higher level would gain, at a fraction of its time.
-  if (deflateInit2(&z_, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+  // zlib's default level: files as small as other writers' (level 1 makes
+  // them a quarter larger for a third less time).
+  if (deflateInit2(&z_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
     throw XlsxPackageError("the compressor could not be started");
   text_.reserve(kTextChunk + 64 * 1024);
 }
