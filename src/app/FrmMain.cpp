@@ -19,7 +19,7 @@
 #include "Artwork.h"
 #include "ContactDetailView.h"
 #include "platform/automation/AddressBookReader.h"
-#include "platform/dialogs/Dialogs.h"
+#include "platform/dialogs/QtDialogs.h"
 #include "platform/wab/WabBook.h"
 #include "platform/wab/WabReader.h"
 #include "scan/ContactKey.h"
@@ -224,13 +224,15 @@ void FrmMain::PopulateDefaultTree() {
 }
 
 void FrmMain::ReportFailure(const QString& text) {
-  dialogs::Current().ShowMessage(this, text, kMessageTitle, dialogs::MessageIcon::Information);
+  dialogs::Current().ShowMessage(dialogs::OwnerOf(this), text.toStdString(), kMessageTitle.toStdString(),
+                                 dialogs::MessageIcon::Information);
 }
 
 void FrmMain::CmdBrowse_Click() {
   QString chosen;
   try {
-    chosen = dialogs::Current().GetOpenFileName(this, QString(), kFileFilter);
+    chosen = QString::fromStdString(
+        dialogs::Current().GetOpenFileName(dialogs::OwnerOf(this), std::string(), kFileFilter.toStdString()));
   } catch (const std::exception& e) {
     // Nothing has changed yet: the window stays as it was.
     ReportFailure(QStringLiteral("The address book file could not be chosen.\n") + CauseOf(e));
@@ -325,7 +327,8 @@ void FrmMain::CmdEnumerateNotes_Click() {
     return;
   }
 
-  dialogs::Current().ShowMessage(this, completed, kMessageTitle, dialogs::MessageIcon::Information);
+  dialogs::Current().ShowMessage(dialogs::OwnerOf(this), completed.toStdString(), kMessageTitle.toStdString(),
+                                 dialogs::MessageIcon::Information);
   CmdContactsCreate_->setEnabled(true);
   CmdEnumerateNotes_->setEnabled(false);
   LblRead_->hide();

@@ -11,6 +11,7 @@
 #include "FrmMain.h"
 #include "HelpContents.h"
 #include "export/FrmConversion.h"
+#include "platform/dialogs/QtDialogs.h"
 #include "platform/outlook/OutlookStandIn.h"
 #include "platform/wab/WabReader.h"
 
@@ -59,6 +60,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  dialogs::UseQtDialogs();
   wab::RegisterComponent();
   outlook::RegisterComponent();
 

@@ -13,11 +13,11 @@
 #include <algorithm>
 #include <exception>
 
-#include "BrowseForFolder.h"
 #include "OutlookExport.h"
 #include "PathNames.h"
 #include "platform/automation/Outlook.h"
-#include "platform/dialogs/Dialogs.h"
+#include "platform/dialogs/BrowseForFolder.h"
+#include "platform/dialogs/QtDialogs.h"
 
 namespace exports {
 namespace {
@@ -168,8 +168,7 @@ FrmConversion::FrmConversion(QWidget* owner) : QDialog(owner) {
   // Through the program's dialogs (Yes/No, No by default), so the question
   // is asked the same way for every format and scripted in tests.
   replaceConsent_ = [this](const std::string& path) {
-    return dialogs::Current().AskYesNo(this, QString::fromStdString(ReplaceQuestion(path)),
-                                       QString::fromLatin1(kFailureTitle));
+    return dialogs::Current().AskYesNo(dialogs::OwnerOf(this), ReplaceQuestion(path), kFailureTitle);
   };
 }
 
@@ -192,8 +191,7 @@ void FrmConversion::Form_Load() {
     }
     ProgBarSave->setValue(0);
   } catch (const std::exception&) {
-    dialogs::Current().ShowMessage(this, QString::fromLatin1(kOutlookCheckFailed),
-                                   QString::fromLatin1(kFailureTitle),
+    dialogs::Current().ShowMessage(dialogs::OwnerOf(this), kOutlookCheckFailed, kFailureTitle,
                                    dialogs::MessageIcon::Information);
   }
   // The designed options load as designed; a whole-book format chosen last
@@ -215,7 +213,7 @@ void FrmConversion::OptOutlook2K3_Click() { CmdConversion->setEnabled(true); }
 void FrmConversion::OptExcel_Click() { CmdConversion->setEnabled(true); }
 
 void FrmConversion::CmdConversion_Click() {
-  QString folder = BrowseForFolder(nullptr, QStringLiteral("Select Folder to Save File"));
+  QString folder = QString::fromStdString(dialogs::BrowseForFolder(dialogs::Owner{}, "Select Folder to Save File"));
   if (folder.isEmpty()) return;
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
 
@@ -251,13 +249,13 @@ void FrmConversion::CmdConversion_Click() {
 
   if (result.declined) return;  // the user kept the file; nothing was written
   if (!result.completed) {
-    dialogs::Current().ShowMessage(this, QString::fromStdString(result.message),
-                                   QString::fromLatin1(kFailureTitle), dialogs::MessageIcon::Information);
+    dialogs::Current().ShowMessage(dialogs::OwnerOf(this), result.message, kFailureTitle,
+                                   dialogs::MessageIcon::Information);
     return;
   }
   CmdConversion->setEnabled(false);
-  dialogs::Current().ShowMessage(this, QString::fromStdString(result.message),
-                                 QString::fromLatin1(kCompletionTitle), dialogs::MessageIcon::Information);
+  dialogs::Current().ShowMessage(dialogs::OwnerOf(this), result.message, kCompletionTitle,
+                                 dialogs::MessageIcon::Information);
   hide();
 }
 

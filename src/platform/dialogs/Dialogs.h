@@ -1,44 +1,44 @@
 // Every modal dialog and message box the program shows goes through here, so
 // tests can script the answers and record the messages while the real
-// windows run headless.
+// windows run headless. No toolkit: texts and paths are UTF-8, and the
+// owner is whatever window handle the front end hands out (a QWidget* in
+// the Qt window, an HWND in the Win32 one), opaque to everyone else.
 #pragma once
 
-#include <QString>
-
-class QWidget;
+#include <string>
 
 namespace dialogs {
 
 enum class MessageIcon { Information, Warning, Critical };
 
+// The window a dialog is modal over; a null handle for none.
+struct Owner {
+  void* handle = nullptr;
+};
+
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
 
-  // An existing file to open, or "" when the user cancels.
-  virtual QString GetOpenFileName(QWidget* owner, const QString& title, const QString& filter) = 0;
+  // An existing file to open, or "" when the user cancels. filter is the
+  // designed "Description (*.ext)".
+  virtual std::string GetOpenFileName(Owner owner, const std::string& title, const std::string& filter) = 0;
   // An existing folder, or "" when the user cancels. Starts at the top of the
-  // file system.
-  virtual QString ChooseFolder(QWidget* owner, const QString& title) = 0;
+  // file system; adds and removes no trailing separator.
+  virtual std::string ChooseFolder(Owner owner, const std::string& title) = 0;
   // A modal message box with a single OK button.
-  virtual void ShowMessage(QWidget* owner, const QString& text, const QString& title, MessageIcon icon) = 0;
+  virtual void ShowMessage(Owner owner, const std::string& text, const std::string& title, MessageIcon icon) = 0;
   // A question with Yes and No, No by default; true for Yes. Dialogs that
   // cannot ask answer No, which is always the safe answer.
-  virtual bool AskYesNo(QWidget* /*owner*/, const QString& /*text*/, const QString& /*title*/) { return false; }
+  virtual bool AskYesNo(Owner /*owner*/, const std::string& /*text*/, const std::string& /*title*/) { return false; }
 };
 
-// The dialogs in use: Qt's own unless a test installed others.
+// The dialogs in use: those a front end or a test installed; until then
+// dialogs that cancel every choice, answer No and write messages to
+// standard error, so nothing is shown to nobody in silence.
 Dialogs& Current();
-// Installs dialogs (nullptr goes back to Qt's). The caller keeps ownership.
+// Installs dialogs (nullptr goes back to the fallback). The caller keeps
+// ownership.
 void SetCurrent(Dialogs* dialogs);
-
-// Qt's dialogs: QFileDialog and QMessageBox.
-class QtDialogs : public Dialogs {
- public:
-  QString GetOpenFileName(QWidget* owner, const QString& title, const QString& filter) override;
-  QString ChooseFolder(QWidget* owner, const QString& title) override;
-  void ShowMessage(QWidget* owner, const QString& text, const QString& title, MessageIcon icon) override;
-  bool AskYesNo(QWidget* owner, const QString& text, const QString& title) override;
-};
 
 }  // namespace dialogs

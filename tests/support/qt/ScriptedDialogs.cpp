@@ -12,24 +12,26 @@ static QString Next(std::deque<QString>& q) {
   return s;
 }
 
-QString ScriptedDialogs::GetOpenFileName(QWidget*, const QString& title, const QString& filter) {
-  openFileTitles << title;
-  openFileFilters << filter;
-  return Next(openFileAnswers);
+static QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+std::string ScriptedDialogs::GetOpenFileName(dialogs::Owner, const std::string& title, const std::string& filter) {
+  openFileTitles << Q(title);
+  openFileFilters << Q(filter);
+  return Next(openFileAnswers).toStdString();
 }
 
-QString ScriptedDialogs::ChooseFolder(QWidget*, const QString& title) {
-  folderTitles << title;
-  return Next(folderAnswers);
+std::string ScriptedDialogs::ChooseFolder(dialogs::Owner, const std::string& title) {
+  folderTitles << Q(title);
+  return Next(folderAnswers).toStdString();
 }
 
-void ScriptedDialogs::ShowMessage(QWidget*, const QString& text, const QString& title,
+void ScriptedDialogs::ShowMessage(dialogs::Owner, const std::string& text, const std::string& title,
                                   dialogs::MessageIcon icon) {
-  messages.push_back({text, title, icon});
+  messages.push_back({Q(text), Q(title), icon});
 }
 
-bool ScriptedDialogs::AskYesNo(QWidget*, const QString& text, const QString&) {
-  questions << text;
+bool ScriptedDialogs::AskYesNo(dialogs::Owner, const std::string& text, const std::string&) {
+  questions << Q(text);
   if (yesNoAnswers.empty()) return false;
   const bool yes = yesNoAnswers.front();
   yesNoAnswers.pop_front();

@@ -33,11 +33,11 @@ class ScriptedDialogs : public dialogs::Dialogs {
   std::vector<RecordedMessage> messages;
   QStringList openFileTitles, openFileFilters, folderTitles;
 
-  QString GetOpenFileName(QWidget* owner, const QString& title, const QString& filter) override;
-  QString ChooseFolder(QWidget* owner, const QString& title) override;
-  void ShowMessage(QWidget* owner, const QString& text, const QString& title,
+  std::string GetOpenFileName(dialogs::Owner owner, const std::string& title, const std::string& filter) override;
+  std::string ChooseFolder(dialogs::Owner owner, const std::string& title) override;
+  void ShowMessage(dialogs::Owner owner, const std::string& text, const std::string& title,
                    dialogs::MessageIcon icon) override;
-  bool AskYesNo(QWidget* owner, const QString& text, const QString& title) override;
+  bool AskYesNo(dialogs::Owner owner, const std::string& text, const std::string& title) override;
 };
 
 }  // namespace testsupport

@@ -1,0 +1,122 @@
+// The conversion dialog's behaviour without a toolkit: the choice of target
+// (an Outlook personal folders file in one of two formats, an Excel
+// workbook, or one of the whole book's formats), the output folder, the
+// progress of the export and its completion. The options are one table:
+// a new format is one row here and its case in exports::RunExport.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Progress.h"
+#include "View.h"
+#include "export/ExportDispatch.h"
+
+namespace forms {
+
+struct ConversionOption {
+  const char* control;  // the option button's name
+  const char* caption;
+  exports::ExportFormat format;
+  // The designed three load as designed; a later option chosen last time is
+  // chosen again at load.
+  bool remembered;
+};
+
+inline constexpr std::array<ConversionOption, 7> kConversionOptions{{
+    {"OptOutlook2K", "Outlook 2000/2002/XP Format (Ansi Format)", exports::ExportFormat::OutlookAnsi, false},
+    {"OptOutlook2K3", "Outlook 2003/2007 Format (Unicode Format)", exports::ExportFormat::OutlookUnicode, false},
+    {"OptExcel", "Excel 97/2000/2002/2003 (.xls) Format", exports::ExportFormat::Excel, false},
+    {"OptVCard", "vCard (.vcf) \u2014 phones, webmail, Thunderbird, Apple Contacts", exports::ExportFormat::VCard, true},
+    {"OptCsvOutlook", "CSV for Outlook (.csv)", exports::ExportFormat::CsvOutlook, true},
+    {"OptCsvGoogle", "CSV for Google Contacts (.csv)", exports::ExportFormat::CsvGoogle, true},
+    {"OptXlsx", "Excel Workbook (.xlsx)", exports::ExportFormat::Xlsx, true},
+}};
+
+// What the dialog remembers between runs (the last whole-book option): the
+// Qt window keeps it with QSettings; without one nothing is remembered.
+class Settings {
+ public:
+  virtual ~Settings() = default;
+  virtual std::string Get(const std::string& key) = 0;  // "" when absent
+  virtual void Set(const std::string& key, const std::string& value) = 0;
+  virtual void Remove(const std::string& key) = 0;
+};
+
+class FrmConversion {
+ public:
+  inline static constexpr const char* kCaption = "Conversion Options";
+  inline static constexpr const char* kChooseFormat = "Choose Conversion Format";
+  inline static constexpr const char* kStartCaption = "&Start Conversion";
+  inline static constexpr const char* kFolderTitle = "Select Folder to Save File";
+  inline static constexpr const char* kOutlookCheckFailed =
+      "Outlook not INSTALLED or CONFIGURED for a vaild profile.";
+  inline static constexpr const char* kLastFormatKey = "conversion/lastBookFormat";
+
+  // The designed controls, by name.
+  inline static constexpr const char* kForm = "FrmConversion";
+  inline static constexpr const char* kStart = "CmdConversion";
+  inline static constexpr const char* kBar = "ProgBarSave";
+  inline static constexpr const char* kProgressLabel = "LblSaveProgress";
+  inline static constexpr const char* kFormatLabel = "Label1";
+
+  explicit FrmConversion(View& view);
+
+  // Where the dialog finds the address book's path at Start: the main
+  // window's file box as it reads at that moment.
+  void SetBookPathSource(std::function<std::string()> source) { bookPath_ = std::move(source); }
+  // The writer the spreadsheet export uses; the program's own by default.
+  void SetSheetWriterFactory(exports::SheetWriterFactory factory) { sheetWriter_ = std::move(factory); }
+  // Asked before an export replaces a file the user has; by default a Yes/No
+  // question through the dialogs, No by default.
+  void SetReplaceConsent(exports::ReplaceConsent consent) { replace_ = std::move(consent); }
+  void SetSettings(Settings* settings) { settings_ = settings; }
+  // Fills a format's own fields of the request before it runs (a server's
+  // address, say); false ends Start quietly, as a cancelled folder does.
+  using RequestFiller = std::function<bool(exports::ExportRequest&)>;
+  void SetRequestFiller(exports::ExportFormat format, RequestFiller filler);
+  // Runs the export; exports::RunExport unless a test puts another in its place.
+  using Runner = std::function<exports::ExportOutcome(const exports::ExportRequest&)>;
+  void SetRunner(Runner runner) { runner_ = std::move(runner); }
+
+  // Runs once per load: the design-time state, then the Outlook check that
+  // offers the option suiting the installed Outlook's version.
+  void Form_Load();
+
+  // The option handlers: choosing any option enables Start.
+  void OptOutlook2K_Click();
+  void OptOutlook2K3_Click();
+  void OptExcel_Click();
+  // Any option of kConversionOptions by its control name.
+  void Option_Click(std::string_view control);
+  void CmdConversion_Click();
+
+  // The option chosen, if any.
+  std::optional<exports::ExportFormat> Chosen() const;
+  bool IsEnabled(std::string_view control) const;
+  bool IsChecked(std::string_view control) const;
+  // How the last Start ended, if it ran an export.
+  const std::optional<exports::ExportOutcome>& LastOutcome() const { return last_; }
+
+ private:
+  void SetEnabled(std::string_view control, bool enabled);
+  void Check(std::string_view control);  // "" checks none
+
+  View& view_;
+  BarProgress bar_;
+  std::function<std::string()> bookPath_;
+  exports::SheetWriterFactory sheetWriter_;
+  exports::ReplaceConsent replace_;
+  Settings* settings_ = nullptr;
+  std::map<exports::ExportFormat, RequestFiller> fillers_;
+  Runner runner_;
+  std::map<std::string, bool, std::less<>> enabled_;
+  std::string checked_;
+  std::optional<exports::ExportOutcome> last_;
+};
+
+}  // namespace forms
