@@ -157,8 +157,15 @@ cells = [c.value for r in range(book.sheet_by_index(0).nrows) for c in book.shee
 assert "平岡" in cells and "花子" in cells, cells
 PY
 
+# The installer and the converter it installs (scripts/windows-installer.sh).
+quiet_step windows-package bash scripts/package.sh --windows
+version=$(sed -n 's/^project(Addrivo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+bash scripts/windows-installer.sh "build/package/addrivo-setup-$version-x64.exe" "$books/mixed.wab" \
+  "$stage/linux/en_US.UTF-8/mixed.wab/xlsx/mixed.xlsx" 2>&1 | tee "$steps_logs/windows-installer.log" ||
+  fail "the installer (its output: $steps_logs/windows-installer.log)"
+
 if ((failures)); then
   echo "windows: $failures failures" >&2
   exit 1
 fi
-echo "windows: the tests pass under Wine and every output matches the Linux build's"
+echo "windows: the tests pass under Wine, every output matches the Linux build's, and the installer works"

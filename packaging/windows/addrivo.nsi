@@ -1,7 +1,7 @@
 ; The Windows installer of Addrivo, built by scripts/package.sh --windows:
 ;   makensis -DVERSION=1.0.1508 -DSTAGE=DIR -DOUTFILE=FILE addrivo.nsi
-; STAGE holds addrivo.exe, addrivo-convert.exe, Help.chm, README.txt and
-; LICENSE.txt.
+; STAGE holds addrivo.exe (when the window is built), addrivo-convert.exe,
+; Help.chm, README.txt, LICENSE.txt and addrivo.ico.
 ;
 ; It installs for the user who runs it, without administrator rights: into
 ; %LOCALAPPDATA%\Programs\Addrivo, with the Start menu entry, the file type
@@ -29,6 +29,12 @@ SetCompressor /SOLID lzma
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Addrivo"
 !define OWN_KEY "Software\Vantrel\Addrivo"
 !define SHCNE_ASSOCCHANGED 0x08000000
+!if /FileExists "${STAGE}/addrivo.exe"
+  !define WINDOW
+  !define ICON_PROGRAM "addrivo.exe"
+!else
+  !define ICON_PROGRAM "addrivo-convert.exe"
+!endif
 
 Name "Vantrel ${PRODUCT}"
 Caption "Vantrel ${PRODUCT} ${VERSION} Setup"
@@ -57,7 +63,9 @@ LicenseData "${STAGE}/LICENSE.txt"
 Section "Addrivo"
   SetShellVarContext current
   SetOutPath "$INSTDIR"
+!ifdef WINDOW
   File "${STAGE}/addrivo.exe"
+!endif
   File "${STAGE}/addrivo-convert.exe"
   File "${STAGE}/Help.chm"
   File "${STAGE}/README.txt"
@@ -65,6 +73,7 @@ Section "Addrivo"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   WriteRegStr HKCU "${OWN_KEY}" "InstallDir" "$INSTDIR"
 
+!ifdef WINDOW
   CreateShortcut "$SMPROGRAMS\Addrivo.lnk" "$INSTDIR\addrivo.exe" "" "$INSTDIR\addrivo.exe" 0
 
   ; The file type.
@@ -80,6 +89,11 @@ Section "Addrivo"
     WriteRegStr HKCU "Software\Classes\.wab" "" "${PROGID}"
   ${EndIf}
   System::Call 'shell32::SHChangeNotify(i ${SHCNE_ASSOCCHANGED}, i 0, p 0, p 0)'
+!else
+  ; Without the window: a Command Prompt in the program's folder, with the converter's help.
+  CreateShortcut "$SMPROGRAMS\Addrivo.lnk" "$SYSDIR\cmd.exe" '/k "$INSTDIR\addrivo-convert.exe" --help' \
+    "$INSTDIR\addrivo-convert.exe" 0
+!endif
 
   ; Windows' list of installed programs.
   WriteRegStr HKCU "${UNINST_KEY}" "DisplayName" "Vantrel ${PRODUCT}"
@@ -87,7 +101,7 @@ Section "Addrivo"
   WriteRegStr HKCU "${UNINST_KEY}" "Publisher" "${PUBLISHER}"
   WriteRegStr HKCU "${UNINST_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegStr HKCU "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
-  WriteRegStr HKCU "${UNINST_KEY}" "DisplayIcon" '"$INSTDIR\addrivo.exe",0'
+  WriteRegStr HKCU "${UNINST_KEY}" "DisplayIcon" '"$INSTDIR\${ICON_PROGRAM}",0'
   WriteRegStr HKCU "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegDWORD HKCU "${UNINST_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINST_KEY}" "NoRepair" 1
