@@ -63,7 +63,7 @@ void BM_ScanIntoWindow(benchmark::State& state) {
     window.CmdEnumerateNotes_Click();
   }
   // Every contact has its node; the whole book adds a node for its groups and one for each group.
-  if (dialogs.messages.size() != 1 || window.Tree().NodeCount() < 28 + kContacts)
+  if (dialogs.messages.size() != 1 || window.Tree().NodeCount() < 28u + kContacts)
     state.SkipWithError("the scan did not complete");
   state.counters["contacts"] = kContacts;
 }
@@ -89,7 +89,7 @@ void BM_ScanBookIntoWindow(benchmark::State& state) {
     window.CmdEnumerateNotes_Click();
   }
   // Every contact has its node; the whole book adds a node for its groups and one for each group.
-  if (dialogs.messages.size() != 1 || window.Tree().NodeCount() < 28 + kContacts)
+  if (dialogs.messages.size() != 1 || window.Tree().NodeCount() < 28u + kContacts)
     state.SkipWithError("the scan did not complete");
   state.counters["contacts"] = kContacts;
 }

@@ -21,9 +21,8 @@ QFont Tahoma(bool bold) {
 
 }  // namespace
 
-AboutFrm::AboutFrm(QWidget* owner) : QDialog(owner) {
+AboutFrm::AboutFrm(QWidget* owner) : QDialog(owner), view_(this), form_(view_) {
   setObjectName(QStringLiteral("AboutFrm"));
-  setWindowTitle(QStringLiteral("About Addrivo"));
   setModal(true);
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
@@ -39,13 +38,13 @@ AboutFrm::AboutFrm(QWidget* owner) : QDialog(owner) {
   Image1_->setPixmap(Banner());
   Image1_->setGeometry(0, 0, kBannerWidth, kBannerHeight);
 
-  Label2_ = new QLabel(QStringLiteral("v1.0 Build 1508"), this);
+  Label2_ = new QLabel(this);
   Label2_->setObjectName(QStringLiteral("Label2"));
   Label2_->setFont(Tahoma(false));
   Label2_->setGeometry(16, kBannerHeight + 14, 220, 18);
 
   // The address is plain text: nothing here starts a browser.
-  Label3_ = new QLabel(QString::fromLatin1(kProductWebAddress), this);
+  Label3_ = new QLabel(this);
   Label3_->setObjectName(QStringLiteral("Label3"));
   Label3_->setFont(Tahoma(true));
   Label3_->setTextFormat(Qt::PlainText);
@@ -53,16 +52,17 @@ AboutFrm::AboutFrm(QWidget* owner) : QDialog(owner) {
   Label3_->setOpenExternalLinks(false);
   Label3_->setGeometry(16, kBannerHeight + 34, 220, 18);
 
-  CmdOK_ = new QPushButton(QStringLiteral("&OK"), this);
+  CmdOK_ = new QPushButton(this);
   CmdOK_->setObjectName(QStringLiteral("CmdOK"));
   CmdOK_->setDefault(true);
   CmdOK_->setGeometry(kBannerWidth - 16 - 90, kBannerHeight + 66, 90, 26);
-  connect(CmdOK_, &QPushButton::clicked, this, &AboutFrm::CmdOK_Click);
+  connect(CmdOK_, &QPushButton::clicked, this, [this] { form_.CmdOK_Click(); });
 
   setFixedSize(kBannerWidth, kBannerHeight + 66 + 26 + 14);
+  form_.Form_Load();
 }
 
-void AboutFrm::CmdOK_Click() { accept(); }
+void AboutFrm::View::CloseForm() { box_->accept(); }
 
 void AboutFrm::ShowModal(QWidget* owner) {
   // The box lives only while it is shown: closing it unloads it.
@@ -99,15 +99,15 @@ QPixmap AboutFrm::Banner() {
   name.setPixelSize(26);
   name.setBold(true);
   p.setFont(name);
-  p.drawText(QRectF(70, 6, 280, 32), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Addrivo"));
+  p.drawText(QRectF(70, 6, 280, 32), Qt::AlignLeft | Qt::AlignVCenter, QLatin1String(forms::AboutFrm::kBannerTitle));
 
   QFont tagline(QStringLiteral("Verdana"));
   tagline.setPixelSize(11);
   p.setFont(tagline);
   p.setPen(QColor(0xdd, 0xe8, 0xf5));
   p.drawText(QRectF(71, 36, 280, 16), Qt::AlignLeft | Qt::AlignVCenter,
-             QStringLiteral("Address books to Excel and Outlook"));
-  p.drawText(QRectF(200, 6, 152, 14), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Vantrel Software"));
+             QLatin1String(forms::AboutFrm::kBannerTagline));
+  p.drawText(QRectF(200, 6, 152, 14), Qt::AlignRight | Qt::AlignVCenter, QLatin1String(forms::AboutFrm::kBannerVendor));
   p.end();
   return banner;
 }

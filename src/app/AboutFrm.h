@@ -1,14 +1,19 @@
-// The about box: the product banner, version and web address, and OK.
+// The about box in Qt: the product banner, version and web address, and OK,
+// under their designed names; the texts and OK's command are the form's
+// (forms::AboutFrm).
 #pragma once
 
 #include <QDialog>
 #include <QPixmap>
 
+#include "app/QtView.h"
+#include "forms/AboutFrm.h"
+
 class QLabel;
 class QPushButton;
 
 // Shown as plain text here and in the main window's status bar; nothing opens it.
-inline constexpr const char* kProductWebAddress = "www.vantrel.example";
+inline constexpr const char* kProductWebAddress = forms::AboutFrm::kWebAddress;
 
 class AboutFrm : public QDialog {
   Q_OBJECT
@@ -23,8 +28,18 @@ class AboutFrm : public QDialog {
   static QPixmap Banner();
 
  private:
-  void CmdOK_Click();
+  // Unloads the box: the modal run ends.
+  class View : public app::QtView {
+   public:
+    explicit View(AboutFrm* box) : QtView(box), box_(box) {}
+    void CloseForm() override;
 
+   private:
+    AboutFrm* box_;
+  };
+
+  View view_;
+  forms::AboutFrm form_;
   QLabel* Image1_;
   QLabel* Label2_;
   QLabel* Label3_;

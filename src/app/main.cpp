@@ -10,7 +10,7 @@
 #include "AboutFrm.h"
 #include "FrmMain.h"
 #include "HelpContents.h"
-#include "export/FrmConversion.h"
+#include "FrmConversion.h"
 #include "platform/dialogs/QtDialogs.h"
 #include "platform/outlook/OutlookStandIn.h"
 #include "platform/wab/WabReader.h"
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
 
   app::FrmMain frmMain;
   frmMain.showConversionDialog = [](app::FrmMain& owner) {
-    exports::ShowConversionDialog(&owner, [&owner] { return owner.NotesDatabaseFile(); });
+    app::ShowConversionDialog(&owner, [&owner] { return owner.NotesDatabaseFile(); });
   };
   frmMain.showHelpContents = [](app::FrmMain& owner) { ShowHelpContents(&owner); };
   frmMain.showAbout = [](app::FrmMain& owner) { AboutFrm::ShowModal(&owner); };

@@ -123,8 +123,10 @@ ExportResult ExportBook(const BookExportRequest& request) {
   const OutputCheck check = CheckOutput(result.outputPath, request.replace);
   // Unlike the designed workbook's, this refusal is reported: the window
   // shows it, as it always has.
-  if (check == OutputCheck::Declined)
+  if (check == OutputCheck::Declined) {
+    result.declined = true;
     return FailedExport(result, result.outputPath + " already exists and was not replaced.");
+  }
   excel::NewFile output;
   if (int err = output.Open(result.outputPath,
                             check == OutputCheck::Replace ? excel::Existing::Replace : excel::Existing::Keep))

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,11 @@ class ContactDetailView {
       "Business Address", "Business Contact Information", "Personal", "Briefcase"};
 
   explicit ContactDetailView(View& view) : view_(view) {}
+
+  // How a date of the whole-book model is written (the front end's short
+  // date of the user's locale); "YYYY-MM-DD" until one is set.
+  using DateFormat = std::function<std::string(int year, int month, int day)>;
+  void SetDateFormat(DateFormat format) { dateFormat_ = std::move(format); }
 
   // The design-time state: captions, every box empty, the picture hidden.
   void Form_Load();
@@ -61,6 +67,8 @@ class ContactDetailView {
     const char* text;
   };
   static const std::vector<Caption>& Captions();
+  // The caption of the label beside a box ("Company" for txtCompany).
+  static const char* CaptionOf(std::string_view box);
 
   // What the view shows now (the header and each box by name), for the
   // forms' own tests and for front ends that redraw.
@@ -72,7 +80,9 @@ class ContactDetailView {
   void ClearExtras();
 
   View& view_;
+  DateFormat dateFormat_;
   std::string header_;
+  std::string place_;  // where the contact shown belongs: folder, groups
   bool pictureShown_ = false;
 };
 

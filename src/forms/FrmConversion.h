@@ -83,8 +83,11 @@ class FrmConversion {
   using Runner = std::function<exports::ExportOutcome(const exports::ExportRequest&)>;
   void SetRunner(Runner runner) { runner_ = std::move(runner); }
 
-  // Runs once per load: the design-time state, then the Outlook check that
-  // offers the option suiting the installed Outlook's version.
+  // The design-time state, for a view to apply once it has built the
+  // controls: captions, every option available, none chosen, Start disabled.
+  void Design();
+  // Runs once per load: the Outlook check that offers the option suiting the
+  // installed Outlook's version, then the last whole-book option, if any.
   void Form_Load();
 
   // The option handlers: choosing any option enables Start.

@@ -17,6 +17,9 @@
 #include "View.h"
 #include "scan/TreeModel.h"
 
+namespace automation {
+class AddressBookReader;
+}
 namespace wab {
 struct Book;
 }
@@ -31,6 +34,8 @@ class FrmMain {
   inline static constexpr const char* kFileFilter = "Windows Address Book (*.wab)";
   inline static constexpr const char* kScanCompleted = "Windows Address Book Scan Completed";
   inline static constexpr const char* kTreeHeader = "Windows Address Book Contacts";
+  // Drawn across the banner Picture1 at the top; no command uses it.
+  inline static constexpr const char* kBannerTitle = "Vantrel Addrivo";
 
   // The designed controls, by name.
   inline static constexpr const char* kForm = "FrmMain";
@@ -119,8 +124,7 @@ class FrmMain {
   // The whole-book model beside the designed scan: ties the scanned nodes to
   // its contacts by record id, adds the groups and the (hidden) deleted
   // contacts, and returns the completion message.
-  std::string AttachWholeBook(const std::string& path, const void* openedFile, std::int32_t contacts,
-                              std::int32_t damaged);
+  std::string AttachWholeBook(const std::string& path, automation::AddressBookReader& reader, std::int32_t contacts);
   void ForgetWholeBook();
   bool ShowModelNode(const scan::ModelNode& node);
 

@@ -34,6 +34,8 @@ class BarProgress final : public scan::ScanProgress, public exports::ExportProgr
   void Restore(const ProgressSetup& setup, std::int64_t position);
 
  private:
+  void Apply(const ProgressSetup& setup);
+
   View& view_;
   std::string bar_;
   ProgressSetup setup_{0, 100, 0, 0.0};

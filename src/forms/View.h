@@ -42,9 +42,10 @@ class View {
  public:
   virtual ~View() = default;
 
-  // The caption of a button, label, option, menu entry or form, or the
-  // contents of a text box; "&" marks the access key as in the designed
-  // captions ("&Browse...").
+  // The caption of a button, label, frame, option, menu entry or form (by
+  // the form's name), or the contents of a text box; "&" marks the access
+  // key as in the designed captions ("&Browse..."). The tabs of a tab
+  // control are named "<control>.<n>", from 1 ("OsenXPTab1.2").
   virtual void SetText(std::string_view control, const std::string& text) = 0;
   virtual void SetEnabled(std::string_view control, bool enabled) = 0;
   virtual void SetVisible(std::string_view control, bool visible) = 0;

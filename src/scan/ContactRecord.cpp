@@ -5,18 +5,28 @@
 #include "platform/automation/AddressBookReader.h"
 
 namespace scan {
+namespace {
 
-QString EncodeField(const QString& value) {
-  if (!value.contains(kSeparator) && !value.contains(kEscape)) return value;
-  QString out;
+constexpr bool ReadsCoverTheRecord() {
+  for (int r = 0; r < kRecordFieldCount; ++r)
+    if (kScanReadOrder[r] != kRecordKeys[kRecordPositionOfRead[r]]) return false;
+  return true;
+}
+static_assert(ReadsCoverTheRecord(), "each read must land on the record position of its key");
+
+}  // namespace
+
+std::string EncodeField(const std::string& value) {
+  if (value.find_first_of("|\x1B") == std::string::npos) return value;
+  std::string out;
   out.reserve(value.size() + 8);
-  for (QChar c : value) {
+  for (char c : value) {
     if (c == kSeparator) {
       out += kEscape;
-      out += u'p';
+      out += 'p';
     } else if (c == kEscape) {
       out += kEscape;
-      out += u'e';
+      out += 'e';
     } else {
       out += c;
     }
@@ -24,20 +34,20 @@ QString EncodeField(const QString& value) {
   return out;
 }
 
-QString DecodeField(const QString& stored) {
-  if (!stored.contains(kEscape)) return stored;
-  QString out;
+std::string DecodeField(const std::string& stored) {
+  if (stored.find(kEscape) == std::string::npos) return stored;
+  std::string out;
   out.reserve(stored.size());
-  for (qsizetype i = 0; i < stored.size(); ++i) {
-    const QChar c = stored[i];
+  for (std::size_t i = 0; i < stored.size(); ++i) {
+    const char c = stored[i];
     if (c == kEscape && i + 1 < stored.size()) {
-      const QChar next = stored[i + 1];
-      if (next == u'p') {
+      const char next = stored[i + 1];
+      if (next == 'p') {
         out += kSeparator;
         ++i;
         continue;
       }
-      if (next == u'e') {
+      if (next == 'e') {
         out += kEscape;
         ++i;
         continue;
@@ -48,29 +58,31 @@ QString DecodeField(const QString& stored) {
   return out;
 }
 
-QString JoinRecord(const QStringList& values) {
-  QString record;
+std::string JoinRecord(const std::vector<std::string>& values) {
+  std::string record;
   for (int i = 0; i < kRecordFieldCount; ++i) {
     if (i > 0) record += kSeparator;
-    if (i < values.size()) record += EncodeField(values[i]);
+    if (static_cast<std::size_t>(i) < values.size()) record += EncodeField(values[i]);
   }
   return record;
 }
 
-QStringList SplitRecord(const QString& record) {
-  QStringList parts = record.split(kSeparator, Qt::KeepEmptyParts, Qt::CaseSensitive);
-  for (QString& part : parts) part = DecodeField(part);
+std::vector<std::string> SplitRecord(const std::string& record) {
+  std::vector<std::string> parts;
+  std::size_t begin = 0;
+  for (;;) {
+    const std::size_t bar = record.find(kSeparator, begin);
+    parts.push_back(DecodeField(record.substr(begin, bar == std::string::npos ? std::string::npos : bar - begin)));
+    if (bar == std::string::npos) break;
+    begin = bar + 1;
+  }
   return parts;
 }
 
-QStringList ReadContactFields(automation::AddressBookReader& reader) {
-  QStringList read;
-  read.reserve(kRecordFieldCount);
-  for (std::string_view key : kScanReadOrder)
-    read << QString::fromStdString(reader.GetValue(std::string(key)));
-  // Read order → record order: only CellPhone (read 20th) moves, to position 15.
-  QStringList record = read.mid(0, 15);
-  record << read[19] << read[15] << read[16] << read[17] << read[18] << read[20];
+std::vector<std::string> ReadContactFields(automation::AddressBookReader& reader) {
+  std::vector<std::string> record(kRecordFieldCount);
+  for (int r = 0; r < kRecordFieldCount; ++r)
+    record[kRecordPositionOfRead[r]] = reader.GetValue(std::string(kScanReadOrder[r]));
   return record;
 }
 

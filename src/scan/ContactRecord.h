@@ -3,10 +3,10 @@
 // it again.
 #pragma once
 
-#include <QString>
-#include <QStringList>
 #include <array>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace automation {
 class AddressBookReader;
@@ -35,22 +35,29 @@ inline constexpr std::array<std::string_view, kRecordFieldCount> kScanReadOrder{
 // "|" separates the fields. A value holding "|" would shift every later field,
 // so inside a field "|" is stored as ESC 'p' and ESC itself as ESC 'e'. Values
 // holding neither character (every ordinary one) are stored exactly as read.
-inline constexpr QChar kSeparator = u'|';
-inline constexpr QChar kEscape = QChar(0x1B);
+// Texts are UTF-8; both characters are ASCII, so no other character's bytes
+// can be taken for them.
+inline constexpr char kSeparator = '|';
+inline constexpr char kEscape = '\x1B';
 
-QString EncodeField(const QString& value);
+std::string EncodeField(const std::string& value);
 // Undoes EncodeField; an ESC not followed by 'p' or 'e' is kept as it is.
-QString DecodeField(const QString& stored);
+std::string DecodeField(const std::string& stored);
 
 // Joins the values in record order; missing values count as empty, values
 // beyond the 21st are ignored.
-QString JoinRecord(const QStringList& values);
+std::string JoinRecord(const std::vector<std::string>& values);
 // Splits a record text at every "|" and decodes each part. A record this
 // program stored always gives exactly 21 parts.
-QStringList SplitRecord(const QString& record);
+std::vector<std::string> SplitRecord(const std::string& record);
+
+// Record position of each read, in kScanReadOrder: only CellPhone (read
+// 20th) moves, to position 15.
+inline constexpr std::array<int, kRecordFieldCount> kRecordPositionOfRead{0,  1,  2,  3,  4,  5,  6,  7,  8,  9, 10,
+                                                                          11, 12, 13, 14, 16, 17, 18, 19, 15, 20};
 
 // Select must already have been called: reads the 21 fields in the scan's read
 // order and returns them in record order.
-QStringList ReadContactFields(automation::AddressBookReader& reader);
+std::vector<std::string> ReadContactFields(automation::AddressBookReader& reader);
 
 }  // namespace scan

@@ -1,11 +1,9 @@
-// The scan: every contact of an open reader into the contact tree, one node
-// and one record per contact, in reader order. The window's scan command and
-// the tests run this one loop.
+// The scan: every contact of an open reader into the contact tree's model,
+// one node and one record per contact, in reader order. The window's scan
+// command, addrivo-convert and the tests run this one loop; no toolkit.
 #pragma once
 
 #include <cstdint>
-
-class QTreeWidgetItem;
 
 namespace automation {
 class AddressBookReader;
@@ -13,7 +11,7 @@ class AddressBookReader;
 
 namespace scan {
 
-class ContactTree;
+class TreeModel;
 
 // What the scan tells whoever shows its progress.
 class ScanProgress {
@@ -23,16 +21,16 @@ class ScanProgress {
   virtual void Prepare(std::int32_t count) = 0;
   // After each contact's node and record are in the tree: 1, 2, ..., count.
   virtual void SetPosition(std::int64_t position) = 0;
-  // The node just made for the contact at index, before SetPosition.
-  virtual void Added(std::int32_t /*index*/, QTreeWidgetItem* /*node*/) {}
 };
 
 // Asks the reader, already open, for its count, then reads each contact
 // (Select, then the 21 fields in kScanReadOrder) and adds its node under the
 // group of its name with its record, keyed by index and the time of reading.
-// ProgressCounter is 1 before the first contact and grows by one after each.
-// Failures of the reader or the tree propagate; the contacts already added
-// stay in the tree with their records. Returns the count.
-std::int32_t ScanBook(automation::AddressBookReader& reader, ContactTree& tree, ScanProgress* progress);
+// A reader that names its records (SelectedRecordId) ties each node to the
+// record it came from. ProgressCounter is 1 before the first contact and
+// grows by one after each. Failures of the reader or the tree propagate; the
+// contacts already added stay in the tree with their records. Returns the
+// count.
+std::int32_t ScanBook(automation::AddressBookReader& reader, TreeModel& tree, ScanProgress* progress);
 
 }  // namespace scan

@@ -21,10 +21,10 @@ class DetailViewTest : public MainWindowTest {
     for (int i = 0; i < 21; ++i) {
       auto it = c.find(kPositionKeys[i]);
       const QString value = it == c.end() ? QString() : QString::fromStdString(it->second);
-      EXPECT_EQ(BoxText(app::ContactDetailView::MappedBoxNames()[i]), value)
-          << app::ContactDetailView::MappedBoxNames()[i];
+      EXPECT_EQ(BoxText(forms::ContactDetailView::MappedBoxNames()[i]), value)
+          << forms::ContactDetailView::MappedBoxNames()[i];
     }
-    for (const char* name : app::ContactDetailView::UnfilledBoxNames()) EXPECT_TRUE(BoxText(name).isEmpty()) << name;
+    for (const char* name : forms::ContactDetailView::UnfilledBoxNames()) EXPECT_TRUE(BoxText(name).isEmpty()) << name;
   }
   QString Header() const { return Control<QLabel>("LblTopName")->text(); }
 };
@@ -77,15 +77,15 @@ TEST_F(DetailViewTest, AllEmptyContactEmptiesEveryBoxAndLeavesASpaceAsHeader) {
 TEST_F(DetailViewTest, RootAndGroupNodesLeaveTheViewAsItWas) {
   fake.reader->contacts = {Full("a-")};
   BrowseAndScan();
-  Click(window->Tree().FindNode(QStringLiteral("WAB Contacts")));
-  Click(window->Tree().FindNode(QStringLiteral("A")));
+  Click(Item("WAB Contacts"));
+  Click(Item("A"));
   EXPECT_TRUE(Header().isEmpty());
   EXPECT_TRUE(Control("ImgContact")->isHidden());
   ExpectShows({});
 
   Click(ContactNamed(QStringLiteral("a-Name")));
-  Click(window->Tree().FindNode(QStringLiteral("Other")));
-  Click(window->Tree().FindNode(QStringLiteral("WAB Contacts")));
+  Click(Item("Other"));
+  Click(Item("WAB Contacts"));
   EXPECT_EQ(Header(), QStringLiteral("a-Name a-MiddleName a-Surname"));
   ExpectShows(fake.reader->contacts[0]);
   // A new Browse rebuilds the tree; the view still shows the last contact.

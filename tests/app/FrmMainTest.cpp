@@ -82,8 +82,8 @@ TEST_F(MainWindowTest, DetailViewStartsEmptyWithThePictureHiddenOnTheFirstTab) {
   EXPECT_EQ(tabs->tabText(1), QStringLiteral("Business Contact Information"));
   EXPECT_EQ(tabs->tabText(2), QStringLiteral("Personal"));
   EXPECT_EQ(tabs->tabText(3), QStringLiteral("Briefcase"));
-  for (const char* name : app::ContactDetailView::MappedBoxNames()) EXPECT_TRUE(BoxText(name).isEmpty()) << name;
-  for (const char* name : app::ContactDetailView::UnfilledBoxNames()) EXPECT_TRUE(BoxText(name).isEmpty()) << name;
+  for (const char* name : forms::ContactDetailView::MappedBoxNames()) EXPECT_TRUE(BoxText(name).isEmpty()) << name;
+  for (const char* name : forms::ContactDetailView::UnfilledBoxNames()) EXPECT_TRUE(BoxText(name).isEmpty()) << name;
   auto* email = Control<QLineEdit>("txtEmail");
   EXPECT_EQ(email->palette().color(QPalette::Base), QColor(255, 255, 128));
   EXPECT_EQ(email->palette().color(QPalette::Text), QColor(0, 0, 255));
@@ -117,7 +117,7 @@ TEST_F(MainWindowTest, BrowseCancelledAtStartChangesNothingButTheScanButton) {
 TEST_F(MainWindowTest, BrowseCancelledAfterAScanEmptiesTreeAndBoxButKeepsTheMenuEntries) {
   fake.reader->contacts = {Person("Ann"), Person("Bob")};
   BrowseAndScan();
-  ASSERT_EQ(window->Tree().NodeCount(), 30);
+  ASSERT_EQ(window->Tree().NodeCount(), 30u);
   Browse(QString());
   // Label and bar stay hidden as the scan left them; the bar is back at 0.
   EXPECT_EQ(State(), (WindowState{false, true, false, true, false, false, 0, 28, QString()}));
@@ -146,7 +146,7 @@ TEST_F(MainWindowTest, BrowseFailureIsReportedAndChangesNothing) {
   BrowseAndScan();
   const WindowState before = State();
   struct ThrowingDialogs : testsupport::ScriptedDialogs {
-    QString GetOpenFileName(QWidget*, const QString&, const QString&) override {
+    std::string GetOpenFileName(dialogs::Owner, const std::string&, const std::string&) override {
       throw std::runtime_error("the file dialog is not available");
     }
   } throwing;  // installed from here on
@@ -249,16 +249,16 @@ TEST_F(MainWindowTest, ContactsJoinTheGroupOfTheirInitialUnderTrimmedNames) {
     const QString name = QString::fromStdString(c.at("Name"));
     QTreeWidgetItem* found = nullptr;
     for (QTreeWidgetItem* node : ContactNodes())
-      if (scan::SplitRecord(scan::ContactTree::NodeRecordText(node))[0] == name) found = node;
+      if (scan::SplitRecord(Record(node).toStdString())[0] == name.toStdString()) found = node;
     ASSERT_NE(found, nullptr) << name.toStdString();
     EXPECT_EQ(found->text(0), expected[i].text) << i;
     EXPECT_EQ(found->parent()->text(0), expected[i].group) << i;
-    EXPECT_EQ(found->data(0, scan::ContactTree::ImageRole).toInt(), 3);
+    EXPECT_EQ(window->NodeOf(found)->shown.image, 3);
     ++i;
   }
   // The first key starts with index 0, the tenth with 9; date and time follow.
   std::vector<QString> keys;
-  for (QTreeWidgetItem* node : ContactNodes()) keys.push_back(scan::ContactTree::NodeKey(node));
+  for (QTreeWidgetItem* node : ContactNodes()) keys.push_back(QString::fromStdString(window->NodeOf(node)->key));
   EXPECT_TRUE(std::any_of(keys.begin(), keys.end(), [](const QString& k) {
     return QRegularExpression(QStringLiteral("^9\\d{1,2}-\\d{1,2}-\\d\\d-\\d\\d-\\d\\d-\\d\\d$")).match(k).hasMatch();
   }));
@@ -272,12 +272,12 @@ TEST_F(MainWindowTest, RecordsKeepEveryValueAsReadIncludingBarsAndSpaces) {
   fake.reader->contacts = {c};
   BrowseAndScan();
   ASSERT_EQ(ContactNodes().size(), 1u);
-  const QStringList parts = scan::SplitRecord(scan::ContactTree::NodeRecordText(ContactNodes()[0]));
-  ASSERT_EQ(parts.size(), 21);
-  EXPECT_EQ(parts[0], QStringLiteral(" Ann "));
-  EXPECT_EQ(parts[12], QStringLiteral("R|D"));
-  EXPECT_EQ(parts[13], QStringLiteral("vBusinessPhone"));  // not shifted by the bar before it
-  EXPECT_EQ(parts[20], QStringLiteral("a|b|c"));
+  const std::vector<std::string> parts = scan::SplitRecord(Record(ContactNodes()[0]).toStdString());
+  ASSERT_EQ(parts.size(), 21u);
+  EXPECT_EQ(parts[0], " Ann ");
+  EXPECT_EQ(parts[12], "R|D");
+  EXPECT_EQ(parts[13], "vBusinessPhone");  // not shifted by the bar before it
+  EXPECT_EQ(parts[20], "a|b|c");
   EXPECT_EQ(parts[9], parts[17]);
   EXPECT_EQ(ContactNodes()[0]->text(0), QStringLiteral("Ann"));
 }
@@ -313,7 +313,7 @@ TEST_F(MainWindowTest, ScanOfTheLargestBooksCompletesAndFillsTheBar) {
   EXPECT_EQ(Bar()->maximum(), kCount);
   EXPECT_EQ(last, kCount);
   EXPECT_EQ(ProgressCounter, kCount + 1);
-  EXPECT_EQ(window->Tree().FindNode(QStringLiteral("P"))->childCount(), kCount);
+  EXPECT_EQ(Item("P")->childCount(), kCount);
   EXPECT_EQ(Bar()->LargeChange(), 400);
 }
 

@@ -69,7 +69,7 @@ TEST_F(MainWindowTest, RealBookScansItsFourContactsAndShowsEveryField) {
                             "FAX",
                             "追加情報\r\nその他\r\nメモ"};
   for (int i = 0; i < 21; ++i) {
-    const char* box = app::ContactDetailView::MappedBoxNames()[i];
+    const char* box = forms::ContactDetailView::MappedBoxNames()[i];
     EXPECT_EQ(BoxText(box), AsShown(box, QString::fromUtf8(values[i]))) << box;
   }
 
@@ -99,7 +99,7 @@ TEST_F(MainWindowTest, RealBookShowsTheWholeContactItsGroupsAndDeletedContactsOn
       {"txtChildren", "子供の名前5, 子供の名前4, 子供の名前3, 子供の名前2, 子供の名前1"}};
   static_assert(std::size(filled) == 11);
   for (const auto& [box, value] : filled) EXPECT_EQ(BoxText(box), QString::fromUtf8(value)) << box;
-  for (const char* box : app::ContactDetailView::UnfilledBoxNames()) EXPECT_FALSE(BoxText(box).isEmpty()) << box;
+  for (const char* box : forms::ContactDetailView::UnfilledBoxNames()) EXPECT_FALSE(BoxText(box).isEmpty()) << box;
   EXPECT_EQ(BoxText("txtHomeCountry"), QString::fromUtf8("国"));
   EXPECT_EQ(BoxText("txtEmail"), QStringLiteral("test@example.com"));
   auto* emails = Control<QListWidget>("lstEmails");

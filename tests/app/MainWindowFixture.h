@@ -16,7 +16,6 @@
 #include "app/ContactDetailView.h"
 #include "app/FrmMain.h"
 #include "support/qt/ScriptedDialogs.h"
-#include "scan/ContactTree.h"
 
 namespace testsupport {
 
@@ -62,7 +61,7 @@ class MainWindowTest : public ::testing::Test {
             !Control("LblRead")->isHidden(),
             !Bar()->isHidden(),
             Bar()->value(),
-            window->Tree().NodeCount(),
+            static_cast<int>(window->Tree().NodeCount()),
             FileBox()->text()};
   }
 
@@ -76,11 +75,19 @@ class MainWindowTest : public ::testing::Test {
     Button("CmdEnumerateNotes")->click();
   }
 
+  // The record the model keeps for the node an item draws.
+  QString Record(const QTreeWidgetItem* item) const {
+    const scan::ModelNode* node = window->NodeOf(item);
+    return node ? QString::fromStdString(node->record) : QString();
+  }
+  // The item that draws the node with that key.
+  QTreeWidgetItem* Item(const char* key) const { return window->ItemOf(window->Tree().FindNode(key)); }
+
   // Every contact node, in tree order.
   std::vector<QTreeWidgetItem*> ContactNodes() const {
     std::vector<QTreeWidgetItem*> nodes;
     for (QTreeWidgetItemIterator it(TreeView()); *it; ++it)
-      if (!scan::ContactTree::NodeRecordText(*it).isEmpty()) nodes.push_back(*it);
+      if (!Record(*it).isEmpty()) nodes.push_back(*it);
     return nodes;
   }
   QTreeWidgetItem* ContactNamed(const QString& text) const {

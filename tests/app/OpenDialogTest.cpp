@@ -21,7 +21,7 @@ TEST(OpenDialogTest, ListsUpperAndMixedCaseWabUnderTheLowerCaseFilter) {
   }
 
   // The same dialog QtDialogs::GetOpenFileName shows: Qt's own, not a native one.
-  QFileDialog dialog(nullptr, QString(), folder, app::FrmMain::kFileFilter);
+  QFileDialog dialog(nullptr, QString(), folder, QString::fromLatin1(forms::FrmMain::kFileFilter));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.show();

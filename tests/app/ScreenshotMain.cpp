@@ -86,19 +86,22 @@ int main(int argc, char** argv) {
 
   // Open the groups that hold contacts and show the contact with the most to show.
   QTreeWidgetItem* shown = nullptr;
-  QTreeWidgetItem* root = window.Tree().FindNode(scan::kRootKey);
+  QTreeWidgetItem* root = window.ItemOf(window.Tree().FindNode(scan::kRootKey));
+  auto recordSize = [&](const QTreeWidgetItem* item) {
+    const scan::ModelNode* node = window.NodeOf(item);
+    return node ? node->record.size() : 0;
+  };
   for (int i = 0; root && i < root->childCount(); ++i) {
     QTreeWidgetItem* group = root->child(i);
     if (group->childCount() == 0) continue;
     group->setExpanded(true);
     for (int c = 0; c < group->childCount(); ++c)
-      if (!shown || scan::ContactTree::NodeRecordText(group->child(c)).size() >
-                        scan::ContactTree::NodeRecordText(shown).size())
+      if (!shown || recordSize(group->child(c)) > recordSize(shown))
         shown = group->child(c);
   }
   if (shown) {
-    window.Tree().View()->setCurrentItem(shown);
-    window.Tree().View()->scrollToItem(shown);
+    window.TreeView()->setCurrentItem(shown);
+    window.TreeView()->scrollToItem(shown);
     window.ContactsTreeView_NodeClick(shown);
   }
   int status = 1;

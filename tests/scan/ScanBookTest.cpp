@@ -2,15 +2,14 @@
 // the progress hears, over small books given row by row.
 #include <gtest/gtest.h>
 
-#include <QTreeWidget>
 #include <map>
 
 #include "../app/FakeAddressBook.h"
 #include "scan/ContactKey.h"
 #include "scan/ContactRecord.h"
-#include "scan/ContactTree.h"
 #include "scan/ProgressCounter.h"
 #include "scan/ScanBook.h"
+#include "scan/TreeModel.h"
 
 namespace {
 
@@ -18,18 +17,12 @@ using testsupport::FakeAddressBook;
 
 // Prepare and every position, with the contact nodes in the tree at each.
 struct RecordingProgress : scan::ScanProgress {
-  explicit RecordingProgress(const QTreeWidget& view) : view(view) {}
+  explicit RecordingProgress(const scan::TreeModel& tree) : tree(tree) {}
   void Prepare(std::int32_t count) override { events.push_back("Prepare:" + std::to_string(count)); }
   void SetPosition(std::int64_t position) override {
-    events.push_back(std::to_string(position) + "@" + std::to_string(ContactNodes()));
+    events.push_back(std::to_string(position) + "@" + std::to_string(tree.ContactNodes().size()));
   }
-  int ContactNodes() const {
-    int n = 0;
-    for (QTreeWidgetItemIterator it(const_cast<QTreeWidget*>(&view)); *it; ++it)
-      n += !scan::ContactTree::NodeRecordText(*it).isEmpty();
-    return n;
-  }
-  const QTreeWidget& view;
+  const scan::TreeModel& tree;
   std::vector<std::string> events;
 };
 
@@ -52,10 +45,9 @@ TEST_P(ScanBookTest, EachContactGetsItsNodeAndRecordBeforeItsPosition) {
   const Row& row = GetParam();
   FakeAddressBook reader;
   reader.contacts = row.contacts;
-  QTreeWidget view;
-  scan::ContactTree tree(&view);
-  scan::PopulateDefaultTree(tree, {});
-  RecordingProgress progress(view);
+  scan::TreeModel tree;
+  scan::PopulateDefaultTree(tree);
+  RecordingProgress progress(tree);
 
   EXPECT_EQ(scan::ScanBook(reader, tree, &progress), static_cast<std::int32_t>(row.contacts.size()));
 
@@ -68,18 +60,18 @@ TEST_P(ScanBookTest, EachContactGetsItsNodeAndRecordBeforeItsPosition) {
   // reading joins (a second reader gives the reference).
   FakeAddressBook reference;
   reference.contacts = row.contacts;
-  std::map<std::string, int> taken;  // contacts met so far in each group
+  const std::vector<scan::NodeId> nodes = tree.ContactNodes();
+  ASSERT_EQ(nodes.size(), row.contacts.size());
   for (std::size_t i = 0; i < row.contacts.size(); ++i) {
-    QTreeWidgetItem* group = tree.FindNode(QString::fromStdString(row.groups[i]));
-    ASSERT_NE(group, nullptr) << row.what << " " << i;
-    QTreeWidgetItem* node = group->child(taken[row.groups[i]]++);
-    ASSERT_NE(node, nullptr) << row.what << " " << i;
-    EXPECT_TRUE(scan::ContactTree::NodeKey(node).startsWith(QString::number(i)));
-    EXPECT_EQ(tree.FindNode(scan::ContactTree::NodeKey(node)), node);
+    const scan::ModelNode* node = tree.Node(nodes[i]);
+    EXPECT_EQ(node->shown.parent, tree.FindId(row.groups[i])) << row.what << " " << i;
+    EXPECT_EQ(node->key.rfind(std::to_string(i), 0), 0u) << node->key;
+    EXPECT_EQ(tree.FindNode(node->key), node);
     reference.Select(static_cast<std::int32_t>(i));
-    EXPECT_EQ(scan::ContactTree::NodeRecordText(node), scan::JoinRecord(scan::ReadContactFields(reference)))
-        << row.what << " " << i;
-    EXPECT_EQ(node->text(0), scan::DisplayText(QString::fromStdString(row.contacts[i].at("Name"))));
+    EXPECT_EQ(node->record, scan::JoinRecord(scan::ReadContactFields(reference))) << row.what << " " << i;
+    EXPECT_EQ(node->shown.text, scan::DisplayText(row.contacts[i].at("Name")));
+    // The fake reader names no records: nothing ties the node to one.
+    EXPECT_EQ(node->subject, scan::NodeSubject::None);
   }
 }
 
@@ -101,13 +93,12 @@ TEST(ScanBookFailure, ContactsAddedBeforeAFailureStayWithTheirRecords) {
   reader.beforeCall = [](const std::string& call) {
     if (call == "Select:2") throw automation::AutomationError("record 2 is damaged");
   };
-  QTreeWidget view;
-  scan::ContactTree tree(&view);
-  scan::PopulateDefaultTree(tree, {});
-  RecordingProgress progress(view);
+  scan::TreeModel tree;
+  scan::PopulateDefaultTree(tree);
+  RecordingProgress progress(tree);
   EXPECT_THROW(scan::ScanBook(reader, tree, &progress), automation::AutomationError);
   EXPECT_EQ(progress.events, (std::vector<std::string>{"Prepare:3", "1@1", "2@2"}));
-  EXPECT_EQ(tree.NodeCount(), 28 + 2);
+  EXPECT_EQ(tree.NodeCount(), 28u + 2);
   EXPECT_EQ(ProgressCounter, 3);
 }
 
@@ -119,13 +110,12 @@ TEST(ScanBookCounts, ACountBelowZeroAddsNothing) {
   FakeAddressBook reader;
   reader.generatedCount = -1000000;
   reader.value = [](std::int32_t, const std::string&) { return std::string("x"); };
-  QTreeWidget view;
-  scan::ContactTree tree(&view);
-  scan::PopulateDefaultTree(tree, {});
-  RecordingProgress progress(view);
+  scan::TreeModel tree;
+  scan::PopulateDefaultTree(tree);
+  RecordingProgress progress(tree);
   EXPECT_EQ(scan::ScanBook(reader, tree, &progress), -1000000);
   EXPECT_EQ(progress.events, (std::vector<std::string>{"Prepare:-1000000"}));
-  EXPECT_EQ(tree.NodeCount(), 28);
+  EXPECT_EQ(tree.NodeCount(), 28u);
   EXPECT_EQ(ProgressCounter, 1);
 }
 

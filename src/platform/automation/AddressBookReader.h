@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,9 @@ class AddressBookReader : public Object {
   virtual std::string GetValue(const std::string& key) = 0;
   // Damaged records that Open skipped so the readable contacts are not lost.
   virtual std::int32_t SkippedRecords() const { return 0; }
+  // The book's own id of the selected contact's record, for tying it to a
+  // model of the whole book; none from readers that do not know it.
+  virtual std::optional<std::uint32_t> SelectedRecordId() const { return std::nullopt; }
 };
 
 }  // namespace automation

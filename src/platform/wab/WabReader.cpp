@@ -244,6 +244,11 @@ std::int32_t WabReader::SkippedRecords() const {
   return file_ ? static_cast<std::int32_t>(file_->Skipped()) : 0;
 }
 
+std::optional<std::uint32_t> WabReader::SelectedRecordId() const {
+  if (!selected_ || !recordRead_) return std::nullopt;
+  return record_.recordId;
+}
+
 void WabReader::Select(std::int32_t index) {
   selected_ = false;
   fields_ = {};

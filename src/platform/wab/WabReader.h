@@ -54,6 +54,7 @@ class WabReader : public automation::AddressBookReader {
   StoredText GetStoredValue(const std::string& key) const;
   void Decode(const StoredText& text, std::string& out) const;
   std::int32_t SkippedRecords() const override;
+  std::optional<std::uint32_t> SelectedRecordId() const override;
 
   int CodePage() const { return codePage_; }
   // The open file, for reading the whole book without opening it again;

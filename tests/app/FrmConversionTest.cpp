@@ -11,8 +11,8 @@
 #include <QSettings>
 #include <QTimer>
 
-#include "ExportFakes.h"
-#include "export/FrmConversion.h"
+#include "export/ExportFakes.h"
+#include "app/FrmConversion.h"
 #include "export/OutlookExport.h"
 #include "platform/automation/Outlook.h"
 #include "support/qt/ScriptedDialogs.h"
@@ -21,7 +21,7 @@
 using namespace exporttest;
 using automation::ScopedRegistration;
 using automation::SameObject;
-using exports::FrmConversion;
+using app::FrmConversion;
 
 namespace {
 
@@ -52,7 +52,7 @@ class ConversionDialog : public ::testing::Test {
  protected:
   void SetUp() override { QSettings(QStringLiteral("Vantrel Software"), QStringLiteral("Addrivo")).clear(); }
   void TearDown() override {
-    delete exports::LoadedConversionDialog();
+    delete app::LoadedConversionDialog();
     exports::SetOutlookExport({});
   }
 
@@ -86,13 +86,13 @@ class ConversionDialog : public ::testing::Test {
   // dialog is closed afterwards unless step hid it.
   void ShowAndRun(const std::function<void(FrmConversion&)>& step) {
     QTimer::singleShot(0, [&] {
-      FrmConversion* form = exports::LoadedConversionDialog();
+      FrmConversion* form = app::LoadedConversionDialog();
       ASSERT_NE(form, nullptr);
       form->SetSheetWriterFactory([this] { return std::make_unique<RecordingWriter>(&log); });
       step(*form);
       if (form->isVisible()) form->close();
     });
-    exports::ShowConversionDialog(nullptr, [this] { return bookPath; });
+    app::ShowConversionDialog(nullptr, [this] { return bookPath; });
   }
 
   testsupport::ScriptedDialogs dialogs;
@@ -301,7 +301,7 @@ TEST_F(ConversionDialog, CompletionHidesTheDialogAndASecondShowingFindsItsState)
   EXPECT_EQ(dialogs.messages[0].icon, dialogs::MessageIcon::Information);
   EXPECT_EQ(dialogs.messages[0].text.toStdString(),
             "3 Contacts Successfully Saved to \r\nFileName: " + dir.path().string() + "/family.xls");
-  ASSERT_NE(exports::LoadedConversionDialog(), nullptr) << "hidden, still loaded";
+  ASSERT_NE(app::LoadedConversionDialog(), nullptr) << "hidden, still loaded";
 
   ShowAndRun([&](FrmConversion& form) {
     EXPECT_EQ(outlookCreated, 1) << "the load check does not run again";
@@ -314,7 +314,7 @@ TEST_F(ConversionDialog, CompletionHidesTheDialogAndASecondShowingFindsItsState)
     EXPECT_TRUE(start->isEnabled());
     // The user closes it this time.
   });
-  EXPECT_EQ(exports::LoadedConversionDialog(), nullptr) << "a closed dialog is discarded";
+  EXPECT_EQ(app::LoadedConversionDialog(), nullptr) << "a closed dialog is discarded";
 
   ShowAndRun([&](FrmConversion& form) {
     EXPECT_EQ(outlookCreated, 2) << "loaded afresh";
