@@ -13,3 +13,14 @@ addrivo_add_gtest(export_core_test SOURCES ${t}/export/SpreadsheetExportTest.cpp
   LIBS addrivo_export_core addrivo_testsupport)
 addrivo_add_gtest(outlook_export_test SOURCES ${t}/export/OutlookExportTest.cpp ${t}/export/OutlookExportFakes.cpp
   LIBS addrivo_export_core)
+
+# The window's driver: runs addrivo.exe's program and clicks through it
+# under Wine (scripts/windows-window.sh). Not a ctest test: it needs an X server.
+if(TARGET addrivo_win32)
+  find_package(ZLIB REQUIRED)
+  add_executable(addrivo_window_driver WIN32 ${t}/windows/WindowDriver.cpp)
+  target_link_options(addrivo_window_driver PRIVATE -municode)
+  target_link_libraries(addrivo_window_driver PRIVATE addrivo_win32 ZLIB::ZLIB)
+  addrivo_windows_resources(addrivo_window_driver "Addrivo's window, driven"
+    EXTRA "1 24 \"${CMAKE_SOURCE_DIR}/src/win32/addrivo.manifest\"")
+endif()

@@ -110,7 +110,8 @@ Win32View::Win32View(HWND window, const std::vector<ControlSpec>& controls, cons
     c.page = spec.page;
     c.twips = RECT{spec.left, spec.top, spec.left + spec.width, spec.top + spec.height};
     const wchar_t* cls = L"STATIC";
-    DWORD style = WS_CHILD | WS_VISIBLE;
+    // Siblings that overlap (the frame, the tabs and what lies on them) clip each other.
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
     DWORD ex = 0;
     std::wstring text = Wide(spec.text);
     switch (spec.kind) {
@@ -148,7 +149,7 @@ Win32View::Win32View(HWND window, const std::vector<ControlSpec>& controls, cons
       case Kind::Progress: cls = PROGRESS_CLASSW; break;
       case Kind::Tabs:
         cls = WC_TABCONTROLW;
-        style |= WS_TABSTOP | WS_CLIPSIBLINGS;
+        style |= WS_TABSTOP;
         break;
       case Kind::List:
         cls = WC_LISTBOXW;
