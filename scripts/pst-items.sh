@@ -10,7 +10,7 @@ pst_items() {
   (cd "$dump.export" && find . -type f -print0 | LC_ALL=C sort -z |
     while IFS= read -r -d '' f; do
       echo "== $f"
-      grep -vE '^(Creation|Modification|Client submit|Delivery) time:' "$f" || true
+      grep -avE '^(Creation|Modification|Client submit|Delivery) time:' "$f" || true
     done) |
     sed -E 's/[0-9]{2}-[0-9]{2}-[0-9]{4} [0-9]{2}[_:][0-9]{2}[_:][0-9]{2}/DATE/g'
 }

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The Windows stage of scripts/test.sh: cross-builds addrivo-convert.exe and
-# the engine tests with mingw-w64, runs the tests under Wine, and converts the
-# generated books (and the real sample book, when present) with both the
-# Linux and the Windows build: every output must be the same bytes, apart
-# from what a run makes up anew (the .pst's creation times and random keys,
-# compared through libpff's export of its items instead).
+# The Windows stage of scripts/test.sh: cross-builds addrivo.exe,
+# addrivo-convert.exe and the engine tests with mingw-w64, runs the tests
+# under Wine, and converts the generated books (and the real sample book,
+# when present) with both the Linux and the Windows build: every output must
+# be the same bytes, apart from what a run makes up anew (the .pst's
+# creation times and random keys, compared through libpff's export of its
+# items instead). Then the window, driven on Xvfb, and the installer.
 # Needs the default build (scripts/test.sh makes it first). Every step says
 # what failed; its output is in build/logs/windows-*.log.
 set -euo pipefail
@@ -143,6 +144,15 @@ assert book.codepage == 932, book.codepage
 cells = [c.value for r in range(book.sheet_by_index(0).nrows) for c in book.sheet_by_index(0).row(r)]
 assert "平岡" in cells and "花子" in cells, cells
 PY
+
+# The window on an X server of its own, driven through every format
+# (scripts/windows-window.sh): the real book when there is one, its groups
+# and Japanese names and all.
+window_book="$books/HiraokaTaro.WAB"
+[ -f "$window_book" ] || window_book="$books/japanese.wab"
+bash scripts/windows-window.sh "$window_book" "$stage/linux/en_US.UTF-8/$(basename "$window_book")" \
+  "$stage/window" 2>&1 | tee "$steps_logs/windows-window.log" ||
+  fail "the window (its output: $steps_logs/windows-window.log)"
 
 # The installer and the converter it installs (scripts/windows-installer.sh).
 quiet_step windows-package bash scripts/package.sh --windows

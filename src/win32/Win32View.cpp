@@ -179,6 +179,8 @@ Win32View::Win32View(HWND window, const std::vector<ControlSpec>& controls, cons
         rest = bar == std::wstring_view::npos ? std::wstring_view() : rest.substr(bar + 1);
       }
     } else if (spec.kind == Kind::StatusBar) {
+      const int parts[] = {130, -1};  // in pixels again once laid out
+      SendMessageW(c.hwnd, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
       std::wstring_view rest = text;
       for (int part = 0; !rest.empty(); ++part) {
         const auto bar = rest.find(L'|');
@@ -203,10 +205,10 @@ Win32View::Win32View(HWND window, const std::vector<ControlSpec>& controls, cons
     }
     controls_.push_back(std::move(c));
   }
-  // Frames and the tab control lie under the controls drawn on them.
-  for (const Item& c : controls_)
-    if (c.kind == Kind::Frame || c.kind == Kind::Tabs)
-      SetWindowPos(c.hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // The tab control lies under the controls of its pages, frames under everything they hold.
+  for (Kind under : {Kind::Tabs, Kind::Frame})
+    for (const Item& c : controls_)
+      if (c.kind == under) SetWindowPos(c.hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   Layout();
   SelectPage(1);
 }
