@@ -81,6 +81,18 @@ has_key 'HKCU\Software\Vantrel' && fail "HKCU\\Software\\Vantrel stayed"
 wine reg query "$classes\\.wab\\OpenWithProgids" 2>/dev/null | grep -q Vantrel.Addrivo.wab && fail "still an Open with program"
 wine reg delete "$classes\\.wab" /f >/dev/null 2>&1 || true
 
+# Where no program had .wab, Addrivo takes the default, and the uninstaller gives it back.
+if ((window)); then
+  wine "$setup" /S </dev/null || fail "the second silent install ended with status $?"
+  [ "$(reg_default "$classes\\.wab")" = "Vantrel.Addrivo.wab" ] || fail "no default for .wab where none was"
+  wine "$dir/uninstall.exe" /S </dev/null || fail "the second silent uninstall ended with status $?"
+  for _ in $(seq 60); do
+    [ -e "$dir" ] || break
+    sleep 1
+  done
+  has_key "$classes\\.wab" && fail ".wab still names Addrivo after the uninstall"
+fi
+
 if ((failures)); then
   echo "windows installer: $failures failures" >&2
   exit 1

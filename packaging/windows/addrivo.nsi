@@ -83,9 +83,11 @@ Section "Addrivo"
   WriteRegStr HKCU "Software\Classes\${PROGID}\shell\open\command" "" '"$INSTDIR\addrivo.exe" "%1"'
   WriteRegStr HKCU "Software\Classes\.wab\OpenWithProgids" "${PROGID}" ""
   WriteRegStr HKCU "Software\Classes\Applications\addrivo.exe\SupportedTypes" ".wab" ""
-  ; HKCR merges the user's classes with the machine's: empty means no program chose .wab.
-  ReadRegStr $0 HKCR ".wab" ""
+  ; The default only where no program has .wab, for this user or the machine.
+  ReadRegStr $0 HKCU "Software\Classes\.wab" ""
+  ReadRegStr $1 HKLM "Software\Classes\.wab" ""
   ${If} $0 == ""
+  ${AndIf} $1 == ""
     WriteRegStr HKCU "Software\Classes\.wab" "" "${PROGID}"
   ${EndIf}
   System::Call 'shell32::SHChangeNotify(i ${SHCNE_ASSOCCHANGED}, i 0, p 0, p 0)'
