@@ -21,8 +21,8 @@ packages=(
   man-db dpkg-dev lintian curl ca-certificates
   # the Windows build, tested under Wine (GoogleTest's sources are built again for it)
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64 wine
-  # the Windows installer, and the window under Wine: clicks, screenshots, Japanese names
-  nsis xdotool fonts-noto-cjk
+  # the Windows installer, and Japanese names in the window under Wine
+  nsis fonts-noto-cjk
   # SheetJS's runtime (its npm comes with it, or with Debian's npm package)
   nodejs
   # slow checks only
