@@ -7,8 +7,10 @@
 # Tests that read files made by other programs look in $ADDRIVO_TESTDATA, else
 # ../shared/testdata beside the checkout; without them they are skipped (see
 # scripts/fetch-testdata.sh), and under CI=true they fail.
+# Every step says what failed and keeps its output in build/logs/ (scripts/steps.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/steps.sh
 
 samples=${ADDRIVO_TESTDATA:-../shared/testdata}
 if ! bash scripts/fetch-testdata.sh --check "$samples" >/dev/null 2>&1; then
@@ -19,23 +21,24 @@ fi
 quick=0
 [ "${1:-}" = "--quick" ] && quick=1
 
-bash scripts/setup.sh
+step setup bash scripts/setup.sh
 
 jobs=$(nproc)
-cmake --preset default >/dev/null
-cmake --build --preset default -j "$jobs"
+quiet_step configure-default cmake --preset default
+step build-default cmake --build --preset default -j "$jobs"
 if [ "$quick" = 1 ]; then
-  ctest --preset quick
+  step tests-quick ctest --preset quick
   exit 0
 fi
-ctest --preset default
+step tests-default ctest --preset default
 
-cmake --preset asan >/dev/null
-cmake --build --preset asan -j "$jobs"
-ctest --preset asan
+quiet_step configure-asan cmake --preset asan
+step build-asan cmake --build --preset asan -j "$jobs"
+step tests-asan ctest --preset asan
 
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$jobs"
-ctest --preset fuzz
+quiet_step configure-fuzz cmake --preset fuzz
+step build-fuzz cmake --build --preset fuzz -j "$jobs"
+step tests-fuzz ctest --preset fuzz
 
+# The Windows stage names its own steps (windows-*.log).
 bash scripts/windows-stage.sh

@@ -19,3 +19,14 @@ addrivo_add_gtest(scan_test SOURCES ${t}/scan/ContactRecordTest.cpp ${t}/scan/Tr
   ${t}/scan/ScanBookTest.cpp LIBS addrivo_scan)
 addrivo_add_gtest(forms_test SOURCES ${t}/forms/FrmMainFormTest.cpp ${t}/forms/FrmConversionFormTest.cpp
   LIBS addrivo_forms addrivo_testsupport)
+
+# The window's driver: runs addrivo.exe's program and clicks through it
+# under Wine (scripts/windows-window.sh). Not a ctest test: it needs an X server.
+if(TARGET addrivo_win32)
+  find_package(ZLIB REQUIRED)
+  add_executable(addrivo_window_driver WIN32 ${t}/windows/WindowDriver.cpp)
+  target_link_options(addrivo_window_driver PRIVATE -municode)
+  target_link_libraries(addrivo_window_driver PRIVATE addrivo_win32 ZLIB::ZLIB)
+  addrivo_windows_resources(addrivo_window_driver "Addrivo's window, driven"
+    EXTRA "1 24 \"${CMAKE_SOURCE_DIR}/src/win32/addrivo.manifest\"")
+endif()

@@ -131,10 +131,8 @@ ExportResult ExportBook(const BookExportRequest& request) {
     return FailedExport(result, result.outputPath + " already exists and was not replaced.");
   }
   excel::NewFile output;
-  // The workbook's library opens its file by name.
-  const auto staging = request.format == BookFormat::Xlsx ? excel::Staging::Named : excel::Staging::Unnamed;
   if (int err = output.Open(result.outputPath,
-                            check == OutputCheck::Replace ? excel::Existing::Replace : excel::Existing::Keep, staging))
+                            check == OutputCheck::Replace ? excel::Existing::Replace : excel::Existing::Keep))
     return FailedExport(result, "The file could not be created in " + FolderOf(result.outputPath) + ": " +
                                std::strerror(err) + ".");
 
@@ -193,7 +191,7 @@ ExportResult ExportBook(const BookExportRequest& request) {
         break;
       }
       case BookFormat::Xlsx:
-        WriteXlsx(contacts, *sheetPlan, output.path(), progress, losses);
+        WriteXlsx(contacts, *sheetPlan, output.fd(), progress, losses);
         saved = sheetPlan->rows();
         break;
     }

@@ -1,15 +1,9 @@
 #include "XlsxWriter.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-
-#include <xlsxwriter.h>
+#include "XlsxPackage.h"
 
 #include <algorithm>
-#include <ctime>
+#include <charconv>
 #include <unordered_map>
 
 namespace exports {
@@ -84,21 +78,6 @@ constexpr Named kOtherFields[] = {
     {"Spouse", Field::Spouse},
 };
 
-// A group's own fields, one "Heading: value" a line, for the Groups sheet.
-std::string GroupDetails(const wab::Group& g) {
-  std::string out;
-  auto put = [&](const std::string& heading, const std::string& value) {
-    if (value.empty()) return;
-    if (!out.empty()) out += '\n';
-    out += heading + ": " + UnixLineBreaks(value);
-  };
-  for (const Named& n : kDesignedBeforeEmail) put(n.heading, g[n.field]);
-  for (const Named& n : kDesignedAfterEmail) put(n.heading, g[n.field]);
-  for (const Named& n : kOtherFields) put(n.heading, g[n.field]);
-  for (const wab::EmailAddress& e : g.emails) put("E-mail", e.address);
-  return out;
-}
-
 // The columns for this many e-mail columns, with "Deleted" when the book
 // holds recovered contacts.
 std::vector<Column> Columns(std::size_t emails, bool deleted) {
@@ -142,10 +121,6 @@ double DisplayWidth(const std::string& s) {
   return std::max(longest, width);
 }
 
-void Check(lxw_error e) {
-  if (e != LXW_NO_ERROR) throw XlsxError(lxw_strerror(e));
-}
-
 // Cuts text to a cell's limit, at a character boundary, and counts it.
 void FitCell(std::string& text, LossReport& losses) {
   if (text.size() <= kMaxCellChars) return;  // fewer bytes than the limit: fewer characters too
@@ -159,6 +134,21 @@ void FitCell(std::string& text, LossReport& losses) {
     text.resize(i);
     ++losses.shortenedValues;
   }
+}
+
+// A group's own fields, one "Heading: value" a line, for the Groups sheet.
+std::string GroupDetails(const wab::Group& g) {
+  std::string out;
+  auto put = [&](const std::string& heading, const std::string& value) {
+    if (value.empty()) return;
+    if (!out.empty()) out += '\n';
+    out += heading + ": " + UnixLineBreaks(value);
+  };
+  for (const Named& n : kDesignedBeforeEmail) put(n.heading, g[n.field]);
+  for (const Named& n : kDesignedAfterEmail) put(n.heading, g[n.field]);
+  for (const Named& n : kOtherFields) put(n.heading, g[n.field]);
+  for (const wab::EmailAddress& e : g.emails) put("E-mail", e.address);
+  return out;
 }
 
 bool IsDateColumn(Source s) { return s == Source::Birthday || s == Source::Anniversary || s == Source::Modified; }
@@ -208,8 +198,221 @@ class Sheet {
 // Column widths stop growing here.
 constexpr double kMaxWidth = 50;
 
-lxw_datetime DateCell(const wab::Date& d) {
-  return lxw_datetime{d.year, d.month, d.day, 0, 0, 0.0};
+// The cell styles of styles.xml, by their index there.
+enum Style : int { kPlain = 0, kBold = 1, kWrapTop = 2, kDate = 3, kStamp = 4 };
+
+void AppendNumber(std::string& out, std::uint64_t n) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+  out.append(digits, end);
+}
+
+// A column width as stored: whole pixels at the default font's 7-pixel
+// digits plus 5 pixels of padding, in 256ths of a character, as Excel keeps it.
+void AppendWidth(std::string& out, double width) {
+  const auto pixels = static_cast<std::uint64_t>(width * 7 + 0.5) + 5;
+  const std::uint64_t in256 = pixels * 256 / 7;
+  AppendNumber(out, in256 / 256);
+  if (std::uint64_t frac = in256 % 256) {
+    // n/256 ends after at most eight decimals: written exactly, the same everywhere.
+    frac *= 390625;  // 10^8 / 256
+    char decimals[9];
+    for (int i = 7; i >= 0; --i, frac /= 10) decimals[i] = static_cast<char>('0' + frac % 10);
+    int n = 8;
+    while (decimals[n - 1] == '0') --n;
+    out += '.';
+    out.append(decimals, static_cast<std::size_t>(n));
+  }
+}
+
+// One worksheet's XML, written straight into its part of the package.
+class SheetXml {
+ public:
+  SheetXml(ZipPackage& zip, const std::string& part) : zip_(zip), out_(zip.text()) { zip_.Begin(part); }
+
+  // The worksheet's start up to its first row: the used range, the heading
+  // row frozen, the column widths (and the style of whole columns).
+  void Start(std::size_t columns, std::size_t rows, const std::vector<double>& widths,
+             const std::vector<int>& columnStyles) {
+    out_ +=
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+        "<dimension ref=\"A1:";
+    AppendColumnName(out_, static_cast<std::uint32_t>(columns - 1));
+    AppendNumber(out_, rows + 1);
+    out_ +=
+        "\"/><sheetViews><sheetView workbookViewId=\"0\"><pane ySplit=\"1\" topLeftCell=\"A2\" "
+        "activePane=\"bottomLeft\" state=\"frozen\"/><selection pane=\"bottomLeft\" activeCell=\"A2\" "
+        "sqref=\"A2\"/></sheetView></sheetViews><sheetFormatPr defaultRowHeight=\"15\"/><cols>";
+    for (std::size_t i = 0; i < widths.size(); ++i) {
+      out_ += "<col min=\"";
+      AppendNumber(out_, i + 1);
+      out_ += "\" max=\"";
+      AppendNumber(out_, i + 1);
+      out_ += "\" width=\"";
+      AppendWidth(out_, widths[i]);
+      if (i < columnStyles.size() && columnStyles[i] != kPlain) {
+        out_ += "\" style=\"";
+        AppendNumber(out_, static_cast<std::uint64_t>(columnStyles[i]));
+      }
+      out_ += "\" customWidth=\"1\"/>";
+    }
+    out_ += "</cols><sheetData>";
+  }
+
+  void Row(std::size_t row) {
+    if (inRow_) EndRow();
+    row_ = row;
+    out_ += "<row r=\"";
+    AppendNumber(out_, row);
+    out_ += "\">";
+    inRow_ = true;
+  }
+
+  void Text(std::size_t col, std::string_view text, int style = kPlain) {
+    Cell(col, style);
+    out_ += " t=\"inlineStr\"><is><t";
+    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n'; };
+    if (!text.empty() && (space(text.front()) || space(text.back()))) out_ += " xml:space=\"preserve\"";
+    out_ += '>';
+    AppendXmlText(out_, text);
+    out_ += "</t></is></c>";
+  }
+
+  // A date (and a time of day, in seconds) as its serial number.
+  void Date(std::size_t col, std::int64_t days, int seconds, int style) {
+    Cell(col, style);
+    out_ += "><v>";
+    if (seconds == 0) {
+      char digits[24];
+      out_.append(digits, std::to_chars(digits, digits + sizeof digits, days).ptr);
+    } else {
+      // Shortest round-trip digits: the same text from every C++ library.
+      char digits[40];
+      const double serial = static_cast<double>(days) + seconds / 86400.0;
+      out_.append(digits, std::to_chars(digits, digits + sizeof digits, serial).ptr);
+    }
+    out_ += "</v></c>";
+  }
+
+  // The rest of the sheet: the heading's filter, when there is one.
+  void Finish(const std::string& autoFilter) {
+    if (inRow_) EndRow();
+    out_ += "</sheetData>";
+    if (!autoFilter.empty()) out_ += "<autoFilter ref=\"" + autoFilter + "\"/>";
+    out_ +=
+        "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/>"
+        "</worksheet>\n";
+    zip_.End();
+  }
+
+ private:
+  void Cell(std::size_t col, int style) {
+    out_ += "<c r=\"";
+    AppendColumnName(out_, static_cast<std::uint32_t>(col));
+    AppendNumber(out_, row_);
+    out_ += '"';
+    if (style != kPlain) {
+      out_ += " s=\"";
+      AppendNumber(out_, static_cast<std::uint64_t>(style));
+      out_ += '"';
+    }
+  }
+  void EndRow() {
+    out_ += "</row>";
+    inRow_ = false;
+    zip_.Spill();
+  }
+
+  ZipPackage& zip_;
+  std::string& out_;
+  std::size_t row_ = 0;
+  bool inRow_ = false;
+};
+
+// "A1:BC301" for a block from the first cell.
+std::string Range(std::size_t columns, std::size_t rows, bool absolute = false) {
+  std::string out = absolute ? "$A$1:$" : "A1:";
+  AppendColumnName(out, static_cast<std::uint32_t>(columns - 1));
+  if (absolute) out += '$';
+  AppendNumber(out, rows);
+  return out;
+}
+
+void WritePart(ZipPackage& zip, const std::string& name, const std::string& text) {
+  zip.Begin(name);
+  zip.Append(text);
+  zip.End();
+}
+
+constexpr const char* kXmlHead = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+constexpr const char* kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+constexpr const char* kRels = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+constexpr const char* kPackageRels = "http://schemas.openxmlformats.org/package/2006/relationships";
+
+// Everything of the package but the two sheets.
+void WriteFixedParts(ZipPackage& zip, std::size_t columns, std::size_t rows) {
+  const std::string sheetType = "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
+  WritePart(zip, "[Content_Types].xml",
+            std::string(kXmlHead) +
+                "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+                "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+                "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+                "<Override PartName=\"/xl/workbook.xml\" "
+                "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+                "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"" + sheetType + "\"/>"
+                "<Override PartName=\"/xl/worksheets/sheet2.xml\" ContentType=\"" + sheetType + "\"/>"
+                "<Override PartName=\"/xl/styles.xml\" "
+                "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
+                "<Override PartName=\"/docProps/app.xml\" "
+                "ContentType=\"application/vnd.openxmlformats-officedocument.extended-properties+xml\"/>"
+                "</Types>\n");
+  WritePart(zip, "_rels/.rels",
+            std::string(kXmlHead) + "<Relationships xmlns=\"" + kPackageRels + "\">"
+                "<Relationship Id=\"rId1\" Type=\"" + kRels + "/officeDocument\" Target=\"xl/workbook.xml\"/>"
+                "<Relationship Id=\"rId2\" Type=\"" + kRels + "/extended-properties\" Target=\"docProps/app.xml\"/>"
+                "</Relationships>\n");
+  WritePart(zip, "docProps/app.xml",
+            std::string(kXmlHead) +
+                "<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/extended-properties\">"
+                "<Application>Addrivo</Application></Properties>\n");
+  WritePart(zip, "xl/workbook.xml",
+            std::string(kXmlHead) + "<workbook xmlns=\"" + kMain + "\" xmlns:r=\"" + kRels + "\">"
+                "<workbookPr/><bookViews><workbookView/></bookViews><sheets>"
+                "<sheet name=\"Contacts\" sheetId=\"1\" r:id=\"rId1\"/>"
+                "<sheet name=\"Groups\" sheetId=\"2\" r:id=\"rId2\"/></sheets>"
+                // Excel keeps an autofilter's range under this hidden name.
+                "<definedNames><definedName name=\"_xlnm._FilterDatabase\" localSheetId=\"0\" hidden=\"1\">Contacts!" +
+                Range(columns, rows + 1, true) + "</definedName></definedNames></workbook>\n");
+  WritePart(zip, "xl/_rels/workbook.xml.rels",
+            std::string(kXmlHead) + "<Relationships xmlns=\"" + kPackageRels + "\">"
+                "<Relationship Id=\"rId1\" Type=\"" + kRels + "/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+                "<Relationship Id=\"rId2\" Type=\"" + kRels + "/worksheet\" Target=\"worksheets/sheet2.xml\"/>"
+                "<Relationship Id=\"rId3\" Type=\"" + kRels + "/styles\" Target=\"styles.xml\"/>"
+                "</Relationships>\n");
+  // The cell styles in Style's order: plain, bold, wrapped at the top, a
+  // date and a date with its time (both left-aligned).
+  WritePart(zip, "xl/styles.xml",
+            std::string(kXmlHead) + "<styleSheet xmlns=\"" + kMain + "\">"
+                "<numFmts count=\"2\"><numFmt numFmtId=\"164\" formatCode=\"yyyy-mm-dd\"/>"
+                "<numFmt numFmtId=\"165\" formatCode=\"yyyy-mm-dd hh:mm:ss\"/></numFmts>"
+                "<fonts count=\"2\"><font><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
+                "<font><b/><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font></fonts>"
+                "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill>"
+                "<fill><patternFill patternType=\"gray125\"/></fill></fills>"
+                "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
+                "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>"
+                "<cellXfs count=\"5\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
+                "<xf numFmtId=\"0\" fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyFont=\"1\"/>"
+                "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyAlignment=\"1\">"
+                "<alignment vertical=\"top\" wrapText=\"1\"/></xf>"
+                "<xf numFmtId=\"164\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\" "
+                "applyAlignment=\"1\"><alignment horizontal=\"left\"/></xf>"
+                "<xf numFmtId=\"165\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\" "
+                "applyAlignment=\"1\"><alignment horizontal=\"left\"/></xf></cellXfs>"
+                "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
+                "</styleSheet>\n");
 }
 
 }  // namespace
@@ -279,169 +482,132 @@ std::vector<std::string> XlsxHeadings(const wab::Book& book) {
   return out;
 }
 
-void WriteXlsx(wab::BookContacts& book, const XlsxSheetPlan& plan, const std::string& path,
-               ContactProgress& progress, LossReport& losses) {
+void WriteXlsx(wab::BookContacts& book, const XlsxSheetPlan& plan, int fd, ContactProgress& progress,
+               LossReport& losses) {
   const XlsxSheetPlan::Impl& measured = *plan.impl_;
   const std::vector<Column> cols = measured.Final();
   const std::vector<double> widths = measured.Widths(cols);
   Sheet sheet(measured.outline);
   losses.shortenLimitBytes = 0;  // the cell limit counts characters, not bytes
 
-  // Constant memory: rows go to disk as they are written, in order; the
-  // temporary files sit beside the output.
-  lxw_workbook_options options{};
-  options.constant_memory = LXW_TRUE;
-  const auto slash = path.find_last_of('/');
-  std::string tmpdir = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-  options.tmpdir = tmpdir.data();
-  lxw_workbook* wb = workbook_new_opt(path.c_str(), &options);
-  if (!wb) throw XlsxError("the workbook could not be created");
-  struct Closer {
-    lxw_workbook* wb;
-    ~Closer() {
-      if (wb) workbook_close(wb);  // after a failure: frees it; the caller drops the file
-    }
-  } closer{wb};
+  try {
+    ZipPackage zip(fd);
+    WriteFixedParts(zip, cols.size(), plan.rows());
 
-  lxw_worksheet* ws = workbook_add_worksheet(wb, "Contacts");
-  lxw_worksheet* groupsSheet = workbook_add_worksheet(wb, "Groups");
-  if (!ws || !groupsSheet) throw XlsxError("the sheets could not be added");
-  lxw_format* bold = workbook_add_format(wb);
-  format_set_bold(bold);
-  lxw_format* wrap = workbook_add_format(wb);
-  format_set_text_wrap(wrap);
-  format_set_align(wrap, LXW_ALIGN_VERTICAL_TOP);
-  lxw_format* date = workbook_add_format(wb);
-  format_set_num_format(date, "yyyy-mm-dd");
-  format_set_align(date, LXW_ALIGN_LEFT);
-  lxw_format* stamp = workbook_add_format(wb);
-  format_set_num_format(stamp, "yyyy-mm-dd hh:mm:ss");
-  format_set_align(stamp, LXW_ALIGN_LEFT);
+    std::vector<int> columnStyles(cols.size(), kPlain);
+    for (std::size_t i = 0; i < cols.size(); ++i)
+      if (cols[i].source == Source::FieldText && cols[i].field == Field::Notes) columnStyles[i] = kWrapTop;
+    SheetXml ws(zip, "xl/worksheets/sheet1.xml");
+    ws.Start(cols.size(), plan.rows(), widths, columnStyles);
+    ws.Row(1);
+    for (std::size_t i = 0; i < cols.size(); ++i) ws.Text(i, cols[i].heading, kBold);
 
-  // Widths from the values, measured beforehand: in constant-memory mode
-  // they must be set before the first row.
-  for (std::size_t i = 0; i < cols.size(); ++i) {
-    const auto col = static_cast<lxw_col_t>(i);
-    Check(worksheet_set_column(ws, col, col, widths[i],
-                               cols[i].source == Source::FieldText && cols[i].field == Field::Notes ? wrap
-                                                                                                     : nullptr));
-  }
-
-  for (std::size_t i = 0; i < cols.size(); ++i)
-    Check(worksheet_write_string(ws, 0, static_cast<lxw_col_t>(i), cols[i].heading.c_str(), bold));
-  worksheet_freeze_panes(ws, 1, 0);
-  Check(worksheet_autofilter(ws, 0, 0, static_cast<lxw_row_t>(plan.rows()),
-                             static_cast<lxw_col_t>(cols.size() - 1)));
-
-  lxw_row_t row = 1;
-  std::string text;
-  wab::Contact c;  // reused: its texts keep their room
-  for (std::size_t at = 0; at < book.Count(); ++at) {
-    if (!book.ReadAt(at, c)) {
-      progress.Advance();
-      continue;
-    }
-    sheet.index().Note(c);
-    const auto emails = EmailsDefaultFirst(c);
-    for (std::size_t i = 0; i < cols.size(); ++i) {
-      const auto col = static_cast<lxw_col_t>(i);
-      const Column& column = cols[i];
-      if (column.source == Source::Birthday || column.source == Source::Anniversary) {
-        const wab::Date& d = column.source == Source::Birthday ? c.birthday : c.anniversary;
-        if (IsCalendarDate(d)) {
-          lxw_datetime dt = DateCell(d);
-          Check(worksheet_write_datetime(ws, row, col, &dt, date));
+    std::size_t row = 1;
+    std::string text;
+    wab::Contact c;  // reused: its texts keep their room
+    for (std::size_t at = 0; at < book.Count(); ++at) {
+      if (!book.ReadAt(at, c)) {
+        progress.Advance();
+        continue;
+      }
+      sheet.index().Note(c);
+      ws.Row(++row);
+      const auto emails = EmailsDefaultFirst(c);
+      for (std::size_t i = 0; i < cols.size(); ++i) {
+        const Column& column = cols[i];
+        if (column.source == Source::Birthday || column.source == Source::Anniversary) {
+          const wab::Date& d = column.source == Source::Birthday ? c.birthday : c.anniversary;
+          if (!IsCalendarDate(d)) continue;
+          // Excel's dates start in 1900: an earlier day stays a text, not lost.
+          if (d.year < 1900)
+            ws.Text(i, IsoDate(d));
+          else
+            ws.Date(i, ExcelDaySerial(d.year, d.month, d.day), 0, kDate);
+          continue;
         }
-        continue;
+        if (column.source == Source::Modified) {
+          if (!c.modified) continue;
+          const std::int64_t t = *c.modified;
+          const std::int64_t days = (t >= 0 ? t : t - 86399) / 86400;  // floor
+          const std::int64_t serial = days + 25569;                    // 1970-01-01
+          // 1900-03-01 to 9999-12-31: the days every reader shows alike.
+          if (serial < 61 || serial > 2958465) continue;
+          ws.Date(i, serial, static_cast<int>(t - days * 86400), kStamp);
+          continue;
+        }
+        text = sheet.Text(c, column, emails);
+        if (text.empty()) continue;
+        // A cell breaks lines with LF alone; a CR would show as "_x000D_".
+        if (text.find('\r') != std::string::npos) text = UnixLineBreaks(text);
+        FitCell(text, losses);
+        ws.Text(i, text, columnStyles[i]);
       }
-      if (column.source == Source::Modified) {
-        if (!c.modified) continue;
-        const std::time_t t = static_cast<std::time_t>(*c.modified);
-        std::tm tm{};
-        if (!gmtime_r(&t, &tm) || tm.tm_year + 1900 < 1900 || tm.tm_year + 1900 > 9999) continue;
-        lxw_datetime dt{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
-                        static_cast<double>(tm.tm_sec)};
-        Check(worksheet_write_datetime(ws, row, col, &dt, stamp));
-        continue;
-      }
-      text = sheet.Text(c, column, emails);
-      if (text.empty()) continue;
-      // A cell breaks lines with LF alone; a CR would show as "_x000D_".
-      if (text.find('\r') != std::string::npos) text = UnixLineBreaks(text);
-      FitCell(text, losses);
-      Check(worksheet_write_string(ws, row, col, text.c_str(), nullptr));
+      progress.Advance();
     }
-    ++row;
-    progress.Advance();
-  }
+    ws.Finish(Range(cols.size(), plan.rows() + 1));
 
-  // Groups: one row per member; a group without members gets a row of its own.
-  Check(worksheet_set_column(groupsSheet, 0, 1, 30, nullptr));
-  Check(worksheet_set_column(groupsSheet, 2, 2, 36, nullptr));
-  Check(worksheet_set_column(groupsSheet, 3, 3, 40, nullptr));
-  const char* groupHeadings[] = {"Group", "Member", "Member's E-mail", "Group's Details"};
-  for (lxw_col_t i = 0; i < 4; ++i) Check(worksheet_write_string(groupsSheet, 0, i, groupHeadings[i], bold));
-  worksheet_freeze_panes(groupsSheet, 1, 0);
-  row = 1;
-  for (const wab::Group& g : measured.outline.groups) {
-    const std::string name = FormattedName(g);
-    // The group's own fields (address, phones, notes ...) beside its first row.
-    std::string details = GroupDetails(g);
-    FitCell(details, losses);
-    bool any = false;
-    for (const wab::Member& m : g.members) {
+    // Groups: one row per member; a group without members gets a row of its
+    // own. Gathered first: the sheet starts with its size.
+    struct GroupRow {
+      const std::string* group;
+      const std::string* details;  // the group's own fields, on its first row
       std::string member, email;
-      switch (m.kind) {
-        case wab::Member::Kind::Record:
-          if (const BookIndex::MemberContact* c = sheet.index().Contact(m.id)) {
-            member = c->name;
-            email = c->email;
-          } else if (const wab::Group* sub = sheet.index().Group(m.id)) {
-            member = FormattedName(*sub);
-          } else {
-            ++losses.missingMembers;
-            continue;
-          }
-          break;
-        case wab::Member::Kind::Missing: ++losses.missingMembers; continue;
-        case wab::Member::Kind::OneOff:
-          member = m.displayName.empty() ? m.email : m.displayName;
-          email = m.email;
-          break;
+    };
+    std::vector<std::string> names;
+    names.reserve(measured.outline.groups.size());
+    std::vector<std::string> details;
+    details.reserve(measured.outline.groups.size());
+    std::vector<GroupRow> groupRows;
+    for (const wab::Group& g : measured.outline.groups) {
+      const std::string& name = names.emplace_back(FormattedName(g));
+      // The group's own fields (address, phones, notes ...) beside its first row.
+      std::string& own = details.emplace_back(GroupDetails(g));
+      FitCell(own, losses);
+      bool any = false;
+      for (const wab::Member& m : g.members) {
+        GroupRow r{&name, any ? nullptr : &own, {}, {}};
+        switch (m.kind) {
+          case wab::Member::Kind::Record:
+            if (const BookIndex::MemberContact* mc = sheet.index().Contact(m.id)) {
+              r.member = mc->name;
+              r.email = mc->email;
+            } else if (const wab::Group* sub = sheet.index().Group(m.id)) {
+              r.member = FormattedName(*sub);
+            } else {
+              ++losses.missingMembers;
+              continue;
+            }
+            break;
+          case wab::Member::Kind::Missing: ++losses.missingMembers; continue;
+          case wab::Member::Kind::OneOff:
+            r.member = m.displayName.empty() ? m.email : m.displayName;
+            r.email = m.email;
+            break;
+        }
+        groupRows.push_back(std::move(r));
+        any = true;
       }
-      Check(worksheet_write_string(groupsSheet, row, 0, name.c_str(), nullptr));
-      if (!any && !details.empty()) Check(worksheet_write_string(groupsSheet, row, 3, details.c_str(), wrap));
-      if (!member.empty()) Check(worksheet_write_string(groupsSheet, row, 1, member.c_str(), nullptr));
-      if (!email.empty()) Check(worksheet_write_string(groupsSheet, row, 2, email.c_str(), nullptr));
-      ++row;
-      any = true;
+      if (!any) groupRows.push_back({&name, &own, {}, {}});
     }
-    if (!any) {
-      if (!details.empty()) Check(worksheet_write_string(groupsSheet, row, 3, details.c_str(), wrap));
-      Check(worksheet_write_string(groupsSheet, row++, 0, name.c_str(), nullptr));
+    SheetXml gs(zip, "xl/worksheets/sheet2.xml");
+    gs.Start(4, groupRows.size(), {30, 30, 36, 40}, {kPlain, kPlain, kPlain, kWrapTop});
+    gs.Row(1);
+    const char* groupHeadings[] = {"Group", "Member", "Member's E-mail", "Group's Details"};
+    for (std::size_t i = 0; i < 4; ++i) gs.Text(i, groupHeadings[i], kBold);
+    row = 1;
+    for (const GroupRow& r : groupRows) {
+      gs.Row(++row);
+      gs.Text(0, *r.group);
+      if (!r.member.empty()) gs.Text(1, r.member);
+      if (!r.email.empty()) gs.Text(2, r.email);
+      if (r.details && !r.details->empty()) gs.Text(3, *r.details, kWrapTop);
     }
-    progress.Advance();
+    for (std::size_t i = 0; i < measured.outline.groups.size(); ++i) progress.Advance();
+    gs.Finish({});
+    zip.Finish();
+  } catch (const XlsxPackageError& e) {
+    throw XlsxError(e.what());
   }
-
-  closer.wb = nullptr;
-  // The library prints its own failures ("[ERROR][...packager.c:...]") on
-  // standard error while it packs the file; the cause is told in our words
-  // instead, from the error and errno.
-  std::fflush(stderr);
-  const int saved = ::dup(STDERR_FILENO);
-  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (saved >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
-  errno = 0;
-  const lxw_error closed = workbook_close(wb);
-  const int err = errno;
-  if (saved >= 0 && null >= 0) ::dup2(saved, STDERR_FILENO);
-  if (null >= 0) ::close(null);
-  if (saved >= 0) ::close(saved);
-  if (closed == LXW_NO_ERROR) return;
-  if (err == ENOSPC || err == EDQUOT) throw XlsxError("the disk is full");
-  if (err == EROFS) throw XlsxError("the folder is on a file system mounted read-only");
-  if (err == EACCES || err == EPERM) throw XlsxError("permission denied");
-  throw XlsxError(lxw_strerror(closed));
 }
 
 }  // namespace exports

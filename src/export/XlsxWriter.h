@@ -1,5 +1,6 @@
-// The whole book as an Excel workbook (.xlsx) through libxlsxwriter in its
-// constant-memory mode: a sheet "Contacts" with every field of the model as
+// The whole book as an Excel workbook (.xlsx), written by a small writer of
+// our own over zlib (XlsxPackage.h), row by row as the contacts are read, and
+// the same bytes on every system: a sheet "Contacts" with every field of the model as
 // a column under a plain heading (the designed workbook's columns first, as
 // far as their fields exist; e-mail addresses as "E-mail 1", "E-mail 2", ...,
 // the default one first), one row per contact, a bold frozen heading row
@@ -20,7 +21,7 @@
 
 namespace exports {
 
-// libxlsxwriter refused something; what() holds its message.
+// The workbook could not be written; what() says why.
 class XlsxError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -47,18 +48,16 @@ class XlsxSheetPlan {
   std::size_t rows() const;
 
  private:
-  friend void WriteXlsx(wab::BookContacts&, const XlsxSheetPlan&, const std::string&, ContactProgress&,
-                        LossReport&);
+  friend void WriteXlsx(wab::BookContacts&, const XlsxSheetPlan&, int, ContactProgress&, LossReport&);
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
 
-// Writes the workbook of the book planned in plan to path, reading its
-// contacts once more (replacing whatever is at path: callers pass a fresh
-// temporary name). Throws XlsxError, and what the book's reading throws; a
-// partial file may then remain at path for the caller to remove. Counts
-// values shortened to a cell's limit.
-void WriteXlsx(wab::BookContacts& book, const XlsxSheetPlan& plan, const std::string& path,
-               ContactProgress& progress, LossReport& losses);
+// Writes the workbook of the book planned in plan to fd (a new, empty file),
+// reading its contacts once more. Throws XlsxError, and what the book's
+// reading throws; the caller then drops the partial file. Counts values
+// shortened to a cell's limit.
+void WriteXlsx(wab::BookContacts& book, const XlsxSheetPlan& plan, int fd, ContactProgress& progress,
+               LossReport& losses);
 
 }  // namespace exports

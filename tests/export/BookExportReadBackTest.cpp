@@ -1,7 +1,7 @@
 // addrivo-convert vcard | csv-outlook | csv-google | xlsx on the real book
 // and on a generated one, read back by programs nobody here wrote: vobject,
-// abook, Python's csv, Gnumeric's ssconvert, openpyxl (LibreOffice under the
-// slow label). The book as `list --all` prints it is the reference.
+// abook, Python's csv, Gnumeric's ssconvert, openpyxl, SheetJS (LibreOffice
+// under the slow label). The book as `list --all` prints it is the reference.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -31,6 +31,7 @@ const Format kFormats[] = {
     {"CsvOutlook", "csv-outlook", "csv-outlook", "hiraokataro.csv"},
     {"CsvGoogle", "csv-google", "csv-google", "hiraokataro.csv"},
     {"Xlsx", "xlsx", "xlsx", "hiraokataro.xlsx"},
+    {"XlsxSheetJs", "xlsx", "xlsx-sheetjs", "hiraokataro.xlsx"},
 };
 
 class RealBook : public ::testing::TestWithParam<Format> {

@@ -2,10 +2,11 @@
 """Reads an export of the whole book back with readers nobody here wrote and
 compares every field with the book as `addrivo-convert list --all` prints it.
 
-  check_book_export.py vcard3|vcard4|csv-outlook|csv-google|xlsx|xlsx-soffice BOOK.jsonl FILE
+  check_book_export.py vcard3|vcard4|csv-outlook|csv-google|xlsx|xlsx-sheetjs|xlsx-soffice BOOK.jsonl FILE
 
 vCard through python3-vobject, CSV through Python's csv module, .xlsx through
-python3-openpyxl and (xlsx-soffice, slow) LibreOffice Calc. Prints one line per mismatch and exits 1 when there is any, 77 when the
+python3-openpyxl, SheetJS (npm xlsx, in build/npm or $ADDRIVO_NODE_MODULES)
+and (xlsx-soffice, slow) LibreOffice Calc. Prints one line per mismatch and exits 1 when there is any, 77 when the
 reader is not installed.
 """
 import csv
@@ -195,8 +196,35 @@ def soffice_rows(path):
             return [[v if v != "" else None for v in r] for r in csv.reader(f)]
 
 
-def check_xlsx(contacts, groups, path, soffice=False):
-    if soffice:
+def sheetjs_sheets(path):
+    """Every sheet as SheetJS formats it (dates by their cell format), by name."""
+    import os, subprocess
+    here = os.path.dirname(os.path.abspath(__file__))
+    modules = os.environ.get("ADDRIVO_NODE_MODULES") or os.path.join(here, "..", "..", "build", "npm", "node_modules")
+    if not os.path.isfile(os.path.join(modules, "xlsx", "package.json")):
+        problems.append(f"SheetJS is not installed in {modules} (scripts/setup.sh installs it)")
+        return None
+    script = ("const X = require('xlsx'); const wb = X.readFile(process.argv[1]); const out = {};"
+              "for (const n of wb.SheetNames) out[n] = X.utils.sheet_to_json(wb.Sheets[n],"
+              " {header: 1, raw: false, defval: null, blankrows: true});"
+              "process.stdout.write(JSON.stringify(out));")
+    run = subprocess.run(["node", "-e", script, path], capture_output=True, text=True, timeout=120,
+                         env=dict(os.environ, NODE_PATH=modules))
+    if run.returncode != 0:
+        problems.append(f"SheetJS failed ({run.returncode}): {run.stderr}")
+        return None
+    return {n: [[v if v != "" else None for v in r] for r in rows] for n, rows in json.loads(run.stdout).items()}
+
+
+def check_xlsx(contacts, groups, path, soffice=False, sheetjs=False):
+    sheets = None
+    if sheetjs:
+        sheets = sheetjs_sheets(path)
+        if sheets is None:
+            return
+        expect("sheets", list(sheets), ["Contacts", "Groups"])
+        rows = sheets["Contacts"]
+    elif soffice:
         rows = soffice_rows(path)
         if rows is None:
             print("LibreOffice is not installed")
@@ -244,7 +272,7 @@ def check_xlsx(contacts, groups, path, soffice=False):
         expect(who + " Birthday", bday or "", o.get("birthday", ""))
     if soffice:
         return
-    grows = list(wb["Groups"].iter_rows(values_only=True))
+    grows = sheets["Groups"] if sheets else list(wb["Groups"].iter_rows(values_only=True))
     expect("Groups heading", list(grows[0]), ["Group", "Member", "Member's E-mail", "Group's Details"])
     # Each group's own fields, on its first row: every value and address.
     fields = ("prefix givenName middleName surname suffix nickname phoneticGivenName phoneticSurname im "
@@ -281,8 +309,8 @@ def main():
         check_vcard("3.0" if mode == "vcard3" else "4.0", contacts, groups, path)
     elif mode in ("csv-outlook", "csv-google"):
         check_csv(mode, contacts, groups, path)
-    elif mode in ("xlsx", "xlsx-soffice"):
-        check_xlsx(contacts, groups, path, soffice=mode == "xlsx-soffice")
+    elif mode in ("xlsx", "xlsx-soffice", "xlsx-sheetjs"):
+        check_xlsx(contacts, groups, path, soffice=mode == "xlsx-soffice", sheetjs=mode == "xlsx-sheetjs")
     else:
         sys.exit("unknown mode " + mode)
     for p in problems:

@@ -174,4 +174,14 @@ TEST_F(Installed, ConvertersManPageNamesEveryVerbItsHelpLists) {
   }
 }
 
+// The Windows build cannot run Qt to draw its icon: it takes the copy kept
+// in packaging/windows, which must stay the program's drawing.
+TEST(WindowsIcon, KeptCopyIsTheDrawingOfThisBuild) {
+  const std::string drawn = testsupport::ReadFile(fs::path(ADDRIVO_BINARY_DIR) / "packaging/icons/windows/addrivo.ico");
+  ASSERT_GT(drawn.size(), 6u);
+  EXPECT_EQ(drawn.substr(0, 6), std::string("\0\0\1\0\4\0", 6)) << "an icon of four sizes";
+  EXPECT_TRUE(drawn == testsupport::ReadFile(fs::path(ADDRIVO_SOURCE_DIR) / "packaging/windows/addrivo.ico"))
+      << "copy " << ADDRIVO_BINARY_DIR << "/packaging/icons/windows/addrivo.ico to packaging/windows/";
+}
+
 }  // namespace
