@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QFrame>
@@ -159,6 +160,14 @@ FrmConversion::FrmConversion(QWidget* owner)
   start->setAutoDefault(false);
   connect(start, &QPushButton::clicked, this, [this] { form_.CmdConversion_Click(); });
 
+  // Left of Start, for books whose texts are 8-bit (the form shows it).
+  auto* codePage = new QComboBox(this);
+  codePage->setObjectName(QLatin1String(forms::FrmConversion::kCodePage));
+  codePage->setGeometry(Twips(120, 3120 + kAddedHeight, 1590, 435));
+  connect(codePage, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (index >= 0) form_.CboCodePage_Click(static_cast<std::size_t>(index));
+  });
+
   form_.Design();
 
   // The captions keep their whole text in whatever font the desktop uses:
@@ -201,6 +210,7 @@ void ShowConversionDialog(QWidget* owner, BookPathSource bookPath) {
   } else {
     dialog->SetBookPathSource(std::move(bookPath));
   }
+  dialog->Form_Activate();
   dialog->exec();
   if (dialog && dialog->closedByUser()) delete dialog.data();
 }

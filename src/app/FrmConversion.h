@@ -43,6 +43,7 @@ class FrmConversion : public QDialog {
 
   // The form's commands, as the controls run them.
   void Form_Load() { form_.Form_Load(); }
+  void Form_Activate() { form_.Form_Activate(); }
   void OptOutlook2K_Click() { form_.OptOutlook2K_Click(); }
   void OptOutlook2K3_Click() { form_.OptOutlook2K3_Click(); }
   void OptExcel_Click() { form_.OptExcel_Click(); }

@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QLabel>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -98,6 +99,9 @@ void QtView::SetItems(std::string_view control, const std::vector<std::string>& 
   if (auto* list = qobject_cast<QListWidget*>(Find(control))) {
     list->clear();
     for (const std::string& item : items) list->addItem(QString::fromStdString(item));
+  } else if (auto* combo = qobject_cast<QComboBox*>(Find(control))) {
+    combo->clear();
+    for (const std::string& item : items) combo->addItem(QString::fromStdString(item));
   }
 }
 

@@ -58,7 +58,7 @@ ExportOutcome RunExport(const ExportRequest& request) {
       return OutcomeOf(ExportToOutlook(
           request.bookPath, WithTrailingSeparator(request.folder),
           request.format == ExportFormat::OutlookUnicode ? OutlookFormat::Unicode : OutlookFormat::Ansi,
-          request.progress));
+          request.progress, request.codePage));
     case ExportFormat::Excel:
       return OutcomeOf(ExportToSpreadsheet(request.bookPath, WithTrailingSeparator(request.folder), request.progress,
                                            request.sheetWriter, request.replace, request.codePage));

@@ -381,10 +381,11 @@ OutlookExportFunction& Installed() {
 void SetOutlookExport(OutlookExportFunction function) { Installed() = std::move(function); }
 
 ExportResult ExportToOutlook(const std::string& bookPath, const std::string& folder, OutlookFormat format,
-                             ExportProgress* progress) {
+                             ExportProgress* progress, int codePage) {
   if (Installed()) return Installed()(bookPath, folder, format, progress);
   OutlookExportRequest request;
   request.bookPath = bookPath;
+  request.codePage = codePage;
   request.outputFolder = folder;
   request.format = format;
   request.progress = progress;

@@ -91,7 +91,9 @@ using OutlookExportFunction = std::function<ExportResult(
 void SetOutlookExport(OutlookExportFunction function);
 
 // bookPath is the file box's text, untrimmed; folder ends with a separator.
+// codePage: of the book's 8-bit texts; 0 for the locale's or a guess (a
+// function a test put in place does not take it).
 ExportResult ExportToOutlook(const std::string& bookPath, const std::string& folder,
-                             OutlookFormat format, ExportProgress* progress);
+                             OutlookFormat format, ExportProgress* progress, int codePage = 0);
 
 }  // namespace exports

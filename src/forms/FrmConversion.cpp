@@ -4,6 +4,7 @@
 
 #include "platform/automation/Outlook.h"
 #include "platform/dialogs/BrowseForFolder.h"
+#include "export/BookCodePage.h"
 #include "export/OutlookExport.h"
 #include "export/PathNames.h"
 #include "platform/os/Text.h"
@@ -15,6 +16,12 @@ const ConversionOption* OptionNamed(std::string_view control) {
   for (const ConversionOption& o : kConversionOptions)
     if (control == o.control) return &o;
   return nullptr;
+}
+
+std::vector<std::string> CodePageCaptions() {
+  std::vector<std::string> captions;
+  for (const CodePageChoice& c : kCodePageChoices) captions.emplace_back(c.caption);
+  return captions;
 }
 
 }  // namespace
@@ -59,6 +66,21 @@ void FrmConversion::Design() {
   Check("");
   SetEnabled(kStart, false);
   bar_.Restore(ProgressSetup{0, 100, 0, 0.0}, 0);
+  view_.SetItems(kCodePage, CodePageCaptions());
+  view_.SetToolTip(kCodePage, kCodePageTip);
+  view_.SetVisible(kCodePage, false);
+}
+
+void FrmConversion::Form_Activate() {
+  const std::string book = text::TrimSpaces(bookPath_ ? bookPath_() : std::string());
+  codePageShown_ = !book.empty() && exports::HasEightBitTexts(book);
+  codePage_ = 0;
+  if (codePageShown_) view_.SetItems(kCodePage, CodePageCaptions());  // back to the guess
+  view_.SetVisible(kCodePage, codePageShown_);
+}
+
+void FrmConversion::CboCodePage_Click(std::size_t index) {
+  if (index < kCodePageChoices.size()) codePage_ = kCodePageChoices[index].page;
 }
 
 void FrmConversion::Form_Load() {
@@ -115,6 +137,7 @@ void FrmConversion::CmdConversion_Click() {
   // The book the main window opened: its file box's text without the blanks
   // it trims too (the exports read exactly the path they are given).
   request.bookPath = text::TrimSpaces(bookPath_ ? bookPath_() : std::string());
+  request.codePage = ChosenCodePage();
   request.sheetWriter = sheetWriter_;
   request.replace = replace_ ? replace_ : [this](const std::string& path) {
     return dialogs::Current().AskYesNo(view_.Owner(), exports::ReplaceQuestion(path), exports::kFailureTitle);

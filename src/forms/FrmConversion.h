@@ -38,6 +38,23 @@ inline constexpr std::array<ConversionOption, 8> kConversionOptions{{
     {"OptCardDav", "Contacts server (CardDAV: phones, Nextcloud, iCloud \u2026)", exports::ExportFormat::CardDav, true},
 }};
 
+// The code pages offered for a book whose texts are 8-bit; the first entry
+// leaves the choice to the export (the locale's page, or a guess from the
+// texts when they do not fit it).
+struct CodePageChoice {
+  int page;  // 0: guess
+  const char* caption;
+};
+
+inline constexpr std::array<CodePageChoice, 17> kCodePageChoices{{
+    {0, "Code page: guess"},
+    {1250, "1250 Central European"}, {1251, "1251 Cyrillic"}, {1252, "1252 Western"},
+    {1253, "1253 Greek"}, {1254, "1254 Turkish"}, {1255, "1255 Hebrew"}, {1256, "1256 Arabic"},
+    {1257, "1257 Baltic"}, {1258, "1258 Vietnamese"}, {866, "866 Cyrillic (DOS)"},
+    {20866, "20866 Cyrillic (KOI8-R)"}, {874, "874 Thai"}, {932, "932 Japanese"},
+    {936, "936 Chinese, simplified"}, {949, "949 Korean"}, {950, "950 Chinese, traditional"},
+}};
+
 // What the dialog remembers between runs (the last whole-book option): the
 // Qt window keeps it with QSettings; without one nothing is remembered.
 class Settings {
@@ -64,6 +81,10 @@ class FrmConversion {
   inline static constexpr const char* kBar = "ProgBarSave";
   inline static constexpr const char* kProgressLabel = "LblSaveProgress";
   inline static constexpr const char* kFormatLabel = "Label1";
+  // Beyond the designed controls: the code page of a book's 8-bit texts,
+  // shown only for such books.
+  inline static constexpr const char* kCodePage = "CboCodePage";
+  inline static constexpr const char* kCodePageTip = "Code page of the book's 8-bit texts";
 
   explicit FrmConversion(View& view);
 
@@ -98,6 +119,13 @@ class FrmConversion {
   // Any option of kConversionOptions by its control name.
   void Option_Click(std::string_view control);
   void CmdConversion_Click();
+  // Each time the dialog is shown: offers the code page choice when the
+  // book's texts are 8-bit (and puts it back to the guess).
+  void Form_Activate();
+  // An entry of kCodePageChoices chosen, by its index.
+  void CboCodePage_Click(std::size_t index);
+  // The code page the next Start hands to the export; 0: the export's guess.
+  int ChosenCodePage() const { return codePageShown_ ? codePage_ : 0; }
 
   // The option chosen, if any.
   std::optional<exports::ExportFormat> Chosen() const;
@@ -121,6 +149,8 @@ class FrmConversion {
   std::map<std::string, bool, std::less<>> enabled_;
   std::string checked_;
   std::optional<exports::ExportOutcome> last_;
+  bool codePageShown_ = false;
+  int codePage_ = 0;
 };
 
 }  // namespace forms

@@ -4,6 +4,7 @@
 #include "forms/ContactDetailView.h"
 #include "forms/FrmConversion.h"
 #include "forms/FrmMain.h"
+#include "forms/ServerAccount.h"
 
 namespace win32 {
 namespace {
@@ -112,21 +113,40 @@ std::vector<MenuSpec> MainMenus() {
 
 std::vector<ControlSpec> ConversionControls() {
   using forms::FrmConversion;
-  constexpr int kStep = 360, kAdded = 4 * kStep, kFrameTop = 480;
+  // The designed three where the design puts them, every later option one
+  // step below the one before; the dialog grows by those steps.
+  constexpr int kFrameTop = 480;
+  const int designedTops[] = {120, 600, 1320}, designedHeights[] = {495, 495, 495};
   std::vector<ControlSpec> c = {
       {FrmConversion::kFormatLabel, Kind::Label, 120, 120, 6015, 300, FrmConversion::kChooseFormat},
-      {"OsenXPFrame1", Kind::Frame, 0, kFrameTop, 6255, 2490 + kAdded},
+      {"OsenXPFrame1", Kind::Frame, 0, kFrameTop, 6255, 2490 + kConversionAdded},
   };
-  const int tops[] = {120, 600, 1320, 1800, 1800 + kStep, 1800 + 2 * kStep, 1800 + 3 * kStep};
-  const int heights[] = {495, 495, 495, kStep, kStep, kStep, kStep};
-  for (std::size_t i = 0; i < forms::kConversionOptions.size(); ++i)
-    c.push_back({forms::kConversionOptions[i].control, Kind::Option, 240, kFrameTop + tops[i], 5895, heights[i],
-                 forms::kConversionOptions[i].caption});
-  c.push_back({FrmConversion::kProgressLabel, Kind::Label, 270, kFrameTop + 1800 + kAdded, 5775, 240});
-  c.push_back({"Line1", Kind::Line, 270, kFrameTop + 1890 + kAdded + 270, 5775, 30});
-  c.push_back({FrmConversion::kBar, Kind::Progress, 270, kFrameTop + 2040 + kAdded, 5775, 255});
-  c.push_back({FrmConversion::kStart, Kind::Button, 1800, 3120 + kAdded, 2175, 435, FrmConversion::kStartCaption});
+  for (std::size_t i = 0; i < forms::kConversionOptions.size(); ++i) {
+    const int later = static_cast<int>(i) - 3;
+    c.push_back({forms::kConversionOptions[i].control, Kind::Option, 240,
+                 kFrameTop + (i < 3 ? designedTops[i] : 1800 + later * kConversionStep), 5895,
+                 i < 3 ? designedHeights[i] : kConversionStep, forms::kConversionOptions[i].caption});
+  }
+  c.push_back({FrmConversion::kProgressLabel, Kind::Label, 270, kFrameTop + 1800 + kConversionAdded, 5775, 240});
+  c.push_back({"Line1", Kind::Line, 270, kFrameTop + 1890 + kConversionAdded + 270, 5775, 30});
+  c.push_back({FrmConversion::kBar, Kind::Progress, 270, kFrameTop + 2040 + kConversionAdded, 5775, 255});
+  c.push_back({FrmConversion::kCodePage, Kind::Combo, 120, 3120 + kConversionAdded, 1590, 435});
+  c.push_back({FrmConversion::kStart, Kind::Button, 1800, 3120 + kConversionAdded, 2175, 435,
+               FrmConversion::kStartCaption});
   return c;
+}
+
+std::vector<ControlSpec> ServerControls() {
+  return {
+      {"lblServerAddress", Kind::Label, 120, 120, 5000, 270, forms::kServerAddressPrompt},
+      {"txtServerAddress", Kind::TextBox, 120, 420, 5000, 330},
+      {"lblServerUser", Kind::Label, 120, 870, 5000, 270, forms::kServerUserPrompt},
+      {"txtServerUser", Kind::TextBox, 120, 1170, 5000, 330},
+      {"lblServerPassword", Kind::Label, 120, 1620, 5000, 270, forms::kServerPasswordPrompt},
+      {"txtServerPassword", Kind::PasswordBox, 120, 1920, 5000, 330},
+      {"CmdServerOK", Kind::Button, 2520, 2490, 1200, 435, "OK"},
+      {"CmdServerCancel", Kind::Button, 3920, 2490, 1200, 435, "Cancel"},
+  };
 }
 
 std::vector<ControlSpec> AboutControls() {

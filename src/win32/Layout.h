@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Win32View.h"
+#include "forms/FrmConversion.h"
 
 namespace win32 {
 
@@ -14,9 +15,19 @@ inline constexpr int kMainHeight = 9735;
 std::vector<ControlSpec> MainControls();
 std::vector<MenuSpec> MainMenus();
 
+// The dialog grows by one step for every option after the designed three.
+inline constexpr int kConversionStep = 360;
+inline constexpr int kConversionAdded =
+    static_cast<int>(forms::kConversionOptions.size() - 3) * kConversionStep;
 inline constexpr int kConversionWidth = 6255;
-inline constexpr int kConversionHeight = 3780 + 4 * 360;
+inline constexpr int kConversionHeight = 3780 + kConversionAdded;
 std::vector<ControlSpec> ConversionControls();
+
+// The contacts server's address, user name and password, asked before an
+// upload.
+inline constexpr int kServerWidth = 5240;
+inline constexpr int kServerHeight = 3045;
+std::vector<ControlSpec> ServerControls();
 
 inline constexpr int kAboutWidth = 360 * 15;
 inline constexpr int kAboutHeight = (59 + 66 + 26 + 14) * 15;

@@ -15,6 +15,7 @@
 #include "forms/AboutFrm.h"
 #include "forms/FrmConversion.h"
 #include "forms/FrmMain.h"
+#include "forms/ServerAccount.h"
 #include "platform/outlook/OutlookStandIn.h"
 #include "platform/wab/WabReader.h"
 
@@ -75,6 +76,32 @@ struct Conversion {
   bool closed = false;
 };
 
+// Asks for the contacts server's address, user name and password before an
+// upload; false when the user cancels.
+bool AskServer(HINSTANCE instance, HWND owner, forms::ServerAnswers& answers) {
+  HWND w = MakeWindow(instance, owner, kServerWidth, kServerHeight, WS_POPUP | WS_CAPTION | WS_SYSMENU, false);
+  Win32View view(w, ServerControls());
+  Attach(w, &view);
+  SetWindowTextW(w, Wide(forms::kServerTitle).c_str());
+  view.SetText("txtServerAddress", answers.address);
+  view.SetText("txtServerUser", answers.user);
+  bool accepted = false;
+  view.OnClick("CmdServerOK", [&] {
+    answers.address = view.Text("txtServerAddress");
+    answers.user = view.Text("txtServerUser");
+    answers.password = view.Text("txtServerPassword");
+    accepted = true;
+    view.CloseForm();
+  });
+  view.OnClick("CmdServerCancel", [&view] { view.CloseForm(); });
+  view.OnClose([&view] { view.CloseForm(); });
+  SetFocus(view.Control(answers.address.empty() ? "txtServerAddress" : "txtServerPassword"));
+  RunModal(w, owner, view);
+  Attach(w, nullptr);
+  DestroyWindow(w);
+  return accepted;
+}
+
 void ShowConversion(HINSTANCE instance, forms::FrmMain& main, Conversion& dlg) {
   HWND owner = static_cast<HWND>(main.GetView().Owner().handle);
   if (!dlg.form) {
@@ -90,6 +117,13 @@ void ShowConversion(HINSTANCE instance, forms::FrmMain& main, Conversion& dlg) {
       dlg.view->OnClick(control, [form, control] { form->Option_Click(control); });
     }
     dlg.view->OnClick(forms::FrmConversion::kStart, [form] { form->CmdConversion_Click(); });
+    dlg.view->OnSelect(forms::FrmConversion::kCodePage, [form](std::size_t i) { form->CboCodePage_Click(i); });
+    // Nothing is remembered on Windows yet: the address is asked afresh.
+    HWND window = dlg.window;
+    form->SetRequestFiller(exports::ExportFormat::CardDav,
+                           forms::ServerAccountFiller(nullptr, [instance, window](forms::ServerAnswers& answers) {
+                             return AskServer(instance, window, answers);
+                           }));
     // Closing the dialog unloads it: the next one loads afresh.
     dlg.view->OnClose([&dlg] {
       dlg.closed = true;
@@ -98,6 +132,7 @@ void ShowConversion(HINSTANCE instance, forms::FrmMain& main, Conversion& dlg) {
     dlg.view->SetText(forms::FrmConversion::kForm, forms::FrmConversion::kCaption);
     dlg.form->Form_Load();
   }
+  dlg.form->Form_Activate();
   RunModal(dlg.window, owner, *dlg.view);
   if (dlg.closed) {
     DestroyWindow(dlg.window);

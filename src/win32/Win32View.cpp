@@ -123,6 +123,15 @@ Win32View::Win32View(HWND window, const std::vector<ControlSpec>& controls, cons
         style |= WS_TABSTOP | ES_AUTOHSCROLL;
         ex = WS_EX_CLIENTEDGE;
         break;
+      case Kind::PasswordBox:
+        cls = L"EDIT";
+        style |= WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD;
+        ex = WS_EX_CLIENTEDGE;
+        break;
+      case Kind::Combo:
+        cls = WC_COMBOBOXW;
+        style |= WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
+        break;
       case Kind::MultiLineBox:
         cls = L"EDIT";
         style |= WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL;
@@ -249,8 +258,9 @@ void Win32View::Layout() {
       SendMessageW(c.hwnd, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
       continue;
     }
-    MoveWindow(c.hwnd, px(c.twips.left), px(c.twips.top), px(c.twips.right - c.twips.left),
-               px(c.twips.bottom - c.twips.top), FALSE);
+    // A drop-down list's height is that of its open list: ten entries.
+    const LONG height = (c.twips.bottom - c.twips.top) * (c.kind == Kind::Combo ? 10 : 1);
+    MoveWindow(c.hwnd, px(c.twips.left), px(c.twips.top), px(c.twips.right - c.twips.left), px(height), FALSE);
   }
   InvalidateRect(window_, nullptr, TRUE);
 }
@@ -283,6 +293,16 @@ void Win32View::OnClick(std::string_view control, std::function<void()> handler)
 void Win32View::OnChange(std::string_view control, std::function<void(const std::string&)> handler) {
   if (const int id = ControlId(control)) changes_[id] = std::move(handler);
 }
+void Win32View::OnSelect(std::string_view control, std::function<void(std::size_t)> handler) {
+  if (const int id = ControlId(control)) selects_[id] = std::move(handler);
+}
+std::string Win32View::Text(std::string_view control) const {
+  const Item* c = Find(control);
+  if (!c) return {};
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(c->hwnd)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(c->hwnd, text.data(), static_cast<int>(text.size()))));
+  return Utf8(text);
+}
 void Win32View::OnNodeClick(std::string_view tree, std::function<void(forms::NodeId)> handler) {
   if (const int id = ControlId(tree)) nodeClicks_[id] = std::move(handler);
 }
@@ -309,6 +329,14 @@ bool Win32View::Handle(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(box)) + 1, L'\0');
         text.resize(static_cast<std::size_t>(GetWindowTextW(box, text.data(), static_cast<int>(text.size()))));
         it->second(Utf8(text));
+        result = 0;
+        return true;
+      }
+      if (code == CBN_SELCHANGE) {
+        const auto it = selects_.find(id);
+        if (it == selects_.end()) return false;
+        const LRESULT index = SendMessageW(reinterpret_cast<HWND>(lp), CB_GETCURSEL, 0, 0);
+        if (index >= 0) it->second(static_cast<std::size_t>(index));
         result = 0;
         return true;
       }
@@ -455,6 +483,13 @@ void Win32View::SetChecked(std::string_view control, bool checked) {
 
 void Win32View::SetItems(std::string_view control, const std::vector<std::string>& items) {
   auto* c = Find(control);
+  if (c && c->kind == Kind::Combo) {
+    SendMessageW(c->hwnd, CB_RESETCONTENT, 0, 0);
+    for (const auto& item : items)
+      SendMessageW(c->hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(item).c_str()));
+    SendMessageW(c->hwnd, CB_SETCURSEL, 0, 0);
+    return;
+  }
   if (!c || c->kind != Kind::List) return;
   SendMessageW(c->hwnd, LB_RESETCONTENT, 0, 0);
   for (const auto& item : items) SendMessageW(c->hwnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(item).c_str()));

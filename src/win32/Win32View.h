@@ -31,6 +31,7 @@ enum class Kind {
   BoldLabel,   // static text in the designed bold label font
   TitleLabel,  // the detail view's header name
   TextBox,
+  PasswordBox,  // a text box that shows no text
   MultiLineBox,
   Button,
   Option,  // a radio button
@@ -39,6 +40,7 @@ enum class Kind {
   Progress,
   Tabs,    // a tab control; the pages' controls name it and their page
   List,
+  Combo,    // a drop-down list to choose one entry from
   Picture,  // a fixed 32 x 32 contact picture
   Line,     // an etched horizontal line
   StatusBar,
@@ -68,6 +70,10 @@ class Win32View final : public forms::View {
   void OnClick(std::string_view control, std::function<void()> handler);
   // What a change of a text box's text runs, with the new text.
   void OnChange(std::string_view control, std::function<void(const std::string&)> handler);
+  // What choosing an entry of a drop-down list runs, with its index.
+  void OnSelect(std::string_view control, std::function<void(std::size_t)> handler);
+  // A text box's text as the user left it (for the dialogs that ask once).
+  std::string Text(std::string_view control) const;
   // What a tree's selection of a node runs.
   void OnNodeClick(std::string_view tree, std::function<void(forms::NodeId)> handler);
   // What closing the window runs (the system menu, Alt+F4).
@@ -133,6 +139,7 @@ class Win32View final : public forms::View {
   std::map<std::string, int, std::less<>> menuIds_;
   std::unordered_map<int, std::function<void()>> clicks_;
   std::unordered_map<int, std::function<void(const std::string&)>> changes_;
+  std::unordered_map<int, std::function<void(std::size_t)>> selects_;
   std::unordered_map<int, std::function<void(forms::NodeId)>> nodeClicks_;
   std::map<std::string, TreeState, std::less<>> trees_;
   std::function<void()> onClose_;

@@ -9,6 +9,7 @@
 #include "forms/FrmConversion.h"
 #include "platform/automation/Outlook.h"
 #include "support/TestData.h"
+#include "support/WabWriter.h"
 
 namespace {
 
@@ -151,6 +152,47 @@ TEST(StartWithoutAFolder, ACancelledChoiceOrAFormatFillerThatSaysNoRunsNothing) 
   EXPECT_EQ(runs, 0);
   EXPECT_TRUE(dialogs.messages.empty());
   EXPECT_TRUE(form.IsEnabled(FrmConversion::kStart));
+}
+
+// The code page choice appears for a book of 8-bit texts only, and what is
+// chosen there is what the export is handed; shown again, it is back at the
+// guess.
+TEST(CodePageChoice, ShownForEightBitBooksAndHandedToTheExport) {
+  namespace tw = testsupport::wab;
+  testsupport::TempDir dir;
+  struct Case {
+    const char* name;
+    bool eightBit, shown;
+    std::size_t chosen;  // index into kCodePageChoices
+    int handed;
+  } cases[] = {{"cyrillic", true, true, 2, 1251}, {"guessed", true, true, 0, 0}, {"unicode", false, false, 2, 0}};
+  for (const Case& c : cases) {
+    tw::Book book;
+    book.records.push_back(tw::Contact(
+        3, {c.eightBit ? tw::String8(tw::kSurname, "Иванов", 1251) : tw::Unicode(tw::kSurname, "Иванов")}));
+    const std::string path = (dir / (std::string(c.name) + ".wab")).string();
+    tw::WriteBookFile(path, book);
+    testsupport::RecordingDialogs dialogs;
+    dialogs.folders.push_back(dir.path().string());
+    testsupport::RecordingView view;
+    FrmConversion form(view);
+    form.Design();
+    form.SetBookPathSource([path] { return path; });
+    int handed = -1;
+    form.SetRunner([&](const exports::ExportRequest& request) {
+      handed = request.codePage;
+      return ExportOutcome{};
+    });
+    form.Form_Activate();
+    EXPECT_EQ(view.On(view.visible, FrmConversion::kCodePage), c.shown) << c.name;
+    EXPECT_EQ(view.items[FrmConversion::kCodePage].size(), forms::kCodePageChoices.size()) << c.name;
+    form.CboCodePage_Click(c.chosen);
+    form.Option_Click("OptCsvOutlook");
+    form.CmdConversion_Click();
+    EXPECT_EQ(handed, c.handed) << c.name;
+    form.Form_Activate();
+    EXPECT_EQ(form.ChosenCodePage(), 0) << c.name;
+  }
 }
 
 TEST(ExportDispatch, EveryOptionAndVerbReachesItsFormatAndEveryResultOneOutcome) {
