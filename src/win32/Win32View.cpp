@@ -60,23 +60,6 @@ HBITMAP DrawImage(HDC dc, int size, int index) {
 
 }  // namespace
 
-std::wstring Wide(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-  return out;
-}
-
-std::string Utf8(std::wstring_view wide) {
-  if (wide.empty()) return {};
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
-
 Win32View::Win32View(HWND window, const std::vector<ControlSpec>& controls, const std::vector<MenuSpec>& menus)
     : window_(window), dpi_(DpiOf(window)) {
   const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
@@ -102,19 +85,19 @@ Win32View::Win32View(HWND window, const std::vector<ControlSpec>& controls, cons
                               CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance, nullptr);
   int id = kFirstControlId;
   bool firstOption = true;
-  for (const ControlSpec& spec : controls) {
+  for (const ControlSpec& design : controls) {
     Item c;
-    c.name = spec.name;
-    c.kind = spec.kind;
+    c.name = design.name;
+    c.kind = design.kind;
     c.id = id++;
-    c.page = spec.page;
-    c.twips = RECT{spec.left, spec.top, spec.left + spec.width, spec.top + spec.height};
+    c.page = design.page;
+    c.twips = RECT{design.left, design.top, design.left + design.width, design.top + design.height};
     const wchar_t* cls = L"STATIC";
     // Siblings that overlap (the frame, the tabs and what lies on them) clip each other.
     DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
     DWORD ex = 0;
-    std::wstring text = Wide(spec.text);
-    switch (spec.kind) {
+    std::wstring text = Wide(design.text);
+    switch (design.kind) {
       case Kind::Label:
       case Kind::BoldLabel:
       case Kind::TitleLabel: style |= SS_LEFT | SS_NOPREFIX; break;
@@ -172,10 +155,10 @@ Win32View::Win32View(HWND window, const std::vector<ControlSpec>& controls, cons
         style |= SBARS_SIZEGRIP;
         break;
     }
-    c.hwnd = CreateWindowExW(ex, cls, spec.kind == Kind::Tabs || spec.kind == Kind::StatusBar ? L"" : text.c_str(),
+    c.hwnd = CreateWindowExW(ex, cls, design.kind == Kind::Tabs || design.kind == Kind::StatusBar ? L"" : text.c_str(),
                              style, 0, 0, 10, 10, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
                              instance, nullptr);
-    if (spec.kind == Kind::Tabs) {
+    if (design.kind == Kind::Tabs) {
       // The pages' captions, "|" between them.
       std::wstring_view rest = text;
       for (int page = 0; !rest.empty() || page == 0; ++page) {
@@ -187,7 +170,7 @@ Win32View::Win32View(HWND window, const std::vector<ControlSpec>& controls, cons
         SendMessageW(c.hwnd, TCM_INSERTITEMW, static_cast<WPARAM>(page), reinterpret_cast<LPARAM>(&item));
         rest = bar == std::wstring_view::npos ? std::wstring_view() : rest.substr(bar + 1);
       }
-    } else if (spec.kind == Kind::StatusBar) {
+    } else if (design.kind == Kind::StatusBar) {
       const int parts[] = {130, -1};  // in pixels again once laid out
       SendMessageW(c.hwnd, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
       std::wstring_view rest = text;
@@ -197,9 +180,9 @@ Win32View::Win32View(HWND window, const std::vector<ControlSpec>& controls, cons
                      reinterpret_cast<LPARAM>(std::wstring(rest.substr(0, bar)).c_str()));
         rest = bar == std::wstring_view::npos ? std::wstring_view() : rest.substr(bar + 1);
       }
-    } else if (spec.kind == Kind::Picture) {
+    } else if (design.kind == Kind::Picture) {
       SendMessageW(c.hwnd, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconW(instance, MAKEINTRESOURCEW(1))), 0);
-    } else if (spec.kind == Kind::Tree) {
+    } else if (design.kind == Kind::Tree) {
       const int size = MulDiv(16, static_cast<int>(dpi_), 96);
       images_ = ImageList_Create(size, size, ILC_COLOR32, kImageCount, 0);
       HDC dc = GetDC(window_);

@@ -19,12 +19,13 @@
 #include <vector>
 
 #include "forms/View.h"
+#include "platform/os/WideText.h"
 
 namespace win32 {
 
 // UTF-8 to UTF-16 and back; "&" access keys pass through unchanged.
-std::wstring Wide(std::string_view utf8);
-std::string Utf8(std::wstring_view wide);
+using os::Utf8;
+using os::Wide;
 
 enum class Kind {
   Label,       // static text

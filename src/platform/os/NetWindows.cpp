@@ -10,25 +10,10 @@
 #include <cwctype>
 
 #include "Net.h"
+#include "WideText.h"
 
 namespace os {
 namespace {
-
-std::wstring Wide(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-  return out;
-}
-
-std::string Utf8(const wchar_t* text, std::size_t length) {
-  if (length == 0) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), n, nullptr, nullptr);
-  return out;
-}
 
 std::string Base64(std::string_view bytes) {
   static const char* const kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -215,24 +200,6 @@ struct Released {
 constexpr std::size_t kMaxDepth = 256;
 
 }  // namespace
-
-const std::string* HttpResponse::Header(std::string_view name) const {
-  for (const HttpHeader& h : headers)
-    if (h.name == name) return &h.value;
-  return nullptr;
-}
-
-const XmlElement* XmlElement::Child(std::string_view wantNs, std::string_view wantName) const {
-  for (const XmlElement& c : children)
-    if (c.name == wantName && c.ns == wantNs) return &c;
-  return nullptr;
-}
-
-const std::string* XmlElement::Attribute(std::string_view wantName) const {
-  for (const auto& [name, value] : attributes)
-    if (name == wantName) return &value;
-  return nullptr;
-}
 
 std::unique_ptr<HttpClient> NewHttpClient(const HttpOptions& options, std::string& why) {
   if (!options.caFile.empty()) {
