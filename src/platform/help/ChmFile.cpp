@@ -3,6 +3,7 @@
 #include <chm_lib.h>
 
 #include "platform/help/ChmCheck.h"
+#include "platform/os/LittleEndian.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -167,10 +168,7 @@ void ChmFile::ReadSystemInfo() {
   const auto system = Read("/#SYSTEM");
   if (!system) return;
   const std::string& s = *system;
-  auto u16 = [&s](std::size_t at) {
-    return static_cast<unsigned>(static_cast<unsigned char>(s[at])) |
-           static_cast<unsigned>(static_cast<unsigned char>(s[at + 1])) << 8;
-  };
+  auto u16 = [&s](std::size_t at) { return unsigned{le::Get16(s.data() + at)}; };
   std::size_t at = 4;
   while (at + 4 <= s.size()) {
     const unsigned code = u16(at);
