@@ -66,8 +66,6 @@ constexpr std::array<std::string_view, 24> kDefaultFormats{{
     R"(@)",
 }};
 
-inline void Le16(unsigned char* p, std::uint16_t v) { le::Put16(p, v); }
-
 inline void LeDouble(unsigned char* p, double d) {
   std::uint64_t u;
   std::memcpy(&u, &d, sizeof u);
@@ -75,8 +73,8 @@ inline void LeDouble(unsigned char* p, double d) {
 }
 
 inline void Header(unsigned char* p, std::uint16_t id, std::uint16_t length) {
-  Le16(p, id);
-  Le16(p + 2, length);
+  le::Put16(p, id);
+  le::Put16(p + 2, length);
 }
 
 bool InByte(std::int64_t v) { return v >= 0 && v <= 255; }
@@ -124,11 +122,11 @@ Status ExcelFile::CreateFile(const std::string& FileName) {
 
   unsigned char rec[14];
   Header(rec, kBof, 4);
-  Le16(rec + 4, 0x0002);  // BIFF 2
-  Le16(rec + 6, 0x0010);  // worksheet
+  le::Put16(rec + 4, 0x0002);  // BIFF 2
+  le::Put16(rec + 6, 0x0010);  // worksheet
   // Readers need the code page to read the texts at all.
   Header(rec + 8, kCodePage, 2);
-  Le16(rec + 12, static_cast<std::uint16_t>(encoder_.codePage()));
+  le::Put16(rec + 12, static_cast<std::uint16_t>(encoder_.codePage()));
   Put(rec, sizeof rec);
   if (Status s = WriteDefaultFormats()) return s;
   pageBreaks_.clear();
@@ -139,7 +137,7 @@ Status ExcelFile::WriteDefaultFormats() {
   if (Status s = BeginRecord()) return s;
   unsigned char rec[6];
   Header(rec, kFormatCount, 2);
-  Le16(rec + 4, static_cast<std::uint16_t>(kDefaultFormats.size() - 1));  // highest index
+  le::Put16(rec + 4, static_cast<std::uint16_t>(kDefaultFormats.size() - 1));  // highest index
   Put(rec, 6);
   for (std::string_view f : kDefaultFormats) {
     Header(rec, kFormat, static_cast<std::uint16_t>(f.size() + 1));
@@ -163,7 +161,7 @@ Status ExcelFile::CloseFile() {
     const auto n = static_cast<std::uint16_t>(pageBreaks_.size());
     unsigned char rec[6];
     Header(rec, kPageBreaks, static_cast<std::uint16_t>(2 * n + 2));
-    Le16(rec + 4, n);
+    le::Put16(rec + 4, n);
     Put(rec, 6);
     for (std::uint16_t row : pageBreaks_) Put(MKI(static_cast<std::int16_t>(row)).data(), 2);
   }
@@ -225,7 +223,7 @@ Status ExcelFile::WriteValue(std::int32_t ValueType, std::int32_t CellFontUsed,
       if (whole >= 0) {
         // Readers take INTEGER cells as unsigned.
         Header(rec, kInteger, 9);
-        Le16(rec + 11, static_cast<std::uint16_t>(whole));
+        le::Put16(rec + 11, static_cast<std::uint16_t>(whole));
         size = 13;
       } else {
         Header(rec, kNumber, 15);
@@ -253,8 +251,8 @@ Status ExcelFile::WriteValue(std::int32_t ValueType, std::int32_t CellFontUsed,
   std::uint8_t xf = 0;
   if (Status s = FindOrAddXf(a2 >> 6, (a2 & 0x3F) | (a1 & 0xC0), a3, &xf)) return s;
 
-  Le16(rec + 4, row);
-  Le16(rec + 6, col);
+  le::Put16(rec + 4, row);
+  le::Put16(rec + 6, col);
   rec[8] = static_cast<unsigned char>(xf | (a1 & 0xC0));
   rec[9] = a2;
   rec[10] = a3;
@@ -306,8 +304,8 @@ Status ExcelFile::WriteLabel(std::uint16_t row, std::uint16_t col, std::int32_t 
   }
   unsigned char rec[kHeaderSize];
   Header(rec, kLabel, static_cast<std::uint16_t>(n + 8));
-  Le16(rec + 4, row);
-  Le16(rec + 6, col);
+  le::Put16(rec + 4, row);
+  le::Put16(rec + 6, col);
   rec[8] = static_cast<unsigned char>(xf | (a1 & 0xC0));
   rec[9] = a2;
   rec[10] = a3;
@@ -337,7 +335,7 @@ Status ExcelFile::SetColumnWidth(std::int32_t FirstColumn, std::int32_t LastColu
   Header(rec, kColWidth, 4);
   rec[4] = static_cast<unsigned char>(FirstColumn - 1);
   rec[5] = static_cast<unsigned char>(LastColumn - 1);
-  Le16(rec + 6, static_cast<std::uint16_t>(WidthValue * 256));
+  le::Put16(rec + 6, static_cast<std::uint16_t>(WidthValue * 256));
   Put(rec, sizeof rec);
   return Finish();
 }
@@ -350,7 +348,7 @@ Status ExcelFile::SetFont(std::string_view FontName, std::int32_t FontHeight,
   if (Status s = BeginRecord()) return s;
   unsigned char rec[9];
   Header(rec, kFont, static_cast<std::uint16_t>(scratch_.size() + 5));
-  Le16(rec + 4, static_cast<std::uint16_t>(FontHeight * 20));
+  le::Put16(rec + 4, static_cast<std::uint16_t>(FontHeight * 20));
   rec[6] = static_cast<unsigned char>(FontFormat);
   rec[7] = 0;
   rec[8] = static_cast<unsigned char>(scratch_.size());
@@ -391,7 +389,7 @@ Status ExcelFile::WriteFlagRecord(std::uint16_t id, bool flag) {
   if (Status s = BeginRecord()) return s;
   unsigned char rec[6];
   Header(rec, id, 2);
-  Le16(rec + 4, flag ? 1 : 0);
+  le::Put16(rec + 4, flag ? 1 : 0);
   Put(rec, sizeof rec);
   return Finish();
 }
@@ -410,7 +408,7 @@ Status ExcelFile::SetDefaultRowHeight(std::int32_t HeightValue) {
   if (Status s = BeginRecord()) return s;
   unsigned char rec[6];
   Header(rec, kDefaultRowHeight, 2);
-  Le16(rec + 4, static_cast<std::uint16_t>(HeightValue * 20));
+  le::Put16(rec + 4, static_cast<std::uint16_t>(HeightValue * 20));
   Put(rec, sizeof rec);
   return Finish();
 }
@@ -422,10 +420,10 @@ Status ExcelFile::SetRowHeight(std::int32_t lrow, std::int32_t HeightValue) {
   if (Status s = BeginRecord()) return s;
   unsigned char rec[20] = {};
   Header(rec, kRow, 16);
-  Le16(rec + 4, row);
-  Le16(rec + 6, 0);       // first column
-  Le16(rec + 8, 0x0100);  // last column + 1
-  Le16(rec + 10, static_cast<std::uint16_t>(HeightValue * 20));
+  le::Put16(rec + 4, row);
+  le::Put16(rec + 6, 0);       // first column
+  le::Put16(rec + 8, 0x0100);  // last column + 1
+  le::Put16(rec + 10, static_cast<std::uint16_t>(HeightValue * 20));
   Put(rec, sizeof rec);
   return Finish();
 }

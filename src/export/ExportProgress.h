@@ -17,9 +17,6 @@ class ExportProgress {
   virtual void SetPosition(std::int32_t position) = 0;
 };
 
-// N / 100 rounded to the nearest whole number, a half going to the even one.
-std::int32_t HundredthRoundedHalfEven(std::int32_t n);
-
 // Prepares progress for n contacts and counts them off. The count is 32-bit,
 // so books of any size the sheet takes never overflow it.
 class ContactProgress {

@@ -23,6 +23,7 @@
 #include "platform/codepage/CodePage.h"
 #include "PathNames.h"
 #include "SpreadsheetExport.h"
+#include "platform/os/HalfEven.h"
 #include "platform/os/Os.h"
 
 namespace exports {
@@ -281,7 +282,7 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
       if (lost) lost->Check(v, result.loss);
     };
 
-    if (request.progress) request.progress->Prepare(0, count, HundredthRoundedHalfEven(count), count / 100.0);
+    if (request.progress) request.progress->Prepare(0, count, os::HundredthRoundedHalfEven(count), count / 100.0);
     counter = 1;
 
     std::shared_ptr<ao::ContactItem> item;

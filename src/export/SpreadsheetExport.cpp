@@ -8,6 +8,7 @@
 #include "PathNames.h"
 #include "platform/automation/AddressBookReader.h"
 #include "platform/codepage/CodePage.h"
+#include "platform/os/HalfEven.h"
 #include "platform/os/Os.h"
 #include "platform/wab/WabBook.h"
 #include "platform/wab/WabReader.h"
@@ -74,12 +75,8 @@ ExportResult FailedExport(ExportResult result, const std::string& cause) {
 
 std::string StatusText(std::int16_t s) { return status::Text(s); }
 
-std::int32_t HundredthRoundedHalfEven(std::int32_t n) {
-  return static_cast<std::int32_t>(std::nearbyint(n / 100.0));  // default mode: half to even
-}
-
 void ContactProgress::Prepare(std::int32_t n) {
-  if (progress_) progress_->Prepare(0, n, HundredthRoundedHalfEven(n), n / 100.0);
+  if (progress_) progress_->Prepare(0, n, os::HundredthRoundedHalfEven(n), n / 100.0);
   value_ = 1;
 }
 

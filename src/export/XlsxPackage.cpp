@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/os/LittleEndian.h"
 #include "platform/os/Os.h"
 #include "platform/os/OutputFile.h"
 #include "platform/os/Status.h"
@@ -15,29 +16,20 @@ constexpr std::uint16_t kDosTime = 0;
 constexpr std::uint16_t kDosDate = (0 << 9) | (1 << 5) | 1;
 constexpr std::uint64_t kZip32Limit = 0xFFFFFFFFu;
 
-void Le16(unsigned char* p, std::uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-}
-void Le32(unsigned char* p, std::uint32_t v) {
-  Le16(p, v & 0xFFFF);
-  Le16(p + 2, v >> 16);
-}
-
 // The 30 bytes of a local file header (APPNOTE 4.3.7), name after them.
 void LocalHeader(unsigned char* h, std::size_t nameSize, std::uint32_t crc, std::uint32_t packed,
                  std::uint32_t size) {
-  Le32(h, 0x04034b50);
-  Le16(h + 4, 20);  // version needed: deflate
-  Le16(h + 6, 0);   // flags
-  Le16(h + 8, 8);   // deflated
-  Le16(h + 10, kDosTime);
-  Le16(h + 12, kDosDate);
-  Le32(h + 14, crc);
-  Le32(h + 18, packed);
-  Le32(h + 22, size);
-  Le16(h + 26, static_cast<std::uint32_t>(nameSize));
-  Le16(h + 28, 0);
+  le::Put32(h, 0x04034b50);
+  le::Put16(h + 4, 20);  // version needed: deflate
+  le::Put16(h + 6, 0);   // flags
+  le::Put16(h + 8, 8);   // deflated
+  le::Put16(h + 10, kDosTime);
+  le::Put16(h + 12, kDosDate);
+  le::Put32(h + 14, crc);
+  le::Put32(h + 18, packed);
+  le::Put32(h + 22, size);
+  le::Put16(h + 26, static_cast<std::uint16_t>(nameSize));
+  le::Put16(h + 28, 0);
 }
 
 // The cause in the program's own words ("the disk is full"), as every
@@ -135,30 +127,30 @@ void ZipPackage::Finish() {
   std::string dir;
   for (const Entry& e : entries_) {
     unsigned char c[46];
-    Le32(c, 0x02014b50);
-    Le16(c + 4, 20);  // made by: MS-DOS attributes, version 2.0
-    Le16(c + 6, 20);
-    Le16(c + 8, 0);
-    Le16(c + 10, 8);
-    Le16(c + 12, kDosTime);
-    Le16(c + 14, kDosDate);
-    Le32(c + 16, e.crc);
-    Le32(c + 20, static_cast<std::uint32_t>(e.packed));
-    Le32(c + 24, static_cast<std::uint32_t>(e.size));
-    Le16(c + 28, static_cast<std::uint32_t>(e.name.size()));
+    le::Put32(c, 0x02014b50);
+    le::Put16(c + 4, 20);  // made by: MS-DOS attributes, version 2.0
+    le::Put16(c + 6, 20);
+    le::Put16(c + 8, 0);
+    le::Put16(c + 10, 8);
+    le::Put16(c + 12, kDosTime);
+    le::Put16(c + 14, kDosDate);
+    le::Put32(c + 16, e.crc);
+    le::Put32(c + 20, static_cast<std::uint32_t>(e.packed));
+    le::Put32(c + 24, static_cast<std::uint32_t>(e.size));
+    le::Put16(c + 28, static_cast<std::uint16_t>(e.name.size()));
     std::memset(c + 30, 0, 12);  // extra, comment, disk, attributes
-    Le32(c + 42, static_cast<std::uint32_t>(e.offset));
+    le::Put32(c + 42, static_cast<std::uint32_t>(e.offset));
     dir.append(reinterpret_cast<const char*>(c), sizeof c);
     dir += e.name;
   }
   unsigned char end[22];
-  Le32(end, 0x06054b50);
-  Le32(end + 4, 0);  // this disk, the directory's disk
-  Le16(end + 8, static_cast<std::uint32_t>(entries_.size()));
-  Le16(end + 10, static_cast<std::uint32_t>(entries_.size()));
-  Le32(end + 12, static_cast<std::uint32_t>(dir.size()));
-  Le32(end + 16, static_cast<std::uint32_t>(start));
-  Le16(end + 20, 0);
+  le::Put32(end, 0x06054b50);
+  le::Put32(end + 4, 0);  // this disk, the directory's disk
+  le::Put16(end + 8, static_cast<std::uint16_t>(entries_.size()));
+  le::Put16(end + 10, static_cast<std::uint16_t>(entries_.size()));
+  le::Put32(end + 12, static_cast<std::uint32_t>(dir.size()));
+  le::Put32(end + 16, static_cast<std::uint32_t>(start));
+  le::Put16(end + 20, 0);
   dir.append(reinterpret_cast<const char*>(end), sizeof end);
   Put(dir.data(), dir.size());
 }

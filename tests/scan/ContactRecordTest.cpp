@@ -140,18 +140,6 @@ TEST(ContactKeyTest, DisplayTextDropsSpacesOnly) {
   EXPECT_EQ(DisplayText("\tBob\t"), "\tBob\t");
 }
 
-TEST(ProgressCounterTest, LargeStepRoundsHalvesToEven) {
-  EXPECT_EQ(LargeProgressStep(0), 0);
-  EXPECT_EQ(LargeProgressStep(50), 0);
-  EXPECT_EQ(LargeProgressStep(51), 1);
-  EXPECT_EQ(LargeProgressStep(149), 1);
-  EXPECT_EQ(LargeProgressStep(150), 2);
-  EXPECT_EQ(LargeProgressStep(250), 2);
-  EXPECT_EQ(LargeProgressStep(350), 4);
-  EXPECT_EQ(LargeProgressStep(32766), 328);
-  EXPECT_EQ(LargeProgressStep(2147483647), 21474836);
-}
-
 TEST(ProgressCounterTest, HoldsTheLargestCountPlusOne) {
   static_assert(sizeof(ProgressCounter) > 4, "must hold N + 1 for any count the reader reports");
   ProgressCounter = 2147483647;

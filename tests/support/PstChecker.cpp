@@ -12,6 +12,8 @@
 #include <type_traits>
 #include <unordered_map>
 
+#include "support/LittleEndian.h"
+
 namespace testsupport {
 
 namespace {
@@ -37,13 +39,9 @@ std::uint16_t Sig(std::uint64_t ib, std::uint64_t bid) {
   return static_cast<std::uint16_t>((x >> 16) ^ (x & 0xFFFF));
 }
 
-std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t U32(const std::uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-std::uint64_t U64(const std::uint8_t* p) {
-  return U32(p) | (static_cast<std::uint64_t>(U32(p + 4)) << 32);
-}
+std::uint16_t U16(const std::uint8_t* p) { return le::Get16(p); }
+std::uint32_t U32(const std::uint8_t* p) { return le::Get32(p); }
+std::uint64_t U64(const std::uint8_t* p) { return le::Get64(p); }
 
 std::string Hex(std::uint64_t v) {
   std::ostringstream s;

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/codepage/CodePage.h"
+#include "support/LittleEndian.h"
 
 namespace testsupport {
 namespace wab {
@@ -28,19 +29,9 @@ constexpr std::uint32_t kTextEntry = 68;
 // 2014-09-30 06:49 UTC as a FILETIME.
 constexpr std::uint64_t kModified = 0x01CFDC7A1B2C3D40ull;
 
-void Put32(std::string& out, std::uint32_t v) {
-  for (int k = 0; k < 4; ++k) out += static_cast<char>((v >> (8 * k)) & 0xFF);
-}
-
-void Set32(std::string& out, std::size_t at, std::uint32_t v) {
-  for (int k = 0; k < 4; ++k) out[at + k] = static_cast<char>((v >> (8 * k)) & 0xFF);
-}
-
-std::string Le32(std::uint32_t v) {
-  std::string s;
-  Put32(s, v);
-  return s;
-}
+void Put32(std::string& out, std::uint32_t v) { le::Append32(out, v); }
+using le::Set32;
+std::string Le32(std::uint32_t v) { return le::Bytes32(v); }
 
 std::string Utf16z(std::string_view utf8) {
   return codepage::Utf8ToUtf16le(utf8) + std::string(2, '\0');

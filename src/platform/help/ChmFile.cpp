@@ -3,15 +3,11 @@
 #include <chm_lib.h>
 
 #include "platform/help/ChmCheck.h"
-
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/os/LittleEndian.h"
+#include "platform/os/Os.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <vector>
 
 namespace help {
@@ -51,56 +47,22 @@ namespace {
 // reads; non-blocking, so a FIFO in its place cannot hang the program.
 int SealedCopy(const std::string& path, ChmStatus* status) {
   *status = ChmStatus::NotFound;
-  const int src = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  const int src = os::OpenForReading(path);
   if (src < 0) return -1;
-  struct stat st;
-  if (::fstat(src, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(src);
+  os::FileInfo st;
+  if (!os::Stat(src, st) || !st.regular) {
+    os::Close(src);
     return -1;
   }
   *status = ChmStatus::NotHelpFile;
-  if (static_cast<std::uint64_t>(st.st_size) > ChmFile::kMaxFileSize) {
-    ::close(src);
+  if (st.size > ChmFile::kMaxFileSize) {
+    os::Close(src);
     return -1;
   }
-  const int copy = ::memfd_create("addrivo-help", MFD_CLOEXEC | MFD_ALLOW_SEALING);
-  if (copy < 0) {
-    ::close(src);
-    return -1;
-  }
-  std::vector<char> buffer(1 << 16);
-  std::uint64_t total = 0;
-  bool ok = true;
-  for (;;) {
-    const ssize_t n = ::read(src, buffer.data(), buffer.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      ok = false;
-      *status = ChmStatus::NotFound;
-      break;
-    }
-    if (n == 0) break;
-    total += static_cast<std::uint64_t>(n);
-    if (total > ChmFile::kMaxFileSize) {  // it grew while being read
-      ok = false;
-      break;
-    }
-    for (ssize_t done = 0; done < n;) {
-      const ssize_t w = ::write(copy, buffer.data() + done, static_cast<std::size_t>(n - done));
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) {
-        ok = false;
-        break;
-      }
-      done += w;
-    }
-    if (!ok) break;
-  }
-  ::close(src);
-  if (!ok || ::fcntl(copy, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
-    ::close(copy);
-    return -1;
-  }
+  bool readFailed = false;
+  const int copy = os::SealedCopy(src, ChmFile::kMaxFileSize, readFailed);
+  os::Close(src);
+  if (copy < 0 && readFailed) *status = ChmStatus::NotFound;
   return copy;
 }
 
@@ -113,7 +75,7 @@ std::unique_ptr<ChmFile> ChmFile::Open(const std::string& path, ChmStatus* statu
   const std::string name = "/proc/self/fd/" + std::to_string(copy);
   chmFile* handle = ChmStructureIsSound(name) ? chm_open(name.c_str()) : nullptr;
   if (!handle) {
-    ::close(copy);
+    os::Close(copy);
     *status = ChmStatus::NotHelpFile;
     return nullptr;
   }
@@ -127,7 +89,7 @@ ChmFile::ChmFile(chmFile* handle, int copy) : handle_(handle), copy_(copy) {}
 
 ChmFile::~ChmFile() {
   chm_close(handle_);
-  ::close(copy_);
+  os::Close(copy_);
 }
 
 std::optional<std::string> ChmFile::Read(const std::string& path) const { return ReadObject(Normalize(path)); }
@@ -167,10 +129,7 @@ void ChmFile::ReadSystemInfo() {
   const auto system = Read("/#SYSTEM");
   if (!system) return;
   const std::string& s = *system;
-  auto u16 = [&s](std::size_t at) {
-    return static_cast<unsigned>(static_cast<unsigned char>(s[at])) |
-           static_cast<unsigned>(static_cast<unsigned char>(s[at + 1])) << 8;
-  };
+  auto u16 = [&s](std::size_t at) { return unsigned{le::Get16(s.data() + at)}; };
   std::size_t at = 4;
   while (at + 4 <= s.size()) {
     const unsigned code = u16(at);

@@ -90,6 +90,12 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix
 int Remove(const std::string& path);
 long ProcessId();
 
+// A copy of the open file fd's bytes in memory, sealed so that neither this
+// process nor another can change it: its descriptor, or -1 when fd cannot be
+// read (readFailed set), holds more than limit bytes, or the system has no
+// sealed memory files (Windows).
+int SealedCopy(int fd, std::uint64_t limit, bool& readFailed);
+
 // --- the book's bytes -----------------------------------------------------------
 
 // A read-only map of an open file, or nothing (Valid() false) where the file

@@ -28,8 +28,9 @@ const int kQuotaExceeded = EDQUOT;
 NativeName Native(const std::string& utf8) { return utf8; }
 
 int OpenForReading(const std::string& path) {
-  // O_NONBLOCK keeps a named pipe from blocking the open; callers refuse it.
-  return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  // O_NONBLOCK keeps a named pipe from blocking the open, O_NOCTTY a terminal
+  // from becoming ours; callers refuse both.
+  return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
 }
 
 int CreateNew(const std::string& path, unsigned mode) {
@@ -197,6 +198,45 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& tempPr
 int Remove(const std::string& path) { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
 
 long ProcessId() { return static_cast<long>(::getpid()); }
+
+int SealedCopy(int fd, std::uint64_t limit, bool& readFailed) {
+  readFailed = false;
+  const int copy = ::memfd_create("addrivo-help", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+  if (copy < 0) return -1;
+  std::vector<char> buffer(1 << 16);
+  std::uint64_t total = 0;
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ok = false;
+      readFailed = true;
+      break;
+    }
+    if (n == 0) break;
+    total += static_cast<std::uint64_t>(n);
+    if (total > limit) {  // it grew while being read
+      ok = false;
+      break;
+    }
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = ::write(copy, buffer.data() + done, static_cast<std::size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) {
+        ok = false;
+        break;
+      }
+      done += w;
+    }
+    if (!ok) break;
+  }
+  if (!ok || ::fcntl(copy, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
+    ::close(copy);
+    return -1;
+  }
+  return copy;
+}
 
 // --- FileMap ----------------------------------------------------------------------
 //

@@ -263,6 +263,12 @@ int Remove(const std::string& path) { return ::_wunlink(Native(path).c_str()) ==
 
 long ProcessId() { return static_cast<long>(::GetCurrentProcessId()); }
 
+int SealedCopy(int, std::uint64_t, bool& readFailed) {
+  readFailed = false;
+  errno = ENOSYS;
+  return -1;
+}
+
 // --- FileMap: the book is read; a view of a file cut short under us would
 // raise an exception the program cannot turn into a report as it does on
 // POSIX systems.

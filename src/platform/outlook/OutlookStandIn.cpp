@@ -250,11 +250,7 @@ class SpareContacts {
   static void GiveBack(std::unique_ptr<pst::Contact> c) {
     auto& spare = Pool();
     if (!c || spare.size() >= kKept) return;
-    for (auto field : pst::detail::kContactFields) ((*c).*field).clear();
-    for (auto list : pst::detail::kContactLists) ((*c).*list).clear();
-    c->Gender = 0;
-    c->Birthday = {};
-    c->Anniversary = {};
+    pst::ClearContact(*c);
     spare.push_back(std::move(c));
   }
 

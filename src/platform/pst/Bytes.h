@@ -10,30 +10,19 @@
 #include <utility>
 #include <vector>
 
+#include "platform/os/LittleEndian.h"
+
 namespace pst::detail {
 
 using Bytes = std::vector<std::uint8_t>;
 
-inline void Put16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void Put32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-inline void Put64(std::uint8_t* p, std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-inline std::uint16_t Get16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-inline std::uint32_t Get32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline std::uint64_t Get64(const std::uint8_t* p) {
-  return static_cast<std::uint64_t>(Get32(p)) | (static_cast<std::uint64_t>(Get32(p + 4)) << 32);
-}
+// The pst layer's spelling of the program's one little-endian helper.
+inline void Put16(std::uint8_t* p, std::uint16_t v) { le::Put16(p, v); }
+inline void Put32(std::uint8_t* p, std::uint32_t v) { le::Put32(p, v); }
+inline void Put64(std::uint8_t* p, std::uint64_t v) { le::Put64(p, v); }
+inline std::uint16_t Get16(const std::uint8_t* p) { return le::Get16(p); }
+inline std::uint32_t Get32(const std::uint8_t* p) { return le::Get32(p); }
+inline std::uint64_t Get64(const std::uint8_t* p) { return le::Get64(p); }
 
 inline void Append16(Bytes& b, std::uint16_t v) {
   std::size_t n = b.size();

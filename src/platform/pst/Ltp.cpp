@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/codepage/CodePage.h"
-#include "platform/pst/PstStore.h"
+#include "platform/pst/PstError.h"
 
 namespace pst::detail {
 

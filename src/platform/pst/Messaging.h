@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/pst/Ltp.h"
-#include "platform/pst/NdbWriter.h"
+#include "platform/pst/NodeContent.h"
 #include "platform/pst/PackedContacts.h"
 #include "platform/pst/PstStore.h"
 

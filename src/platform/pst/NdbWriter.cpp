@@ -8,7 +8,7 @@
 #include "platform/os/Os.h"
 
 #include "platform/pst/Crc.h"
-#include "platform/pst/PstStore.h"
+#include "platform/pst/PstError.h"
 
 namespace pst::detail {
 

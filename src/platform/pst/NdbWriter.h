@@ -45,12 +45,6 @@ class FileSink {
   std::size_t held_ = 0;
 };
 
-// Header values the messaging layer decides.
-struct HeaderInfo {
-  std::array<std::uint32_t, 32> rgnid{};
-  std::uint32_t unique = 0;
-};
-
 // Counts of what was written, for tests and benchmarks.
 struct NdbStats {
   std::uint64_t fileSize = 0;

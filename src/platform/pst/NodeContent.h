@@ -2,6 +2,7 @@
 // data stream, already cut into blocks, and its private subnodes.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -32,6 +33,12 @@ struct NodeContent {
 struct Subnode {
   std::uint32_t nid = 0;
   NodeContent content;
+};
+
+// Header values the messaging layer decides and the node database writes.
+struct HeaderInfo {
+  std::array<std::uint32_t, 32> rgnid{};
+  std::uint32_t unique = 0;
 };
 
 // Cuts a plain stream into full blocks of at most maxBlock bytes.

@@ -39,6 +39,25 @@ inline constexpr std::array<std::vector<std::string> Contact::*, 2> kContactList
                                                                                  &Contact::Categories};
 inline constexpr std::size_t kContactNumbers = 7;
 
+}  // namespace pst::detail
+
+namespace pst {
+
+// Empties every field of c and keeps the room its texts hold, for a Contact
+// filled again and again (a pool of spares). Inline, so users of the contact
+// model need not link the writer for it.
+inline void ClearContact(Contact& c) {
+  for (auto field : detail::kContactFields) (c.*field).clear();
+  for (auto list : detail::kContactLists) (c.*list).clear();
+  c.Gender = 0;
+  c.Birthday = {};
+  c.Anniversary = {};
+}
+
+}  // namespace pst
+
+namespace pst::detail {
+
 class PackedContacts {
  public:
   void Add(const Contact& c);

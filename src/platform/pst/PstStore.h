@@ -6,22 +6,16 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "platform/pst/PstError.h"
 
 namespace pst {
 
 enum class Format {
   Ansi,     // 32-bit, wVer 14/15; 8-bit text in the ANSI code page of the store
   Unicode,  // 64-bit, wVer 23; UTF-16LE text
-};
-
-// A failure to write (disk full, no permission, a folder that does not exist),
-// or a misuse of the model (an unknown folder). what() gives the cause and the file.
-class PstError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
 };
 
 // A calendar date as entered, with no time of day and no time zone.

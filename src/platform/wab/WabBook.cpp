@@ -418,7 +418,7 @@ class Decoder {
           case kSlotGender: {
             std::uint32_t v = 0;
             if (p.type() == kTypeI2 && p.data.size() == 2)
-              v = static_cast<unsigned char>(p.data[0]) | (static_cast<unsigned char>(p.data[1]) << 8);
+              v = le::Get16(p.data.data());
             else if (p.type() == kTypeLong && p.data.size() == 4)
               v = Le32(p.data, 0);
             else

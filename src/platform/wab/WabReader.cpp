@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/codepage/CodePage.h"
+#include "platform/os/LittleEndian.h"
 #include "platform/os/Os.h"
 
 namespace wab {
@@ -289,9 +290,7 @@ void WabReader::Select(std::int32_t index) {
     } else if (id == kEmailList && IsTextList(p)) {
       if (!list) list = &p;
     } else if (id == kDefaultEmailIndex && p.type() == kTypeLong && p.data.size() == 4 && !defaultIndex) {
-      const auto* b = reinterpret_cast<const unsigned char*>(p.data.data());
-      defaultIndex = static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-                     (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+      defaultIndex = le::Get32(p.data.data());
     }
   }
 
@@ -314,9 +313,7 @@ void WabReader::Select(std::int32_t index) {
     // One walk over the list (its bounds were checked when it was parsed).
     std::string_view rest = list->data;
     for (std::uint32_t i = 0; i < list->count && rest.size() >= 4; ++i) {
-      const auto* b = reinterpret_cast<const unsigned char*>(rest.data());
-      const std::uint32_t len = static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-                                (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+      const std::uint32_t len = le::Get32(rest.data());
       rest.remove_prefix(4);
       if (len > rest.size()) break;
       const std::string_view e = rest.substr(0, len);

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <string>
 
+#include "platform/os/HalfEven.h"
 #include "platform/os/Os.h"
 #include "support/TestData.h"
 
@@ -133,3 +134,15 @@ TEST(Os, NamesAConfigurationFolderOfTheUsersOwn) {
 }
 
 }  // namespace
+
+TEST(Os, HundredthRoundsHalvesToEven) {
+  EXPECT_EQ(os::HundredthRoundedHalfEven(0), 0);
+  EXPECT_EQ(os::HundredthRoundedHalfEven(50), 0);
+  EXPECT_EQ(os::HundredthRoundedHalfEven(51), 1);
+  EXPECT_EQ(os::HundredthRoundedHalfEven(149), 1);
+  EXPECT_EQ(os::HundredthRoundedHalfEven(150), 2);
+  EXPECT_EQ(os::HundredthRoundedHalfEven(250), 2);
+  EXPECT_EQ(os::HundredthRoundedHalfEven(350), 4);
+  EXPECT_EQ(os::HundredthRoundedHalfEven(32766), 328);
+  EXPECT_EQ(os::HundredthRoundedHalfEven(2147483647), 21474836);
+}

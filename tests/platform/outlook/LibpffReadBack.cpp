@@ -6,6 +6,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "support/LittleEndian.h"
+
 namespace readback {
 
 std::string Hex(std::uint32_t v) {
@@ -24,11 +26,7 @@ std::string Unhex(const std::string& value) {
 std::vector<std::string> MultiValues(const std::string& v) {
   std::vector<std::string> out;
   if (v.size() < 4) return out;
-  auto u32 = [&](std::size_t at) {
-    std::uint32_t x = 0;
-    for (int k = 3; k >= 0; --k) x = (x << 8) | static_cast<unsigned char>(v[at + k]);
-    return x;
-  };
+  auto u32 = [&](std::size_t at) { return testsupport::le::Get32(v, at); };
   const std::uint32_t n = u32(0);
   for (std::uint32_t i = 0; i < n && 8 + 4 * i <= v.size(); ++i) {
     const std::size_t from = u32(4 + 4 * i), to = i + 1 < n ? u32(8 + 4 * i) : v.size();

@@ -11,6 +11,7 @@
 #include "platform/pst/ContactProperties.h"
 #include "platform/pst/Crc.h"
 #include "platform/pst/DistListProperties.h"
+#include "support/LittleEndian.h"
 #include "support/PstChecker.h"
 #include "support/TestData.h"
 
@@ -24,11 +25,7 @@ std::string Str(const Bytes& b) { return std::string(b.begin(), b.end()); }
 std::vector<std::string> MultiValues(const std::string& v) {
   std::vector<std::string> out;
   if (v.size() < 4) return out;
-  auto u32 = [&](std::size_t at) {
-    std::uint32_t x = 0;
-    std::memcpy(&x, v.data() + at, 4);
-    return x;
-  };
+  auto u32 = [&](std::size_t at) { return testsupport::le::Get32(v, at); };
   const std::uint32_t n = u32(0);
   for (std::uint32_t i = 0; i < n; ++i) {
     const std::uint32_t from = u32(4 + 4 * i), to = i + 1 < n ? u32(8 + 4 * i) : v.size();

@@ -9,6 +9,7 @@
 #include "PstTestUtil.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/pst/PackedContacts.h"
+#include "support/LittleEndian.h"
 #include "support/PstChecker.h"
 #include "support/TestData.h"
 
@@ -19,11 +20,7 @@ using testsupport::PstFile;
 
 std::string U16(const std::string& utf8) { return codepage::Utf8ToUtf16le(utf8); }
 
-std::uint32_t Le32(const std::string& s) {
-  std::uint32_t v = 0;
-  for (std::size_t i = s.size() < 4 ? s.size() : 4; i-- > 0;) v = (v << 8) | static_cast<unsigned char>(s[i]);
-  return v;
-}
+std::uint32_t Le32(const std::string& s) { return testsupport::le::Value32(s); }
 
 // The property id the file's name-to-id map gives a numeric name in the
 // address property set, checked against its hash bucket too.

@@ -14,6 +14,7 @@
 
 #include "platform/automation/AddressBookReader.h"
 #include "platform/wab/WabReader.h"
+#include "support/LittleEndian.h"
 #include "support/TestData.h"
 #include "support/WabWriter.h"
 
@@ -23,15 +24,8 @@ using automation::kNotAnAddressBook;
 using automation::kReaderFieldKeys;
 using namespace testsupport::wab;
 
-void Put32(std::string& b, std::size_t at, std::uint32_t v) {
-  for (int k = 0; k < 4; ++k) b[at + k] = static_cast<char>((v >> (8 * k)) & 0xFF);
-}
-
-std::uint32_t Get32(const std::string& b, std::size_t at) {
-  std::uint32_t v = 0;
-  for (int k = 3; k >= 0; --k) v = (v << 8) | static_cast<unsigned char>(b[at + k]);
-  return v;
-}
+using testsupport::le::Get32;
+void Put32(std::string& b, std::size_t at, std::uint32_t v) { testsupport::le::Set32(b, at, v); }
 
 std::string OpenError(const std::string& path) {
   wab::WabReader r(1252);
