@@ -1,6 +1,7 @@
 #include "BookCodePage.h"
 
 #include <algorithm>
+#include <string_view>
 #include <exception>
 
 #include "platform/automation/Automation.h"
@@ -17,6 +18,25 @@ namespace {
 // and their ISO-8859-1 form gives back their bytes. UTF-16 texts read alike.
 constexpr int kByteForByte = 28591, kOther = 1251;
 constexpr std::size_t kSampledContacts = 2000;
+// A guess from fewer 8-bit bytes than this is a coin toss (a "Łódź" alone
+// was taken for Baltic): the locale's page stays.
+constexpr std::size_t kEnoughForAGuess = 24;
+
+std::size_t HighBytes(std::string_view bytes) {
+  return static_cast<std::size_t>(
+      std::count_if(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }));
+}
+
+// Whether the locale's page reads every byte as a character (no U+FFFD in
+// place of one). A double-byte page (932, 936, 949, 950) that reads them all
+// is taken at its word: its sequences rarely hold by chance.
+bool ReadsEveryByte(std::string_view bytes, int codePage) {
+  return codepage::ToUtf8(bytes, codePage).find("\xEF\xBF\xBD") == std::string::npos;
+}
+
+bool IsDoubleByte(int codePage) {
+  return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950;
+}
 
 void Compare(const std::string& asBytes, const std::string& asOther, std::string& eightBit) {
   if (asBytes == asOther) return;
@@ -67,9 +87,13 @@ BookCodePage ChooseBookCodePage(const std::string& bookPath, int asked) {
   if (eightBit.empty()) return page;
   const int locale = codepage::SystemAnsiCodePage();
   const auto guess = codepage::GuessCodePage(eightBit);
-  // The locale's page is kept, as always, unless the guess reads the texts
-  // otherwise: only a change is worth a line.
-  if (!guess || codepage::ReadAlike(eightBit, locale, guess->codePage)) {
+  // The locale's page is kept, as always, unless there is enough text for
+  // a guess and the page does not fit it: it cannot read the texts, or it
+  // is a page of one byte a character (which reads nearly anything) and the
+  // guess reads them otherwise. Only a change is worth a line.
+  const bool localeFits = HighBytes(eightBit) < kEnoughForAGuess ||
+                          (IsDoubleByte(locale) && ReadsEveryByte(eightBit, locale));
+  if (!guess || localeFits || codepage::ReadAlike(eightBit, locale, guess->codePage)) {
     page.codePage = locale;
     return page;
   }
