@@ -24,6 +24,7 @@
 #include "export/ExportDispatch.h"
 #include "forms/FrmConversion.h"
 #include "forms/FrmMain.h"
+#include "forms/ServerAccount.h"
 #include "win32/Program.h"
 #include "win32/Win32View.h"
 
@@ -243,6 +244,26 @@ void Drive(const std::wstring& outDir, const std::wstring& shot) {
     WaitFor([start] { return IsWindowEnabled(start) ? start : nullptr; }, 10);
     Log(verb + ": option " + option.control + (IsWindowEnabled(start) ? ", Start enabled" : ", Start disabled"));
     Click(start);
+    if (exports::InfoOf(option.format).destination == exports::Destination::Elsewhere) {
+      // The server's address and password are asked first; cancelled, nothing runs.
+      HWND ask = WaitFor([] {
+        HWND w = FindWindowW(L"AddrivoForm", Wide(forms::kServerTitle).c_str());
+        return w && IsWindowVisible(w) ? w : nullptr;
+      });
+      if (!ask) {
+        Fail("no server dialog for " + verb + ": " + Windows(thread));
+      } else {
+        Log(verb + ": the server dialog \"" + Utf8(TextOf(ask)) + "\"");
+        Click(win32::ViewOf(ask)->Control("CmdServerCancel"));
+        WaitFor([ask] { return IsWindow(ask) ? nullptr : ask; }, 30);
+        Sleep(300);
+        if (HWND note = FindDialog(thread)) Fail(verb + ": cancelled, yet it said: " + AnswerMessageBox(note));
+      }
+      RemoveDirectoryW(folder.c_str());
+      PostMessageW(dlg, WM_CLOSE, 0, 0);
+      WaitFor([dlg] { return IsWindow(dlg) && IsWindowVisible(dlg) ? nullptr : dlg; }, 30);
+      continue;
+    }
     HWND browse = WaitFor([&] { return FindDialog(thread); });
     if (!browse) return Fail("no folder browser for " + verb + ": " + Windows(thread));
     Log(verb + ": the folder browser \"" + Utf8(TextOf(browse)) + "\"");
