@@ -116,8 +116,7 @@ std::shared_ptr<automation::AddressBookReader> CreateBookReader(int codePage) {
   auto reader = automation::Registry::Instance().Create<automation::AddressBookReader>(
       automation::kAddressBookReaderProgId);
   // Only the real reader decodes 8-bit texts; a stand-in is left as it is.
-  if (auto* real = dynamic_cast<wab::WabReader*>(reader.get()); real && codePage > 0 && real->CodePage() != codePage)
-    reader = std::make_shared<wab::WabReader>(codePage);
+  if (wab::HeldBook* held = wab::HeldBookOf(*reader); held && codePage > 0) held->SetCodePage(codePage);
   return reader;
 }
 

@@ -6,7 +6,7 @@
 #include <set>
 #include <system_error>
 
-#include "platform/wab/WabReader.h"
+#include "platform/wab/HeldBook.h"
 
 namespace exports {
 
@@ -14,12 +14,12 @@ namespace ao = automation::outlook;
 using wab::Field;
 
 std::unique_ptr<wab::BookContacts> OpenWholeBook(automation::AddressBookReader& reader) {
-  auto* real = dynamic_cast<wab::WabReader*>(&reader);
-  if (!real || !real->File()) return nullptr;
+  const wab::HeldBook* held = wab::HeldBookOf(reader);
+  if (!held || !held->File()) return nullptr;
   wab::BookOptions options;
-  options.codePage = real->CodePage();
+  options.codePage = held->CodePage();
   // The bytes the reader already holds: the same book, read once.
-  return std::make_unique<wab::BookContacts>(*real->File(), options);
+  return std::make_unique<wab::BookContacts>(*held->File(), options);
 }
 
 std::future<std::unique_ptr<wab::BookContacts>> OpenWholeBookAside(automation::AddressBookReader& reader) {
@@ -38,20 +38,22 @@ std::future<std::unique_ptr<wab::BookContacts>> OpenWholeBookAside(automation::A
 
 wab::ContactReadAhead::Reading ThroughReader(automation::AddressBookReader& reader, wab::BookContacts& book,
                                             std::vector<std::string> names) {
-  auto& real = static_cast<wab::WabReader&>(reader);
-  return [&real, &book, names = std::move(names)](std::size_t k, wab::Contact& c, std::vector<wab::StoredText>& texts) {
-    real.Select(static_cast<std::int32_t>(k));
+  // Only called with a whole book, which only a held book gives.
+  const wab::HeldBook& held = *wab::HeldBookOf(reader);
+  return [&reader, &held, &book, names = std::move(names)](std::size_t k, wab::Contact& c,
+                                                          std::vector<wab::StoredText>& texts) {
+    reader.Select(static_cast<std::int32_t>(k));
     texts.resize(names.size());
-    for (std::size_t f = 0; f < names.size(); ++f) texts[f] = real.GetStoredValue(names[f]);
-    const wab::Record* selected = real.SelectedRecord();
+    for (std::size_t f = 0; f < names.size(); ++f) texts[f] = held.GetStoredValue(names[f]);
+    const wab::Record* selected = held.SelectedRecord();
     return selected && book.Decode(*selected, c);
   };
 }
 
 void ReaderTexts(const automation::AddressBookReader& reader, const wab::ContactReadAhead& ahead, std::string* out) {
-  const auto& real = static_cast<const wab::WabReader&>(reader);
+  const wab::HeldBook& held = *wab::HeldBookOf(reader);
   const std::vector<wab::StoredText>& texts = ahead.Texts();
-  for (std::size_t f = 0; f < texts.size(); ++f) real.Decode(texts[f], out[f]);
+  for (std::size_t f = 0; f < texts.size(); ++f) held.Decode(texts[f], out[f]);
 }
 
 namespace {

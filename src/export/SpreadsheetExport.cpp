@@ -210,7 +210,7 @@ ExportResult Run(const std::string& bookPath, const std::string& folder,
     return FailedExport(result, "The address book " + bookPath + " could not be read: " + e.what());
   }
 
-  if (dynamic_cast<wab::WabReader*>(reader.get())) CountLeftOut(bookPath, codePageUsed, result.loss);
+  if (wab::HeldBookOf(*reader)) CountLeftOut(bookPath, codePageUsed, result.loss);
   result.completed = true;
   result.contacts = count;
   result.message = std::to_string(count) + " Contacts Successfully Saved to " + kCrLf +

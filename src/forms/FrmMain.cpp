@@ -254,10 +254,10 @@ std::string FrmMain::AttachWholeBook(const std::string& path, automation::Addres
   try {
     // The bytes the real reader already holds: the book is opened and
     // checked once per scan. Another reader leaves it to be opened here.
-    const auto* real = dynamic_cast<const wab::WabReader*>(&reader);
+    const wab::HeldBook* held = wab::HeldBookOf(reader);
     std::optional<wab::WabFile> opened;
-    if (!real || !real->File()) opened.emplace(wab::OpenBookFile(path));
-    const wab::WabFile& file = opened ? *opened : *real->File();
+    if (!held || !held->File()) opened.emplace(wab::OpenBookFile(path));
+    const wab::WabFile& file = opened ? *opened : *held->File();
     wab::BookOptions options;
     options.recoverDeleted = true;
     book = std::make_shared<wab::Book>(wab::ReadBook(file, options));

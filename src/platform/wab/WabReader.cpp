@@ -349,6 +349,12 @@ void WabReader::Decode(const StoredText& text, std::string& out) const {
   if (!file_->Intact()) FailCutShort(name_);
 }
 
+// A cross-cast: any reader that also implements HeldBook offers it, not only WabReader.
+HeldBook* HeldBookOf(automation::AddressBookReader& reader) { return dynamic_cast<HeldBook*>(&reader); }
+const HeldBook* HeldBookOf(const automation::AddressBookReader& reader) {
+  return dynamic_cast<const HeldBook*>(&reader);
+}
+
 void RegisterComponent() {
   automation::Registry::Instance().Register(automation::kAddressBookReaderProgId, [] {
     return std::static_pointer_cast<automation::Object>(std::make_shared<WabReader>());

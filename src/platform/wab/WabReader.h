@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/automation/AddressBookReader.h"
+#include "platform/wab/HeldBook.h"
 #include "platform/wab/WabFile.h"
 
 namespace wab {
@@ -26,7 +27,7 @@ inline constexpr std::array<std::uint16_t, 20> kFieldSources{
 // country (the designed "Country" is the business one).
 inline constexpr std::string_view kHomeCountryKey = "HomeCountry";
 
-class WabReader : public automation::AddressBookReader {
+class WabReader : public automation::AddressBookReader, public HeldBook {
  public:
   // 8-bit strings are decoded from codePage (Windows code page number);
   // the default is the ANSI code page of the user's locale.
@@ -46,25 +47,15 @@ class WabReader : public automation::AddressBookReader {
   std::int32_t GetCount() override;
   void Select(std::int32_t index) override;
   std::string GetValue(const std::string& key) override;
-  // GetValue in two halves, for a pass that selects on one thread and
-  // decodes on another: the selected contact's field as the book stores it
-  // (empty when it has none), valid until the book is closed; and its
-  // decoding, into out, which throws as GetValue does when the book was cut
-  // short meanwhile. Decode may run beside Select.
-  StoredText GetStoredValue(const std::string& key) const;
-  void Decode(const StoredText& text, std::string& out) const;
+  StoredText GetStoredValue(const std::string& key) const override;
+  void Decode(const StoredText& text, std::string& out) const override;
   std::int32_t SkippedRecords() const override;
   std::optional<std::uint32_t> SelectedRecordId() const override;
 
-  int CodePage() const { return codePage_; }
-  // The open file, for reading the whole book without opening it again;
-  // nullptr when nothing is open.
-  const WabFile* File() const { return file_ ? &*file_ : nullptr; }
-  void SetCodePage(int codePage) { codePage_ = codePage; }
-  // The record Select read, for decoding it whole (BookContacts::Decode)
-  // without reading it again; nullptr when none is selected or its record
-  // is damaged.
-  const Record* SelectedRecord() const { return selected_ && recordRead_ ? &record_ : nullptr; }
+  int CodePage() const override { return codePage_; }
+  const WabFile* File() const override { return file_ ? &*file_ : nullptr; }
+  void SetCodePage(int codePage) override { codePage_ = codePage; }
+  const Record* SelectedRecord() const override { return selected_ && recordRead_ ? &record_ : nullptr; }
 
  private:
   struct Text {
