@@ -11,7 +11,7 @@
 #include "platform/wab/WabReader.h"
 #include "scan/ContactKey.h"
 #include "scan/ContactRecord.h"
-#include "scan/ProgressCounter.h"
+#include "ProgressCounter.h"
 #include "scan/ScanBook.h"
 
 namespace forms {
@@ -186,8 +186,14 @@ void FrmMain::CmdEnumerateNotes_Click() {
       void Prepare(std::int32_t count) override {
         form_.scanBar_.Prepare(count);
         form_.SetEnabled(kMenuSave, true);
+        ProgressCounter = 1;
       }
-      void SetPosition(std::int64_t position) override { form_.scanBar_.SetPosition(position); }
+      // The scan reports 1, 2, ..., N; the counter is one ahead of the bar.
+      void SetPosition(std::int64_t position) override {
+        ProgressCounter = position;
+        form_.scanBar_.SetPosition(ProgressCounter);
+        ++ProgressCounter;
+      }
 
      private:
       FrmMain& form_;

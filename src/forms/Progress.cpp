@@ -1,11 +1,11 @@
 #include "Progress.h"
 
-#include "scan/ProgressCounter.h"
+#include "platform/os/HalfEven.h"
 
 namespace forms {
 
 ProgressSetup SetupFor(std::int32_t count) {
-  return ProgressSetup{0, count, scan::LargeProgressStep(count), count / 100.0};
+  return ProgressSetup{0, count, os::HundredthRoundedHalfEven(count), count / 100.0};
 }
 
 void BarProgress::Apply(const ProgressSetup& setup) {

@@ -1,4 +1,4 @@
-// The progress position shared by the scan and the exports.
+// The window's progress position: what its bars show while the scan runs.
 #pragma once
 
 #include <cstdint>
@@ -9,11 +9,3 @@
 // follow, and the reader reports counts up to 2^31 - 1, so even 32 bits would
 // overflow on the final "+1" of the largest book. 64 bits never overflow.
 extern std::int64_t ProgressCounter;
-
-namespace scan {
-
-// N / 100 rounded to the nearest whole number, a half going to the even
-// neighbour (250 → 2, 350 → 4, 50 → 0): the bar's large step for N contacts.
-int LargeProgressStep(std::int32_t count);
-
-}  // namespace scan

@@ -6,7 +6,6 @@
 
 #include "ContactKey.h"
 #include "ContactRecord.h"
-#include "ProgressCounter.h"
 #include "TreeModel.h"
 #include "platform/automation/AddressBookReader.h"
 
@@ -15,17 +14,17 @@ namespace scan {
 std::int32_t ScanContacts(automation::AddressBookReader& reader, ScanProgress* progress, const ContactSink& sink) {
   const std::int32_t count = reader.GetCount();
   if (progress) progress->Prepare(count);
-  ProgressCounter = 1;
   // Kept from contact to contact: the key strings and the values.
   std::array<std::string, kRecordFieldCount> keys;
   for (int r = 0; r < kRecordFieldCount; ++r) keys[r] = std::string(kScanReadOrder[r]);
   ContactFields values;
+  std::int64_t position = 1;
   for (std::int32_t i = 0; i < count; ++i) {
     reader.Select(i);
     for (int r = 0; r < kRecordFieldCount; ++r) values[kRecordPositionOfRead[r]] = reader.GetValue(keys[r]);
     if (sink) sink(i, values);
-    if (progress) progress->SetPosition(ProgressCounter);
-    ++ProgressCounter;
+    if (progress) progress->SetPosition(position);
+    ++position;
   }
   return count;
 }

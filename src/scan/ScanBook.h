@@ -32,8 +32,7 @@ class ScanProgress {
 // (Select, then the 21 fields in kScanReadOrder) and adds its node under the
 // group of its name with its record, keyed by index and the time of reading.
 // A reader that names its records (SelectedRecordId) ties each node to the
-// record it came from. ProgressCounter is 1 before the first contact and
-// grows by one after each. Failures of the reader or the tree propagate; the
+// record it came from. Failures of the reader or the tree propagate; the
 // contacts already added stay in the tree with their records. Returns the
 // count.
 std::int32_t ScanBook(automation::AddressBookReader& reader, TreeModel& tree, ScanProgress* progress);

@@ -7,7 +7,7 @@
 
 #include "MainWindowFixture.h"
 #include "scan/ContactRecord.h"
-#include "scan/ProgressCounter.h"
+#include "forms/ProgressCounter.h"
 
 using testsupport::FakeAddressBook;
 using testsupport::MainWindowTest;

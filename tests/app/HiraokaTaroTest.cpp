@@ -7,7 +7,7 @@
 #include <QTreeWidgetItemIterator>
 
 #include "MainWindowFixture.h"
-#include "scan/ProgressCounter.h"
+#include "forms/ProgressCounter.h"
 #include "support/TestData.h"
 #include "platform/wab/WabReader.h"
 

@@ -8,7 +8,7 @@
 #include "../app/FakeAddressBook.h"
 #include "RecordingView.h"
 #include "forms/FrmMain.h"
-#include "scan/ProgressCounter.h"
+#include "forms/ProgressCounter.h"
 
 namespace {
 
@@ -190,6 +190,14 @@ TEST_F(MainForm, HooksRunWithTheFormAndTheirFailuresAreReported) {
   EXPECT_EQ(dialogs.messages[0].text, "no dialog here");
   form.mnuExit_Click();
   EXPECT_TRUE(view.closed);
+}
+
+TEST(ProgressCounterTest, HoldsTheLargestCountPlusOne) {
+  static_assert(sizeof(ProgressCounter) > 4, "must hold N + 1 for any count the reader reports");
+  ProgressCounter = 2147483647;
+  ++ProgressCounter;
+  EXPECT_EQ(ProgressCounter, 2147483648LL);
+  ProgressCounter = 1;
 }
 
 }  // namespace

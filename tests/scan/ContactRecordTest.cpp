@@ -9,7 +9,6 @@
 #include "platform/os/Os.h"
 #include "scan/ContactKey.h"
 #include "scan/ContactRecord.h"
-#include "scan/ProgressCounter.h"
 
 using namespace scan;
 
@@ -138,14 +137,6 @@ TEST(ContactKeyTest, DisplayTextDropsSpacesOnly) {
   EXPECT_EQ(DisplayText("  Bob  "), "Bob");
   EXPECT_EQ(DisplayText("   "), "");
   EXPECT_EQ(DisplayText("\tBob\t"), "\tBob\t");
-}
-
-TEST(ProgressCounterTest, HoldsTheLargestCountPlusOne) {
-  static_assert(sizeof(ProgressCounter) > 4, "must hold N + 1 for any count the reader reports");
-  ProgressCounter = 2147483647;
-  ++ProgressCounter;
-  EXPECT_EQ(ProgressCounter, 2147483648LL);
-  ProgressCounter = 1;
 }
 
 TEST(ContactKeyTest, KeysReadTogetherDifferOnlyInTheirLeadingIndex) {
