@@ -57,6 +57,7 @@ struct ReasonCase {
   const char* body;
   std::string reason;
 };
+void PrintTo(const ReasonCase& c, std::ostream* os) { *os << '"' << c.reason << '"'; }
 
 class RefusalReasonTest : public testing::TestWithParam<ReasonCase> {};
 
@@ -91,6 +92,7 @@ struct UrlCase {
   const char* reference;
   const char* resolved;  // "" when refused
 };
+void PrintTo(const UrlCase& c, std::ostream* os) { *os << c.base << " + " << c.reference; }
 
 class UrlTest : public testing::TestWithParam<UrlCase> {};
 

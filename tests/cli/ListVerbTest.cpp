@@ -165,6 +165,7 @@ struct RealBookRun {
   const char* expectedFile;
   const char* summary;
 };
+void PrintTo(const RealBookRun& r, std::ostream* os) { *os << '"' << r.options << '"'; }
 
 class ListAllRealBook : public testing::TestWithParam<RealBookRun> {};
 

@@ -23,6 +23,7 @@ struct Format {
   const char* checker;   // mode of check_book_export.py
   const char* file;      // output name for a book named hiraokataro.wab
 };
+void PrintTo(const Format& f, std::ostream* os) { *os << f.name; }
 
 const Format kFormats[] = {
     {"VCard3", "vcard", "vcard3", "hiraokataro.vcf"},

@@ -39,6 +39,7 @@ struct FoldRow {
   bool fold;
   std::string expected;
 };
+void PrintTo(const FoldRow& r, std::ostream* os) { *os << r.name; }
 
 class Folding : public ::testing::TestWithParam<FoldRow> {};
 
@@ -95,6 +96,7 @@ struct EscapeRow {
   std::string v3;
   std::string v4;
 };
+void PrintTo(const EscapeRow& r, std::ostream* os) { *os << r.name; }
 
 class Escaping : public ::testing::TestWithParam<EscapeRow> {};
 
@@ -133,6 +135,7 @@ struct NameRow {
   std::function<void(wab::Contact&)> fill;
   std::string fn;
 };
+void PrintTo(const NameRow& r, std::ostream* os) { *os << r.name; }
 
 class FormattedName : public ::testing::TestWithParam<NameRow> {};
 
@@ -497,6 +500,7 @@ struct StreamRow {
   exports::BookFormat format;
   VCardVersion version;
 };
+void PrintTo(const StreamRow& r, std::ostream* os) { *os << r.name; }
 
 class ContactAtATime : public ::testing::TestWithParam<StreamRow> {};
 

@@ -41,6 +41,7 @@ struct NameCase {
   const char* workbook;
   const char* storeStem;
 };
+void PrintTo(const NameCase& c, std::ostream* os) { *os << '"' << c.book << '"'; }
 
 class OutputNames : public ::testing::TestWithParam<NameCase> {};
 

@@ -15,6 +15,7 @@ struct TextRow {
   const char* in;
   const char* out;
 };
+void PrintTo(const TextRow& r, std::ostream* os) { *os << '"' << r.in << '"'; }
 class XmlText : public ::testing::TestWithParam<TextRow> {};
 TEST_P(XmlText, IsEscaped) {
   std::string out;

@@ -13,6 +13,10 @@
 #include "support/PstChecker.h"
 #include "support/TestData.h"
 
+namespace exports {
+inline void PrintTo(OutlookFormat f, std::ostream* os) { *os << (f == OutlookFormat::Ansi ? "Ansi" : "Unicode"); }
+}  // namespace exports
+
 namespace {
 
 using exports::OutlookFormat;

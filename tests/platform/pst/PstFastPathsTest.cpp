@@ -30,6 +30,9 @@ struct Pass {
   bool ahead;
   long failMakeAt, failTakeAt;  // -1: none
 };
+void PrintTo(const Pass& p, std::ostream* os) {
+  *os << p.items << " items, " << p.slots << " slots, batch " << p.batch << (p.ahead ? ", ahead" : "");
+}
 
 class WorkAheadTest : public testing::TestWithParam<Pass> {};
 

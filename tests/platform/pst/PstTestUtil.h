@@ -3,11 +3,17 @@
 #pragma once
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "PffRead.h"
 #include "platform/pst/PstStore.h"
+
+// ctest names a parameter by what gtest prints of it.
+namespace pst {
+inline void PrintTo(Format f, std::ostream* os) { *os << (f == Format::Ansi ? "Ansi" : "Unicode"); }
+}  // namespace pst
 
 namespace psttest {
 

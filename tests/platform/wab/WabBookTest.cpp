@@ -117,6 +117,7 @@ struct TypeRow {
   std::uint32_t skipped;
   std::function<void(const wab::Contact&)> check;
 };
+void PrintTo(const TypeRow& r, std::ostream* os) { *os << r.name; }
 
 class WabBookTypes : public testing::TestWithParam<TypeRow> {};
 
@@ -182,6 +183,7 @@ struct EmailRow {
   std::vector<Property> props;
   std::vector<wab::EmailAddress> expected;
 };
+void PrintTo(const EmailRow& r, std::ostream* os) { *os << r.name; }
 
 class WabBookEmails : public testing::TestWithParam<EmailRow> {};
 
