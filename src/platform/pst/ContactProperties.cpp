@@ -186,6 +186,24 @@ std::string HomeAddress(const Contact& c) {
   return out;
 }
 
+void MessageBasics(std::uint32_t icon, const LtpFormat& fmt, std::uint64_t now, const std::uint8_t (&searchKey)[16],
+                   PropertyList& p) {
+  p.Int32(0x0017, 1);  // normal importance
+  p.Int32(0x0036, 0);  // not sensitive
+  p.Bool(0x0057, false);
+  p.Bool(0x0058, false);
+  p.Int32(0x0E07, 1);  // read
+  p.Int32(0x0E17, 0);
+  p.Int32(0x1080, icon);
+  p.Time(0x3007, now);
+  p.Time(0x3008, now);
+  p.Raw(0x300B, kPtBinary, searchKey, sizeof searchKey);
+  if (!fmt.unicode) {
+    p.Int32(0x3FFD, static_cast<std::uint32_t>(fmt.codePage));
+    p.Int32(0x3FDE, static_cast<std::uint32_t>(fmt.codePage));
+  }
+}
+
 void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t now,
                            const std::uint8_t (&searchKey)[16], PropertyList& p,
                            ContactScratch& scratch) {
@@ -215,20 +233,7 @@ void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t
   again(0x0E1D, subject);  // normalized subject
   again(0x0070, subject);  // conversation topic
   again(0x3001, subject);
-  p.Int32(0x0017, 1);  // normal importance
-  p.Int32(0x0036, 0);  // not sensitive
-  p.Bool(0x0057, false);
-  p.Bool(0x0058, false);
-  p.Int32(0x0E07, 1);  // read
-  p.Int32(0x0E17, 0);
-  p.Int32(0x1080, 0x200);  // contact icon
-  p.Time(0x3007, now);
-  p.Time(0x3008, now);
-  p.Raw(0x300B, kPtBinary, searchKey, sizeof searchKey);
-  if (!fmt.unicode) {
-    p.Int32(0x3FFD, static_cast<std::uint32_t>(fmt.codePage));
-    p.Int32(0x3FDE, static_cast<std::uint32_t>(fmt.codePage));
-  }
+  MessageBasics(kIconContact, fmt, now, searchKey, p);
 
   // Gender "unspecified", on every contact: some readers (libpst) take an
   // item for a contact only once it holds a contact property with a value,

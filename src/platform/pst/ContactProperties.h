@@ -106,6 +106,14 @@ struct ContactScratch {
   std::string full, given, fileAs, emailName, line2, work, home;
 };
 
+// The properties every message item of ours carries, contact or list alike:
+// importance, sensitivity, read, icon, times, search key (16 random bytes)
+// and, in an ANSI store, the code page of its texts.
+inline constexpr std::uint32_t kIconContact = 0x200;
+inline constexpr std::uint32_t kIconDistList = 0x202;
+void MessageBasics(std::uint32_t icon, const LtpFormat& fmt, std::uint64_t now, const std::uint8_t (&searchKey)[16],
+                   PropertyList& p);
+
 // Every property of the contact item, into out (cleared first). searchKey
 // is 16 random bytes.
 void ContactItemProperties(const Contact& c, const LtpFormat& fmt, std::uint64_t now,

@@ -69,20 +69,7 @@ void DistListItemProperties(const DistList& list, const std::vector<ResolvedMemb
     p.Repeat(NamedPropId(kLidDistributionListName), name);
   }
   p.Int32(NamedPropId(kLidFileUnderId), 0xFFFFFFFF);  // filed under its own name
-  p.Int32(0x0017, 1);
-  p.Int32(0x0036, 0);
-  p.Bool(0x0057, false);
-  p.Bool(0x0058, false);
-  p.Int32(0x0E07, 1);
-  p.Int32(0x0E17, 0);
-  p.Int32(0x1080, 0x202);  // distribution list icon
-  p.Time(0x3007, now);
-  p.Time(0x3008, now);
-  p.Raw(0x300B, kPtBinary, searchKey, sizeof searchKey);
-  if (!fmt.unicode) {
-    p.Int32(0x3FFD, static_cast<std::uint32_t>(fmt.codePage));
-    p.Int32(0x3FDE, static_cast<std::uint32_t>(fmt.codePage));
-  }
+  MessageBasics(kIconDistList, fmt, now, searchKey, p);
   if (!list.Body.empty()) p.String(kTagBody, list.Body, fmt);
   if (!list.Categories.empty()) {
     const Bytes v = MultiString(list.Categories, fmt);
