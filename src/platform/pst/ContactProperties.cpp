@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/pst/PstError.h"
+
 namespace pst::detail {
 
 namespace {

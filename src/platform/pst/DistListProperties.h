@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/pst/Ltp.h"
-#include "platform/pst/PstStore.h"
+#include "platform/pst/Items.h"
 
 namespace pst::detail {
 

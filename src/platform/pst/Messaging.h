@@ -11,7 +11,7 @@
 #include "platform/pst/Ltp.h"
 #include "platform/pst/NodeContent.h"
 #include "platform/pst/PackedContacts.h"
-#include "platform/pst/PstStore.h"
+#include "platform/pst/Items.h"
 
 namespace pst::detail {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/pst/PstStore.h"
+#include "platform/pst/Items.h"
 
 namespace pst::detail {
 
