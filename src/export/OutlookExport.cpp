@@ -289,7 +289,7 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
     counter = 1;
 
     std::shared_ptr<ao::ContactItem> item;
-    // The values by automation::FieldIndex; as read, in kReadOrder.
+    // values: by automation::FieldIndex; read: as they are read, in kReadOrder.
     std::array<std::string, automation::kReaderFieldCount> values;
     std::array<std::string, kReadOrder.size()> read;
     std::vector<std::string> keys;

@@ -31,12 +31,12 @@ inline constexpr std::size_t kReaderFieldCount = FieldIndex(ReaderField::HomeCou
 // The designed fields are the ones before HomeCountry.
 inline constexpr std::size_t kDesignedFieldCount = FieldIndex(ReaderField::HomeCountry);
 
-struct FieldKey {
+struct ReaderKeyRow {
   ReaderField field;
   std::string_view key;
 };
 // The key GetValue takes for each field; the one place a key is spelled.
-inline constexpr std::array<FieldKey, kReaderFieldCount> kFieldKeys{{
+inline constexpr std::array<ReaderKeyRow, kReaderFieldCount> kReaderKeyTable{{
     {ReaderField::Name, "Name"},
     {ReaderField::MiddleName, "MiddleName"},
     {ReaderField::Surname, "Surname"},
@@ -62,17 +62,17 @@ inline constexpr std::array<FieldKey, kReaderFieldCount> kFieldKeys{{
 
 namespace detail {
 constexpr bool KeysFollowTheFields() {
-  for (std::size_t i = 0; i < kFieldKeys.size(); ++i) {
-    if (FieldIndex(kFieldKeys[i].field) != i || kFieldKeys[i].key.empty()) return false;
+  for (std::size_t i = 0; i < kReaderKeyTable.size(); ++i) {
+    if (FieldIndex(kReaderKeyTable[i].field) != i || kReaderKeyTable[i].key.empty()) return false;
     for (std::size_t j = 0; j < i; ++j)
-      if (kFieldKeys[j].key == kFieldKeys[i].key) return false;
+      if (kReaderKeyTable[j].key == kReaderKeyTable[i].key) return false;
   }
   return true;
 }
 static_assert(KeysFollowTheFields(), "one distinct key per field, in the fields' order");
 }  // namespace detail
 
-constexpr std::string_view Key(ReaderField f) { return kFieldKeys[FieldIndex(f)].key; }
+constexpr std::string_view Key(ReaderField f) { return kReaderKeyTable[FieldIndex(f)].key; }
 
 // True when fields holds every reader field exactly once.
 template <std::size_t N>
@@ -96,7 +96,7 @@ constexpr std::array<ReaderField, N> FieldsOf(const std::array<Row, N>& rows, Re
 // The 20 designed keys, in the order the reader documents them.
 inline constexpr std::array<std::string_view, kDesignedFieldCount> kReaderFieldKeys = [] {
   std::array<std::string_view, kDesignedFieldCount> keys{};
-  for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = kFieldKeys[i].key;
+  for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = kReaderKeyTable[i].key;
   return keys;
 }();
 

@@ -155,14 +155,14 @@ constexpr std::size_t KeySlot(std::string_view key) {
 constexpr std::array<std::int8_t, kKeySlots> MakeKeyTable() {
   std::array<std::int8_t, kKeySlots> t{};
   for (auto& v : t) v = kNoField;
-  for (const auto& [field, key] : automation::kFieldKeys)
+  for (const auto& [field, key] : automation::kReaderKeyTable)
     t[KeySlot(key)] = static_cast<std::int8_t>(FieldIndex(field));
   return t;
 }
 constexpr auto kKeyTable = MakeKeyTable();
 
 constexpr bool KeyHashIsPerfect() {
-  for (const auto& [field, key] : automation::kFieldKeys)
+  for (const auto& [field, key] : automation::kReaderKeyTable)
     if (kKeyTable[KeySlot(key)] != static_cast<std::int8_t>(FieldIndex(field))) return false;
   return true;
 }
