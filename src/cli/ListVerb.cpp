@@ -30,12 +30,10 @@ int RunList(const std::vector<std::string>& args) {
   // The window's scan, the same reads; each contact is listed under the
   // reader's keys in the reader's order, from its place in the record.
   std::vector<std::pair<std::string, int>> keys;
-  for (std::string_view key : automation::kReaderFieldKeys)
-    for (int f = 0; f < scan::kRecordFieldCount; ++f)
-      if (scan::kRecordKeys[f] == key) {
-        keys.emplace_back(std::string(key), f);
-        break;
-      }
+  for (std::size_t k = 0; k < automation::kDesignedFieldCount; ++k) {
+    const auto field = static_cast<automation::ReaderField>(k);
+    keys.emplace_back(std::string(automation::Key(field)), scan::RecordPositionOf(field));
+  }
   std::string line;
   bool writing = true;
   scan::ScanContacts(*reader, nullptr, [&](std::int32_t, const scan::ContactFields& fields) {

@@ -50,40 +50,43 @@ std::shared_ptr<T> Need(std::shared_ptr<T> p, const char* what) {
   return p;
 }
 
+using automation::ReaderField;
+
 // The reader's fields in the order they are read for each contact.
-enum Field { kName, kMiddleName, kSurname, kHomeEmail, kCompanyName, kBusinessAddress, kCity, kPostal,
-             kProvince, kCountry, kOfficeLocation, kCompanyURL, kDepartment, kBusinessPhone, kBusinessFax,
-             kHomeAddress, kCountryAgain, kHomePhone, kFax, kCellPhone, kComment, kFieldCount };
-constexpr std::array<const char*, kFieldCount> kReadOrder{
-    "Name", "MiddleName", "Surname", "HomeEmail", "CompanyName", "BusinessAddress", "City",
-    "Postal", "Province", "Country", "OfficeLocation", "CompanyURL", "Department", "BusinessPhone",
-    "BusinessFax", "HomeAddress", "HomeCountry", "HomePhone", "Fax", "CellPhone", "Comment"};
+constexpr std::array<ReaderField, automation::kReaderFieldCount> kReadOrder = [] {
+  using enum ReaderField;
+  return std::array{Name,          MiddleName,     Surname,     HomeEmail,   CompanyName, BusinessAddress,
+                    City,          Postal,         Province,    Country,     OfficeLocation, CompanyURL,
+                    Department,    BusinessPhone,  BusinessFax, HomeAddress, HomeCountry, HomePhone,
+                    Fax,           CellPhone,      Comment};
+}();
+static_assert(automation::IsOrderOfAllFields(kReadOrder), "every reader field is read once");
 
 // The contact item's properties in the order they are set, with their field;
 // the department follows them. Made once as strings: the late-bound call
 // takes its name as one, for every contact.
-const std::array<std::pair<std::string, Field>, 20> kItemProperties{{
-    {"FirstName", kName},
-    {"MiddleName", kMiddleName},
-    {"LastName", kSurname},
-    {"CompanyName", kCompanyName},
-    {"BusinessTelephoneNumber", kBusinessPhone},
-    {"BusinessFaxNumber", kBusinessFax},
-    {"HomeTelephoneNumber", kHomePhone},
-    {"HomeFaxNumber", kFax},
+const std::array<std::pair<std::string, ReaderField>, 20> kItemProperties{{
+    {"FirstName", ReaderField::Name},
+    {"MiddleName", ReaderField::MiddleName},
+    {"LastName", ReaderField::Surname},
+    {"CompanyName", ReaderField::CompanyName},
+    {"BusinessTelephoneNumber", ReaderField::BusinessPhone},
+    {"BusinessFaxNumber", ReaderField::BusinessFax},
+    {"HomeTelephoneNumber", ReaderField::HomePhone},
+    {"HomeFaxNumber", ReaderField::Fax},
     // The mobile number is Outlook's mobile, not its pager.
-    {"MobileTelephoneNumber", kCellPhone},
-    {"BusinessAddressStreet", kBusinessAddress},
-    {"BusinessAddressCity", kCity},
-    {"BusinessAddressState", kProvince},
-    {"BusinessAddressPostalCode", kPostal},
-    {"BusinessAddressCountry", kCountry},
-    {"HomeAddressStreet", kHomeAddress},
-    {"HomeAddressCountry", kCountryAgain},
-    {"Email1Address", kHomeEmail},
-    {"WebPage", kCompanyURL},
-    {"OfficeLocation", kOfficeLocation},
-    {"body", kComment},
+    {"MobileTelephoneNumber", ReaderField::CellPhone},
+    {"BusinessAddressStreet", ReaderField::BusinessAddress},
+    {"BusinessAddressCity", ReaderField::City},
+    {"BusinessAddressState", ReaderField::Province},
+    {"BusinessAddressPostalCode", ReaderField::Postal},
+    {"BusinessAddressCountry", ReaderField::Country},
+    {"HomeAddressStreet", ReaderField::HomeAddress},
+    {"HomeAddressCountry", ReaderField::HomeCountry},
+    {"Email1Address", ReaderField::HomeEmail},
+    {"WebPage", ReaderField::CompanyURL},
+    {"OfficeLocation", ReaderField::OfficeLocation},
+    {"body", ReaderField::Comment},
 }};
 
 }  // namespace
@@ -286,37 +289,42 @@ OutlookExportResult RunOutlookExport(const OutlookExportRequest& request) {
     counter = 1;
 
     std::shared_ptr<ao::ContactItem> item;
-    std::array<std::string, kFieldCount> values;
+    // values: by automation::FieldIndex; read: as they are read, in kReadOrder.
+    std::array<std::string, automation::kReaderFieldCount> values;
+    std::array<std::string, kReadOrder.size()> read;
+    std::vector<std::string> keys;
+    for (ReaderField f : kReadOrder) keys.emplace_back(automation::Key(f));
+    const auto value = [&](ReaderField f) -> const std::string& { return values[automation::FieldIndex(f)]; };
     // With the whole book, a second thread reads the contacts a batch ahead:
     // the reader's fields and the whole contact.
     std::optional<wab::ContactReadAhead> ahead;
-    if (wholeBook)
-      ahead.emplace(static_cast<std::size_t>(count),
-                    ThroughReader(*reader, *wholeBook, std::vector<std::string>(kReadOrder.begin(), kReadOrder.end())));
+    if (wholeBook) ahead.emplace(static_cast<std::size_t>(count), ThroughReader(*reader, *wholeBook, keys));
     for (std::int32_t i = 0; i < count; ++i) {
       checkStop();
       const wab::Contact* whole = nullptr;
       std::shared_ptr<ao::Folder> folder;
       if (ahead) {
         whole = ahead->Next();
-        ReaderTexts(*reader, *ahead, values.data());
+        ReaderTexts(*reader, *ahead, read.data());
         folder = whole ? folders->For(whole->folder) : Need(contacts->Folders()->GetLast(), "contacts folder");
       } else {
         reader->Select(i);
-        for (int f = 0; f < kFieldCount; ++f) values[f] = reader->GetValue(kReadOrder[f]);
+        for (std::size_t r = 0; r < kReadOrder.size(); ++r) read[r] = reader->GetValue(keys[r]);
         folder = Need(contacts->Folders()->GetLast(), "contacts folder");
       }
+      // Swapped, not copied: each keeps its room from contact to contact.
+      for (std::size_t r = 0; r < kReadOrder.size(); ++r) values[automation::FieldIndex(kReadOrder[r])].swap(read[r]);
       item = folder->Items()->Add();
       Need(item, "contact item");
       for (const auto& [property, field] : kItemProperties) {
-        item->SetProperty(property, values[field]);
-        checkText(values[field]);
+        item->SetProperty(property, value(field));
+        checkText(value(field));
       }
       if (whole) {
         SetWholeContact(*item, *whole, wholeBook->Outline(), bookOutcome, checkText);
       } else {
-        item->SetProperty("Department", values[kDepartment]);
-        checkText(values[kDepartment]);
+        item->SetProperty("Department", value(ReaderField::Department));
+        checkText(value(ReaderField::Department));
       }
       item->Save();
       if (whole && memberIds.count(whole->id)) members[whole->id] = AsListMember(item, *whole);

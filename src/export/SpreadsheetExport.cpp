@@ -18,40 +18,59 @@ namespace {
 
 constexpr const char* kCrLf = "\r\n";
 
+using automation::ReaderField;
+
 struct Column {
   const char* heading;
-  const char* key;
+  ReaderField field;
 };
 
 // Sheet order.
-constexpr std::array<Column, 21> kColumns{{
-    {"First Name", "Name"},
-    {"Middle Name", "MiddleName"},
-    {"Last Name", "Surname"},
-    {"Email", "HomeEmail"},
-    {"Company", "CompanyName"},
-    {"Location", "OfficeLocation"},
-    {"Website", "CompanyURL"},
-    {"Department", "Department"},
-    {"Business Street Address", "BusinessAddress"},
-    {"Business City", "City"},
-    {"Business Zip/Postal Code", "Postal"},
-    {"Business State", "Province"},
-    {"Business Country", "Country"},
-    {"Business Phone Number", "BusinessPhone"},
-    {"Business FAX", "BusinessFax"},
-    {"Mobile Phone", "CellPhone"},
-    {"Personal Street Address", "HomeAddress"},
-    {"Personal Country", "HomeCountry"},  // a key beyond the designed 20
-    {"Personal Phone Number", "HomePhone"},
-    {"Personal FAX", "Fax"},
-    {"Comments", "Comment"},
+constexpr std::array<Column, automation::kReaderFieldCount> kColumns{{
+    {"First Name", ReaderField::Name},
+    {"Middle Name", ReaderField::MiddleName},
+    {"Last Name", ReaderField::Surname},
+    {"Email", ReaderField::HomeEmail},
+    {"Company", ReaderField::CompanyName},
+    {"Location", ReaderField::OfficeLocation},
+    {"Website", ReaderField::CompanyURL},
+    {"Department", ReaderField::Department},
+    {"Business Street Address", ReaderField::BusinessAddress},
+    {"Business City", ReaderField::City},
+    {"Business Zip/Postal Code", ReaderField::Postal},
+    {"Business State", ReaderField::Province},
+    {"Business Country", ReaderField::Country},
+    {"Business Phone Number", ReaderField::BusinessPhone},
+    {"Business FAX", ReaderField::BusinessFax},
+    {"Mobile Phone", ReaderField::CellPhone},
+    {"Personal Street Address", ReaderField::HomeAddress},
+    {"Personal Country", ReaderField::HomeCountry},  // a key beyond the designed 20
+    {"Personal Phone Number", ReaderField::HomePhone},
+    {"Personal FAX", ReaderField::Fax},
+    {"Comments", ReaderField::Comment},
 }};
+static_assert(automation::IsOrderOfAllFields(automation::FieldsOf(kColumns, &Column::field)),
+              "every reader field has one column");
 
 // The order fields are read from the reader; each goes into its column as
 // soon as it is read.
-constexpr std::array<int, 21> kReadOrder{1, 2, 3, 4, 5, 9, 10, 11, 12, 13, 6,
-                                         7, 8, 14, 15, 16, 17, 18, 19, 20, 21};
+constexpr std::array<ReaderField, kColumns.size()> kReadOrder = [] {
+  using enum ReaderField;
+  return std::array{Name,          MiddleName,  Surname,   HomeEmail,   CompanyName, BusinessAddress, City,
+                    Postal,        Province,    Country,   OfficeLocation, CompanyURL, Department,
+                    BusinessPhone, BusinessFax, CellPhone, HomeAddress, HomeCountry, HomePhone,   Fax,
+                    Comment};
+}();
+static_assert(automation::IsOrderOfAllFields(kReadOrder), "every column is read once");
+
+// The 1-based sheet column of each read.
+constexpr std::array<std::int32_t, kReadOrder.size()> kColumnOfRead = [] {
+  std::array<std::int32_t, kReadOrder.size()> at{};
+  for (std::size_t r = 0; r < kReadOrder.size(); ++r)
+    for (std::size_t c = 0; c < kColumns.size(); ++c)
+      if (kColumns[c].field == kReadOrder[r]) at[r] = static_cast<std::int32_t>(c + 1);
+  return at;
+}();
 
 constexpr std::int32_t kFontData = 0;
 constexpr std::int32_t kFontHeading = 64;
@@ -179,14 +198,15 @@ ExportResult Run(const std::string& bookPath, const std::string& folder,
 
     ContactProgress counter(progress);
     counter.Prepare(count);
-    std::array<std::string, kColumns.size()> keys;
-    for (std::size_t c = 0; c < kColumns.size(); ++c) keys[c] = kColumns[c].key;
+    std::array<std::string, kReadOrder.size()> keys;
+    for (std::size_t r = 0; r < kReadOrder.size(); ++r) keys[r] = std::string(automation::Key(kReadOrder[r]));
     std::string value;
     for (std::int32_t i = 0; i < count; ++i) {
       const std::int32_t row = i + 2;
       reader->Select(i);
-      for (int column : kReadOrder) {
-        value = reader->GetValue(keys[column - 1]);
+      for (std::size_t r = 0; r < kReadOrder.size(); ++r) {
+        const std::int32_t column = kColumnOfRead[r];
+        value = reader->GetValue(keys[r]);
         // Only a long value can pass the cell limit: no code page needs more
         // than twice a character's UTF-8 length.
         if (value.size() > kMaxCellBytes / 2) {

@@ -7,12 +7,23 @@
 namespace scan {
 namespace {
 
-constexpr bool ReadsCoverTheRecord() {
-  for (int r = 0; r < kRecordFieldCount; ++r)
-    if (kScanReadOrder[r] != kRecordKeys[kRecordPositionOfRead[r]]) return false;
+// Every record position is filled by exactly one read.
+constexpr bool ReadsFillTheRecord() {
+  std::array<bool, kRecordFieldCount> filled{};
+  for (int p : kRecordPositionOfRead) {
+    if (p < 0 || filled[p]) return false;
+    filled[p] = true;
+  }
   return true;
 }
-static_assert(ReadsCoverTheRecord(), "each read must land on the record position of its key");
+static_assert(ReadsFillTheRecord(), "the scan must read each record field once");
+
+constexpr bool RecordHoldsEveryDesignedField() {
+  for (std::size_t k = 0; k < automation::kDesignedFieldCount; ++k)
+    if (RecordPositionOf(static_cast<automation::ReaderField>(k)) < 0) return false;
+  return true;
+}
+static_assert(RecordHoldsEveryDesignedField(), "the record must show every designed field");
 
 }  // namespace
 
@@ -82,7 +93,7 @@ std::vector<std::string> SplitRecord(const std::string& record) {
 std::vector<std::string> ReadContactFields(automation::AddressBookReader& reader) {
   std::vector<std::string> record(kRecordFieldCount);
   for (int r = 0; r < kRecordFieldCount; ++r)
-    record[kRecordPositionOfRead[r]] = reader.GetValue(std::string(kScanReadOrder[r]));
+    record[kRecordPositionOfRead[r]] = reader.GetValue(std::string(automation::Key(kScanReadOrder[r])));
   return record;
 }
 

@@ -16,7 +16,7 @@ std::int32_t ScanContacts(automation::AddressBookReader& reader, ScanProgress* p
   if (progress) progress->Prepare(count);
   // Kept from contact to contact: the key strings and the values.
   std::array<std::string, kRecordFieldCount> keys;
-  for (int r = 0; r < kRecordFieldCount; ++r) keys[r] = std::string(kScanReadOrder[r]);
+  for (int r = 0; r < kRecordFieldCount; ++r) keys[r] = std::string(automation::Key(kScanReadOrder[r]));
   ContactFields values;
   std::int64_t position = 1;
   for (std::int32_t i = 0; i < count; ++i) {

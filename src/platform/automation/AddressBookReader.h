@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,12 +17,88 @@ namespace automation {
 
 inline constexpr const char* kAddressBookReaderProgId = "warjo.wab";
 
-// The 20 field keys the reader answers, in the order the reader documents them.
-inline constexpr std::array<std::string_view, 20> kReaderFieldKeys{
-    "Name",          "MiddleName",     "Surname",    "HomeEmail",     "CompanyName",
-    "BusinessAddress", "City",         "Postal",     "Province",      "Country",
-    "OfficeLocation", "CompanyURL",    "Department", "BusinessPhone", "BusinessFax",
-    "HomeAddress",   "HomePhone",      "Fax",        "CellPhone",     "Comment"};
+// The reader's fields: the designed 20 in the order the reader documents
+// them, then HomeCountry, a key the real reader answers beyond them (the
+// designed "Country" is the business one). Every order of fields in the
+// program is written as an array of these, so a slip fails to compile.
+enum class ReaderField : std::uint8_t {
+  Name, MiddleName, Surname, HomeEmail, CompanyName, BusinessAddress, City, Postal, Province, Country,
+  OfficeLocation, CompanyURL, Department, BusinessPhone, BusinessFax, HomeAddress, HomePhone, Fax, CellPhone,
+  Comment, HomeCountry,
+};
+constexpr std::size_t FieldIndex(ReaderField f) { return static_cast<std::size_t>(f); }
+inline constexpr std::size_t kReaderFieldCount = FieldIndex(ReaderField::HomeCountry) + 1;
+// The designed fields are the ones before HomeCountry.
+inline constexpr std::size_t kDesignedFieldCount = FieldIndex(ReaderField::HomeCountry);
+
+struct ReaderKeyRow {
+  ReaderField field;
+  std::string_view key;
+};
+// The key GetValue takes for each field; the one place a key is spelled.
+inline constexpr std::array<ReaderKeyRow, kReaderFieldCount> kReaderKeyTable{{
+    {ReaderField::Name, "Name"},
+    {ReaderField::MiddleName, "MiddleName"},
+    {ReaderField::Surname, "Surname"},
+    {ReaderField::HomeEmail, "HomeEmail"},
+    {ReaderField::CompanyName, "CompanyName"},
+    {ReaderField::BusinessAddress, "BusinessAddress"},
+    {ReaderField::City, "City"},
+    {ReaderField::Postal, "Postal"},
+    {ReaderField::Province, "Province"},
+    {ReaderField::Country, "Country"},
+    {ReaderField::OfficeLocation, "OfficeLocation"},
+    {ReaderField::CompanyURL, "CompanyURL"},
+    {ReaderField::Department, "Department"},
+    {ReaderField::BusinessPhone, "BusinessPhone"},
+    {ReaderField::BusinessFax, "BusinessFax"},
+    {ReaderField::HomeAddress, "HomeAddress"},
+    {ReaderField::HomePhone, "HomePhone"},
+    {ReaderField::Fax, "Fax"},
+    {ReaderField::CellPhone, "CellPhone"},
+    {ReaderField::Comment, "Comment"},
+    {ReaderField::HomeCountry, "HomeCountry"},
+}};
+
+namespace detail {
+constexpr bool KeysFollowTheFields() {
+  for (std::size_t i = 0; i < kReaderKeyTable.size(); ++i) {
+    if (FieldIndex(kReaderKeyTable[i].field) != i || kReaderKeyTable[i].key.empty()) return false;
+    for (std::size_t j = 0; j < i; ++j)
+      if (kReaderKeyTable[j].key == kReaderKeyTable[i].key) return false;
+  }
+  return true;
+}
+static_assert(KeysFollowTheFields(), "one distinct key per field, in the fields' order");
+}  // namespace detail
+
+constexpr std::string_view Key(ReaderField f) { return kReaderKeyTable[FieldIndex(f)].key; }
+
+// True when fields holds every reader field exactly once.
+template <std::size_t N>
+constexpr bool IsOrderOfAllFields(const std::array<ReaderField, N>& fields) {
+  std::array<bool, kReaderFieldCount> seen{};
+  for (ReaderField f : fields) {
+    if (FieldIndex(f) >= kReaderFieldCount || seen[FieldIndex(f)]) return false;
+    seen[FieldIndex(f)] = true;
+  }
+  return N == kReaderFieldCount;
+}
+
+// The fields a table's rows name, in row order, for checking the table.
+template <class Row, std::size_t N>
+constexpr std::array<ReaderField, N> FieldsOf(const std::array<Row, N>& rows, ReaderField Row::*field) {
+  std::array<ReaderField, N> out{};
+  for (std::size_t i = 0; i < N; ++i) out[i] = rows[i].*field;
+  return out;
+}
+
+// The 20 designed keys, in the order the reader documents them.
+inline constexpr std::array<std::string_view, kDesignedFieldCount> kReaderFieldKeys = [] {
+  std::array<std::string_view, kDesignedFieldCount> keys{};
+  for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = kReaderKeyTable[i].key;
+  return keys;
+}();
 
 // The text every caller shows for a file that is not an address book.
 inline constexpr const char* kNotAnAddressBook = "NOT a Correct Windows Address Book File.";

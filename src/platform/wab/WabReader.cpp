@@ -12,13 +12,15 @@
 namespace wab {
 namespace {
 
-constexpr std::size_t kNameField = 0;
-constexpr std::size_t kSurnameField = 2;
-constexpr std::size_t kEmailField = 3;
+using automation::FieldIndex;
+using automation::ReaderField;
+
+constexpr std::size_t kNameField = FieldIndex(ReaderField::Name);
+constexpr std::size_t kSurnameField = FieldIndex(ReaderField::Surname);
+constexpr std::size_t kEmailField = FieldIndex(ReaderField::HomeEmail);
 constexpr std::uint16_t kDisplayName = 0x3001;
 constexpr std::uint16_t kEmailList = 0x3A56;
 constexpr std::uint16_t kDefaultEmailIndex = 0x3A55;
-constexpr std::uint16_t kHomeCountryId = 0x3A5A;
 
 class FileCloser {
  public:
@@ -117,21 +119,19 @@ constexpr std::int8_t kNoField = -1;
 constexpr std::array<std::int8_t, kSourceSpan> MakeFieldOfId() {
   std::array<std::int8_t, kSourceSpan> t{};
   for (auto& v : t) v = kNoField;
-  for (std::size_t k = 0; k < kFieldSources.size(); ++k) {
-    const std::size_t at = static_cast<std::size_t>(kFieldSources[k] - kSourceBase);
-    if (t[at] == kNoField) t[at] = static_cast<std::int8_t>(k);
-  }
+  for (const FieldSource& s : kFieldSources)
+    t[static_cast<std::size_t>(s.id - kSourceBase)] = static_cast<std::int8_t>(FieldIndex(s.field));
   return t;
 }
 constexpr auto kFieldOfId = MakeFieldOfId();
 
 constexpr bool SourcesFitTable() {
-  for (auto id : kFieldSources)
-    if (id < kSourceBase || static_cast<std::size_t>(id - kSourceBase) >= kSourceSpan) return false;
+  for (const FieldSource& s : kFieldSources)
+    if (s.id < kSourceBase || static_cast<std::size_t>(s.id - kSourceBase) >= kSourceSpan) return false;
   // Two fields from one ID would need more than one slot per ID.
   for (std::size_t a = 0; a < kFieldSources.size(); ++a)
     for (std::size_t b = a + 1; b < kFieldSources.size(); ++b)
-      if (kFieldSources[a] == kFieldSources[b]) return false;
+      if (kFieldSources[a].id == kFieldSources[b].id) return false;
   return true;
 }
 static_assert(SourcesFitTable(), "field source IDs must be distinct and inside the look-up table");
@@ -142,7 +142,7 @@ int FieldOfId(std::uint16_t id) {
 }
 
 // Reader keys by a hash of length, first and last character that is
-// collision-free over kReaderFieldKeys (checked below); a hit is then
+// collision-free over the reader's keys (checked below); a hit is then
 // confirmed by a full compare, so any other key still finds nothing.
 constexpr std::size_t kKeySlots = 64;
 
@@ -155,15 +155,15 @@ constexpr std::size_t KeySlot(std::string_view key) {
 constexpr std::array<std::int8_t, kKeySlots> MakeKeyTable() {
   std::array<std::int8_t, kKeySlots> t{};
   for (auto& v : t) v = kNoField;
-  for (std::size_t k = 0; k < automation::kReaderFieldKeys.size(); ++k)
-    t[KeySlot(automation::kReaderFieldKeys[k])] = static_cast<std::int8_t>(k);
+  for (const auto& [field, key] : automation::kReaderKeyTable)
+    t[KeySlot(key)] = static_cast<std::int8_t>(FieldIndex(field));
   return t;
 }
 constexpr auto kKeyTable = MakeKeyTable();
 
 constexpr bool KeyHashIsPerfect() {
-  for (std::size_t k = 0; k < automation::kReaderFieldKeys.size(); ++k)
-    if (kKeyTable[KeySlot(automation::kReaderFieldKeys[k])] != static_cast<std::int8_t>(k)) return false;
+  for (const auto& [field, key] : automation::kReaderKeyTable)
+    if (kKeyTable[KeySlot(key)] != static_cast<std::int8_t>(FieldIndex(field))) return false;
   return true;
 }
 static_assert(KeyHashIsPerfect(), "two reader keys share a hash slot; change the hash");
@@ -171,7 +171,7 @@ static_assert(KeyHashIsPerfect(), "two reader keys share a hash slot; change the
 int FieldOfKey(std::string_view key) {
   if (key.empty()) return kNoField;
   const int k = kKeyTable[KeySlot(key)];
-  if (k == kNoField || automation::kReaderFieldKeys[static_cast<std::size_t>(k)] != key) return kNoField;
+  if (k == kNoField || automation::Key(static_cast<ReaderField>(k)) != key) return kNoField;
   return k;
 }
 
@@ -190,7 +190,6 @@ void WabReader::Reset() {
   selected_ = false;
   record_.properties.clear();
   fields_ = {};
-  homeCountry_ = {};
 }
 
 WabFile OpenBookFile(const std::string& path) {
@@ -253,7 +252,6 @@ std::optional<std::uint32_t> WabReader::SelectedRecordId() const {
 void WabReader::Select(std::int32_t index) {
   selected_ = false;
   fields_ = {};
-  homeCountry_ = {};
   if (index < 0 || static_cast<std::size_t>(index) >= contacts_.size())
     throw automation::AutomationError("Select: no contact " + std::to_string(index) + " (the book has " +
                                       std::to_string(contacts_.size()) + ")");
@@ -279,10 +277,6 @@ void WabReader::Select(std::int32_t index) {
       const Text t{p.data, IsUnicodeType(p.type()), true};
       if (id == kDisplayName) {
         if (!display.present) display = t;
-        continue;
-      }
-      if (id == kHomeCountryId) {
-        if (!homeCountry_.present) homeCountry_ = t;
         continue;
       }
       const int k = FieldOfId(id);
@@ -336,8 +330,8 @@ std::string WabReader::GetValue(const std::string& key) {
 StoredText WabReader::GetStoredValue(const std::string& key) const {
   if (!selected_) return {};
   const int k = FieldOfKey(key);
-  if (k == kNoField && key != kHomeCountryKey) return {};
-  const Text& t = k == kNoField ? homeCountry_ : fields_[static_cast<std::size_t>(k)];
+  if (k == kNoField) return {};
+  const Text& t = fields_[static_cast<std::size_t>(k)];
   if (!t.present) return {};
   return {t.bytes, t.unicode};
 }

@@ -15,17 +15,42 @@
 
 namespace wab {
 
-// MAPI property IDs each reader key comes from, in kReaderFieldKeys order.
-// Name falls back to the display name (0x3001) when the contact has neither
-// a given name nor a surname; HomeEmail is the default entry of the e-mail
-// list (0x3A56 at index 0x3A55), else 0x3003.
-inline constexpr std::array<std::uint16_t, 20> kFieldSources{
-    0x3A06, 0x3A44, 0x3A11, 0x3003, 0x3A16, 0x3A29, 0x3A27, 0x3A2A, 0x3A28, 0x3A26,
-    0x3A19, 0x3A51, 0x3A18, 0x3A08, 0x3A24, 0x3A5D, 0x3A09, 0x3A25, 0x3A1C, 0x3004};
+// The MAPI property ID each reader field comes from. Name falls back to the
+// display name (0x3001) when the contact has neither a given name nor a
+// surname; HomeEmail is the default entry of the e-mail list (0x3A56 at
+// index 0x3A55), else 0x3003. HomeCountry is the home address's country.
+struct FieldSource {
+  automation::ReaderField field;
+  std::uint16_t id;
+};
+inline constexpr std::array<FieldSource, automation::kReaderFieldCount> kFieldSources{{
+    {automation::ReaderField::Name, 0x3A06},
+    {automation::ReaderField::MiddleName, 0x3A44},
+    {automation::ReaderField::Surname, 0x3A11},
+    {automation::ReaderField::HomeEmail, 0x3003},
+    {automation::ReaderField::CompanyName, 0x3A16},
+    {automation::ReaderField::BusinessAddress, 0x3A29},
+    {automation::ReaderField::City, 0x3A27},
+    {automation::ReaderField::Postal, 0x3A2A},
+    {automation::ReaderField::Province, 0x3A28},
+    {automation::ReaderField::Country, 0x3A26},
+    {automation::ReaderField::OfficeLocation, 0x3A19},
+    {automation::ReaderField::CompanyURL, 0x3A51},
+    {automation::ReaderField::Department, 0x3A18},
+    {automation::ReaderField::BusinessPhone, 0x3A08},
+    {automation::ReaderField::BusinessFax, 0x3A24},
+    {automation::ReaderField::HomeAddress, 0x3A5D},
+    {automation::ReaderField::HomePhone, 0x3A09},
+    {automation::ReaderField::Fax, 0x3A25},
+    {automation::ReaderField::CellPhone, 0x3A1C},
+    {automation::ReaderField::Comment, 0x3004},
+    {automation::ReaderField::HomeCountry, 0x3A5A},
+}};
+static_assert(automation::IsOrderOfAllFields(automation::FieldsOf(kFieldSources, &FieldSource::field)),
+              "every reader field needs exactly one source");
 
-// A key the reader answers beyond its designed 20: the home address's
-// country (the designed "Country" is the business one).
-inline constexpr std::string_view kHomeCountryKey = "HomeCountry";
+// A key the reader answers beyond its designed 20.
+inline constexpr std::string_view kHomeCountryKey = automation::Key(automation::ReaderField::HomeCountry);
 
 class WabReader : public automation::AddressBookReader, public HeldBook {
  public:
@@ -75,8 +100,7 @@ class WabReader : public automation::AddressBookReader, public HeldBook {
   bool selected_ = false;
   bool recordRead_ = false;  // the selected contact's record, not damaged
   Record record_;  // the selected contact, parsed; fields_ point into the file
-  std::array<Text, 20> fields_{};
-  Text homeCountry_{};
+  std::array<Text, automation::kReaderFieldCount> fields_{};  // by automation::FieldIndex
 };
 
 // Reads and parses the book at path, failing as WabReader::Open documents

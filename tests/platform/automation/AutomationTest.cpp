@@ -37,3 +37,18 @@ TEST(AutomationTest, ScopedRegistrationRestoresTheEarlierFactory) {
   ScopedRegistration broken("Test.Broken", [] { return std::shared_ptr<Object>(); });
   EXPECT_THROW(r.CreateObject("Test.Broken"), AutomationError);
 }
+
+// Every order of fields is checked with IsOrderOfAllFields; a checker that let
+// a slip through would make all those checks pass for nothing.
+namespace {
+constexpr std::array<ReaderField, kReaderFieldCount> AllFieldsWith(std::size_t at, ReaderField f) {
+  std::array<ReaderField, kReaderFieldCount> a{};
+  for (std::size_t i = 0; i < a.size(); ++i) a[i] = static_cast<ReaderField>(kReaderFieldCount - 1 - i);
+  if (at < a.size()) a[at] = f;
+  return a;
+}
+static_assert(IsOrderOfAllFields(AllFieldsWith(kReaderFieldCount, ReaderField::Name)));  // any order of all
+static_assert(!IsOrderOfAllFields(AllFieldsWith(0, ReaderField::Country)));  // one twice, HomeCountry lost
+static_assert(!IsOrderOfAllFields(AllFieldsWith(5, static_cast<ReaderField>(kReaderFieldCount))));  // no such field
+static_assert(!IsOrderOfAllFields(std::array{ReaderField::Name, ReaderField::Surname}));  // too few
+}  // namespace

@@ -3,6 +3,7 @@
 // kinds and copies that are not contacts, and awkward texts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/automation/AddressBookReader.h"
@@ -297,6 +298,28 @@ TEST(WabFields, OnlyExactKeysFindAField) {
   EXPECT_EQ(r.GetValue("NAME"), "");
   EXPECT_EQ(r.GetValue("Name"), "G");
   EXPECT_EQ(r.GetValue("Surname"), "S");
+}
+
+// Every field by its key, HomeCountry too: each reads the property this
+// test's own table names, and a key one letter off finds nothing.
+TEST(WabFields, EveryReaderFieldKeyFindsOnlyItsProperty) {
+  std::array<std::uint16_t, automation::kReaderFieldCount> ids{};
+  std::copy(kKeyProperties.begin(), kKeyProperties.end(), ids.begin());
+  ids[automation::FieldIndex(automation::ReaderField::HomeCountry)] = kHomeCountry;
+  std::vector<Property> fields;
+  for (std::size_t f = 0; f < ids.size(); ++f) fields.push_back(Unicode(ids[f], "v" + std::to_string(f)));
+  Book book;
+  book.records.push_back(Contact(2, fields));
+  wab::WabReader r(1252);
+  OpenBook(r, book);
+  r.Select(0);
+  for (std::size_t f = 0; f < ids.size(); ++f) {
+    const std::string key(automation::Key(static_cast<automation::ReaderField>(f)));
+    EXPECT_EQ(r.GetValue(key), "v" + std::to_string(f)) << key;
+    std::string inside = key;  // the same hash slot, so only the full compare refuses it
+    inside[key.size() / 2] ^= 0x01;
+    for (const std::string& near : {key.substr(1), key + "y", inside}) EXPECT_EQ(r.GetValue(near), "") << near;
+  }
 }
 
 TEST(WabFields, LargeBooksFollowTheirDescriptors) {
