@@ -7,6 +7,10 @@
 
 #include "export/Completion.h"
 
+namespace wab {
+class WabFile;
+}
+
 namespace cli {
 
 // BOOK.wab OUTDIR of an export verb, with --force.
@@ -41,6 +45,10 @@ std::string WithNewlines(std::string text);
 
 // list BOOK.wab: one JSON object per contact, keys in reader order.
 int RunList(const std::vector<std::string>& args);
+
+// One line on standard error for each of the first few records a book
+// left out, with where it is and why, then how many more there were.
+void PrintSkippedRecords(const wab::WabFile& file);
 
 // list --all [--deleted] [--codepage N] BOOK.wab: the whole book, one JSON
 // object a line (folders, contacts, groups), a summary on standard error.
