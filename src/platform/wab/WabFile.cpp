@@ -170,13 +170,18 @@ WabFile WabFile::Parse(BookBytes source) {
   // index order, so the list is cut back to the earliest kKeptSkips now and
   // then, which keeps it small however many entries are damaged.
   std::vector<std::pair<std::uint32_t, SkippedRecord>> skips;
+  std::uint32_t lastKept = std::numeric_limits<std::uint32_t>::max();  // once the list is full
   auto byPosition = [](const auto& a, const auto& b) { return a.first < b.first; };
   auto trimSkips = [&] {
     std::stable_sort(skips.begin(), skips.end(), byPosition);
-    if (skips.size() > kKeptSkips) skips.resize(kKeptSkips);
+    if (skips.size() >= kKeptSkips) {
+      skips.resize(kKeptSkips);
+      lastKept = skips.back().first;
+    }
   };
   auto skip = [&](std::uint32_t position, const IndexSlot& s, std::string_view why) {
     ++f.skipped_;
+    if (position > lastKept) return;  // a later trim would drop it
     skips.push_back({position, {s.recordId, s.offset, std::string(why)}});
     if (skips.size() >= 2 * kKeptSkips) trimSkips();
   };
