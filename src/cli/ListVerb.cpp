@@ -11,7 +11,7 @@
 
 namespace cli {
 
-void PrintSkippedRecords(const wab::WabFile& file) {
+void PrintSkippedRecords(const wab::WabFile& file, std::uint64_t total) {
   // Enough to see what kind of damage it is, not a screenful per record.
   constexpr std::size_t kShown = 20;
   const auto& list = file.SkippedList();
@@ -21,8 +21,8 @@ void PrintSkippedRecords(const wab::WabFile& file) {
     std::fprintf(stderr, "addrivo-convert: record 0x%X at offset %u skipped: %s\n", s.recordId, s.offset,
                  s.why.c_str());
   }
-  if (file.Skipped() > shown)
-    std::fprintf(stderr, "addrivo-convert: ... and %zu more\n", static_cast<std::size_t>(file.Skipped() - shown));
+  if (total > shown)
+    std::fprintf(stderr, "addrivo-convert: ... and %llu more\n", static_cast<unsigned long long>(total - shown));
 }
 
 int RunList(const std::vector<std::string>& args) {
@@ -70,11 +70,12 @@ int RunList(const std::vector<std::string>& args) {
     std::fputs("addrivo-convert: cannot write the contact list to standard output\n", stderr);
     return 1;
   }
-  if (const std::int32_t skipped = reader->SkippedRecords(); skipped > 0)
+  const std::int32_t skipped = reader->SkippedRecords();
+  if (skipped > 0)
     std::fprintf(stderr, "addrivo-convert: %d damaged record%s skipped in \"%s\"\n", skipped,
                  skipped == 1 ? "" : "s", args[0].c_str());
-  if (const auto* book = dynamic_cast<const wab::WabReader*>(reader.get()); book && book->File())
-    PrintSkippedRecords(*book->File());
+  if (const auto* book = dynamic_cast<const wab::WabReader*>(reader.get()); book && book->File() && skipped > 0)
+    PrintSkippedRecords(*book->File(), static_cast<std::uint64_t>(skipped));
   return 0;
 }
 

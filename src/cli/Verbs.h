@@ -2,6 +2,7 @@
 // 0 success, 1 failure (message on standard error), 2 usage error.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -47,8 +48,9 @@ std::string WithNewlines(std::string text);
 int RunList(const std::vector<std::string>& args);
 
 // One line on standard error for each of the first few records a book
-// left out, with where it is and why, then how many more there were.
-void PrintSkippedRecords(const wab::WabFile& file);
+// left out, with where it is and why, then how many more of the total
+// skipped there were (the count the caller reported).
+void PrintSkippedRecords(const wab::WabFile& file, std::uint64_t total);
 
 // list --all [--deleted] [--codepage N] BOOK.wab: the whole book, one JSON
 // object a line (folders, contacts, groups), a summary on standard error.
