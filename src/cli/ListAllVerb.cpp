@@ -247,6 +247,7 @@ int RunListAll(const std::vector<std::string>& args) {
     std::fprintf(stderr, ", %u propert%s of unknown type or shape skipped", book.skippedProperties,
                  book.skippedProperties == 1 ? "y" : "ies");
   std::fprintf(stderr, " in \"%s\"\n", path.c_str());
+  PrintSkippedRecords(file, book.skippedRecords);
   return 0;
 }
 

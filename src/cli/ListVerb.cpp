@@ -6,9 +6,24 @@
 #include "JsonText.h"
 #include "Verbs.h"
 #include "platform/automation/AddressBookReader.h"
+#include "platform/wab/WabReader.h"
 #include "scan/ScanBook.h"
 
 namespace cli {
+
+void PrintSkippedRecords(const wab::WabFile& file, std::uint64_t total) {
+  // Enough to see what kind of damage it is, not a screenful per record.
+  constexpr std::size_t kShown = 20;
+  const auto& list = file.SkippedList();
+  std::size_t shown = 0;
+  for (; shown < list.size() && shown < kShown; ++shown) {
+    const auto& s = list[shown];
+    std::fprintf(stderr, "addrivo-convert: record 0x%X at offset %u skipped: %s\n", s.recordId, s.offset,
+                 s.why.c_str());
+  }
+  if (total > shown)
+    std::fprintf(stderr, "addrivo-convert: ... and %llu more\n", static_cast<unsigned long long>(total - shown));
+}
 
 int RunList(const std::vector<std::string>& args) {
   for (const auto& a : args)
@@ -53,9 +68,12 @@ int RunList(const std::vector<std::string>& args) {
     std::fputs("addrivo-convert: cannot write the contact list to standard output\n", stderr);
     return 1;
   }
-  if (const std::int32_t skipped = reader->SkippedRecords(); skipped > 0)
+  const std::int32_t skipped = reader->SkippedRecords();
+  if (skipped > 0)
     std::fprintf(stderr, "addrivo-convert: %d damaged record%s skipped in \"%s\"\n", skipped,
                  skipped == 1 ? "" : "s", args[0].c_str());
+  if (const auto* book = dynamic_cast<const wab::WabReader*>(reader.get()); book && book->File() && skipped > 0)
+    PrintSkippedRecords(*book->File(), static_cast<std::uint64_t>(skipped));
   return 0;
 }
 

@@ -2,10 +2,15 @@
 // 0 success, 1 failure (message on standard error), 2 usage error.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "export/Completion.h"
+
+namespace wab {
+class WabFile;
+}
 
 namespace cli {
 
@@ -41,6 +46,11 @@ std::string WithNewlines(std::string text);
 
 // list BOOK.wab: one JSON object per contact, keys in reader order.
 int RunList(const std::vector<std::string>& args);
+
+// One line on standard error for each of the first few records a book
+// left out, with where it is and why, then how many more of the total
+// skipped there were (the count the caller reported).
+void PrintSkippedRecords(const wab::WabFile& file, std::uint64_t total);
 
 // list --all [--deleted] [--codepage N] BOOK.wab: the whole book, one JSON
 // object a line (folders, contacts, groups), a summary on standard error.

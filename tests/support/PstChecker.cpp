@@ -12,6 +12,7 @@
 #include <type_traits>
 #include <unordered_map>
 
+#include "platform/pst/PstHeader.h"
 #include "support/LittleEndian.h"
 
 namespace testsupport {
@@ -542,25 +543,24 @@ class Checker : public Base {
     res.fileSize = size_;
     const std::uint8_t* h = d_;
     if (size_ < 0x4600) { Error("file too small"); return; }
-    if (U32(h + 4) != Crc32(h + 8, 471)) Error("header partial CRC wrong");
-    if (U && U32(h + 524) != Crc32(h + 8, 516)) Error("header full CRC wrong");
-    if (U16(h + 8) != 0x4D53) Error("not a personal folders file (client magic)");
-    const std::uint8_t* root = h + (U ? 180 : 164);
-    std::uint64_t eof = U ? U64(root + 4) : U32(root + 4);
-    std::uint64_t amapLast = U ? U64(root + 12) : U32(root + 8);
-    std::uint64_t amapFree = U ? U64(root + 20) : U32(root + 12);
-    std::uint64_t nbtBid = U ? U64(root + 36) : U32(root + 20), nbtIb = U ? U64(root + 44) : U32(root + 24);
-    std::uint64_t bbtBid = U ? U64(root + 52) : U32(root + 28), bbtIb = U ? U64(root + 60) : U32(root + 32);
-    std::uint8_t valid = U ? root[68] : root[36];
-    crypt = U ? h[513] : h[461];
+    using pst::detail::PstHeader;
+    const PstHeader hd = PstHeader::Decode(U, h);
+    if (hd.crcPartial != Crc32(h + PstHeader::kCrcFrom, PstHeader::kPartialCrcLength)) Error("header partial CRC wrong");
+    if (U && hd.crcFull != Crc32(h + PstHeader::kCrcFrom, PstHeader::kFullCrcLength)) Error("header full CRC wrong");
+    if (hd.clientMagic != PstHeader::kClientMagic) Error("not a personal folders file (client magic)");
+    std::uint64_t eof = hd.root.fileEof;
+    std::uint64_t amapLast = hd.root.amapLast, amapFree = hd.root.amapFree;
+    std::uint64_t nbtBid = hd.root.nbt.bid, nbtIb = hd.root.nbt.ib;
+    std::uint64_t bbtBid = hd.root.bbt.bid, bbtIb = hd.root.bbt.ib;
+    crypt = hd.cryptMethod;
     res.cryptMethod = crypt;
-    if ((U ? h[512] : h[460]) != 0x80) Error("header sentinel missing");
+    if (hd.sentinel != PstHeader::kSentinel) Error("header sentinel missing");
     if (crypt > 2) Error("unknown encoding " + std::to_string(crypt));
     if (eof != size_) Error("header says the file ends at " + Hex(eof) + ", it is " + Hex(size_) + " long");
     if (eof < kFirstAMap || (eof - kFirstAMap) % kInterval) Error("file does not end at the end of a map interval");
-    if (valid != 2) Error("allocation maps not marked valid");
-    std::uint64_t nextB = U ? U64(h + 516) : U32(h + 24);
-    std::uint64_t nextP = U ? U64(h + 32) : U32(h + 28);
+    if (hd.root.amapValid != PstHeader::kAMapValid) Error("allocation maps not marked valid");
+    std::uint64_t nextB = hd.nextBid;
+    std::uint64_t nextP = hd.nextPageBid;
 
     int lvl = -1;
     WalkTree(true, nbtBid, nbtIb, -1, 0, ~0ull, lvl, res.nbtPages, 0);

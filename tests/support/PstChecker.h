@@ -3,7 +3,9 @@
 // header and page/block checksums and signatures, page types, both B-trees
 // (order, key ranges, levels), data and subnode trees, allocation maps
 // against the space really in use, free-space totals, and the heaps, property
-// bags and tables inside every node whose data is not encoded.
+// bags and tables inside every node whose data is not encoded. Only the
+// file header is decoded with the writer's own struct (pst::detail::PstHeader);
+// Outlook's files and the outside readers hold that one to the format.
 #pragma once
 
 #include <cstdint>

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/codepage/CodePage.h"
+#include "platform/wab/BookLayout.h"
 #include "support/LittleEndian.h"
 
 namespace testsupport {
@@ -24,7 +25,7 @@ constexpr std::array<std::uint8_t, 16> kMessengerSet{0xE0, 0x7E, 0xAD, 0x2B, 0xA
 
 constexpr std::uint32_t kHeaderEnd = 0xA4;     // header plus a spare 16 bytes
 constexpr std::uint32_t kMapRoom = 0x800;      // room reserved for the named-property map
-constexpr std::uint32_t kIndexEntry = 8;
+constexpr std::uint32_t kIndexEntry = ::wab::IndexSlot::kSize;
 constexpr std::uint32_t kTextEntry = 68;
 // 2014-09-30 06:49 UTC as a FILETIME.
 constexpr std::uint64_t kModified = 0x01CFDC7A1B2C3D40ull;
@@ -93,16 +94,11 @@ std::string EncodeRecord(const Record& r) {
       values += p.value;
     }
   }
-  std::string out;
-  Put32(out, r.current ? 1 : 0);
-  Put32(out, r.kind);
-  Put32(out, r.recordId);
-  Put32(out, static_cast<std::uint32_t>(r.properties.size()));
-  Put32(out, 0x20);
-  Put32(out, static_cast<std::uint32_t>(tags.size()));
-  Put32(out, static_cast<std::uint32_t>(tags.size()));
-  Put32(out, static_cast<std::uint32_t>(values.size()));
-  return out + tags + values;
+  const auto tagBytes = static_cast<std::uint32_t>(tags.size());
+  const ::wab::RecordHeader header{r.current ? 1u : 0u, r.kind, r.recordId,
+                                   static_cast<std::uint32_t>(r.properties.size()), ::wab::RecordHeader::kSize,
+                                   tagBytes, tagBytes, static_cast<std::uint32_t>(values.size())};
+  return header.Encode() + tags + values;
 }
 
 // One 68-byte sort-index entry: the text cut to fit 64 bytes with its NUL.
@@ -267,37 +263,33 @@ std::string WriteBook(const Book& book, Layout* layout) {
   std::string out(kHeaderEnd, '\0');
   const auto& sig = book.oldSignature ? kOldSignature : kSignature;
   std::copy(sig.begin(), sig.end(), out.begin());
-  Set32(out, 0x10, obsolete);
-  Set32(out, 0x14, highestId);
+  namespace header = ::wab::header;
+  Set32(out, header::kObsoleteCopies, obsolete);
+  Set32(out, header::kHighestId, highestId);
   std::array<std::uint32_t, 6> tableOffsets{};
   std::uint32_t at = tableStart;
   for (int t = 0; t < 6; ++t) {
     const std::uint32_t entry = t == 0 ? kIndexEntry : kTextEntry;
     const std::uint32_t count = t == 0 ? static_cast<std::uint32_t>(index.size())
                                        : static_cast<std::uint32_t>(textTables[t - 1].size());
-    const std::size_t d = kDescriptorOffset + 16 * t;
-    Set32(out, d, capacity * entry);
-    Set32(out, d + 4, count * entry);
-    Set32(out, d + 8, at);
-    Set32(out, d + 12, count);
+    ::wab::TableDescriptor{capacity * entry, count * entry, at, count}.Encode(out.data() + header::Table(t));
     tableOffsets[t] = at;
     at += capacity * entry;
   }
-  Set32(out, 0x78, static_cast<std::uint32_t>(index.size()));
-  Set32(out, 0x7C, capacity);
-  Set32(out, 0x80, 0x1000);
-  Set32(out, 0x84, kMapRoom);
-  Set32(out, 0x88, static_cast<std::uint32_t>(map.size()));
-  Set32(out, 0x8C, kHeaderEnd);
-  Set32(out, 0x90, mapGroups);
+  Set32(out, header::kLiveRecords, static_cast<std::uint32_t>(index.size()));
+  Set32(out, header::kCapacity, capacity);
+  Set32(out, header::kUnknown80, 0x1000);
+  ::wab::TableDescriptor{kMapRoom, static_cast<std::uint32_t>(map.size()), kHeaderEnd, mapGroups}.Encode(
+      out.data() + header::kNamedMap);
   out += map;
   out.resize(afterMap, '\0');
 
   std::string tables;
   tables.reserve(tablesBytes);
   for (std::size_t pos : index) {
-    Put32(tables, book.records[pos].recordId);
-    Put32(tables, recordOffsets[pos]);
+    char slot[::wab::IndexSlot::kSize];
+    ::wab::IndexSlot{book.records[pos].recordId, recordOffsets[pos]}.Encode(slot);
+    tables.append(slot, sizeof slot);
   }
   tables.resize(capacity * kIndexEntry, '\0');
   for (const auto& t : textTables) {

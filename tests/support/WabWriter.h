@@ -26,6 +26,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/wab/BookLayout.h"
+
 namespace testsupport {
 namespace wab {
 
@@ -146,7 +148,7 @@ struct Layout {
   std::vector<std::uint32_t> recordOffsets;  // parallel to Book::records
 };
 
-inline constexpr std::uint32_t kDescriptorOffset = 0x18;  // six 16-byte descriptors from here
+inline constexpr std::uint32_t kDescriptorOffset = ::wab::header::kTables;  // six descriptors from here
 
 std::string WriteBook(const Book& book, Layout* layout = nullptr);
 // Writes to a temporary name first, then renames over path.

@@ -9,6 +9,7 @@
 
 #include "platform/pst/Crc.h"
 #include "platform/pst/PstError.h"
+#include "platform/pst/PstHeader.h"
 
 namespace pst::detail {
 
@@ -414,55 +415,26 @@ template <class F>
 void NdbWriter<F>::WriteHeader(const HeaderInfo& info, std::uint64_t fileEof,
                                std::uint64_t amapLast, std::uint64_t amapFree, const Ref& nbt,
                                const Ref& bbt) {
-  std::uint8_t h[564] = {};
-  std::memcpy(h, "!BDN", 4);
-  Put16(h + 8, 0x4D53);
-  Put16(h + 10, F::kVersion);
-  Put16(h + 12, 19);
-  h[14] = 1;
-  h[15] = 1;
-  if constexpr (F::kUnicode) {
-    Put64(h + 32, nextPageBid_);
-    Put32(h + 40, info.unique);
-    for (int t = 0; t < 32; ++t) Put32(h + 44 + 4 * t, info.rgnid[t]);
-    std::uint8_t* r = h + 180;
-    Put64(r + 4, fileEof);
-    Put64(r + 12, amapLast);
-    Put64(r + 20, amapFree);
-    Put64(r + 28, 0);
-    Put64(r + 36, nbt.bid);
-    Put64(r + 44, nbt.ib);
-    Put64(r + 52, bbt.bid);
-    Put64(r + 60, bbt.ib);
-    r[68] = 0x02;
-    std::memset(h + 256, 0xFF, 256);
-    h[512] = 0x80;
-    h[513] = 0;  // no encoding of block data
-    Put64(h + 516, nextBid_);
-    Put32(h + 4, Crc(h + 8, 471));
-    Put32(h + 524, Crc(h + 8, 516));
-    sink_.Patch(0, h, 564);
-  } else {
-    Put32(h + 24, static_cast<std::uint32_t>(nextBid_));
-    Put32(h + 28, static_cast<std::uint32_t>(nextPageBid_));
-    Put32(h + 32, info.unique);
-    for (int t = 0; t < 32; ++t) Put32(h + 36 + 4 * t, info.rgnid[t]);
-    std::uint8_t* r = h + 164;
-    Put32(r + 4, static_cast<std::uint32_t>(fileEof));
-    Put32(r + 8, static_cast<std::uint32_t>(amapLast));
-    Put32(r + 12, static_cast<std::uint32_t>(amapFree));
-    Put32(r + 16, 0);
-    Put32(r + 20, static_cast<std::uint32_t>(nbt.bid));
-    Put32(r + 24, static_cast<std::uint32_t>(nbt.ib));
-    Put32(r + 28, static_cast<std::uint32_t>(bbt.bid));
-    Put32(r + 32, static_cast<std::uint32_t>(bbt.ib));
-    r[36] = 0x02;
-    std::memset(h + 204, 0xFF, 256);
-    h[460] = 0x80;
-    h[461] = 0;
-    Put32(h + 4, Crc(h + 8, 471));
-    sink_.Patch(0, h, 512);
-  }
+  // [MS-PST] 2.2.2.6
+  PstHeader header;
+  header.version = F::kVersion;
+  header.nextBid = nextBid_;
+  header.nextPageBid = nextPageBid_;
+  header.unique = info.unique;
+  header.rgnid = info.rgnid;
+  header.root.fileEof = fileEof;
+  header.root.amapLast = amapLast;
+  header.root.amapFree = amapFree;
+  header.root.nbt = {nbt.bid, nbt.ib};
+  header.root.bbt = {bbt.bid, bbt.ib};
+  header.root.amapValid = PstHeader::kAMapValid;
+  header.cryptMethod = 0;  // no encoding of block data
+  std::uint8_t h[PstHeader::kUnicodeSize];
+  header.Encode(F::kUnicode, h);
+  header.crcPartial = Crc(h + PstHeader::kCrcFrom, PstHeader::kPartialCrcLength);
+  if constexpr (F::kUnicode) header.crcFull = Crc(h + PstHeader::kCrcFrom, PstHeader::kFullCrcLength);
+  header.Encode(F::kUnicode, h);
+  sink_.Patch(0, h, PstHeader::Size(F::kUnicode));
 }
 
 template <class F>

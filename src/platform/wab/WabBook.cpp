@@ -164,7 +164,8 @@ class NamedSlots {
  private:
   bool Read(std::string_view bytes) {
     if (bytes.size() < kHeaderSize) return false;
-    const std::uint64_t used = Le32(bytes, 0x88), offset = Le32(bytes, 0x8C), groups = Le32(bytes, 0x90);
+    const TableDescriptor d = TableDescriptor::Decode(bytes.substr(header::kNamedMap));
+    const std::uint64_t used = d.used, offset = d.offset, groups = d.count;
     if (used == 0 || groups == 0 || offset + used > bytes.size()) return false;
     const std::string_view map(bytes.data() + offset, used);
     std::size_t pos = 0;
@@ -573,7 +574,7 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> DeletedCopies(const WabFile
   std::vector<std::uint32_t> live;  // every ID the index lists, readable or not
   live.reserve(tables[0].count);
   for (std::uint32_t i = 0; i < tables[0].count; ++i)
-    live.push_back(Le32(bytes, tables[0].offset + 8ull * i));
+    live.push_back(IndexSlot::Decode(bytes.substr(tables[0].offset + std::uint64_t{IndexSlot::kSize} * i)).recordId);
   std::sort(live.begin(), live.end());
 
   // Regions that hold no records.
@@ -582,7 +583,8 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> DeletedCopies(const WabFile
   for (const auto& t : tables)
     if (t.allocated != 0) reserved.emplace_back(t.offset, std::uint64_t{t.offset} + t.allocated);
   {
-    const std::uint64_t mapRoom = Le32(bytes, 0x84), mapOffset = Le32(bytes, 0x8C);
+    const TableDescriptor map = TableDescriptor::Decode(bytes.substr(header::kNamedMap));
+    const std::uint64_t mapRoom = map.allocated, mapOffset = map.offset;
     if (mapOffset >= kHeaderSize && mapOffset + mapRoom <= bytes.size())
       reserved.emplace_back(mapOffset, mapOffset + mapRoom);
   }
@@ -600,10 +602,9 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> DeletedCopies(const WabFile
       continue;
     }
     // A header's fixed words first, so most bytes cost a few compares.
-    const std::uint32_t copy = Le32(bytes, pos), kind = Le32(bytes, pos + 4);
-    const std::uint32_t tagBytes = Le32(bytes, pos + 20);
-    if (copy > 1 || kind < 1 || kind > 3 || Le32(bytes, pos + 16) != kRecordHeaderSize ||
-        tagBytes != Le32(bytes, pos + 24) || tagBytes % 4 != 0 ||
+    const RecordHeader h = RecordHeader::Decode(bytes.substr(pos));
+    if (h.copy > 1 || h.kind < 1 || h.kind > 3 || h.headerSize != kRecordHeaderSize ||
+        h.tagBytes != h.tagBytes2 || h.tagBytes % 4 != 0 ||
         !file.ReadRecord(static_cast<std::uint32_t>(pos), rec)) {
       ++pos;
       continue;

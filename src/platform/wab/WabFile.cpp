@@ -26,17 +26,13 @@ bool Walk(std::string_view bytes, std::uint32_t offset, Record* out, std::uint64
   const std::uint64_t size = bytes.size();
   const std::uint64_t start = offset;
   if (start + kRecordHeaderSize > size) return Fail(why, "record header outside the file");
-  const std::uint32_t current = U32(bytes, start);
-  const std::uint32_t kind = U32(bytes, start + 4);
-  const std::uint32_t recordId = U32(bytes, start + 8);
-  const std::uint32_t propCount = U32(bytes, start + 12);
-  const std::uint32_t headerSize = U32(bytes, start + 16);
-  const std::uint32_t tagBytes = U32(bytes, start + 20);
-  const std::uint32_t tagBytes2 = U32(bytes, start + 24);
-  const std::uint32_t dataLen = U32(bytes, start + 28);
-  if (current > 1) return Fail(why, "bad copy flag");
-  if (headerSize != kRecordHeaderSize) return Fail(why, "bad record header size");
-  if (tagBytes != tagBytes2) return Fail(why, "tag list sizes disagree");
+  const RecordHeader h = RecordHeader::Decode(bytes.substr(start));
+  const std::uint32_t propCount = h.propCount;
+  const std::uint32_t tagBytes = h.tagBytes;
+  const std::uint32_t dataLen = h.dataLen;
+  if (h.copy > 1) return Fail(why, "bad copy flag");
+  if (h.headerSize != kRecordHeaderSize) return Fail(why, "bad record header size");
+  if (h.tagBytes != h.tagBytes2) return Fail(why, "tag list sizes disagree");
   if (static_cast<std::uint64_t>(propCount) * 4 != tagBytes) return Fail(why, "tag list size");
   const std::uint64_t tagsStart = start + kRecordHeaderSize;
   const std::uint64_t valuesStart = tagsStart + tagBytes;
@@ -50,9 +46,9 @@ bool Walk(std::string_view bytes, std::uint32_t offset, Record* out, std::uint64
   if (out) {
     out->offset = offset;
     out->size = static_cast<std::uint32_t>(valuesEnd - start);
-    out->current = current == 1;
-    out->kind = kind;
-    out->recordId = recordId;
+    out->current = h.copy == 1;
+    out->kind = h.kind;
+    out->recordId = h.recordId;
     // Bounded by the value area (eight bytes a property) just checked.
     out->properties.resize(propCount);
     props = out->properties.data();
@@ -103,10 +99,6 @@ bool Walk(std::string_view bytes, std::uint32_t offset, Record* out, std::uint64
   return true;
 }
 
-TableDescriptor ReadDescriptor(std::string_view bytes, std::uint64_t at) {
-  return {U32(bytes, at), U32(bytes, at + 4), U32(bytes, at + 8), U32(bytes, at + 12)};
-}
-
 }  // namespace
 
 std::optional<std::string_view> Property::Element(std::uint32_t i) const {
@@ -146,7 +138,7 @@ WabFile WabFile::Parse(BookBytes source) {
   if (size < kHeaderSize) throw NotAnAddressBook("the header is cut short");
 
   for (std::uint32_t t = 0; t < kTableCount; ++t) {
-    const TableDescriptor d = ReadDescriptor(bytes, 0x18 + 16ull * t);
+    const TableDescriptor d = TableDescriptor::Decode(bytes.substr(header::Table(t)));
     const std::uint64_t entrySize = t == 0 ? kIndexEntrySize : kTextEntrySize;
     if (static_cast<std::uint64_t>(d.count) * entrySize != d.used)
       throw NotAnAddressBook("a table's size does not match its entry count");
@@ -163,16 +155,36 @@ WabFile WabFile::Parse(BookBytes source) {
 
   // Which index entries repeat a record ID already listed: the first wins.
   const TableDescriptor& index = f.tables_[0];
+  auto slot = [&](std::uint32_t i) { return IndexSlot::Decode(book.substr(index.offset + std::uint64_t{IndexSlot::kSize} * i)); };
   std::vector<std::pair<std::uint32_t, std::uint32_t>> byId;  // (record ID, position)
   byId.reserve(index.count);
-  for (std::uint32_t i = 0; i < index.count; ++i)
-    byId.emplace_back(U32(book, index.offset + 8ull * i), i);
+  for (std::uint32_t i = 0; i < index.count; ++i) byId.emplace_back(slot(i).recordId, i);
   std::sort(byId.begin(), byId.end());
   std::vector<bool> duplicate(index.count, false);
   for (std::size_t k = 1; k < byId.size(); ++k)
     if (byId[k].first == byId[k - 1].first) duplicate[byId[k].second] = true;
   byId.clear();
   byId.shrink_to_fit();
+
+  // Skips with their reason and index position. Overlaps are found out of
+  // index order, so the list is cut back to the earliest kKeptSkips now and
+  // then, which keeps it small however many entries are damaged.
+  std::vector<std::pair<std::uint32_t, SkippedRecord>> skips;
+  std::uint32_t lastKept = std::numeric_limits<std::uint32_t>::max();  // once the list is full
+  auto byPosition = [](const auto& a, const auto& b) { return a.first < b.first; };
+  auto trimSkips = [&] {
+    std::stable_sort(skips.begin(), skips.end(), byPosition);
+    if (skips.size() >= kKeptSkips) {
+      skips.resize(kKeptSkips);
+      lastKept = skips.back().first;
+    }
+  };
+  auto skip = [&](std::uint32_t position, const IndexSlot& s, std::string_view why) {
+    ++f.skipped_;
+    if (position > lastKept) return;  // a later trim would drop it
+    skips.push_back({position, {s.recordId, s.offset, std::string(why)}});
+    if (skips.size() >= 2 * kKeptSkips) trimSkips();
+  };
 
   // What the walk learnt of each record, so the list is made without
   // touching the book again.
@@ -187,26 +199,34 @@ WabFile WabFile::Parse(BookBytes source) {
   // never holds all of it.
   constexpr std::uint64_t kReleaseBytes = 8u << 20;
   std::uint64_t sinceRelease = 0;
+  std::string why;
   for (std::uint32_t i = 0; i < index.count; ++i) {
-    const std::uint32_t recordId = U32(book, index.offset + 8ull * i);
-    const std::uint32_t offset = U32(book, index.offset + 8ull * i + 4);
+    const IndexSlot s = slot(i);
+    const std::uint32_t offset = s.offset;
     if (duplicate[i]) {
-      ++f.skipped_;
+      skip(i, s, "its record ID is listed earlier in the index");
       continue;
     }
     // Cheap header checks first, so a wrong ID costs no walk.
-    if (static_cast<std::uint64_t>(offset) + kRecordHeaderSize > size ||
-        U32(book, offset) != 1 || U32(book, offset + 8ull) != recordId) {
-      ++f.skipped_;
+    if (static_cast<std::uint64_t>(offset) + kRecordHeaderSize > size) {
+      skip(i, s, "record header outside the file");
       continue;
     }
-    if (!Walk(book, offset, nullptr, &budget, nullptr)) {
-      ++f.skipped_;
+    const RecordHeader h = RecordHeader::Decode(book.substr(offset));
+    if (h.copy != 1) {
+      skip(i, s, h.copy == 0 ? "the copy it points at is marked obsolete" : "bad copy flag");
       continue;
     }
-    const std::uint64_t end = static_cast<std::uint64_t>(offset) + kRecordHeaderSize +
-                              U32(book, offset + 20ull) + U32(book, offset + 28ull);
-    candidates.push_back({offset, static_cast<std::uint32_t>(end), i, recordId, U32(book, offset + 4ull)});
+    if (h.recordId != s.recordId) {
+      skip(i, s, "the record there has another record ID");
+      continue;
+    }
+    if (!Walk(book, offset, nullptr, &budget, &why)) {
+      skip(i, s, why);
+      continue;
+    }
+    const std::uint64_t end = static_cast<std::uint64_t>(offset) + h.RecordSize();
+    candidates.push_back({offset, static_cast<std::uint32_t>(end), i, s.recordId, h.kind});
     sinceRelease += end - offset;
     if (sinceRelease > kReleaseBytes) {
       f.bytes_.Release();
@@ -224,7 +244,7 @@ WabFile WabFile::Parse(BookBytes source) {
   std::size_t keep = 0;
   for (const auto& c : candidates) {
     if (c.offset < reach) {
-      ++f.skipped_;
+      skip(c.position, {c.recordId, c.offset}, "it shares bytes with a record before it");
       continue;
     }
     reach = c.end;
@@ -236,6 +256,9 @@ WabFile WabFile::Parse(BookBytes source) {
             [](const Candidate& a, const Candidate& b) { return a.position < b.position; });
   f.records_.reserve(keep);
   for (const auto& c : candidates) f.records_.push_back({c.recordId, c.offset, c.kind});
+  trimSkips();
+  f.skippedList_.reserve(skips.size());
+  for (auto& s : skips) f.skippedList_.push_back(std::move(s.second));
   return f;
 }
 

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/wab/BookBytes.h"
+#include "platform/wab/BookLayout.h"
 
 namespace wab {
 
@@ -34,11 +35,11 @@ inline constexpr std::array<std::uint8_t, 16> kOldSignature{
 
 // Fixed header size: magic, two counters, six descriptors, three words and
 // the descriptor of the named-property map.
-inline constexpr std::uint32_t kHeaderSize = 0x94;
+inline constexpr std::uint32_t kHeaderSize = header::kEnd;
 inline constexpr std::uint32_t kTableCount = 6;
-inline constexpr std::uint32_t kIndexEntrySize = 8;   // table 0
-inline constexpr std::uint32_t kTextEntrySize = 68;   // tables 1..5
-inline constexpr std::uint32_t kRecordHeaderSize = 0x20;
+inline constexpr std::uint32_t kIndexEntrySize = IndexSlot::kSize;  // table 0
+inline constexpr std::uint32_t kTextEntrySize = 68;                 // tables 1..5
+inline constexpr std::uint32_t kRecordHeaderSize = RecordHeader::kSize;
 
 // The largest book opened. Record offsets are 32-bit, so the format allows
 // up to 4 GiB, but real books stay far below that: a contact with every
@@ -61,13 +62,6 @@ enum class RecordKind : std::uint32_t { Contact = 1, Group = 2, Folder = 3 };
 class NotAnAddressBook : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
-};
-
-struct TableDescriptor {
-  std::uint32_t allocated = 0;  // bytes reserved for the table
-  std::uint32_t used = 0;       // count * entry size
-  std::uint32_t offset = 0;     // file offset
-  std::uint32_t count = 0;      // entries in use
 };
 
 // One property of a parsed record; views point into the file's bytes.
@@ -105,6 +99,13 @@ struct IndexEntry {
   std::uint32_t kind = 0;
 };
 
+// An index entry Parse left out, and why.
+struct SkippedRecord {
+  std::uint32_t recordId = 0;
+  std::uint32_t offset = 0;  // where the index says the record is
+  std::string why;
+};
+
 // Why a read fails when the file was cut short under the program.
 inline constexpr const char* kBookCutShort = "the file was cut short while it was being read";
 
@@ -130,6 +131,11 @@ class WabFile {
   const std::vector<IndexEntry>& Records() const { return records_; }
   // Index entries whose record was damaged, duplicated or unreadable.
   std::uint32_t Skipped() const { return skipped_; }
+  // The first kKeptSkips of them with their reason, in record-index order;
+  // past that they are only counted, so a book of a million damaged
+  // entries costs no more room than one of a hundred.
+  static constexpr std::size_t kKeptSkips = 1000;
+  const std::vector<SkippedRecord>& SkippedList() const { return skippedList_; }
 
   // Parses the record at offset (current or obsolete). On damage returns
   // nullopt and, when why is given, says what was wrong.
@@ -143,6 +149,7 @@ class WabFile {
   std::array<TableDescriptor, kTableCount> tables_{};
   std::vector<IndexEntry> records_;
   std::uint32_t skipped_ = 0;
+  std::vector<SkippedRecord> skippedList_;
 };
 
 // A pass over a book's records that keeps only the pages it read lately

@@ -6,6 +6,7 @@
 
 #include "PstTestUtil.h"
 #include "platform/pst/Crc.h"
+#include "platform/pst/PstHeader.h"
 #include "support/PstChecker.h"
 #include "support/TestData.h"
 
@@ -27,6 +28,47 @@ TEST(PstChecker, AcceptsOutlooksOwnFiles) {
   }
   EXPECT_FALSE(CheckPstFile(testsupport::TestDataPath("pst/test_ansi.pst")).unicode);
   EXPECT_TRUE(CheckPstFile(testsupport::TestDataPath("pst/test_unicode.pst")).unicode);
+}
+
+// The header struct on real headers: Outlook's own files decode to what
+// [MS-PST] 2.2.2.6 says they hold and keep every field through Encode;
+// ours encode back byte for byte.
+TEST(PstChecker, HeadersDecodeAndEncodeBack) {
+  using pst::detail::PstHeader;
+  struct Case {
+    std::string name;
+    std::filesystem::path file;
+    bool unicode, ours;
+  };
+  testsupport::TempDir dir;
+  std::vector<Case> cases;
+  for (const char* name : {"pst/test_ansi.pst", "pst/test_unicode.pst", "pst/dist-list.pst"})
+    cases.push_back({name, testsupport::TestDataPath(name), std::string(name) != "pst/test_ansi.pst", false});
+  for (pst::Format f : {pst::Format::Ansi, pst::Format::Unicode}) {
+    const auto ours = dir / (f == pst::Format::Ansi ? "ansi.pst" : "unicode.pst");
+    psttest::WriteContactsFile(ours, f, 3);
+    cases.push_back({ours.filename().string(), ours, f == pst::Format::Unicode, true});
+  }
+  for (const auto& c : cases) {
+    const std::string bytes = testsupport::ReadFile(c.file);
+    const auto* at = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const PstHeader h = PstHeader::Decode(c.unicode, at);
+    EXPECT_EQ(std::string(h.magic.data(), 4), "!BDN") << c.name;
+    EXPECT_EQ(h.version, c.unicode ? 23 : 14) << c.name;
+    EXPECT_EQ(h.root.fileEof, bytes.size()) << c.name;
+    EXPECT_EQ(h.root.amapLast, 0x4400u) << c.name;  // each file is one map interval
+    EXPECT_EQ(h.crcPartial, pst::detail::Crc(at + PstHeader::kCrcFrom, PstHeader::kPartialCrcLength)) << c.name;
+    EXPECT_EQ(h.sentinel, PstHeader::kSentinel) << c.name;
+    EXPECT_EQ(h.cryptMethod, c.ours ? 0 : 1) << c.name;
+    std::uint8_t again[PstHeader::kUnicodeSize];
+    h.Encode(c.unicode, again);
+    EXPECT_TRUE(PstHeader::Decode(c.unicode, again) == h) << c.name;
+    if (c.ours) {
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(again), PstHeader::Size(c.unicode)),
+                bytes.substr(0, PstHeader::Size(c.unicode)))
+          << c.name;
+    }
+  }
 }
 
 // Where [MS-PST] allows several layouts, ours must be the one Outlook's own
@@ -90,10 +132,8 @@ TEST_P(PstCheckerFaults, CatchesHeaderBlockAndPageDamage) {
                        "in use but not marked"));
   // A B-tree page's type byte: the last page before the maps of the end.
   const std::size_t trailer = unicode() ? 16 : 12;
-  std::uint64_t nbtRoot = 0;
-  const auto* h = reinterpret_cast<const unsigned char*>(bytes_.data());
-  if (unicode()) std::memcpy(&nbtRoot, h + 180 + 44, 8);
-  else { std::uint32_t v; std::memcpy(&v, h + 164 + 24, 4); nbtRoot = v; }
+  const auto* h = reinterpret_cast<const std::uint8_t*>(bytes_.data());
+  const std::uint64_t nbtRoot = pst::detail::PstHeader::Decode(unicode(), h).root.nbt.ib;
   EXPECT_TRUE(Mentions(CheckPstBytes(Corrupt(nbtRoot + 512 - trailer, 0x01)), "has type"));
   // The file cut short of what the header says.
   EXPECT_FALSE(CheckPstBytes(bytes_.substr(0, bytes_.size() - 512)).ok());

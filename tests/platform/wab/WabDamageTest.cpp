@@ -228,12 +228,13 @@ TEST(WabDamage, DamagedRecordsAreSkippedAndCounted) {
   struct Case {
     const char* what;
     std::function<void(std::string&)> damage;
+    const char* why;  // the reason the skipped record is listed with
   };
   const Case cases[] = {
-      {"header size word", [&](std::string& b) { Put32(b, bob + 16, 0x24); }},
-      {"tag list sizes disagree", [&](std::string& b) { Put32(b, bob + 24, Get32(b, bob + 24) + 4); }},
-      {"property count too large", [&](std::string& b) { Put32(b, bob + 12, 0x3FFFFFFF); }},
-      {"value area past the end", [&](std::string& b) { Put32(b, bob + 28, 0xFFFFFFF0u); }},
+      {"header size word", [&](std::string& b) { Put32(b, bob + 16, 0x24); }, "bad record header size"},
+      {"tag list sizes disagree", [&](std::string& b) { Put32(b, bob + 24, Get32(b, bob + 24) + 4); }, "tag list sizes disagree"},
+      {"property count too large", [&](std::string& b) { Put32(b, bob + 12, 0x3FFFFFFF); }, "tag list size"},
+      {"value area past the end", [&](std::string& b) { Put32(b, bob + 28, 0xFFFFFFF0u); }, "record runs past the end of the file"},
       // A consistent tag list with far more tags than the value area has room for.
       {"more properties than values", [&](std::string& b) {
          const std::uint32_t n = Get32(b, bob + 12) + 16;
@@ -241,18 +242,18 @@ TEST(WabDamage, DamagedRecordsAreSkippedAndCounted) {
          Put32(b, bob + 20, 4 * n);
          Put32(b, bob + 24, 4 * n);
          Put32(b, bob + 28, 8);
-       }},
-      {"value area one byte short", [&](std::string& b) { Put32(b, bob + 28, Get32(b, bob + 28) - 1); }},
+       }, "more properties than the value area holds"},
+      {"value area one byte short", [&](std::string& b) { Put32(b, bob + 28, Get32(b, bob + 28) - 1); }, "value outside the record"},
       // Longer than its values: it would swallow the next record's header.
-      {"value area longer than its values", [&](std::string& b) { Put32(b, bob + 28, Get32(b, bob + 28) + 4); }},
-      {"value does not repeat its tag", [&](std::string& b) { b[bobValues] ^= 0x01; }},
-      {"string length past the record", [&](std::string& b) { Put32(b, bobValues + 4, 0x7FFFFFFF); }},
-      {"string length one too long", [&](std::string& b) { Put32(b, bobValues + 4, Get32(b, bobValues + 4) + 1); }},
-      {"copy marked obsolete", [&](std::string& b) { Put32(b, bob, 0); }},
-      {"record ID differs from the index", [&](std::string& b) { Put32(b, bob + 8, 99); }},
-      {"index points past the end", [&](std::string& b) { Put32(b, indexAt + 8 + 4, static_cast<std::uint32_t>(b.size() - 8)); }},
-      {"index points into the middle of a record", [&](std::string& b) { Put32(b, indexAt + 8 + 4, bob + 4); }},
-      {"index repeats a record ID", [&](std::string& b) { Put32(b, indexAt + 8, 2); }},
+      {"value area longer than its values", [&](std::string& b) { Put32(b, bob + 28, Get32(b, bob + 28) + 4); }, "value area length does not match its values"},
+      {"value does not repeat its tag", [&](std::string& b) { b[bobValues] ^= 0x01; }, "value tag does not repeat the tag list"},
+      {"string length past the record", [&](std::string& b) { Put32(b, bobValues + 4, 0x7FFFFFFF); }, "value outside the record"},
+      {"string length one too long", [&](std::string& b) { Put32(b, bobValues + 4, Get32(b, bobValues + 4) + 1); }, "value tag does not repeat the tag list"},
+      {"copy marked obsolete", [&](std::string& b) { Put32(b, bob, 0); }, "the copy it points at is marked obsolete"},
+      {"record ID differs from the index", [&](std::string& b) { Put32(b, bob + 8, 99); }, "the record there has another record ID"},
+      {"index points past the end", [&](std::string& b) { Put32(b, indexAt + 8 + 4, static_cast<std::uint32_t>(b.size() - 8)); }, "record header outside the file"},
+      {"index points into the middle of a record", [&](std::string& b) { Put32(b, indexAt + 8 + 4, bob + 4); }, "the record there has another record ID"},
+      {"index repeats a record ID", [&](std::string& b) { Put32(b, indexAt + 8, 2); }, "its record ID is listed earlier in the index"},
   };
   for (const auto& c : cases) {
     std::string bad = good;
@@ -260,6 +261,10 @@ TEST(WabDamage, DamagedRecordsAreSkippedAndCounted) {
     wab::WabReader r(1252);
     ASSERT_NO_THROW(r.OpenBytes(bad, "x")) << c.what;
     EXPECT_EQ(r.SkippedRecords(), 1) << c.what;
+    const auto& skipped = r.File()->SkippedList();
+    ASSERT_EQ(skipped.size(), 1u) << c.what;
+    EXPECT_EQ(skipped[0].why, c.why) << c.what;
+    EXPECT_EQ(skipped[0].recordId, std::string(c.what) == "index repeats a record ID" ? 2u : 3u) << c.what;
     EXPECT_EQ(ReadAll(r), (std::vector<std::string>{"Ann", "Cyd", "Dee", "Eve"})) << c.what;
   }
 }
@@ -331,6 +336,13 @@ TEST(WabDamage, RecordsSharingBytesAreReadOnce) {
   r.OpenBytes(b, "x");
   EXPECT_EQ(ReadAll(r), (std::vector<std::string>{"Ann", "Bob", "Cyd", "Dee", "Eve", "Outer"}));
   EXPECT_EQ(r.SkippedRecords(), 1 + 3993);
+  // Reasons are kept for the first entries in index order only: the
+  // overlap, found last, still comes first.
+  const auto& skipped = r.File()->SkippedList();
+  ASSERT_EQ(skipped.size(), wab::WabFile::kKeptSkips);
+  EXPECT_EQ(skipped[0].recordId, 8u);
+  EXPECT_EQ(skipped[0].why, "it shares bytes with a record before it");
+  EXPECT_EQ(skipped.back().recordId, 1000u + 6 + wab::WabFile::kKeptSkips - 1);
 }
 
 TEST(WabDamage, EveryTruncationOfASmallBookIsSafe) {

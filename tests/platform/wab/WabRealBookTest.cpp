@@ -59,6 +59,41 @@ TEST(WabRealBook, DecodesToItsFourLiveContacts) {
   EXPECT_THROW(reader->Select(4), automation::AutomationError);
 }
 
+// The header structs read the real book's bytes as the format notes give
+// them, and write them back byte for byte.
+TEST(WabRealBook, HeaderStructsReadAndWriteItsBytes) {
+  const std::string bytes = testsupport::ReadFile(RealBook());
+  struct Case {
+    const char* what;
+    std::size_t at;
+    std::vector<std::uint32_t> words;  // eight for a record header, four for a descriptor
+  };
+  const Case cases[] = {
+      {"record 14, the group Gr1", 0x2FCBE, {1, 2, 14, 7, 0x20, 0x1C, 0x1C, 0x91}},
+      {"record index", wab::header::Table(0), {0xFA0, 0x50, 0x8A4, 10}},
+      {"display-name index", wab::header::Table(1), {0x84D0, 0x2A8, 0x1844, 10}},
+      {"e-mail index", wab::header::Table(4), {0x84D0, 68, 0x1A6B4, 1}},
+      {"named-property map", wab::header::kNamedMap, {0x800, 0x1DE, 0xA4, 3}},
+  };
+  for (const auto& c : cases) {
+    const std::string_view at = std::string_view(bytes).substr(c.at);
+    std::vector<std::uint32_t> words;
+    std::string encoded;
+    if (c.words.size() == 8) {
+      const auto h = wab::RecordHeader::Decode(at);
+      words = {h.copy, h.kind, h.recordId, h.propCount, h.headerSize, h.tagBytes, h.tagBytes2, h.dataLen};
+      encoded = h.Encode();
+    } else {
+      const auto d = wab::TableDescriptor::Decode(at);
+      words = {d.allocated, d.used, d.offset, d.count};
+      encoded.resize(wab::TableDescriptor::kSize);
+      d.Encode(encoded.data());
+    }
+    EXPECT_EQ(words, c.words) << c.what;
+    EXPECT_EQ(encoded, at.substr(0, encoded.size())) << c.what;
+  }
+}
+
 // A CSV parser enough for the export: quoted fields may hold commas and
 // line breaks.
 std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
