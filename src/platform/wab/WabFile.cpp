@@ -155,7 +155,9 @@ WabFile WabFile::Parse(BookBytes source) {
 
   // Which index entries repeat a record ID already listed: the first wins.
   const TableDescriptor& index = f.tables_[0];
-  auto slot = [&](std::uint32_t i) { return IndexSlot::Decode(book.substr(index.offset + std::uint64_t{IndexSlot::kSize} * i)); };
+  auto slot = [&](std::uint32_t i) {
+    return IndexSlot::Decode(book.substr(index.offset + std::uint64_t{IndexSlot::kSize} * i));
+  };
   std::vector<std::pair<std::uint32_t, std::uint32_t>> byId;  // (record ID, position)
   byId.reserve(index.count);
   for (std::uint32_t i = 0; i < index.count; ++i) byId.emplace_back(slot(i).recordId, i);
